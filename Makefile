@@ -1,0 +1,61 @@
+# Front for the CMake build. `make demo` and `make test` install what is
+# missing first, so both work on a fresh Debian 12 machine.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+PYTHON := /usr/bin/python3
+FUZZ_SECONDS ?= 60
+
+ifeq ($(SANITIZE),1)
+BUILD := build-asan
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_BENCH=OFF
+SAN_ENV := LD_PRELOAD=$$(gcc -print-file-name=libasan.so):$$(gcc -print-file-name=libubsan.so) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+else
+BUILD := build
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
+SAN_ENV :=
+endif
+
+.PHONY: all deps build demo test bench fuzz fuzz-build clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DPython3_EXECUTABLE=$(PYTHON)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	PYTHONPATH=$(BUILD)/python $(PYTHON) examples/demo.py
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)
+	cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+fuzz-build:
+	@scripts/install-deps --fuzz
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16
+	cmake --build build-fuzz -j $(JOBS)
+
+# Runs every fuzz target for FUZZ_SECONDS seconds, on its corpus folder.
+fuzz: fuzz-build
+	@for t in build-fuzz/fuzz/fuzz_*; do \
+	  name=$$(basename $$t); corpus=build-fuzz/corpus/$$name; mkdir -p $$corpus; \
+	  seeds=""; [ -d fuzz/seeds/$$name ] && seeds=fuzz/seeds/$$name; \
+	  echo "== $$name ($(FUZZ_SECONDS)s)"; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -artifact_prefix=build-fuzz/ $$corpus $$seeds \
+	    2>build-fuzz/$$name.log || { tail -50 build-fuzz/$$name.log; exit 1; }; \
+	  tail -1 build-fuzz/$$name.log; \
+	done
+
+clean:
+	rm -rf build build-asan build-bench build-fuzz

@@ -1,0 +1,37 @@
+# qv_component(<name> [DEPS targets...])
+# A static library qv_<name> from every .cpp in src/<name>/ (subfolders too),
+# with src/ as its include root.
+function(qv_component name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp)
+  add_library(qv_${name} STATIC ${sources})
+  target_include_directories(qv_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(qv_${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# qv_test(<name> SOURCES files... LIBS targets...)
+# A GoogleTest executable registered with CTest; tests find the reference
+# cases through QV_VECTORS_DIR.
+function(qv_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE QV_VECTORS_DIR="${QV_VECTORS_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QV_VECTORS_DIR=${QV_VECTORS_DIR}")
+endfunction()
+
+# qv_bench(<name> SOURCES files... LIBS targets...)
+function(qv_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+endfunction()
+
+# qv_fuzz(<name> SOURCES files... LIBS targets...)
+function(qv_fuzz name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()

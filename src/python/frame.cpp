@@ -1,0 +1,284 @@
+#include "python/frame.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qv::python {
+
+namespace {
+
+// Borrowed-reference holder that releases on scope exit.
+struct Ref {
+  PyObject* p = nullptr;
+  explicit Ref(PyObject* o = nullptr) : p(o) {}
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { Py_XDECREF(p); }
+  PyObject* release() { return std::exchange(p, nullptr); }
+  explicit operator bool() const { return p != nullptr; }
+};
+
+PyObject* new_text(std::string_view text) {
+  return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+// The type's __qualname__ as UTF-8, or "?" if it cannot be read.
+std::string type_qualname(PyObject* obj) {
+  Ref name(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
+  if (!name) {
+    PyErr_Clear();
+    return "?";
+  }
+  Py_ssize_t n = 0;
+  const char* p = PyUnicode_AsUTF8AndSize(name.p, &n);
+  if (p == nullptr) {
+    PyErr_Clear();
+    return "?";
+  }
+  return std::string(p, static_cast<std::size_t>(n));
+}
+
+void raise_not_instance(PyObject* obj, std::string_view expected) {
+  raise_text(PyExc_TypeError, "'" + type_qualname(obj) + "' object is not an instance of '" + std::string(expected) + "'");
+}
+
+// Attaches a note to an exception instance: add_note where the runtime has
+// it (3.11+), else a one-item __notes__ list.
+void add_note(PyObject* exc, std::string_view note) {
+  Ref text(new_text(note));
+  if (!text) {
+    PyErr_Clear();
+    return;
+  }
+  if (PyObject_HasAttrString(exc, "add_note")) {
+    Ref r(PyObject_CallMethod(exc, "add_note", "O", text.p));
+    if (!r) PyErr_Clear();
+    return;
+  }
+  Ref list(PyList_New(0));
+  if (!list || PyList_Append(list.p, text.p) != 0 || PyObject_SetAttrString(exc, "__notes__", list.p) != 0) PyErr_Clear();
+}
+
+// If the pending exception is exactly TypeError, adds the note
+// "while processing '<param>'" to it; other exceptions pass unchanged.
+void note_type_error(const char* param) {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* tb = nullptr;
+  PyErr_Fetch(&type, &value, &tb);
+  if (type == PyExc_TypeError) {
+    PyErr_NormalizeException(&type, &value, &tb);
+    if (value != nullptr) add_note(value, std::string("while processing '") + param + "'");
+  }
+  PyErr_Restore(type, value, tb);
+}
+
+bool text_of(PyObject* obj, std::string& out) {
+  if (!PyUnicode_Check(obj)) {
+    raise_not_instance(obj, "str");
+    return false;
+  }
+  Py_ssize_t n = 0;
+  const char* p = PyUnicode_AsUTF8AndSize(obj, &n);
+  if (p == nullptr) return false;
+  out.assign(p, static_cast<std::size_t>(n));
+  return true;
+}
+
+// The name of collections.abc.Sequence, imported once and kept.
+std::string sequence_type_name() {
+  static PyObject* sequence = nullptr;
+  if (sequence == nullptr) {
+    Ref module(PyImport_ImportModule("collections.abc"));
+    if (module) sequence = PyObject_GetAttrString(module.p, "Sequence");
+    if (sequence == nullptr) {
+      PyErr_Clear();
+      core::panic("could not import collections.abc.Sequence");
+    }
+  }
+  Ref name(PyObject_GetAttrString(sequence, "__name__"));
+  Py_ssize_t n = 0;
+  const char* p = name ? PyUnicode_AsUTF8AndSize(name.p, &n) : nullptr;
+  if (p == nullptr) {
+    PyErr_Clear();
+    core::panic("collections.abc.Sequence has no name");
+  }
+  return std::string(p, static_cast<std::size_t>(n));
+}
+
+// Capacity reserved from a sequence's reported length; the length is only a
+// hint and may be anything a __len__ returns.
+constexpr Py_ssize_t kMaxReserve = 1024;
+
+std::string quoted_names(const std::vector<const char*>& names) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) {
+      if (names.size() == 2) {
+        out += " and ";
+      } else if (i + 1 == names.size()) {
+        out += ", and ";
+      } else {
+        out += ", ";
+      }
+    }
+    out += "'";
+    out += names[i];
+    out += "'";
+  }
+  return out;
+}
+
+}  // namespace
+
+void raise_text(PyObject* exc_type, std::string_view text) {
+  Ref msg(new_text(text));
+  if (!msg) {
+    // Only a text that is not UTF-8 gets here; keep it readable.
+    PyErr_Clear();
+    msg.p = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+    if (!msg) return;
+  }
+  PyErr_SetObject(exc_type, msg.p);
+}
+
+void raise_failure(const PyFailure& failure) {
+  raise_text(failure.kind == PyFailure::Kind::Runtime ? PyExc_RuntimeError : PyExc_ValueError, failure.text);
+}
+
+PyObject* panic_exception_type() {
+  static PyObject* type = nullptr;
+  if (type == nullptr) {
+    type = PyErr_NewExceptionWithDoc(
+        "pyo3_runtime.PanicException",
+        "Raised when the engine stops a call on a broken internal invariant.\n\n"
+        "It derives from BaseException, so that `except Exception` does not catch it.",
+        PyExc_BaseException, nullptr);
+  }
+  return type;
+}
+
+void raise_panic(std::string_view message) {
+  std::string line(message);
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+  PyObject* type = panic_exception_type();
+  if (type == nullptr) return;  // the creation error stays set
+  raise_text(type, message);
+}
+
+bool bind_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
+                    Py_ssize_t nargs, PyObject* kwnames, PyObject** out) {
+  const auto n = static_cast<Py_ssize_t>(params.size());
+  const std::string fname = std::string(function) + "()";
+  if (nargs > n) {
+    raise_text(PyExc_TypeError, fname + " takes " + std::to_string(n) + " positional arguments but " +
+                                    std::to_string(nargs) + (nargs == 1 ? " was" : " were") + " given");
+    return false;
+  }
+  std::fill(out, out + n, nullptr);
+  for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
+
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t k = 0; k < nkw; ++k) {
+    PyObject* name = PyTuple_GetItem(kwnames, k);
+    Py_ssize_t slot = -1;
+    Py_ssize_t idx = 0;
+    for (const char* p : params) {
+      if (PyUnicode_CompareWithASCIIString(name, p) == 0) {
+        slot = idx;
+        break;
+      }
+      ++idx;
+    }
+    if (slot < 0) {
+      Ref msg(PyUnicode_FromFormat("%s got an unexpected keyword argument '%S'", fname.c_str(), name));
+      if (msg) PyErr_SetObject(PyExc_TypeError, msg.p);
+      return false;
+    }
+    if (out[slot] != nullptr) {
+      raise_text(PyExc_TypeError, fname + " got multiple values for argument '" + params.begin()[slot] + "'");
+      return false;
+    }
+    out[slot] = args[nargs + k];
+  }
+
+  std::vector<const char*> missing;
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    if (out[i] == nullptr) missing.push_back(params.begin()[i]);
+  }
+  if (!missing.empty()) {
+    raise_text(PyExc_TypeError, fname + " missing " + std::to_string(missing.size()) + " required positional " +
+                                    (missing.size() == 1 ? "argument: " : "arguments: ") + quoted_names(missing));
+    return false;
+  }
+  return true;
+}
+
+bool extract_text(PyObject* obj, const char* param, std::string& out) {
+  if (text_of(obj, out)) return true;
+  note_type_error(param);
+  return false;
+}
+
+bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out) {
+  auto fail = [&] {
+    note_type_error(param);
+    return false;
+  };
+  if (PyUnicode_Check(obj)) {
+    raise_text(PyExc_TypeError, "Can't extract `str` to `Vec`");
+    return fail();
+  }
+  if (PySequence_Check(obj) == 0) {
+    raise_not_instance(obj, sequence_type_name());
+    return fail();
+  }
+  const Py_ssize_t hint = PyObject_Size(obj);
+  if (hint < 0) PyErr_Clear();
+  out.clear();
+  out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, kMaxReserve)));
+
+  Ref iter(PyObject_GetIter(obj));
+  if (!iter) return fail();
+  while (true) {
+    Ref item(PyIter_Next(iter.p));
+    if (!item) {
+      if (PyErr_Occurred() != nullptr) return fail();
+      break;
+    }
+    std::string text;
+    if (!text_of(item.p, text)) return fail();
+    out.push_back(std::move(text));
+  }
+  return true;
+}
+
+namespace {
+PyObject* checked(PyObject* made) {
+  if (made == nullptr) {
+    PyErr_Print();
+    core::panic("Python API call failed");
+  }
+  return made;
+}
+}  // namespace
+
+PyObject* to_python(std::string_view text) { return checked(new_text(text)); }
+
+PyObject* to_python(std::uint64_t count) { return checked(PyLong_FromUnsignedLongLong(count)); }
+
+PyObject* to_python(const std::pair<std::string, std::vector<std::string>>& pair) {
+  Ref first(to_python(pair.first));
+  Ref list(checked(PyList_New(static_cast<Py_ssize_t>(pair.second.size()))));
+  for (std::size_t i = 0; i < pair.second.size(); ++i) {
+    PyList_SetItem(list.p, static_cast<Py_ssize_t>(i), to_python(pair.second[i]));
+  }
+  Ref tuple(checked(PyTuple_New(2)));
+  PyTuple_SetItem(tuple.p, 0, first.release());
+  PyTuple_SetItem(tuple.p, 1, list.release());
+  return tuple.release();
+}
+
+}  // namespace qv::python

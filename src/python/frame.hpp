@@ -1,0 +1,94 @@
+#pragma once
+// The frame every module function shares: argument binding and conversion,
+// result conversion, and the mapping of failures to Python exceptions.
+// Nothing thrown inside a call unwinds into the interpreter.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstdint>
+#include <expected>
+#include <initializer_list>
+#include <new>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "core/panic.hpp"
+
+namespace qv::python {
+
+// A failure to be raised as a Python exception with one str argument.
+struct PyFailure {
+  enum class Kind { Value, Runtime };
+  Kind kind;
+  std::string text;
+};
+
+inline PyFailure value_error(std::string text) { return {PyFailure::Kind::Value, std::move(text)}; }
+inline PyFailure runtime_error(std::string text) { return {PyFailure::Kind::Runtime, std::move(text)}; }
+
+// Raises `exc_type` with a single str argument (NUL bytes kept).
+void raise_text(PyObject* exc_type, std::string_view text);
+void raise_failure(const PyFailure& failure);
+
+// pyo3_runtime.PanicException: created on first use, never freed.
+PyObject* panic_exception_type();
+// Writes the message to standard error and raises PanicException with it.
+void raise_panic(std::string_view message);
+
+// Binds positional and keyword arguments to the named parameters, all of
+// which are required. Returns false with a TypeError set on failure. `out`
+// receives borrowed references, one per parameter.
+bool bind_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
+                    Py_ssize_t nargs, PyObject* kwnames, PyObject** out);
+
+// The UTF-8 bytes of a str argument. Returns false with the exception set:
+// TypeError (with the note "while processing '<param>'") for a non-str,
+// the interpreter's UnicodeEncodeError for a str with lone surrogates.
+bool extract_text(PyObject* obj, const char* param, std::string& out);
+
+// A sequence of str (not a str itself), each item's bytes copied.
+bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out);
+
+// Result conversions. Each returns a new reference; a constructor that fails
+// is a broken invariant.
+PyObject* to_python(std::string_view text);
+PyObject* to_python(std::uint64_t count);
+PyObject* to_python(const std::pair<std::string, std::vector<std::string>>& pair);
+
+template <class T>
+PyObject* to_python_result(std::expected<T, PyFailure>&& result) {
+  if (!result) {
+    raise_failure(result.error());
+    return nullptr;
+  }
+  if constexpr (std::is_same_v<T, std::monostate>) {
+    Py_RETURN_NONE;
+  } else {
+    return to_python(*result);
+  }
+}
+
+// Runs `body` and turns anything it throws into a Python exception:
+// Panic and other exceptions into PanicException, exhausted memory into
+// MemoryError. `body` returns a new reference, or nullptr with an error set.
+template <class F>
+PyObject* guarded(F&& body) noexcept {
+  try {
+    return std::forward<F>(body)();
+  } catch (const core::Panic& p) {
+    raise_panic(p.message);
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& e) {
+    raise_panic(e.what());
+  } catch (...) {
+    raise_panic("unknown C++ exception");
+  }
+  return nullptr;
+}
+
+}  // namespace qv::python
