@@ -1,12 +1,19 @@
-# qv_component(<name> [DEPS targets...])
+# qv_component(<name> [DEPS targets...] [PRIVATE_DEPS targets...])
 # A static library qv_<name> from every .cpp in src/<name>/ (subfolders too),
 # with src/ as its include root.
 function(qv_component name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${name}/*.cpp)
-  add_library(qv_${name} STATIC ${sources})
-  target_include_directories(qv_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(qv_${name} PUBLIC ${ARG_DEPS})
+  if(sources)
+    add_library(qv_${name} STATIC ${sources})
+    target_include_directories(qv_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(qv_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  else()
+    # Headers only, or nothing yet.
+    add_library(qv_${name} INTERFACE)
+    target_include_directories(qv_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(qv_${name} INTERFACE ${ARG_DEPS})
+  endif()
 endfunction()
 
 # qv_test(<name> SOURCES files... LIBS targets...)
