@@ -26,6 +26,10 @@ class SigningKey {
   const std::array<unsigned char, kPublicKeySize>& public_key() const { return public_key_; }
   std::span<const unsigned char, kSeedSize> seed() const { return std::span<const unsigned char, kSeedSize>(seed_.data(), kSeedSize); }
   std::array<unsigned char, kSignatureSize> sign(std::span<const unsigned char> message) const;
+  // Signs the UTF-8 bytes of a text (a record or document hash).
+  std::array<unsigned char, kSignatureSize> sign_text(std::string_view message) const {
+    return sign(std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(message.data()), message.size()));
+  }
 
   friend SigningKey signing_key_from_seed(std::span<const unsigned char, kSeedSize> seed);
 

@@ -131,8 +131,8 @@ bool decode_point(std::span<const unsigned char> sec1, bool compact,
   return true;
 }
 
-// The SubjectPublicKeyInfo prefix up to the bit string's content: the
-// outer SEQUENCE and the AlgorithmIdentifier {id-ecPublicKey, prime256v1}.
+// The AlgorithmIdentifier {id-ecPublicKey, prime256v1} in DER, the only
+// algorithm a P-256 SubjectPublicKeyInfo may carry here.
 constexpr std::array<unsigned char, 21> kEcP256AlgorithmId = {0x30, 0x13, 0x06, 0x07, 0x2a, 0x86, 0x48,
                                                                0xce, 0x3d, 0x02, 0x01, 0x06, 0x08, 0x2a,
                                                                0x86, 0x48, 0xce, 0x3d, 0x03, 0x01, 0x07};

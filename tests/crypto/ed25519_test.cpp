@@ -187,7 +187,7 @@ TEST(Ed25519Seal, FailureMessagesInCheckOrder) {
   const auto key = qv::crypto::signing_key_from_seed(bytes32("4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb"));
   const std::string message = "sha256:0000000000000000000000000000000000000000000000000000000000000000";
   const std::string pk = hex_encode(key.public_key());
-  const std::string sig = hex_encode(key.sign({reinterpret_cast<const unsigned char*>(message.data()), message.size()}));
+  const std::string sig = hex_encode(key.sign_text(message));
   auto failure = [&](const std::string& m, const std::string& s, const std::string& k) {
     const auto r = qv::crypto::verify_ed25519_hex(m, s, k);
     return r ? std::string("ok") : qv::crypto::signature_failure_message(r.error(), "rec_a");
@@ -221,7 +221,7 @@ TEST(Ed25519Seal, SignatureOverRawDigestBytesDoesNotVerifyTheText) {
 TEST(Ed25519Seal, RefusesNonCanonicalScalarAndSmallOrderKeys) {
   const auto key = qv::crypto::generate_signing_key();
   const std::string message = "record hash";
-  auto sig = key.sign({reinterpret_cast<const unsigned char*>(message.data()), message.size()});
+  auto sig = key.sign_text(message);
   // s + l (little-endian) is the same scalar, written non-canonically.
   const auto order = bytes32("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
   unsigned carry = 0;
