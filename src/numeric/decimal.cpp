@@ -179,13 +179,13 @@ void unscale(u128& m, int& scale) {
 
 std::string_view describe(DecimalParseError error) {
   switch (error) {
-    case DecimalParseError::empty: return "Invalid decimal: empty";
-    case DecimalParseError::unknown_character: return "Invalid decimal: unknown character";
-    case DecimalParseError::no_digits: return "Invalid decimal: no digits found";
-    case DecimalParseError::two_decimal_points: return "Invalid decimal: two decimal points";
-    case DecimalParseError::leading_underscore: return "Invalid decimal: must start lead with a number";
-    case DecimalParseError::too_many_digits: return "Invalid decimal: overflow from too many digits";
-    case DecimalParseError::overflow_after_rounding: return "Invalid decimal: overflow from mantissa after rounding";
+    case DecimalParseError::Empty: return "Invalid decimal: empty";
+    case DecimalParseError::UnknownCharacter: return "Invalid decimal: unknown character";
+    case DecimalParseError::NoDigits: return "Invalid decimal: no digits found";
+    case DecimalParseError::TwoDecimalPoints: return "Invalid decimal: two decimal points";
+    case DecimalParseError::LeadingUnderscore: return "Invalid decimal: must start lead with a number";
+    case DecimalParseError::TooManyDigits: return "Invalid decimal: overflow from too many digits";
+    case DecimalParseError::OverflowAfterRounding: return "Invalid decimal: overflow from mantissa after rounding";
   }
   return "Invalid decimal";
 }
@@ -200,7 +200,7 @@ Decimal Decimal::from_int(std::int64_t value) {
 }
 
 std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) {
-  if (text.empty()) return std::unexpected(DecimalParseError::empty);
+  if (text.empty()) return std::unexpected(DecimalParseError::Empty);
   std::size_t i = 0;
   bool negative = false;
   if (text[0] == '+' || text[0] == '-') {
@@ -220,7 +220,7 @@ std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) 
       const unsigned d = static_cast<unsigned>(c - '0');
       any_digit = true;
       if (!in_fraction) {
-        if (m > (kMaxMantissa - d) / 10) return std::unexpected(DecimalParseError::too_many_digits);
+        if (m > (kMaxMantissa - d) / 10) return std::unexpected(DecimalParseError::TooManyDigits);
         m = m * 10 + d;
       } else if (scale == kScaleLimit || m > (kMaxMantissa - d) / 10) {
         rounding_digit = d;
@@ -230,19 +230,19 @@ std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) 
         ++scale;
       }
     } else if (c == '.') {
-      if (in_fraction) return std::unexpected(DecimalParseError::two_decimal_points);
+      if (in_fraction) return std::unexpected(DecimalParseError::TwoDecimalPoints);
       in_fraction = true;
     } else if (c == '_') {
-      if (!any_digit) return std::unexpected(DecimalParseError::leading_underscore);
+      if (!any_digit) return std::unexpected(DecimalParseError::LeadingUnderscore);
     } else {
-      return std::unexpected(DecimalParseError::unknown_character);
+      return std::unexpected(DecimalParseError::UnknownCharacter);
     }
   }
-  if (!any_digit) return std::unexpected(DecimalParseError::no_digits);
+  if (!any_digit) return std::unexpected(DecimalParseError::NoDigits);
   if (rounding_digit && *rounding_digit >= 5) {
     ++m;
     if (m > kMaxMantissa) {
-      if (scale == 0) return std::unexpected(DecimalParseError::overflow_after_rounding);
+      if (scale == 0) return std::unexpected(DecimalParseError::OverflowAfterRounding);
       m = kCarryTenth;
       --scale;
     }
@@ -359,7 +359,7 @@ Decimal Decimal::round_dp(std::uint32_t dp, MidpointRule rule) const {
   u128 q = mantissa_ / p;
   const u128 r = mantissa_ % p;
   const u128 half = p / 2;
-  const bool up = rule == MidpointRule::away_from_zero ? r >= half : (r > half || (r == half && (q & 1) != 0));
+  const bool up = rule == MidpointRule::AwayFromZero ? r >= half : (r > half || (r == half && (q & 1) != 0));
   if (up) ++q;
   return Decimal(q, dp, negative_ && q != 0);
 }
