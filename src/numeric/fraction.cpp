@@ -19,15 +19,6 @@ std::optional<i128> checked_add(i128 a, i128 b) {
   return r;
 }
 
-// Sign of x − y for fractions with positive denominators, by cross products;
-// none when a product overflows.
-std::optional<int> compare(const Fraction& x, const Fraction& y) {
-  const auto l = checked_mul(x.numerator, y.denominator);
-  const auto r = checked_mul(y.numerator, x.denominator);
-  if (!l || !r) return std::nullopt;
-  return *l < *r ? -1 : (*l > *r ? 1 : 0);
-}
-
 // `f` with a positive denominator (callers pass canonical fractions, for
 // which this is the identity).
 std::optional<Fraction> positive_denominator(const Fraction& f) {
@@ -89,6 +80,18 @@ std::optional<Fraction> fraction_div(const Fraction& a, const Fraction& b) {
   return normalize_fraction(*num, *den);
 }
 
+std::optional<Fraction> fraction_abs(const Fraction& f) {
+  if (f.numerator == kI128Min) return std::nullopt;
+  return Fraction{f.numerator < 0 ? -f.numerator : f.numerator, f.denominator};
+}
+
+std::optional<std::strong_ordering> fraction_compare(const Fraction& a, const Fraction& b) {
+  const auto l = checked_mul(a.numerator, b.denominator);
+  const auto r = checked_mul(b.numerator, a.denominator);
+  if (!l || !r) return std::nullopt;
+  return *l <=> *r;
+}
+
 std::optional<Fraction> pow10_fraction(std::int32_t exponent) {
   // |exponent| through its unsigned form: the minimum value maps to 2^31.
   const std::uint32_t mag = exponent < 0 ? 0u - static_cast<std::uint32_t>(exponent) : static_cast<std::uint32_t>(exponent);
@@ -114,6 +117,31 @@ std::optional<Fraction> decimal_to_fraction(const Decimal& x) {
   return normalize_fraction(x.is_sign_negative() ? -m : m, den->numerator);
 }
 
+std::optional<ValueAndMultiplier> value_and_multiplier(std::span<const Decimal> readings, std::size_t value_count,
+                                                       const Decimal& factor, const Decimal& divisor,
+                                                       const Decimal& offset, std::uint32_t scale_power) {
+  if (!offset.is_zero()) return std::nullopt;
+  if (readings.empty() || readings.size() != value_count) return std::nullopt;
+  const auto value = decimal_to_fraction(readings.front());
+  const auto f = decimal_to_fraction(factor);
+  const auto d = decimal_to_fraction(divisor);
+  if (!value || !f || !d) return std::nullopt;
+  const auto ratio = fraction_div(*f, *d);
+  if (!ratio || scale_power > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+  const auto power = pow10_fraction(static_cast<std::int32_t>(scale_power));
+  if (!power) return std::nullopt;
+  const auto multiplier = fraction_mul(*power, *ratio);
+  if (!multiplier) return std::nullopt;
+  return ValueAndMultiplier{*value, *multiplier};
+}
+
+std::optional<Fraction> exact_value(std::span<const Decimal> readings, std::size_t value_count, const Decimal& factor,
+                                    const Decimal& divisor, const Decimal& offset, std::uint32_t scale_power) {
+  const auto vm = value_and_multiplier(readings, value_count, factor, divisor, offset, scale_power);
+  if (!vm) return std::nullopt;
+  return fraction_mul(vm->value, vm->multiplier);
+}
+
 bool rounds_to(const Fraction& value, const Fraction& target, const Fraction& step, core::RoundingRule rule) {
   if (step.denominator == 0) return false;
   const auto twice = checked_mul(step.denominator, 2);
@@ -127,8 +155,8 @@ bool rounds_to(const Fraction& value, const Fraction& target, const Fraction& st
   const auto lo_bound = fraction_sub(*t, reach);
   const auto hi_bound = fraction_add(*t, reach);
   if (!lo_bound || !hi_bound) return false;
-  const auto lo = compare(*v, *lo_bound);  // value − lower bound
-  const auto hi = compare(*v, *hi_bound);  // value − upper bound
+  const auto lo = fraction_compare(*v, *lo_bound);
+  const auto hi = fraction_compare(*v, *hi_bound);
   if (!lo || !hi) return false;
 
   bool lo_inclusive = false;
@@ -147,8 +175,8 @@ bool rounds_to(const Fraction& value, const Fraction& target, const Fraction& st
     case core::RoundingRule::WithinLastDigit:
       break;
   }
-  const bool above_lo = lo_inclusive ? *lo >= 0 : *lo > 0;
-  const bool below_hi = hi_inclusive ? *hi <= 0 : *hi < 0;
+  const bool above_lo = lo_inclusive ? *lo >= 0 : *lo > 0;  // value against target − reach
+  const bool below_hi = hi_inclusive ? *hi <= 0 : *hi < 0;  // value against target + reach
   return above_lo && below_hi;
 }
 

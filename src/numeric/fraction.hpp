@@ -4,8 +4,10 @@
 // none to mean that the comparison or derivation at hand cannot be made.
 // The formulas are the plain ones (products of numerators and denominators,
 // no cross-cancelling), so where an operation overflows is fixed.
+#include <compare>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "core/vocabulary.hpp"
@@ -37,12 +39,35 @@ std::optional<Fraction> fraction_mul(const Fraction& a, const Fraction& b);
 // (a.n·b.d) / (a.d·b.n); none for a zero divisor.
 std::optional<Fraction> fraction_div(const Fraction& a, const Fraction& b);
 
+// |f|: none when the numerator is the minimum value.
+std::optional<Fraction> fraction_abs(const Fraction& f);
+
+// Order of a and b (positive denominators) by cross products a.n·b.d and
+// b.n·a.d; none when a product overflows.
+std::optional<std::strong_ordering> fraction_compare(const Fraction& a, const Fraction& b);
+
 // 10^exponent, by square-and-multiply over the six low bits of |exponent|;
 // none beyond 10^±38.
 std::optional<Fraction> pow10_fraction(std::int32_t exponent);
 
 // The decimal's exact value, reduced. Succeeds for every decimal.
 std::optional<Fraction> decimal_to_fraction(const Decimal& x);
+
+// The exact value of a figure and the multiplier that carries its first
+// reading into the canonical unit: value = the first reading, multiplier =
+// 10^scale_power × factor ÷ divisor. None for a unit with a non-zero offset
+// (no exact value), when a reading was lost to overflow (`value_count`
+// differs from the number of readings), without readings, or on overflow.
+struct ValueAndMultiplier {
+  Fraction value;
+  Fraction multiplier;
+};
+std::optional<ValueAndMultiplier> value_and_multiplier(std::span<const Decimal> readings, std::size_t value_count,
+                                                       const Decimal& factor, const Decimal& divisor,
+                                                       const Decimal& offset, std::uint32_t scale_power);
+// value × multiplier of the above: the figure in its canonical unit.
+std::optional<Fraction> exact_value(std::span<const Decimal> readings, std::size_t value_count, const Decimal& factor,
+                                    const Decimal& divisor, const Decimal& offset, std::uint32_t scale_power);
 
 // Whether `value`, written at the precision of `step` (positive), reads as
 // `target` under `rule`:

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "bigint.hpp"
 #include "numeric/fraction.hpp"
@@ -88,6 +89,42 @@ TEST(Fraction, FromDecimal) {
   EXPECT_EQ(dec("0.0000000000000000000000000001"), f(1, pow10(28)));
   // 2^96 − 1 ends in 5, so the fraction is reduced by 5.
   EXPECT_EQ(dec("-7.9228162514264337593543950335"), f(-static_cast<i128>(Decimal::kMaxMantissa) / 5, pow10(28) / 5));
+}
+
+TEST(Fraction, AbsoluteValueAndOrder) {
+  EXPECT_EQ(qv::numeric::fraction_abs(f(-3, 2)), f(3, 2));
+  EXPECT_EQ(qv::numeric::fraction_abs(f(kI128Max)), f(kI128Max));
+  EXPECT_EQ(qv::numeric::fraction_abs(f(kI128Min)), std::nullopt);
+  EXPECT_EQ(qv::numeric::fraction_compare(f(1, 3), f(2, 7)), std::strong_ordering::greater);
+  EXPECT_EQ(qv::numeric::fraction_compare(f(-1, 2), f(-2, 4)), std::strong_ordering::equal);
+  EXPECT_EQ(qv::numeric::fraction_compare(f(kI128Max, 2), f(kI128Max, 3)), std::nullopt);
+}
+
+TEST(Fraction, FigureValues) {
+  const std::vector<Decimal> four_and_a_half = {Decimal::parse("4.5").value()};
+  const Decimal one = Decimal::from_int(1), zero;
+  // $4.5 million: 4500000/1.
+  const auto vm = qv::numeric::value_and_multiplier(four_and_a_half, 1, one, one, zero, 6);
+  ASSERT_TRUE(vm.has_value());
+  EXPECT_EQ(vm->value, f(9, 2));
+  EXPECT_EQ(vm->multiplier, f(1000000));
+  EXPECT_EQ(qv::numeric::exact_value(four_and_a_half, 1, one, one, zero, 6), f(4500000));
+  // 1.5 km in metres; a reading in a unit with a divisor.
+  const std::vector<Decimal> one_and_a_half = {Decimal::parse("1.5").value()};
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, Decimal::from_int(1000), one, zero, 0), f(1500));
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, one, Decimal::from_int(60), zero, 0), f(1, 40));
+  // A unit with an offset (a temperature scale) has no exact value.
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, Decimal::parse("0.5555555555555555555555555556").value(), one,
+                                     Decimal::from_int(-32), 0),
+            std::nullopt);
+  // A reading lost to overflow, no readings, a zero divisor, a power beyond 10^38.
+  const std::vector<Decimal> two_readings = {Decimal::from_int(1234), Decimal::parse("1.234").value()};
+  EXPECT_EQ(qv::numeric::exact_value(two_readings, 1, one, one, zero, 0), std::nullopt);
+  EXPECT_EQ(qv::numeric::exact_value(two_readings, 2, one, one, zero, 3), f(1234000));
+  EXPECT_EQ(qv::numeric::exact_value({}, 0, one, one, zero, 0), std::nullopt);
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, one, zero, zero, 0), std::nullopt);
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, one, one, zero, 39), std::nullopt);
+  EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, one, one, zero, 0xFFFFFFFFu), std::nullopt);
 }
 
 TEST(Fraction, RoundsToUnderEachRule) {
