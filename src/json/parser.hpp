@@ -1,0 +1,96 @@
+#pragma once
+// The byte cursor under every JSON reader: white space, literals, numbers,
+// strings, whole values and skipped values, with the error texts and
+// positions the readers report. Nothing here recurses on input depth.
+//
+// Positions: error() stamps the position just after the last consumed byte,
+// peek_error() the position of the next byte (capped at the end of text).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "json/error.hpp"
+#include "json/value.hpp"
+
+namespace qv::json {
+
+class Parser {
+ public:
+  // 127 nested arrays or objects are allowed; the 128th fails.
+  static constexpr int kDepthLimit = 128;
+
+  explicit Parser(std::string_view text) : text_(text) {}
+
+  std::string_view text() const { return text_; }
+  std::size_t index() const { return index_; }
+  bool at_end() const { return index_ >= text_.size(); }
+  // The next byte, or -1 at the end.
+  int peek() const { return at_end() ? -1 : static_cast<unsigned char>(text_[index_]); }
+  void eat() { ++index_; }
+  int next() {
+    const int c = peek();
+    if (c >= 0) ++index_;
+    return c;
+  }
+  // Skips space, tab, LF and CR, then peeks.
+  int peek_ws();
+
+  JsonError error(std::string message) const { return error_at(index_, std::move(message)); }
+  JsonError peek_error(std::string message) const {
+    return error_at(index_ < text_.size() ? index_ + 1 : text_.size(), std::move(message));
+  }
+  JsonError error_at(std::size_t index, std::string message) const;
+  // Gives a positionless error the position just after the consumed bytes.
+  void fix_position(JsonError& e) const;
+
+  // Depth accounting around an array or object. enter() is called with the
+  // bracket peeked, before it is eaten; it fails with "recursion limit
+  // exceeded" at the bracket.
+  JsonResult<void> enter();
+  void leave() { ++remaining_depth_; }
+
+  // The rest of null/true/false after its first byte was eaten.
+  JsonResult<void> parse_ident(std::string_view rest);
+  // A number literal starting at the next byte ('-' or a digit, not eaten):
+  // u64, i64 or f64 (correctly rounded), as a Value.
+  JsonResult<Value> parse_number();
+  // A string whose opening quote was eaten: escapes decoded, surrogates
+  // paired, UTF-8 checked.
+  JsonResult<std::string> parse_string();
+  // A whole value (white space before it skipped), built without recursion.
+  JsonResult<Value> parse_value();
+  // Skips a value checking its syntax only (numbers not range-checked,
+  // surrogates not paired), under the depth limit.
+  JsonResult<void> ignore_value();
+  // Only white space may follow the top-level value.
+  JsonResult<void> end();
+
+  // Error texts shared by the readers.
+  static constexpr std::string_view kEofValue = "EOF while parsing a value";
+  static constexpr std::string_view kEofList = "EOF while parsing a list";
+  static constexpr std::string_view kEofObject = "EOF while parsing an object";
+  static constexpr std::string_view kEofString = "EOF while parsing a string";
+  static constexpr std::string_view kExpectedValue = "expected value";
+  static constexpr std::string_view kExpectedColon = "expected `:`";
+  static constexpr std::string_view kExpectedListCommaOrEnd = "expected `,` or `]`";
+  static constexpr std::string_view kExpectedObjectCommaOrEnd = "expected `,` or `}`";
+  static constexpr std::string_view kKeyMustBeString = "key must be a string";
+  static constexpr std::string_view kTrailingComma = "trailing comma";
+  static constexpr std::string_view kTrailingCharacters = "trailing characters";
+  static constexpr std::string_view kInvalidNumber = "invalid number";
+  static constexpr std::string_view kOutOfRange = "number out of range";
+  static constexpr std::string_view kRecursionLimit = "recursion limit exceeded";
+
+ private:
+  JsonResult<void> parse_escape(std::string& out);
+  JsonResult<std::uint16_t> decode_hex_escape();
+  JsonResult<void> ignore_string();
+  JsonResult<void> ignore_number();
+
+  std::string_view text_;
+  std::size_t index_ = 0;
+  int remaining_depth_ = kDepthLimit;
+};
+
+}  // namespace qv::json
