@@ -7,6 +7,8 @@
 #include <string>
 
 #include "crypto/digest.hpp"
+#include "json/canonical.hpp"
+#include "json/reader.hpp"
 #include "json/writer.hpp"
 #include "records/json.hpp"
 #include "sample.hpp"
@@ -123,6 +125,11 @@ TEST(WriteRecord, ValueFormAgreesWithTextMemberForMember) {
   ASSERT_EQ(holder.size(), 2u);
   EXPECT_EQ(holder.at(1).key, "content");
   EXPECT_EQ(*holder.find("content"), record_content_to_value(r.content));
+
+  // The hash is the canonical digest of exactly what is written.
+  auto read_back = json::read_json(content_text);
+  ASSERT_TRUE(read_back.has_value());
+  EXPECT_EQ(json::canonical_digest(*read_back), compute_content_hash(r.content));
 }
 
 TEST(WriteRecord, IntegersStayIntegersFloatsStayFloats) {
