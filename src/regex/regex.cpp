@@ -41,6 +41,14 @@ struct ClassMatcher {
 
 constexpr char32_t kInvalid = 0x110000;  // a byte of malformed UTF-8: no class holds it
 
+// What the DFA knows of the character on one side of a position.
+constexpr std::uint8_t kCtxLF = 1;
+constexpr std::uint8_t kCtxCR = 2;
+constexpr std::uint8_t kCtxWordAscii = 4;
+constexpr std::uint8_t kCtxWordUnicode = 8;
+constexpr std::uint8_t kCtxEnd = 16;    // after: the end of the text
+constexpr std::uint8_t kCtxStart = 32;  // before: the start of the text
+
 struct Decoded {
   char32_t c;
   std::size_t len;
@@ -170,6 +178,24 @@ struct Program {
   bool use_prefilter = false;
   // True when every match must begin at offset 0.
   bool anchored_start = false;
+
+  // The code points split into classes that every class instruction and
+  // every assertion treats alike; the lazy DFA moves on these classes.
+  struct Alphabet {
+    std::vector<char32_t> starts;  // class k is [starts[k], starts[k + 1])
+    std::array<std::uint32_t, 128> ascii{};
+    std::vector<std::uint8_t> flags;  // kCtx* bits of each class
+    std::vector<char32_t> rep;        // a member of each real class
+    std::uint32_t invalid = 0;        // malformed UTF-8
+    std::uint32_t eot = 0;            // the end of the text
+    std::uint32_t count = 0;          // classes, the two above included
+    std::uint32_t class_of(char32_t c) const {
+      if (c < 0x80) return ascii[c];
+      if (c == kInvalid) return invalid;
+      return static_cast<std::uint32_t>(std::upper_bound(starts.begin(), starts.end(), c) - starts.begin()) - 1;
+    }
+  };
+  Alphabet alphabet;
 
   struct Cache;
   mutable std::mutex pool_mutex;
@@ -446,10 +472,28 @@ struct Program::Cache {
   std::vector<Frame> stack;
   std::size_t nslots = 0;
 
+  // The lazy DFA: states are ordered lists of instructions still to be
+  // closed (the kernel) with the context of the character before; their
+  // transitions are computed on first use and kept within a memory budget.
+  struct DfaState {
+    std::vector<std::uint32_t> kernel;
+    std::uint8_t ctx = 0;
+    bool fresh = false;  // nothing alive but the search's start loop
+  };
+  std::vector<DfaState> dfa_states;
+  std::vector<std::int32_t> dfa_table;  // -1 unknown, else next << 1 | matched
+  std::unordered_map<std::string, std::uint32_t> dfa_index;
+  std::size_t dfa_memory = 0;
+  ThreadList dfa_list, dfa_seen;
+  std::vector<std::uint32_t> dfa_stack;
+  std::string dfa_key;
+
   Cache(const Program& prog, std::size_t ns) : nslots(ns) {
     clist.init(prog.insts.size(), ns);
     nlist.init(prog.insts.size(), ns);
     scratch.assign(ns, ThreadList::kNone);
+    dfa_list.init(prog.insts.size() + 2, 0);
+    dfa_seen.init(prog.insts.size() + 2, 0);
   }
 };
 
@@ -506,8 +550,8 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
 // Runs a search from `start`. Fills `out` (nslots entries) with the slots
 // of the leftmost-first match and returns true if there is one; with
 // `earliest`, returns at the first match state reached.
-bool search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-            std::size_t* out) {
+bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+                 std::size_t* out) {
   ThreadList* clist = &cache.clist;
   ThreadList* nlist = &cache.nlist;
   clist->clear();
@@ -556,6 +600,255 @@ bool search(const Program& prog, Program::Cache& cache, std::string_view text, s
   return matched;
 }
 
+// ------------------------------------------------------------- lazy DFA
+
+bool look_ctx(Look look, std::uint8_t before, std::uint8_t after) {
+  switch (look) {
+    case Look::kStart:
+      return before & kCtxStart;
+    case Look::kEnd:
+      return after & kCtxEnd;
+    case Look::kStartLF:
+      return before & (kCtxStart | kCtxLF);
+    case Look::kEndLF:
+      return after & (kCtxEnd | kCtxLF);
+    case Look::kStartCRLF:
+      return (before & (kCtxStart | kCtxLF)) || ((before & kCtxCR) && !(after & kCtxLF));
+    case Look::kEndCRLF:
+      return (after & (kCtxEnd | kCtxCR)) || ((after & kCtxLF) && !(before & kCtxCR));
+    default:
+      break;
+  }
+  const bool ascii = look == Look::kWordAscii || look == Look::kWordAsciiNegate || look == Look::kWordStartAscii ||
+                     look == Look::kWordEndAscii || look == Look::kWordStartHalfAscii || look == Look::kWordEndHalfAscii;
+  const std::uint8_t bit = ascii ? kCtxWordAscii : kCtxWordUnicode;
+  const bool b = before & bit, a = after & bit;
+  switch (look) {
+    case Look::kWordAscii:
+    case Look::kWordUnicode:
+      return b != a;
+    case Look::kWordAsciiNegate:
+    case Look::kWordUnicodeNegate:
+      return b == a;
+    case Look::kWordStartAscii:
+    case Look::kWordStartUnicode:
+      return !b && a;
+    case Look::kWordEndAscii:
+    case Look::kWordEndUnicode:
+      return b && !a;
+    case Look::kWordStartHalfAscii:
+    case Look::kWordStartHalfUnicode:
+      return !b;
+    case Look::kWordEndHalfAscii:
+    case Look::kWordEndHalfUnicode:
+      return !a;
+    default:
+      return false;
+  }
+}
+
+constexpr std::size_t kDfaMemoryBudget = 4u << 20;
+constexpr int kDfaMaxClears = 8;
+
+std::uint32_t dfa_intern(const Program& prog, Program::Cache& c, const std::vector<std::uint32_t>& kernel,
+                         std::uint8_t ctx, int& clears) {
+  if (kernel.empty()) return 0;
+  std::string& key = c.dfa_key;
+  key.assign(1, static_cast<char>(ctx));
+  key.append(reinterpret_cast<const char*>(kernel.data()), kernel.size() * sizeof(std::uint32_t));
+  auto it = c.dfa_index.find(key);
+  if (it != c.dfa_index.end()) return it->second;
+  const std::size_t stride = prog.alphabet.count;
+  const std::size_t cost = stride * sizeof(std::int32_t) + kernel.size() * sizeof(std::uint32_t) + key.size() + 64;
+  if (c.dfa_memory + cost > kDfaMemoryBudget && c.dfa_states.size() > 1) {
+    // Start over with only the dead state.
+    ++clears;
+    c.dfa_states.resize(1);
+    c.dfa_table.assign(stride, 0);
+    c.dfa_index.clear();
+    c.dfa_memory = 0;
+  }
+  const auto id = static_cast<std::uint32_t>(c.dfa_states.size());
+  Program::Cache::DfaState st;
+  st.kernel = kernel;
+  st.ctx = ctx;
+  st.fresh = kernel.size() == 1 && kernel[0] == prog.insts.size();
+  c.dfa_states.push_back(std::move(st));
+  c.dfa_table.resize(c.dfa_table.size() + stride, -1);
+  c.dfa_index.emplace(key, id);
+  c.dfa_memory += cost;
+  return id;
+}
+
+void dfa_reset(const Program& prog, Program::Cache& c) {
+  if (!c.dfa_states.empty()) return;
+  c.dfa_states.resize(1);  // state 0: dead
+  c.dfa_table.assign(prog.alphabet.count, 0);
+}
+
+// The transition of state `sid` on class `k`: the next state, and whether a
+// match ends before the character (at the position between them).
+std::uint32_t dfa_step(const Program& prog, Program::Cache& c, std::uint32_t sid, std::uint32_t k, bool& matched,
+                       int& clears) {
+  const std::size_t stride = prog.alphabet.count;
+  const std::int32_t known = c.dfa_table[sid * stride + k];
+  if (known >= 0) {
+    matched = known & 1;
+    return static_cast<std::uint32_t>(known >> 1);
+  }
+  const auto ninsts = static_cast<std::uint32_t>(prog.insts.size());
+  const std::uint32_t prefix = ninsts;      // the start loop of a search
+  const std::uint32_t prefix_mark = ninsts + 1;  // its place in the order
+  const std::uint8_t before = c.dfa_states[sid].ctx;
+  const std::uint8_t after = prog.alphabet.flags[k];
+  ThreadList& list = c.dfa_list;
+  list.clear();
+  auto& stack = c.dfa_stack;
+  for (std::uint32_t root : c.dfa_states[sid].kernel) {
+    stack.clear();
+    stack.push_back(root);
+    while (!stack.empty()) {
+      std::uint32_t pc = stack.back();
+      stack.pop_back();
+      while (true) {
+        if (pc == prefix) {
+          stack.push_back(prefix_mark);
+          pc = prog.start;
+          continue;
+        }
+        if (list.contains(pc)) break;
+        list.insert(pc);
+        if (pc == prefix_mark) break;
+        const Inst& inst = prog.insts[pc];
+        if (inst.op == Op::kSplit) {
+          stack.push_back(inst.alt);
+          pc = inst.next;
+          continue;
+        }
+        if (inst.op == Op::kSave) {
+          pc = inst.next;
+          continue;
+        }
+        if (inst.op == Op::kLook) {
+          if (!look_ctx(inst.look, before, after)) break;
+          pc = inst.next;
+          continue;
+        }
+        break;
+      }
+    }
+  }
+  matched = false;
+  std::vector<std::uint32_t> next;
+  ThreadList& seen = c.dfa_seen;
+  seen.clear();
+  const bool real = k < prog.alphabet.invalid;
+  for (std::uint32_t pc : list.dense) {
+    if (pc == prefix_mark) {
+      if (k != prog.alphabet.eot && !seen.contains(prefix)) {
+        seen.insert(prefix);
+        next.push_back(prefix);
+      }
+      continue;
+    }
+    const Inst& inst = prog.insts[pc];
+    if (inst.op == Op::kMatch) {
+      matched = true;
+      break;
+    }
+    if (inst.op == Op::kClass && real && prog.classes[inst.cls].contains(prog.alphabet.rep[k]) &&
+        !seen.contains(inst.next)) {
+      seen.insert(inst.next);
+      next.push_back(inst.next);
+    }
+  }
+  const std::uint8_t ctx = after & (kCtxLF | kCtxCR | kCtxWordAscii | kCtxWordUnicode);
+  const int clears_before = clears;
+  const std::uint32_t target = dfa_intern(prog, c, next, ctx, clears);
+  if (clears == clears_before) c.dfa_table[sid * stride + k] = static_cast<std::int32_t>(target << 1 | (matched ? 1 : 0));
+  return target;
+}
+
+struct DfaResult {
+  enum { kNoMatch, kMatch, kGaveUp } kind = kNoMatch;
+  std::size_t end = 0;
+  std::size_t resume = 0;  // no match begins before this offset
+};
+
+std::uint8_t ctx_before(const Program& prog, std::string_view text, std::size_t at) {
+  if (at == 0) return kCtxStart;
+  const char32_t c = decode_before(text, at);
+  return prog.alphabet.flags[prog.alphabet.class_of(c)] & (kCtxLF | kCtxCR | kCtxWordAscii | kCtxWordUnicode);
+}
+
+// Finds where the leftmost-first match ends (or, with `earliest`, where
+// some match ends first) by running the lazy DFA over the text.
+DfaResult dfa_search(const Program& prog, Program::Cache& c, std::string_view text, std::size_t start, bool earliest) {
+  DfaResult res;
+  if (prog.anchored_start && start > 0) return res;
+  dfa_reset(prog, c);
+  int clears = 0;
+  const auto ninsts = static_cast<std::uint32_t>(prog.insts.size());
+  std::vector<std::uint32_t> kernel{prog.anchored_start ? prog.start : ninsts};
+  std::uint32_t sid = dfa_intern(prog, c, kernel, ctx_before(prog, text, start), clears);
+  const std::size_t n = text.size();
+  std::size_t p = start;
+  bool found = false;
+  res.resume = start;
+  while (true) {
+    if (clears > kDfaMaxClears) {
+      res.kind = DfaResult::kGaveUp;
+      return res;
+    }
+    if (c.dfa_states[sid].fresh) {
+      res.resume = p;
+      if (prog.use_prefilter) {
+        std::size_t q = p;
+        while (q < n && !prog.first_byte[static_cast<unsigned char>(text[q])]) ++q;
+        if (q >= n) break;
+        if (q != p) {
+          p = q;
+          res.resume = p;
+          kernel.assign(1, ninsts);
+          sid = dfa_intern(prog, c, kernel, ctx_before(prog, text, p), clears);
+        }
+      }
+    }
+    bool matched = false;
+    if (p >= n) {
+      dfa_step(prog, c, sid, prog.alphabet.eot, matched, clears);
+      if (matched) {
+        found = true;
+        res.end = n;
+      }
+      break;
+    }
+    const Decoded d = decode(text, p);
+    sid = dfa_step(prog, c, sid, prog.alphabet.class_of(d.c), matched, clears);
+    if (matched) {
+      found = true;
+      res.end = p;
+      if (earliest) break;
+    }
+    if (sid == 0) break;
+    p += d.len;
+  }
+  if (found) res.kind = DfaResult::kMatch;
+  return res;
+}
+
+// The search every operation uses: the DFA decides whether and roughly
+// where a match is, the Pike VM (when spans are wanted) reads it exactly
+// from the offset where no earlier match can begin.
+bool search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+            std::size_t* out) {
+  const DfaResult r = dfa_search(prog, cache, text, start, earliest && cache.nslots == 0);
+  if (r.kind == DfaResult::kGaveUp) return pike_search(prog, cache, text, start, earliest, out);
+  if (r.kind == DfaResult::kNoMatch) return false;
+  if (cache.nslots == 0) return true;
+  return pike_search(prog, cache, text, r.resume, earliest, out);
+}
+
 std::size_t next_boundary(std::string_view text, std::size_t i) {
   while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
   return i;
@@ -591,6 +884,61 @@ class CacheGuard {
 
 }  // namespace
 
+namespace {
+
+void build_alphabet(Program& prog) {
+  bool unicode_word = false;
+  for (const Inst& i : prog.insts) {
+    if (i.op != Op::kLook) continue;
+    switch (i.look) {
+      case Look::kWordUnicode:
+      case Look::kWordUnicodeNegate:
+      case Look::kWordStartUnicode:
+      case Look::kWordEndUnicode:
+      case Look::kWordStartHalfUnicode:
+      case Look::kWordEndHalfUnicode:
+        unicode_word = true;
+        break;
+      default:
+        break;
+    }
+  }
+  std::vector<char32_t> cuts{0, '\n', '\n' + 1, '\r', '\r' + 1, '0', '9' + 1, 'A', 'Z' + 1, '_', '_' + 1, 'a', 'z' + 1, 0x80};
+  auto add_set = [&](const unicode::RangeSet& set) {
+    for (auto r : set) {
+      cuts.push_back(r.lo);
+      if (r.hi < unicode::kMaxCodePoint) cuts.push_back(r.hi + 1);
+    }
+  };
+  for (const ClassMatcher& m : prog.classes) add_set(*m.set);
+  if (unicode_word) add_set(unicode::perl_word());
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  Program::Alphabet& a = prog.alphabet;
+  a.starts = std::move(cuts);
+  const auto real = static_cast<std::uint32_t>(a.starts.size());
+  a.invalid = real;
+  a.eot = real + 1;
+  a.count = real + 2;
+  a.rep = a.starts;
+  a.flags.assign(a.count, 0);
+  for (std::uint32_t k = 0; k < real; ++k) {
+    const char32_t c = a.rep[k];
+    std::uint8_t f = 0;
+    if (c == '\n') f |= kCtxLF;
+    if (c == '\r') f |= kCtxCR;
+    if (c < 0x80 && is_word_byte(static_cast<unsigned char>(c))) f |= kCtxWordAscii;
+    if (is_word_char(c)) f |= kCtxWordUnicode;
+    a.flags[k] = f;
+  }
+  a.flags[a.eot] = kCtxEnd;
+  for (char32_t c = 0; c < 0x80; ++c) {
+    a.ascii[c] = static_cast<std::uint32_t>(std::upper_bound(a.starts.begin(), a.starts.end(), c) - a.starts.begin()) - 1;
+  }
+}
+
+}  // namespace
+
 std::expected<Regex, Error> Regex::compile(std::string_view pattern) {
   auto hir = parse(pattern);
   if (!hir) return std::unexpected(hir.error());
@@ -605,6 +953,7 @@ std::expected<Regex, Error> Regex::compile(std::string_view pattern) {
   prog->use_prefilter = !nullable;
   prog->first_byte = fs.bytes;
   prog->anchored_start = starts_with_text_anchor(*hir, hir->root);
+  build_alphabet(*prog);
   Regex r;
   r.prog_ = std::move(prog);
   return r;
