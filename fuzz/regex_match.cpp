@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "regex/internals.hpp"
 #include "regex/regex.hpp"
 
 namespace {
@@ -58,6 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
       }
     }
+  }
+  // The DFA-led path must agree with the Pike VM alone, from any offset.
+  for (std::size_t start : {std::size_t{0}, text.size() / 2}) {
+    while (start < text.size() && !boundary(text, start)) ++start;
+    const auto slow = qv::regex::RegexInternals::pike_captures(*re, text, start);
+    const auto fast = re->captures(text, start);
+    if (slow != fast) __builtin_trap();
+    if (qv::regex::RegexInternals::pike_is_match(*re, text, start) != re->is_match(text, start)) __builtin_trap();
+    const auto f2 = re->find(text, start);
+    if (f2.has_value() != slow.has_value() || (f2 && *f2 != *(*slow)[0])) __builtin_trap();
   }
   std::size_t last = 0;
   for (const auto& s : list) {
