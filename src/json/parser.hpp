@@ -21,6 +21,8 @@ class Parser {
   static constexpr int kDepthLimit = 128;
 
   explicit Parser(std::string_view text) : text_(text) {}
+  // The parser keeps a view: a temporary text would dangle.
+  explicit Parser(std::string&&) = delete;
 
   std::string_view text() const { return text_; }
   std::size_t index() const { return index_; }
