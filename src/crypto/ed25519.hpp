@@ -1,6 +1,10 @@
 #pragma once
 #include <array>
+#include <expected>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "crypto/secret.hpp"
 
@@ -22,6 +26,10 @@ class SigningKey {
   const std::array<unsigned char, kPublicKeySize>& public_key() const { return public_key_; }
   std::span<const unsigned char, kSeedSize> seed() const { return std::span<const unsigned char, kSeedSize>(seed_.data(), kSeedSize); }
   std::array<unsigned char, kSignatureSize> sign(std::span<const unsigned char> message) const;
+  // Signs the UTF-8 bytes of a text (a record or document hash).
+  std::array<unsigned char, kSignatureSize> sign_text(std::string_view message) const {
+    return sign(std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(message.data()), message.size()));
+  }
 
   friend SigningKey signing_key_from_seed(std::span<const unsigned char, kSeedSize> seed);
 
@@ -37,5 +45,49 @@ SigningKey signing_key_from_seed(std::span<const unsigned char, kSeedSize> seed)
 
 // An Ed25519 key from 32 fresh bytes of the operating system's random source.
 SigningKey generate_signing_key();
+
+// The Ed25519 key of a seed given as hex of either case; none when the text
+// is not hex or not exactly 32 bytes. The decoded seed is wiped.
+std::optional<SigningKey> signing_key_from_seed_hex(std::string_view seed_hex);
+
+// Why 32 bytes are no Ed25519 public key.
+inline constexpr std::string_view kCannotDecompressEdwardsPoint = "Cannot decompress Edwards point";
+
+struct Ed25519KeyError {
+  std::string_view cause = kCannotDecompressEdwardsPoint;
+  // "signature error: Cannot decompress Edwards point"
+  std::string display() const { return "signature error: " + std::string(cause); }
+};
+
+// An Ed25519 public key whose 32 bytes decompress to a curve point.
+class Ed25519PublicKey {
+ public:
+  const std::array<unsigned char, kPublicKeySize>& bytes() const { return bytes_; }
+
+  friend std::expected<Ed25519PublicKey, Ed25519KeyError> ed25519_key_from_bytes(
+      std::span<const unsigned char, kPublicKeySize> bytes);
+
+ private:
+  Ed25519PublicKey() = default;
+  std::array<unsigned char, kPublicKeySize> bytes_{};
+};
+
+// A public key from its compressed encoding. Decompression is lenient: the
+// y coordinate is not range-checked and x = 0 with the sign bit set is
+// accepted; only a y for which no x exists is refused.
+std::expected<Ed25519PublicKey, Ed25519KeyError> ed25519_key_from_bytes(
+    std::span<const unsigned char, kPublicKeySize> bytes);
+
+// RFC 8032 verification of `signature` over `message` (pure Ed25519). The
+// scalar half must be canonical (below the group order). Stricter than the
+// decompression test above: keys whose encoding is not canonical (y >= p),
+// public keys and R values of small order do not verify.
+bool ed25519_verify(const Ed25519PublicKey& key, std::span<const unsigned char> message,
+                    std::span<const unsigned char, kSignatureSize> signature);
+
+// The same verification on 32 key bytes that have not been through
+// ed25519_key_from_bytes. Success implies that they decompress.
+bool ed25519_verify_raw(std::span<const unsigned char, kPublicKeySize> key, std::span<const unsigned char> message,
+                        std::span<const unsigned char, kSignatureSize> signature);
 
 }  // namespace qv::crypto

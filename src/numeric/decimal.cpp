@@ -29,7 +29,7 @@ constexpr u128 kCarryTenth = ((u128{1} << 96) + 5) / 10;
 struct Wide {
   std::array<std::uint64_t, 3> limb{};
 
-  static Wide of(u128 v) {
+  static constexpr Wide of(u128 v) {
     Wide w;
     w.limb[0] = static_cast<std::uint64_t>(v);
     w.limb[1] = static_cast<std::uint64_t>(v >> 64);
@@ -52,7 +52,7 @@ struct Wide {
   u128 low() const { return (u128{limb[1]} << 64) | limb[0]; }
   bool odd() const { return (limb[0] & 1) != 0; }
   // Multiplies by f; the caller keeps the product below 2^192.
-  void mul(std::uint64_t f) {
+  constexpr void mul(std::uint64_t f) {
     u128 carry = 0;
     for (auto& l : limb) {
       const u128 t = u128{l} * f + carry;
@@ -87,7 +87,7 @@ struct Wide {
       limb[i] = d;
     }
   }
-  friend std::strong_ordering operator<=>(const Wide& a, const Wide& b) {
+  friend constexpr std::strong_ordering operator<=>(const Wide& a, const Wide& b) {
     for (std::size_t i = a.limb.size(); i-- > 0;) {
       if (a.limb[i] != b.limb[i]) return a.limb[i] <=> b.limb[i];
     }
@@ -111,34 +111,47 @@ struct Reduced {
   int scale;
 };
 
+// 2^96 × 10^e for e = 0..28: a value below the e-th bound keeps a mantissa
+// under 2^96 once e digits are dropped. Every product of two mantissas is
+// below 2^192, hence below 2^96 × 10^29.
+constexpr std::array<Wide, 29> make_limits() {
+  std::array<Wide, 29> t{};
+  t[0].limb[1] = std::uint64_t{1} << 32;
+  for (std::size_t e = 1; e < t.size(); ++e) {
+    t[e] = t[e - 1];
+    t[e].mul(10);
+  }
+  return t;
+}
+constexpr std::array<Wide, 29> kLimits = make_limits();
+
 // Brings an exact value v ÷ 10^scale into range: drops the fewest trailing
 // digits that leave a mantissa below 2^96 at a scale of at most 28, rounding
 // half to even on everything dropped. A rounding carry that reaches 2^96
 // drops one digit more. None when more digits must go than the scale has.
 std::optional<Reduced> reduce(Wide v, int scale) {
-  int dropped = 0;
-  std::uint64_t last = 0;  // the most recently dropped digit
-  bool sticky = false;     // whether any digit dropped before it was non-zero
-  auto drop_digit = [&] {
-    sticky = sticky || last != 0;
-    last = v.div(10);
-    ++dropped;
-  };
-  while (scale - dropped > kScaleLimit) drop_digit();
-  while (!v.fits96()) {
-    if (dropped == scale) return std::nullopt;
-    drop_digit();
+  if (scale <= kScaleLimit && v.fits96()) return Reduced{v.low(), scale};
+  int drop = std::max(scale - kScaleLimit, 0);
+  while (drop < static_cast<int>(kLimits.size()) && v >= kLimits[static_cast<std::size_t>(drop)]) ++drop;
+  if (drop > scale) return std::nullopt;
+  // All but the last dropped digit only tell whether anything non-zero went.
+  bool sticky = false;
+  for (int rest = drop - 1; rest > 0;) {
+    const int step = std::min(rest, 19);
+    sticky = v.div(static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(step)])) != 0 || sticky;
+    rest -= step;
   }
+  const std::uint64_t last = v.div(10);
   u128 m = v.low();
-  if (dropped > 0 && (last > 5 || (last == 5 && (sticky || (m & 1) != 0)))) {
+  if (last > 5 || (last == 5 && (sticky || (m & 1) != 0))) {
     ++m;
     if (m > kMax) {
-      if (dropped == scale) return std::nullopt;
+      if (drop == scale) return std::nullopt;
       m = kCarryTenth;
-      ++dropped;
+      ++drop;
     }
   }
-  return Reduced{m, scale - dropped};
+  return Reduced{m, scale - drop};
 }
 
 unsigned digit_count(u128 v) {
@@ -179,13 +192,13 @@ void unscale(u128& m, int& scale) {
 
 std::string_view describe(DecimalParseError error) {
   switch (error) {
-    case DecimalParseError::empty: return "Invalid decimal: empty";
-    case DecimalParseError::unknown_character: return "Invalid decimal: unknown character";
-    case DecimalParseError::no_digits: return "Invalid decimal: no digits found";
-    case DecimalParseError::two_decimal_points: return "Invalid decimal: two decimal points";
-    case DecimalParseError::leading_underscore: return "Invalid decimal: must start lead with a number";
-    case DecimalParseError::too_many_digits: return "Invalid decimal: overflow from too many digits";
-    case DecimalParseError::overflow_after_rounding: return "Invalid decimal: overflow from mantissa after rounding";
+    case DecimalParseError::Empty: return "Invalid decimal: empty";
+    case DecimalParseError::UnknownCharacter: return "Invalid decimal: unknown character";
+    case DecimalParseError::NoDigits: return "Invalid decimal: no digits found";
+    case DecimalParseError::TwoDecimalPoints: return "Invalid decimal: two decimal points";
+    case DecimalParseError::LeadingUnderscore: return "Invalid decimal: must start lead with a number";
+    case DecimalParseError::TooManyDigits: return "Invalid decimal: overflow from too many digits";
+    case DecimalParseError::OverflowAfterRounding: return "Invalid decimal: overflow from mantissa after rounding";
   }
   return "Invalid decimal";
 }
@@ -200,7 +213,7 @@ Decimal Decimal::from_int(std::int64_t value) {
 }
 
 std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) {
-  if (text.empty()) return std::unexpected(DecimalParseError::empty);
+  if (text.empty()) return std::unexpected(DecimalParseError::Empty);
   std::size_t i = 0;
   bool negative = false;
   if (text[0] == '+' || text[0] == '-') {
@@ -220,9 +233,9 @@ std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) 
       const unsigned d = static_cast<unsigned>(c - '0');
       any_digit = true;
       if (!in_fraction) {
-        if (m > (kMaxMantissa - d) / 10) return std::unexpected(DecimalParseError::too_many_digits);
-        m = m * 10 + d;
-      } else if (scale == kScaleLimit || m > (kMaxMantissa - d) / 10) {
+        m = m * 10 + d;  // m stays below 2^96 before, so no wrap-around here
+        if (m > kMaxMantissa) return std::unexpected(DecimalParseError::TooManyDigits);
+      } else if (scale == kScaleLimit || m * 10 + d > kMaxMantissa) {
         rounding_digit = d;
         break;
       } else {
@@ -230,19 +243,19 @@ std::expected<Decimal, DecimalParseError> Decimal::parse(std::string_view text) 
         ++scale;
       }
     } else if (c == '.') {
-      if (in_fraction) return std::unexpected(DecimalParseError::two_decimal_points);
+      if (in_fraction) return std::unexpected(DecimalParseError::TwoDecimalPoints);
       in_fraction = true;
     } else if (c == '_') {
-      if (!any_digit) return std::unexpected(DecimalParseError::leading_underscore);
+      if (!any_digit) return std::unexpected(DecimalParseError::LeadingUnderscore);
     } else {
-      return std::unexpected(DecimalParseError::unknown_character);
+      return std::unexpected(DecimalParseError::UnknownCharacter);
     }
   }
-  if (!any_digit) return std::unexpected(DecimalParseError::no_digits);
+  if (!any_digit) return std::unexpected(DecimalParseError::NoDigits);
   if (rounding_digit && *rounding_digit >= 5) {
     ++m;
     if (m > kMaxMantissa) {
-      if (scale == 0) return std::unexpected(DecimalParseError::overflow_after_rounding);
+      if (scale == 0) return std::unexpected(DecimalParseError::OverflowAfterRounding);
       m = kCarryTenth;
       --scale;
     }
@@ -359,7 +372,7 @@ Decimal Decimal::round_dp(std::uint32_t dp, MidpointRule rule) const {
   u128 q = mantissa_ / p;
   const u128 r = mantissa_ % p;
   const u128 half = p / 2;
-  const bool up = rule == MidpointRule::away_from_zero ? r >= half : (r > half || (r == half && (q & 1) != 0));
+  const bool up = rule == MidpointRule::AwayFromZero ? r >= half : (r > half || (r == half && (q & 1) != 0));
   if (up) ++q;
   return Decimal(q, dp, negative_ && q != 0);
 }

@@ -17,13 +17,13 @@ namespace qv::numeric {
 
 // Why a text does not read as a decimal.
 enum class DecimalParseError {
-  empty,                    // no characters at all
-  unknown_character,        // anything but digits, one '.', '_' and a leading sign
-  no_digits,                // a sign or point without any digit
-  two_decimal_points,       // a second '.'
-  leading_underscore,       // '_' before the first digit
-  too_many_digits,          // the integer part reaches 2^96
-  overflow_after_rounding,  // rounding the last kept digit carries past 2^96 at scale 0
+  Empty,                  // no characters at all
+  UnknownCharacter,       // anything but digits, one '.', '_' and a leading sign
+  NoDigits,               // a sign or point without any digit
+  TwoDecimalPoints,       // a second '.'
+  LeadingUnderscore,      // '_' before the first digit
+  TooManyDigits,          // the integer part reaches 2^96
+  OverflowAfterRounding,  // rounding the last kept digit carries past 2^96 at scale 0
 };
 
 // The error's text, e.g. "Invalid decimal: two decimal points".
@@ -31,8 +31,8 @@ std::string_view describe(DecimalParseError error);
 
 // Which way a value exactly halfway between two candidates goes.
 enum class MidpointRule {
-  nearest_even,    // to the candidate whose last digit is even
-  away_from_zero,  // to the candidate of larger magnitude
+  NearestEven,   // to the candidate whose last digit is even
+  AwayFromZero,  // to the candidate of larger magnitude
 };
 
 class Decimal {
@@ -77,7 +77,9 @@ class Decimal {
   std::optional<Decimal> checked_sub(const Decimal& other) const;
   // Product at the sum of the scales, reduced (fewest digits dropped, half to
   // even) until the mantissa fits 96 bits and the scale 28. None when that
-  // would need more digits than the scale has.
+  // would need more digits than the scale has. A zero operand, or two
+  // mantissas below 2^32 whose product would lose 20 or more digits, give +0
+  // at scale 0.
   std::optional<Decimal> checked_mul(const Decimal& other) const;
   // Quotient. An exact quotient keeps the natural scale (dividend scale minus
   // divisor scale, raised to 0 when negative); otherwise digits are added in
@@ -89,7 +91,7 @@ class Decimal {
 
   // Rounded to `dp` fraction digits. A value with scale `dp` or less comes
   // back unchanged; otherwise the result has exactly scale `dp`.
-  Decimal round_dp(std::uint32_t dp, MidpointRule rule = MidpointRule::nearest_even) const;
+  Decimal round_dp(std::uint32_t dp, MidpointRule rule = MidpointRule::NearestEven) const;
   // Rounded to `digits` significant digits, midpoints to even. Fewer digits
   // than the mantissa has round away the excess (through integer rounding when
   // the excess reaches past the point; none if the rounded integer overflows);

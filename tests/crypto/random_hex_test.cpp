@@ -2,6 +2,8 @@
 
 #include <array>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "crypto/hex.hpp"
@@ -47,6 +49,70 @@ TEST(Secret, MovedFromBufferIsWiped) {
     EXPECT_EQ(a.data()[i], 0);  // NOLINT(bugprone-use-after-move): the wipe is what is tested
     EXPECT_EQ(b.data()[i], i + 1);
   }
+}
+
+}  // namespace
+
+namespace {
+
+using qv::crypto::decode_hex;
+using qv::crypto::decode_hex_into;
+using qv::crypto::HexError;
+
+TEST(HexDecode, ReadsEitherCase) {
+  const std::vector<unsigned char> want = {0x00, 0xab, 0xcd, 0xef, 0x19};
+  EXPECT_EQ(decode_hex("00abcdef19").value(), want);
+  EXPECT_EQ(decode_hex("00ABCDEF19").value(), want);
+  EXPECT_EQ(decode_hex("00aBcDeF19").value(), want);
+  EXPECT_TRUE(decode_hex("").value().empty());
+}
+
+TEST(HexDecode, OddLengthIsReportedBeforeABadCharacter) {
+  EXPECT_EQ(decode_hex("abc").error().display(), "Odd number of digits");
+  EXPECT_EQ(decode_hex("zz z").error().display(), "Invalid character 'z' at position 0");
+  EXPECT_EQ(decode_hex("zzz").error().display(), "Odd number of digits");
+  EXPECT_EQ(decode_hex("0").error().kind, HexError::Kind::OddLength);
+}
+
+TEST(HexDecode, NamesTheFirstBadByteAndItsIndex) {
+  EXPECT_EQ(decode_hex("0g").error().display(), "Invalid character 'g' at position 1");
+  EXPECT_EQ(decode_hex("g0").error().display(), "Invalid character 'g' at position 0");
+  EXPECT_EQ(decode_hex("00112x3y").error().display(), "Invalid character 'x' at position 5");
+  EXPECT_EQ(decode_hex("0x00").error().display(), "Invalid character 'x' at position 1");
+  // A two-byte UTF-8 character: its first byte is reported, as a Latin-1 character.
+  EXPECT_EQ(decode_hex("ab\xc3\xa9").error().display(), "Invalid character '\xc3\x83' at position 2");
+}
+
+TEST(HexDecode, ShowsEachByteAsACharacterLiteral) {
+  const std::vector<std::pair<unsigned char, std::string>> cases = {
+      {'z', "'z'"},          {'\'', "'\\''"},         {'\\', "'\\\\'"},        {'"', "'\"'"},
+      {' ', "' '"},          {'\t', "'\\t'"},         {'\n', "'\\n'"},         {'\r', "'\\r'"},
+      {0x00, "'\\0'"},       {0x01, "'\\u{1}'"},      {0x1f, "'\\u{1f}'"},     {0x7f, "'\\u{7f}'"},
+      {0x80, "'\\u{80}'"},   {0x9f, "'\\u{9f}'"},     {0xa0, "'\\u{a0}'"},     {0xad, "'\\u{ad}'"},
+      {0xa1, "'\xc2\xa1'"},  {0xc3, "'\xc3\x83'"},    {0xff, "'\xc3\xbf'"},    {'~', "'~'"},
+  };
+  for (const auto& [byte, literal] : cases) {
+    std::string text = "00";
+    text += static_cast<char>(byte);
+    text += '0';
+    EXPECT_EQ(decode_hex(text).error().display(), "Invalid character " + literal + " at position 2")
+        << static_cast<int>(byte);
+  }
+}
+
+TEST(HexDecode, FixedSizeChecksLengthBeforeCharacters) {
+  std::array<unsigned char, 4> out{};
+  EXPECT_EQ(decode_hex_into("abc", out).error().display(), "Odd number of digits");
+  EXPECT_EQ(decode_hex_into("zzzzzz", out).error().display(), "Invalid string length");
+  EXPECT_EQ(decode_hex_into("zz000000", out).error().display(), "Invalid character 'z' at position 0");
+  ASSERT_TRUE(decode_hex_into("DEADbeef", out));
+  EXPECT_EQ(hex_encode(out), "deadbeef");
+}
+
+TEST(HexDecode, RoundTripsEveryByte) {
+  std::vector<unsigned char> all(256);
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<unsigned char>(i);
+  EXPECT_EQ(decode_hex(hex_encode(all)).value(), all);
 }
 
 }  // namespace

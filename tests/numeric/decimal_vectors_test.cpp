@@ -55,7 +55,7 @@ std::string shown(const std::optional<Decimal>& d) { return d ? d->to_string() :
 
 std::string expected_text(const JsonLine& line) {
   const JsonField& r = line.at("r");
-  return r.kind == JsonField::Kind::null ? "none" : r.text;
+  return r.is_null() ? "none" : r.text;
 }
 
 TEST(DecimalVectors, ReadingPrintingSignAbsNormalize) {
@@ -141,9 +141,9 @@ TEST(DecimalVectors, RoundToDecimalPlaces) {
     if (!line.contains("op")) continue;
     const Decimal a = input(line, "a");
     const auto n = static_cast<std::uint32_t>(std::stoul(line.at("n").text));
-    MidpointRule rule = MidpointRule::nearest_even;
+    MidpointRule rule = MidpointRule::NearestEven;
     if (line.at("op").text == "round_dp_with_strategy" && line.at("strategy").text == "MidpointAwayFromZero") {
-      rule = MidpointRule::away_from_zero;
+      rule = MidpointRule::AwayFromZero;
     }
     const std::string got = a.round_dp(n, rule).to_string();
     tally.check(got == line.at("r").text, "round_dp " + line.at("a").text + " " + line.at("n").text + ": want " +

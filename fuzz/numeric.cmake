@@ -1,0 +1,2 @@
+qv_fuzz(fuzz_decimal SOURCES ${CMAKE_CURRENT_LIST_DIR}/decimal.cpp LIBS qv_numeric)
+qv_fuzz(fuzz_fraction SOURCES ${CMAKE_CURRENT_LIST_DIR}/fraction.cpp LIBS qv_numeric)

@@ -1,0 +1,44 @@
+#pragma once
+// A text that holds secret material (a signing seed in hex). Its bytes are
+// wiped when it is destroyed or moved from.
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace qv::records {
+
+class SecretText {
+ public:
+  SecretText() = default;
+  explicit SecretText(std::string text) : text_(std::move(text)) {}
+  SecretText(const SecretText&) = default;
+  SecretText& operator=(const SecretText& other) {
+    if (this != &other) {
+      wipe();
+      text_ = other.text_;
+    }
+    return *this;
+  }
+  SecretText(SecretText&& other) noexcept : text_(std::move(other.text_)) { other.wipe(); }
+  SecretText& operator=(SecretText&& other) noexcept {
+    if (this != &other) {
+      wipe();
+      text_ = std::move(other.text_);
+      other.wipe();
+    }
+    return *this;
+  }
+  ~SecretText() { wipe(); }
+
+  std::string_view view() const { return text_; }
+  bool empty() const { return text_.empty(); }
+  bool operator==(const SecretText&) const = default;
+
+ private:
+  // Overwrites the whole buffer (the short-string buffer included, which a
+  // move leaves filled) and empties the text.
+  void wipe() noexcept;
+  std::string text_;
+};
+
+}  // namespace qv::records

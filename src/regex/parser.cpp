@@ -1,0 +1,1128 @@
+// The pattern syntax reader. It keeps explicit stacks for open groups and
+// open classes, so no input depth reaches the C++ call stack, and checks the
+// nesting limit on the finished tree with an explicit stack too.
+#include <charconv>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "regex/ast.hpp"
+#include "unicode/sets.hpp"
+
+namespace qv::regex::ast {
+namespace {
+
+struct Decoded {
+  char32_t c;
+  std::size_t len;
+};
+
+// Decodes one UTF-8 character; a malformed byte reads as U+FFFD of length 1.
+Decoded decode_at(std::string_view s, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) return {b0, 1};
+  std::size_t len = 0;
+  char32_t c = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    len = 2;
+    c = b0 & 0x1F;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    len = 3;
+    c = b0 & 0x0F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    len = 4;
+    c = b0 & 0x07;
+  } else {
+    return {0xFFFD, 1};
+  }
+  if (i + len > s.size()) return {0xFFFD, 1};
+  for (std::size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return {0xFFFD, 1};
+    c = (c << 6) | (b & 0x3F);
+  }
+  if ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))) {
+    return {0xFFFD, 1};
+  }
+  return {c, len};
+}
+
+bool is_white_space(char32_t c) { return unicode::set_contains(unicode::perl_space(), c); }
+
+bool is_meta_character(char32_t c) {
+  switch (c) {
+    case '\\': case '.': case '+': case '*': case '?': case '(': case ')': case '|': case '[': case ']':
+    case '{': case '}': case '^': case '$': case '#': case '&': case '-': case '~':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool is_escapeable_character(char32_t c) {
+  if (is_meta_character(c)) return true;
+  if (c > 0x7F) return false;
+  if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+  if (c == '<' || c == '>') return false;
+  return true;
+}
+
+bool is_hex(char32_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool is_capture_char(char32_t c, bool first) {
+  if (first) return c == '_' || unicode::is_alphabetic_code_point(c);
+  return c == '_' || c == '.' || c == '[' || c == ']' || unicode::is_alphabetic_code_point(c) ||
+         unicode::is_numeric_code_point(c);
+}
+
+struct Concat {
+  Span span;
+  std::vector<std::uint32_t> asts;
+};
+
+struct Alternation {
+  Span span;
+  std::vector<std::uint32_t> asts;
+};
+
+struct GroupState {
+  bool is_alternation = false;
+  Concat concat;             // group: the concatenation before the group
+  std::uint32_t group = 0;   // group: its node
+  bool ignore_whitespace = false;
+  Alternation alternation;   // alternation
+};
+
+struct ClassUnion {
+  Span span;
+  std::vector<std::uint32_t> items;
+};
+
+struct ClassState {
+  bool is_op = false;
+  ClassUnion union_;        // open: the parent union
+  std::uint32_t set = 0;    // open: the bracketed node
+  BinaryOpKind op{};        // op
+  std::uint32_t lhs = 0;    // op: the left-hand class set
+};
+
+class Parser {
+ public:
+  explicit Parser(std::string_view pattern) : pattern_(pattern) {}
+
+  std::expected<Ast, Error> run();
+
+ private:
+  using Res = std::expected<std::uint32_t, Error>;
+
+  std::string_view pattern_;
+  Position pos_;
+  bool ignore_whitespace_ = false;
+  std::uint32_t capture_index_ = 0;
+  std::vector<GroupState> stack_group_;
+  std::vector<ClassState> stack_class_;
+  std::unordered_map<std::string, Span> capture_names_;
+  std::vector<Node> nodes_;
+
+  // ---- helpers
+  Error error(Span span, ErrorKind kind, std::optional<Span> aux = std::nullopt) const {
+    return Error{kind, std::string(pattern_), span, aux};
+  }
+  std::size_t offset() const { return pos_.offset; }
+  bool is_eof() const { return pos_.offset >= pattern_.size(); }
+  char32_t ch() const { return decode_at(pattern_, pos_.offset).c; }
+  char32_t char_at(std::size_t i) const { return decode_at(pattern_, i).c; }
+  std::size_t char_len() const { return decode_at(pattern_, pos_.offset).len; }
+  Span span() const { return Span{pos_, pos_}; }
+  Span span_char() const {
+    Position next{pos_.offset + char_len(), pos_.line, pos_.column + 1};
+    if (ch() == '\n') {
+      next.line += 1;
+      next.column = 1;
+    }
+    return Span{pos_, next};
+  }
+  Span span_with_start(Position start) const { return Span{start, pos_}; }
+
+  bool bump() {
+    if (is_eof()) return false;
+    const char32_t c = ch();
+    if (c == '\n') {
+      pos_.line += 1;
+      pos_.column = 1;
+    } else {
+      pos_.column += 1;
+    }
+    pos_.offset += char_len();
+    return !is_eof();
+  }
+  bool bump_if(std::string_view prefix) {
+    if (pattern_.substr(pos_.offset).starts_with(prefix)) {
+      const std::size_t end = pos_.offset + prefix.size();
+      while (pos_.offset < end) bump();
+      return true;
+    }
+    return false;
+  }
+  bool bump_and_bump_space() {
+    if (!bump()) return false;
+    bump_space();
+    return !is_eof();
+  }
+  void bump_space() {
+    if (!ignore_whitespace_) return;
+    while (!is_eof()) {
+      if (is_white_space(ch())) {
+        bump();
+      } else if (ch() == '#') {
+        bump();
+        while (!is_eof()) {
+          const char32_t c = ch();
+          bump();
+          if (c == '\n') break;
+        }
+      } else {
+        break;
+      }
+    }
+  }
+  std::optional<char32_t> peek() const {
+    if (is_eof()) return std::nullopt;
+    const std::size_t next = pos_.offset + char_len();
+    if (next >= pattern_.size()) return std::nullopt;
+    return char_at(next);
+  }
+  std::optional<char32_t> peek_space() const {
+    if (!ignore_whitespace_) return peek();
+    if (is_eof()) return std::nullopt;
+    std::size_t start = pos_.offset + char_len();
+    bool in_comment = false;
+    for (std::size_t i = start; i < pattern_.size();) {
+      const Decoded d = decode_at(pattern_, i);
+      if (is_white_space(d.c)) {
+      } else if (!in_comment && d.c == '#') {
+        in_comment = true;
+      } else if (in_comment && d.c == '\n') {
+        in_comment = false;
+      } else {
+        start = i;
+        break;
+      }
+      i += d.len;
+    }
+    if (start >= pattern_.size()) return std::nullopt;
+    return char_at(start);
+  }
+
+  std::uint32_t add(Node n) {
+    nodes_.push_back(std::move(n));
+    return static_cast<std::uint32_t>(nodes_.size() - 1);
+  }
+  std::uint32_t add_empty(Span s) {
+    Node n;
+    n.kind = Kind::kEmpty;
+    n.span = s;
+    return add(std::move(n));
+  }
+  std::uint32_t concat_into_ast(Concat c) {
+    if (c.asts.empty()) return add_empty(c.span);
+    if (c.asts.size() == 1) return c.asts[0];
+    Node n;
+    n.kind = Kind::kConcat;
+    n.span = c.span;
+    n.children = std::move(c.asts);
+    return add(std::move(n));
+  }
+  std::uint32_t alternation_into_ast(Alternation a) {
+    if (a.asts.empty()) return add_empty(a.span);
+    if (a.asts.size() == 1) return a.asts[0];
+    Node n;
+    n.kind = Kind::kAlternation;
+    n.span = a.span;
+    n.children = std::move(a.asts);
+    return add(std::move(n));
+  }
+  std::uint32_t union_into_item(ClassUnion u) {
+    if (u.items.empty()) return add_empty(u.span);
+    if (u.items.size() == 1) return u.items[0];
+    Node n;
+    n.kind = Kind::kSetUnion;
+    n.span = u.span;
+    n.children = std::move(u.items);
+    return add(std::move(n));
+  }
+  void union_push(ClassUnion& u, std::uint32_t item) {
+    if (u.items.empty()) u.span.start = nodes_[item].span.start;
+    u.span.end = nodes_[item].span.end;
+    u.items.push_back(item);
+  }
+
+  // ---- grammar
+  std::expected<void, Error> push_group(Concat& concat);
+  std::expected<void, Error> pop_group(Concat& concat);
+  void push_alternate(Concat& concat);
+  Res pop_group_end(Concat concat);
+  std::expected<void, Error> parse_uncounted_repetition(Concat& concat, std::uint32_t min, std::uint32_t max);
+  std::expected<void, Error> parse_counted_repetition(Concat& concat);
+  std::expected<std::uint32_t, Error> parse_decimal(ErrorKind empty_kind);
+  Res parse_group(bool& is_flags);
+  Res parse_capture_name(std::uint32_t capture_index);
+  std::expected<std::vector<std::pair<char, bool>>, Error> parse_flags();
+  Res parse_primitive();
+  Res parse_escape();
+  Res parse_hex();
+  Res parse_hex_digits(int digits);
+  Res parse_hex_brace();
+  Res parse_unicode_class();
+  std::uint32_t parse_perl_class();
+  std::expected<std::optional<AssertionKind>, Error> maybe_parse_special_word_boundary(Position wb_start);
+  Res parse_set_class();
+  std::expected<void, Error> push_class_open(ClassUnion& parent);
+  std::expected<std::optional<std::uint32_t>, Error> pop_class(ClassUnion& nested);
+  void push_class_op(BinaryOpKind kind, ClassUnion& next);
+  std::uint32_t pop_class_op(std::uint32_t rhs);
+  Res parse_set_class_range();
+  Res parse_set_class_item();
+  std::optional<std::uint32_t> maybe_parse_ascii_class();
+  Error unclosed_class_error() const;
+  std::expected<void, Error> check_nest_limit(std::uint32_t root) const;
+};
+
+std::expected<Ast, Error> Parser::run() {
+  Concat concat{span(), {}};
+  while (true) {
+    bump_space();
+    if (is_eof()) break;
+    const char32_t c = ch();
+    if (c == '(') {
+      if (auto r = push_group(concat); !r) return std::unexpected(r.error());
+    } else if (c == ')') {
+      if (auto r = pop_group(concat); !r) return std::unexpected(r.error());
+    } else if (c == '|') {
+      push_alternate(concat);
+    } else if (c == '[') {
+      auto cls = parse_set_class();
+      if (!cls) return std::unexpected(cls.error());
+      concat.asts.push_back(*cls);
+    } else if (c == '?') {
+      if (auto r = parse_uncounted_repetition(concat, 0, 1); !r) return std::unexpected(r.error());
+    } else if (c == '*') {
+      if (auto r = parse_uncounted_repetition(concat, 0, kNoMax); !r) return std::unexpected(r.error());
+    } else if (c == '+') {
+      if (auto r = parse_uncounted_repetition(concat, 1, kNoMax); !r) return std::unexpected(r.error());
+    } else if (c == '{') {
+      if (auto r = parse_counted_repetition(concat); !r) return std::unexpected(r.error());
+    } else {
+      auto p = parse_primitive();
+      if (!p) return std::unexpected(p.error());
+      concat.asts.push_back(*p);
+    }
+  }
+  auto root = pop_group_end(std::move(concat));
+  if (!root) return std::unexpected(root.error());
+  if (auto r = check_nest_limit(*root); !r) return std::unexpected(r.error());
+  Ast ast;
+  ast.nodes = std::move(nodes_);
+  ast.root = *root;
+  ast.capture_count = capture_index_;
+  return ast;
+}
+
+void Parser::push_alternate(Concat& concat) {
+  concat.span.end = pos_;
+  const Position concat_start = concat.span.start;
+  const std::uint32_t item = concat_into_ast(std::move(concat));
+  if (!stack_group_.empty() && stack_group_.back().is_alternation) {
+    stack_group_.back().alternation.asts.push_back(item);
+  } else {
+    GroupState st;
+    st.is_alternation = true;
+    st.alternation.span = Span{concat_start, pos_};
+    st.alternation.asts.push_back(item);
+    stack_group_.push_back(std::move(st));
+  }
+  bump();
+  concat = Concat{span(), {}};
+}
+
+std::expected<void, Error> Parser::push_group(Concat& concat) {
+  bool is_flags = false;
+  auto r = parse_group(is_flags);
+  if (!r) return std::unexpected(r.error());
+  const Node& n = nodes_[*r];
+  if (is_flags) {
+    for (auto [f, on] : n.flags) {
+      if (f == 'x') ignore_whitespace_ = on;
+    }
+    concat.asts.push_back(*r);
+    return {};
+  }
+  const bool old = ignore_whitespace_;
+  bool next = old;
+  for (auto [f, on] : n.flags) {
+    if (f == 'x') next = on;
+  }
+  GroupState st;
+  st.concat = std::move(concat);
+  st.group = *r;
+  st.ignore_whitespace = old;
+  stack_group_.push_back(std::move(st));
+  ignore_whitespace_ = next;
+  concat = Concat{span(), {}};
+  return {};
+}
+
+std::expected<void, Error> Parser::pop_group(Concat& group_concat) {
+  std::optional<Alternation> alt;
+  if (stack_group_.empty()) return std::unexpected(error(span_char(), ErrorKind::kGroupUnopened));
+  GroupState top = std::move(stack_group_.back());
+  stack_group_.pop_back();
+  if (top.is_alternation) {
+    if (stack_group_.empty() || stack_group_.back().is_alternation) {
+      return std::unexpected(error(span_char(), ErrorKind::kGroupUnopened));
+    }
+    alt = std::move(top.alternation);
+    top = std::move(stack_group_.back());
+    stack_group_.pop_back();
+  }
+  ignore_whitespace_ = top.ignore_whitespace;
+  group_concat.span.end = pos_;
+  bump();
+  const std::uint32_t group = top.group;
+  nodes_[group].span.end = pos_;
+  if (alt) {
+    alt->span.end = group_concat.span.end;
+    alt->asts.push_back(concat_into_ast(std::move(group_concat)));
+    const std::uint32_t a = alternation_into_ast(std::move(*alt));
+    nodes_[group].children = {a};
+  } else {
+    const std::uint32_t c = concat_into_ast(std::move(group_concat));
+    nodes_[group].children = {c};
+  }
+  top.concat.asts.push_back(group);
+  group_concat = std::move(top.concat);
+  return {};
+}
+
+Parser::Res Parser::pop_group_end(Concat concat) {
+  concat.span.end = pos_;
+  std::uint32_t result;
+  if (stack_group_.empty()) {
+    result = concat_into_ast(std::move(concat));
+  } else if (stack_group_.back().is_alternation) {
+    Alternation alt = std::move(stack_group_.back().alternation);
+    stack_group_.pop_back();
+    alt.span.end = pos_;
+    alt.asts.push_back(concat_into_ast(std::move(concat)));
+    Node n;
+    n.kind = Kind::kAlternation;
+    n.span = alt.span;
+    n.children = std::move(alt.asts);
+    result = add(std::move(n));
+  } else {
+    return std::unexpected(error(nodes_[stack_group_.back().group].span, ErrorKind::kGroupUnclosed));
+  }
+  if (!stack_group_.empty()) {
+    return std::unexpected(error(nodes_[stack_group_.back().group].span, ErrorKind::kGroupUnclosed));
+  }
+  return result;
+}
+
+std::expected<void, Error> Parser::parse_uncounted_repetition(Concat& concat, std::uint32_t min, std::uint32_t max) {
+  if (concat.asts.empty()) return std::unexpected(error(span(), ErrorKind::kRepetitionMissing));
+  const std::uint32_t sub = concat.asts.back();
+  if (nodes_[sub].kind == Kind::kEmpty || nodes_[sub].kind == Kind::kFlags) {
+    return std::unexpected(error(span(), ErrorKind::kRepetitionMissing));
+  }
+  concat.asts.pop_back();
+  bool greedy = true;
+  if (bump() && ch() == '?') {
+    greedy = false;
+    bump();
+  }
+  Node n;
+  n.kind = Kind::kRepetition;
+  n.span = Span{nodes_[sub].span.start, pos_};
+  n.min = min;
+  n.max = max;
+  n.greedy = greedy;
+  n.children = {sub};
+  concat.asts.push_back(add(std::move(n)));
+  return {};
+}
+
+std::expected<std::uint32_t, Error> Parser::parse_decimal(ErrorKind empty_kind) {
+  while (!is_eof() && is_white_space(ch())) bump();
+  const Position start = pos_;
+  std::string digits;
+  while (!is_eof() && ch() >= '0' && ch() <= '9') {
+    digits.push_back(static_cast<char>(ch()));
+    bump_and_bump_space();
+  }
+  const Span s{start, pos_};
+  while (!is_eof() && is_white_space(ch())) bump_and_bump_space();
+  if (digits.empty()) return std::unexpected(error(s, empty_kind));
+  std::uint32_t n = 0;
+  auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  if (ec != std::errc() || ptr != digits.data() + digits.size()) {
+    return std::unexpected(error(s, ErrorKind::kDecimalInvalid));
+  }
+  return n;
+}
+
+std::expected<void, Error> Parser::parse_counted_repetition(Concat& concat) {
+  const Position start = pos_;
+  if (concat.asts.empty()) return std::unexpected(error(span(), ErrorKind::kRepetitionMissing));
+  const std::uint32_t sub = concat.asts.back();
+  if (nodes_[sub].kind == Kind::kEmpty || nodes_[sub].kind == Kind::kFlags) {
+    return std::unexpected(error(span(), ErrorKind::kRepetitionMissing));
+  }
+  concat.asts.pop_back();
+  if (!bump_and_bump_space()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kRepetitionCountUnclosed));
+  auto count_start = parse_decimal(ErrorKind::kRepetitionCountDecimalEmpty);
+  if (is_eof()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kRepetitionCountUnclosed));
+  std::uint32_t min = 0;
+  std::uint32_t max = 0;
+  if (ch() == ',') {
+    if (!bump_and_bump_space()) {
+      return std::unexpected(error(Span{start, pos_}, ErrorKind::kRepetitionCountUnclosed));
+    }
+    if (ch() != '}') {
+      if (!count_start) return std::unexpected(count_start.error());
+      auto count_end = parse_decimal(ErrorKind::kRepetitionCountDecimalEmpty);
+      if (!count_end) return std::unexpected(count_end.error());
+      min = *count_start;
+      max = *count_end;
+    } else {
+      if (!count_start) return std::unexpected(count_start.error());
+      min = *count_start;
+      max = kNoMax;
+    }
+  } else {
+    if (!count_start) return std::unexpected(count_start.error());
+    min = max = *count_start;
+  }
+  if (is_eof() || ch() != '}') {
+    return std::unexpected(error(Span{start, pos_}, ErrorKind::kRepetitionCountUnclosed));
+  }
+  bool greedy = true;
+  if (bump_and_bump_space() && ch() == '?') {
+    greedy = false;
+    bump();
+  }
+  const Span op_span{start, pos_};
+  if (max != kNoMax && min > max) return std::unexpected(error(op_span, ErrorKind::kRepetitionCountInvalid));
+  Node n;
+  n.kind = Kind::kRepetition;
+  n.span = Span{nodes_[sub].span.start, pos_};
+  n.min = min;
+  n.max = max;
+  n.greedy = greedy;
+  n.children = {sub};
+  concat.asts.push_back(add(std::move(n)));
+  return {};
+}
+
+Parser::Res Parser::parse_group(bool& is_flags) {
+  const Span open_span = span_char();
+  bump();
+  bump_space();
+  const Position lookaround_start = open_span.start;
+  if (bump_if("?=") || bump_if("?!") || bump_if("?<=") || bump_if("?<!")) {
+    return std::unexpected(error(Span{lookaround_start, pos_}, ErrorKind::kUnsupportedLookAround));
+  }
+  const Span inner_span = span();
+  bool starts_with_p = true;
+  bool named = bump_if("?P<");
+  if (!named) {
+    starts_with_p = false;
+    named = bump_if("?<");
+  }
+  (void)starts_with_p;
+  if (named) {
+    // Capture indices are bounded by the pattern length, far below u32.
+    const std::uint32_t index = ++capture_index_;
+    Node g;
+    g.kind = Kind::kGroup;
+    g.sub = static_cast<std::uint8_t>(GroupKind::kCaptureName);
+    g.span = open_span;
+    g.capture_index = index;
+    auto name = parse_capture_name(index);
+    if (!name) return std::unexpected(name.error());
+    g.name = nodes_[*name].name;
+    return add(std::move(g));
+  }
+  if (bump_if("?")) {
+    if (is_eof()) return std::unexpected(error(inner_span, ErrorKind::kGroupUnclosed));
+    auto flags = parse_flags();
+    if (!flags) return std::unexpected(flags.error());
+    const char32_t end = ch();
+    bump();
+    if (end == ')') {
+      if (flags->empty()) return std::unexpected(error(inner_span, ErrorKind::kRepetitionMissing));
+      Node f;
+      f.kind = Kind::kFlags;
+      f.span = Span{open_span.start, pos_};
+      f.flags = std::move(*flags);
+      is_flags = true;
+      return add(std::move(f));
+    }
+    Node g;
+    g.kind = Kind::kGroup;
+    g.sub = static_cast<std::uint8_t>(GroupKind::kNonCapturing);
+    g.span = open_span;
+    g.flags = std::move(*flags);
+    return add(std::move(g));
+  }
+  Node g;
+  g.kind = Kind::kGroup;
+  g.sub = static_cast<std::uint8_t>(GroupKind::kCaptureIndex);
+  g.span = open_span;
+  g.capture_index = ++capture_index_;
+  return add(std::move(g));
+}
+
+// Returns a scratch node holding the name (its span is the name's span).
+Parser::Res Parser::parse_capture_name(std::uint32_t) {
+  if (is_eof()) return std::unexpected(error(span(), ErrorKind::kGroupNameUnexpectedEof));
+  const Position start = pos_;
+  while (true) {
+    if (ch() == '>') break;
+    if (!is_capture_char(ch(), pos_.offset == start.offset)) {
+      return std::unexpected(error(span_char(), ErrorKind::kGroupNameInvalid));
+    }
+    if (!bump()) break;
+  }
+  const Position end = pos_;
+  if (is_eof()) return std::unexpected(error(span(), ErrorKind::kGroupNameUnexpectedEof));
+  bump();
+  std::string name(pattern_.substr(start.offset, end.offset - start.offset));
+  if (name.empty()) return std::unexpected(error(Span{start, start}, ErrorKind::kGroupNameEmpty));
+  const Span name_span{start, end};
+  auto [it, inserted] = capture_names_.emplace(name, name_span);
+  if (!inserted) return std::unexpected(error(name_span, ErrorKind::kGroupNameDuplicate, it->second));
+  Node n;
+  n.kind = Kind::kEmpty;
+  n.span = name_span;
+  n.name = std::move(name);
+  return add(std::move(n));
+}
+
+std::expected<std::vector<std::pair<char, bool>>, Error> Parser::parse_flags() {
+  // Items as written: a flag letter, or '-' for the negation operator.
+  std::vector<std::pair<char32_t, Span>> items;
+  bool last_was_negation = false;
+  Span negation_span{};
+  auto find_item = [&](char32_t kind) -> std::optional<Span> {
+    for (auto& [k, s] : items) {
+      if (k == kind) return s;
+    }
+    return std::nullopt;
+  };
+  while (ch() != ':' && ch() != ')') {
+    if (ch() == '-') {
+      last_was_negation = true;
+      negation_span = span_char();
+      if (auto original = find_item('-')) {
+        return std::unexpected(error(span_char(), ErrorKind::kFlagRepeatedNegation, *original));
+      }
+      items.emplace_back('-', span_char());
+    } else {
+      last_was_negation = false;
+      const char32_t c = ch();
+      if (c != 'i' && c != 'm' && c != 's' && c != 'U' && c != 'u' && c != 'R' && c != 'x') {
+        return std::unexpected(error(span_char(), ErrorKind::kFlagUnrecognized));
+      }
+      if (auto original = find_item(c)) {
+        return std::unexpected(error(span_char(), ErrorKind::kFlagDuplicate, *original));
+      }
+      items.emplace_back(c, span_char());
+    }
+    if (!bump()) return std::unexpected(error(span(), ErrorKind::kFlagUnexpectedEof));
+  }
+  if (last_was_negation) return std::unexpected(error(negation_span, ErrorKind::kFlagDanglingNegation));
+  std::vector<std::pair<char, bool>> flags;
+  bool on = true;
+  for (auto& [k, s] : items) {
+    if (k == '-') {
+      on = false;
+    } else {
+      flags.emplace_back(static_cast<char>(k), on);
+    }
+  }
+  return flags;
+}
+
+Parser::Res Parser::parse_primitive() {
+  const char32_t c = ch();
+  if (c == '\\') return parse_escape();
+  Node n;
+  n.span = span_char();
+  if (c == '.') {
+    n.kind = Kind::kDot;
+  } else if (c == '^') {
+    n.kind = Kind::kAssertion;
+    n.sub = static_cast<std::uint8_t>(AssertionKind::kStartLine);
+  } else if (c == '$') {
+    n.kind = Kind::kAssertion;
+    n.sub = static_cast<std::uint8_t>(AssertionKind::kEndLine);
+  } else {
+    n.kind = Kind::kLiteral;
+    n.c = c;
+  }
+  bump();
+  return add(std::move(n));
+}
+
+Parser::Res Parser::parse_escape() {
+  const Position start = pos_;
+  if (!bump()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kEscapeUnexpectedEof));
+  const char32_t c = ch();
+  if (c >= '0' && c <= '9') {
+    return std::unexpected(error(Span{start, span_char().end}, ErrorKind::kUnsupportedBackreference));
+  }
+  if (c == 'x' || c == 'u' || c == 'U') {
+    auto lit = parse_hex();
+    if (!lit) return lit;
+    nodes_[*lit].span.start = start;
+    return lit;
+  }
+  if (c == 'p' || c == 'P') {
+    auto cls = parse_unicode_class();
+    if (!cls) return cls;
+    nodes_[*cls].span.start = start;
+    return cls;
+  }
+  if (c == 'd' || c == 's' || c == 'w' || c == 'D' || c == 'S' || c == 'W') {
+    const std::uint32_t cls = parse_perl_class();
+    nodes_[cls].span.start = start;
+    return cls;
+  }
+  bump();
+  const Span s = span_with_start(start);
+  Node n;
+  n.span = s;
+  if (is_meta_character(c) || is_escapeable_character(c)) {
+    n.kind = Kind::kLiteral;
+    n.c = c;
+    return add(std::move(n));
+  }
+  auto literal = [&](char32_t v) {
+    n.kind = Kind::kLiteral;
+    n.c = v;
+    return add(std::move(n));
+  };
+  auto assertion = [&](AssertionKind k) {
+    n.kind = Kind::kAssertion;
+    n.sub = static_cast<std::uint8_t>(k);
+    return add(std::move(n));
+  };
+  switch (c) {
+    case 'a': return literal(0x07);
+    case 'f': return literal(0x0C);
+    case 't': return literal('\t');
+    case 'n': return literal('\n');
+    case 'r': return literal('\r');
+    case 'v': return literal(0x0B);
+    case 'A': return assertion(AssertionKind::kStartText);
+    case 'z': return assertion(AssertionKind::kEndText);
+    case 'b': {
+      AssertionKind wb = AssertionKind::kWordBoundary;
+      if (!is_eof() && ch() == '{') {
+        auto special = maybe_parse_special_word_boundary(start);
+        if (!special) return std::unexpected(special.error());
+        if (*special) wb = **special;
+      }
+      n.span = span_with_start(start);
+      return assertion(wb);
+    }
+    case 'B': return assertion(AssertionKind::kNotWordBoundary);
+    case '<': return assertion(AssertionKind::kWordBoundaryStartAngle);
+    case '>': return assertion(AssertionKind::kWordBoundaryEndAngle);
+    default:
+      return std::unexpected(error(s, ErrorKind::kEscapeUnrecognized));
+  }
+}
+
+std::expected<std::optional<AssertionKind>, Error> Parser::maybe_parse_special_word_boundary(Position wb_start) {
+  auto is_valid_char = [](char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-'; };
+  const Position start = pos_;
+  if (!bump_and_bump_space()) {
+    return std::unexpected(error(Span{wb_start, pos_}, ErrorKind::kSpecialWordOrRepetitionUnexpectedEof));
+  }
+  const Position start_contents = pos_;
+  if (!is_valid_char(ch())) {
+    pos_ = start;
+    return std::optional<AssertionKind>{};
+  }
+  std::string scratch;
+  while (!is_eof() && is_valid_char(ch())) {
+    scratch.push_back(static_cast<char>(ch()));
+    bump_and_bump_space();
+  }
+  if (is_eof() || ch() != '}') {
+    return std::unexpected(error(Span{start, pos_}, ErrorKind::kSpecialWordBoundaryUnclosed));
+  }
+  const Position end = pos_;
+  bump();
+  if (scratch == "start") return AssertionKind::kWordBoundaryStart;
+  if (scratch == "end") return AssertionKind::kWordBoundaryEnd;
+  if (scratch == "start-half") return AssertionKind::kWordBoundaryStartHalf;
+  if (scratch == "end-half") return AssertionKind::kWordBoundaryEndHalf;
+  return std::unexpected(error(Span{start_contents, end}, ErrorKind::kSpecialWordBoundaryUnrecognized));
+}
+
+Parser::Res Parser::parse_hex() {
+  const char32_t kind = ch();
+  if (!bump_and_bump_space()) return std::unexpected(error(span(), ErrorKind::kEscapeUnexpectedEof));
+  if (ch() == '{') return parse_hex_brace();
+  auto r = parse_hex_digits(kind == 'x' ? 2 : kind == 'u' ? 4 : 8);
+  if (r && kind == 'x') nodes_[*r].hex_x = true;
+  return r;
+}
+
+Parser::Res Parser::parse_hex_digits(int digits) {
+  const Position start = pos_;
+  std::uint64_t value = 0;
+  for (int i = 0; i < digits; ++i) {
+    if (i > 0 && !bump_and_bump_space()) return std::unexpected(error(span(), ErrorKind::kEscapeUnexpectedEof));
+    if (!is_hex(ch())) return std::unexpected(error(span_char(), ErrorKind::kEscapeHexInvalidDigit));
+    const char32_t c = ch();
+    value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+  }
+  bump_and_bump_space();
+  const Position end = pos_;
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return std::unexpected(error(Span{start, end}, ErrorKind::kEscapeHexInvalid));
+  }
+  Node n;
+  n.kind = Kind::kLiteral;
+  n.c = static_cast<char32_t>(value);
+  n.span = Span{start, end};
+  return add(std::move(n));
+}
+
+Parser::Res Parser::parse_hex_brace() {
+  const Position brace_pos = pos_;
+  const Position start = span_char().end;
+  std::uint64_t value = 0;
+  bool any = false;
+  bool overflow = false;
+  while (bump_and_bump_space() && ch() != '}') {
+    if (!is_hex(ch())) return std::unexpected(error(span_char(), ErrorKind::kEscapeHexInvalidDigit));
+    const char32_t c = ch();
+    any = true;
+    value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    if (value > 0xFFFFFFFFu) {
+      overflow = true;
+      value = 0x100000000u;  // stays out of range without overflowing
+    }
+  }
+  if (is_eof()) return std::unexpected(error(Span{brace_pos, pos_}, ErrorKind::kEscapeUnexpectedEof));
+  const Position end = pos_;
+  bump_and_bump_space();
+  if (!any) return std::unexpected(error(Span{brace_pos, pos_}, ErrorKind::kEscapeHexEmpty));
+  if (overflow || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return std::unexpected(error(Span{start, end}, ErrorKind::kEscapeHexInvalid));
+  }
+  Node n;
+  n.kind = Kind::kLiteral;
+  n.c = static_cast<char32_t>(value);
+  n.span = Span{start, pos_};
+  return add(std::move(n));
+}
+
+Parser::Res Parser::parse_unicode_class() {
+  const bool negated = ch() == 'P';
+  if (!bump_and_bump_space()) return std::unexpected(error(span(), ErrorKind::kEscapeUnexpectedEof));
+  Node n;
+  n.kind = Kind::kClassUnicode;
+  n.negated = negated;
+  Position start;
+  if (ch() == '{') {
+    start = span_char().end;
+    std::string scratch;
+    while (bump_and_bump_space() && ch() != '}') {
+      scratch.append(pattern_.substr(pos_.offset, char_len()));
+    }
+    if (is_eof()) return std::unexpected(error(span(), ErrorKind::kEscapeUnexpectedEof));
+    bump();
+    std::size_t i;
+    if ((i = scratch.find("!=")) != std::string::npos) {
+      n.sub = static_cast<std::uint8_t>(UnicodeKind::kNamedValue);
+      n.name = scratch.substr(0, i);
+      n.value = scratch.substr(i + 2);
+      n.negated = !n.negated;
+    } else if ((i = scratch.find(':')) != std::string::npos || (i = scratch.find('=')) != std::string::npos) {
+      n.sub = static_cast<std::uint8_t>(UnicodeKind::kNamedValue);
+      n.name = scratch.substr(0, i);
+      n.value = scratch.substr(i + 1);
+    } else {
+      n.sub = static_cast<std::uint8_t>(UnicodeKind::kNamed);
+      n.name = std::move(scratch);
+    }
+  } else {
+    start = pos_;
+    const char32_t c = ch();
+    if (c == '\\') return std::unexpected(error(span_char(), ErrorKind::kUnicodeClassInvalid));
+    n.name = std::string(pattern_.substr(pos_.offset, char_len()));
+    bump_and_bump_space();
+    n.sub = static_cast<std::uint8_t>(UnicodeKind::kOneLetter);
+  }
+  n.span = Span{start, pos_};
+  return add(std::move(n));
+}
+
+std::uint32_t Parser::parse_perl_class() {
+  const char32_t c = ch();
+  Node n;
+  n.kind = Kind::kClassPerl;
+  n.span = span_char();
+  bump();
+  n.negated = c == 'D' || c == 'S' || c == 'W';
+  const char32_t lower = c | 0x20;
+  n.sub = static_cast<std::uint8_t>(lower == 'd' ? PerlKind::kDigit : lower == 's' ? PerlKind::kSpace : PerlKind::kWord);
+  return add(std::move(n));
+}
+
+Error Parser::unclosed_class_error() const {
+  for (auto it = stack_class_.rbegin(); it != stack_class_.rend(); ++it) {
+    if (!it->is_op) return error(nodes_[it->set].span, ErrorKind::kClassUnclosed);
+  }
+  return error(span(), ErrorKind::kClassUnclosed);
+}
+
+Parser::Res Parser::parse_set_class() {
+  ClassUnion u{span(), {}};
+  while (true) {
+    bump_space();
+    if (is_eof()) return std::unexpected(unclosed_class_error());
+    const char32_t c = ch();
+    if (c == '[') {
+      if (!stack_class_.empty()) {
+        if (auto cls = maybe_parse_ascii_class()) {
+          union_push(u, *cls);
+          continue;
+        }
+      }
+      if (auto r = push_class_open(u); !r) return std::unexpected(r.error());
+    } else if (c == ']') {
+      auto r = pop_class(u);
+      if (!r) return std::unexpected(r.error());
+      if (*r) return **r;
+    } else if (c == '&' && peek() == U'&') {
+      bump_if("&&");
+      push_class_op(BinaryOpKind::kIntersection, u);
+    } else if (c == '-' && peek() == U'-') {
+      bump_if("--");
+      push_class_op(BinaryOpKind::kDifference, u);
+    } else if (c == '~' && peek() == U'~') {
+      bump_if("~~");
+      push_class_op(BinaryOpKind::kSymmetricDifference, u);
+    } else {
+      auto item = parse_set_class_range();
+      if (!item) return item;
+      union_push(u, *item);
+    }
+  }
+}
+
+std::expected<void, Error> Parser::push_class_open(ClassUnion& parent) {
+  const Position start = pos_;
+  if (!bump_and_bump_space()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kClassUnclosed));
+  bool negated = false;
+  if (ch() == '^') {
+    negated = true;
+    if (!bump_and_bump_space()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kClassUnclosed));
+  }
+  ClassUnion nested{span(), {}};
+  while (ch() == '-') {
+    Node lit;
+    lit.kind = Kind::kLiteral;
+    lit.c = '-';
+    lit.span = span_char();
+    union_push(nested, add(std::move(lit)));
+    if (!bump_and_bump_space()) return std::unexpected(error(Span{start, start}, ErrorKind::kClassUnclosed));
+  }
+  if (nested.items.empty() && ch() == ']') {
+    Node lit;
+    lit.kind = Kind::kLiteral;
+    lit.c = ']';
+    lit.span = span_char();
+    union_push(nested, add(std::move(lit)));
+    if (!bump_and_bump_space()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kClassUnclosed));
+  }
+  Node set;
+  set.kind = Kind::kClassBracketed;
+  set.negated = negated;
+  set.span = Span{start, pos_};
+  const std::uint32_t set_id = add(std::move(set));
+  ClassState st;
+  st.union_ = std::move(parent);
+  st.set = set_id;
+  stack_class_.push_back(std::move(st));
+  parent = std::move(nested);
+  return {};
+}
+
+std::expected<std::optional<std::uint32_t>, Error> Parser::pop_class(ClassUnion& nested) {
+  const std::uint32_t item = union_into_item(std::move(nested));
+  const std::uint32_t prevset = pop_class_op(item);
+  // The top of the stack is now an open bracket.
+  ClassState st = std::move(stack_class_.back());
+  stack_class_.pop_back();
+  bump();
+  Node& set = nodes_[st.set];
+  set.span.end = pos_;
+  set.children = {prevset};
+  if (stack_class_.empty()) return std::optional<std::uint32_t>{st.set};
+  union_push(st.union_, st.set);
+  nested = std::move(st.union_);
+  return std::optional<std::uint32_t>{};
+}
+
+void Parser::push_class_op(BinaryOpKind kind, ClassUnion& next) {
+  const std::uint32_t item = union_into_item(std::move(next));
+  const std::uint32_t lhs = pop_class_op(item);
+  ClassState st;
+  st.is_op = true;
+  st.op = kind;
+  st.lhs = lhs;
+  stack_class_.push_back(std::move(st));
+  next = ClassUnion{span(), {}};
+}
+
+std::uint32_t Parser::pop_class_op(std::uint32_t rhs) {
+  if (stack_class_.empty() || !stack_class_.back().is_op) return rhs;
+  ClassState st = std::move(stack_class_.back());
+  stack_class_.pop_back();
+  Node n;
+  n.kind = Kind::kSetBinaryOp;
+  n.sub = static_cast<std::uint8_t>(st.op);
+  n.span = Span{nodes_[st.lhs].span.start, nodes_[rhs].span.end};
+  n.children = {st.lhs, rhs};
+  return add(std::move(n));
+}
+
+Parser::Res Parser::parse_set_class_item() {
+  if (ch() == '\\') return parse_escape();
+  Node n;
+  n.kind = Kind::kLiteral;
+  n.c = ch();
+  n.span = span_char();
+  bump();
+  return add(std::move(n));
+}
+
+Parser::Res Parser::parse_set_class_range() {
+  auto prim1 = parse_set_class_item();
+  if (!prim1) return prim1;
+  bump_space();
+  if (is_eof()) return std::unexpected(unclosed_class_error());
+  auto as_item = [&](std::uint32_t id) -> Res {
+    const Kind k = nodes_[id].kind;
+    if (k == Kind::kLiteral || k == Kind::kClassPerl || k == Kind::kClassUnicode) return id;
+    return std::unexpected(error(nodes_[id].span, ErrorKind::kClassEscapeInvalid));
+  };
+  if (ch() != '-' || peek_space() == U']' || peek_space() == U'-') return as_item(*prim1);
+  if (!bump_and_bump_space()) return std::unexpected(unclosed_class_error());
+  auto prim2 = parse_set_class_item();
+  if (!prim2) return prim2;
+  const Span range_span{nodes_[*prim1].span.start, nodes_[*prim2].span.end};
+  if (nodes_[*prim1].kind != Kind::kLiteral) {
+    return std::unexpected(error(nodes_[*prim1].span, ErrorKind::kClassRangeLiteral));
+  }
+  if (nodes_[*prim2].kind != Kind::kLiteral) {
+    return std::unexpected(error(nodes_[*prim2].span, ErrorKind::kClassRangeLiteral));
+  }
+  if (nodes_[*prim1].c > nodes_[*prim2].c) return std::unexpected(error(range_span, ErrorKind::kClassRangeInvalid));
+  Node n;
+  n.kind = Kind::kSetRange;
+  n.span = range_span;
+  n.children = {*prim1, *prim2};
+  return add(std::move(n));
+}
+
+std::optional<std::uint32_t> Parser::maybe_parse_ascii_class() {
+  const Position start = pos_;
+  bool negated = false;
+  if (!bump() || ch() != ':') {
+    pos_ = start;
+    return std::nullopt;
+  }
+  if (!bump()) {
+    pos_ = start;
+    return std::nullopt;
+  }
+  if (ch() == '^') {
+    negated = true;
+    if (!bump()) {
+      pos_ = start;
+      return std::nullopt;
+    }
+  }
+  const std::size_t name_start = pos_.offset;
+  while (ch() != ':' && bump()) {
+  }
+  if (is_eof()) {
+    pos_ = start;
+    return std::nullopt;
+  }
+  const std::string_view name = pattern_.substr(name_start, pos_.offset - name_start);
+  if (!bump_if(":]")) {
+    pos_ = start;
+    return std::nullopt;
+  }
+  static constexpr std::pair<std::string_view, AsciiKind> kNames[] = {
+      {"alnum", AsciiKind::kAlnum}, {"alpha", AsciiKind::kAlpha}, {"ascii", AsciiKind::kAscii},
+      {"blank", AsciiKind::kBlank}, {"cntrl", AsciiKind::kCntrl}, {"digit", AsciiKind::kDigit},
+      {"graph", AsciiKind::kGraph}, {"lower", AsciiKind::kLower}, {"print", AsciiKind::kPrint},
+      {"punct", AsciiKind::kPunct}, {"space", AsciiKind::kSpace}, {"upper", AsciiKind::kUpper},
+      {"word", AsciiKind::kWord},   {"xdigit", AsciiKind::kXdigit}};
+  for (auto [n, k] : kNames) {
+    if (n == name) {
+      Node node;
+      node.kind = Kind::kSetAscii;
+      node.sub = static_cast<std::uint8_t>(k);
+      node.negated = negated;
+      node.span = Span{start, pos_};
+      return add(std::move(node));
+    }
+  }
+  pos_ = start;
+  return std::nullopt;
+}
+
+std::expected<void, Error> Parser::check_nest_limit(std::uint32_t root) const {
+  // Pre-order walk; every group, bracketed class, class union, class set
+  // operation, repetition, alternation and concatenation adds one level.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> stack{{root, 0}};
+  while (!stack.empty()) {
+    auto [id, parent_depth] = stack.back();
+    stack.pop_back();
+    const Node& n = nodes_[id];
+    std::uint32_t depth = parent_depth;
+    switch (n.kind) {
+      case Kind::kClassBracketed:
+      case Kind::kRepetition:
+      case Kind::kGroup:
+      case Kind::kAlternation:
+      case Kind::kConcat:
+      case Kind::kSetUnion:
+      case Kind::kSetBinaryOp:
+        depth += 1;
+        if (depth > kNestLimit) return std::unexpected(error(n.span, ErrorKind::kNestLimitExceeded));
+        break;
+      default:
+        continue;
+    }
+    for (auto it = n.children.rbegin(); it != n.children.rend(); ++it) stack.emplace_back(*it, depth);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::expected<Ast, Error> parse(std::string_view pattern) { return Parser(pattern).run(); }
+
+}  // namespace qv::regex::ast

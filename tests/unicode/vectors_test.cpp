@@ -1,0 +1,218 @@
+// Agreement with the reference cases. Code points that this build's character
+// data (Unicode 15.0) leaves unassigned were assigned later; they are skipped.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jsonl.hpp"
+#include "unicode/case.hpp"
+#include "unicode/nfkc.hpp"
+#include "unicode/properties.hpp"
+#include "unicode/white_space.hpp"
+
+namespace {
+
+using qv::testing::Json;
+using qv::testing::read_jsonl;
+namespace u = qv::unicode;
+
+constexpr char32_t kMax = 0x10FFFF;
+bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+std::string utf8(const std::u32string& s) {
+  std::string out;
+  for (char32_t c : s) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u32string cps_of(const Json& array) {
+  std::u32string out;
+  for (const Json& v : array.array) out.push_back(v.cp());
+  return out;
+}
+
+std::vector<bool> members(const Json& ranges) {
+  std::vector<bool> in(kMax + 1, false);
+  for (const Json& r : ranges.array) {
+    for (char32_t c = r.array[0].cp(); c <= r.array[1].cp(); ++c) in[c] = true;
+  }
+  return in;
+}
+
+const std::vector<Json>& unicode_lines() {
+  static const std::vector<Json> lines = read_jsonl("unicode.jsonl");
+  return lines;
+}
+
+const std::map<std::string, std::function<bool(char32_t)>>& predicates() {
+  static const std::map<std::string, std::function<bool(char32_t)>> p = {
+      {"std::char::is_whitespace", u::is_white_space},
+      {"std::char::is_alphabetic", u::is_alphabetic},
+      {"std::char::is_numeric", u::is_numeric},
+      {"std::char::is_alphanumeric", u::is_alphanumeric},
+      {"std::char::is_lowercase", u::is_lowercase},
+      {"std::char::is_uppercase", u::is_uppercase},
+      {"std::char::is_control", u::is_control},
+      {"regex ^\\w$", u::is_word_character},
+      {"regex ^\\d$", u::is_decimal_digit},
+      {"regex ^\\s$", u::is_white_space},
+      {"regex ^\\W$", [](char32_t c) { return !u::is_word_character(c); }},
+      {"regex ^\\D$", [](char32_t c) { return !u::is_decimal_digit(c); }},
+      {"regex ^\\S$", [](char32_t c) { return !u::is_white_space(c); }},
+  };
+  return p;
+}
+
+// Characters assigned by Unicode 15.0 whose properties later versions changed
+// (the reference cases come from Unicode 16/17 data): Other_Alphabetic for the
+// combining Latin letters, U+0295 moved from Ll to Lo, and new simple case
+// foldings between canonically equivalent Greek letters and between the st
+// ligatures.
+std::vector<char32_t> span(char32_t lo, char32_t hi) {
+  std::vector<char32_t> out;
+  for (char32_t c = lo; c <= hi; ++c) out.push_back(c);
+  return out;
+}
+std::vector<char32_t> later_changes(const std::string& name) {
+  if (name == "std::char::is_alphabetic" || name == "std::char::is_alphanumeric") {
+    std::vector<char32_t> out = span(0x0363, 0x036F);
+    for (char32_t c : span(0x1DD3, 0x1DE6)) out.push_back(c);
+    return out;
+  }
+  if (name == "std::char::is_lowercase") return {0x0295};
+  if (name == "casefold") return {0x0390, 0x03B0, 0x1FD3, 0x1FE3, 0xFB05, 0xFB06};
+  return {};
+}
+
+TEST(UnicodeVectors, PropertySets) {
+  int sets = 0;
+  for (const Json& line : unicode_lines()) {
+    if (line["kind"].string != "ranges") continue;
+    const std::string& name = line["name"].string;
+    const auto it = predicates().find(name);
+    if (it == predicates().end()) {
+      // "." and "(?s:.)" are matters of the pattern engine, not of properties.
+      EXPECT_TRUE(name == "regex ^(?s:.)$" || name == "regex ^.$") << name;
+      continue;
+    }
+    ++sets;
+    const std::vector<bool> in = members(line["ranges"]);
+    std::size_t checked = 0;
+    std::vector<char32_t> wrong;
+    for (char32_t c = 0; c <= kMax; ++c) {
+      if (is_surrogate(c) || !u::is_assigned(c)) continue;
+      ++checked;
+      if (it->second(c) != in[c]) wrong.push_back(c);
+    }
+    EXPECT_GT(checked, 200000u);
+    std::string list;
+    for (std::size_t k = 0; k < wrong.size() && k < 60; ++k) list += std::to_string(wrong[k]) + " ";
+    EXPECT_EQ(wrong, later_changes(name)) << name << ": " << wrong.size() << " disagreements: " << list;
+  }
+  EXPECT_EQ(sets, 13);
+}
+
+TEST(UnicodeVectors, FullLowerCaseMapping) {
+  const Json* mapping = nullptr;
+  for (const Json& line : unicode_lines()) {
+    if (line["kind"].string == "mapping" && line["name"].string == "std::char::to_lowercase") mapping = &line;
+  }
+  ASSERT_NE(mapping, nullptr);
+  std::map<char32_t, std::u32string> expected;
+  for (const Json& e : (*mapping)["entries"].array) expected[e.array[0].cp()] = cps_of(e.array[1]);
+  ASSERT_EQ(expected.size(), 1488u);
+  int wrong = 0;
+  for (char32_t c = 0; c <= kMax; ++c) {
+    if (is_surrogate(c) || !u::is_assigned(c)) continue;
+    const auto it = expected.find(c);
+    const std::u32string want = it == expected.end() ? std::u32string(1, c) : it->second;
+    const std::u32string got = u::lowercase_mapping(c);
+    if (got != want && ++wrong <= 20) ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c);
+    // The text form agrees on the lone character (no final-sigma context).
+    if (it != expected.end()) {
+      EXPECT_EQ(u::to_lowercase(utf8(std::u32string(1, c))), utf8(want));
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(UnicodeVectors, SimpleCaseFoldClasses) {
+  const Json* classes = nullptr;
+  for (const Json& line : unicode_lines()) {
+    if (line["kind"].string == "casefold_classes") classes = &line;
+  }
+  ASSERT_NE(classes, nullptr);
+  std::map<char32_t, std::vector<char32_t>> expected;
+  for (const Json& cls : (*classes)["classes"].array) {
+    std::vector<char32_t> assigned;
+    for (const Json& m : cls.array) {
+      if (u::is_assigned(m.cp())) assigned.push_back(m.cp());
+    }
+    std::sort(assigned.begin(), assigned.end());
+    for (char32_t m : assigned) expected[m] = assigned;
+  }
+  std::vector<char32_t> wrong;
+  for (char32_t c = 0; c <= kMax; ++c) {
+    if (is_surrogate(c) || !u::is_assigned(c)) continue;
+    const auto it = expected.find(c);
+    const std::vector<char32_t> want = it == expected.end() ? std::vector<char32_t>{c} : it->second;
+    if (u::simple_case_fold_class(c) != want) wrong.push_back(c);
+  }
+  EXPECT_EQ(wrong, later_changes("casefold"));
+}
+
+bool all_assigned(const std::u32string& s) {
+  return std::all_of(s.begin(), s.end(), [](char32_t c) { return u::is_assigned(c); });
+}
+
+TEST(NfkcVectors, EveryCase) {
+  const std::vector<Json> lines = read_jsonl("nfkc.jsonl");
+  std::set<char32_t> changed;
+  int chars = 0, strings = 0, skipped = 0, wrong = 0;
+  for (const Json& line : lines) {
+    const std::string& kind = line["kind"].string;
+    if (kind == "meta") continue;
+    const std::u32string input = kind == "char" ? std::u32string(1, line["cp"].cp()) : cps_of(line["cps"]);
+    ASSERT_EQ(utf8(input), line["s"].string);
+    if (kind == "char") changed.insert(input[0]);
+    if (!all_assigned(input)) {
+      ++skipped;
+      continue;
+    }
+    (kind == "char" ? chars : strings)++;
+    const std::string got = u::nfkc(line["s"].string);
+    if (got != line["nfkc"].string && ++wrong <= 20) ADD_FAILURE() << "NFKC of " << line["s"].string;
+  }
+  // Every other assigned code point is its own NFKC.
+  for (char32_t c = 0; c <= kMax; ++c) {
+    if (is_surrogate(c) || changed.count(c) != 0 || !u::is_assigned(c)) continue;
+    const std::string s = utf8(std::u32string(1, c));
+    if (u::nfkc(s) != s && ++wrong <= 20) ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c);
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(chars, 4000);
+  EXPECT_GT(strings, 500);
+  std::printf("nfkc: %d chars, %d strings agree; %d cases skipped (later Unicode)\n", chars, strings, skipped);
+}
+
+}  // namespace
