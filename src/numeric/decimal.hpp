@@ -77,7 +77,9 @@ class Decimal {
   std::optional<Decimal> checked_sub(const Decimal& other) const;
   // Product at the sum of the scales, reduced (fewest digits dropped, half to
   // even) until the mantissa fits 96 bits and the scale 28. None when that
-  // would need more digits than the scale has.
+  // would need more digits than the scale has. A zero operand, or two
+  // mantissas below 2^32 whose product would lose 20 or more digits, give +0
+  // at scale 0.
   std::optional<Decimal> checked_mul(const Decimal& other) const;
   // Quotient. An exact quotient keeps the natural scale (dividend scale minus
   // divisor scale, raised to 0 when negative); otherwise digits are added in

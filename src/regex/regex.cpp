@@ -496,7 +496,8 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       // A thread that waits on text, or a match.
-      std::copy(slots, slots + nslots, list.slots_of(pc));
+      std::size_t* dst = list.slots_of(pc);
+      for (std::size_t k = 0; k < nslots; ++k) dst[k] = slots[k];
       break;
     }
   }
@@ -536,14 +537,14 @@ bool search(const Program& prog, Program::Cache& cache, std::string_view text, s
       const Inst& inst = prog.insts[pc];
       if (inst.op == Op::kMatch) {
         const std::size_t* s = clist->slots_of(pc);
-        std::copy(s, s + nslots, out);
+        for (std::size_t k = 0; k < nslots; ++k) out[k] = s[k];
         matched = true;
         if (earliest) return true;
         break;
       }
       if (inst.op == Op::kClass && at < n && prog.classes[inst.cls].contains(d.c)) {
-        std::size_t* s = clist->slots_of(pc);
-        std::copy(s, s + nslots, cache.scratch.data());
+        const std::size_t* s = clist->slots_of(pc);
+        for (std::size_t k = 0; k < nslots; ++k) cache.scratch[k] = s[k];
         closure(prog, cache, *nlist, inst.next, text, at + d.len, cache.scratch.data());
       }
     }

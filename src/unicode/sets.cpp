@@ -397,7 +397,10 @@ const Tables& tables() {
     add_value_names(t.grapheme_break, UCHAR_GRAPHEME_CLUSTER_BREAK);
 
     for (std::size_t i = 0; i < kAges.size(); ++i) {
-      std::string v = "V" + std::to_string(kAges[i].major) + "_" + std::to_string(kAges[i].minor);
+      std::string v(1, 'V');
+      v.append(std::to_string(kAges[i].major));
+      v.push_back('_');
+      v.append(std::to_string(kAges[i].minor));
       t.age.emplace(normalize_name(kAges[i].name), static_cast<int>(i));
       t.age.emplace(normalize_name(v), static_cast<int>(i));
     }
@@ -542,7 +545,11 @@ Result lookup_uncached(std::string_view name, std::optional<std::string_view> va
 }
 
 Result lookup(std::string_view name, std::optional<std::string_view> value) {
-  std::pair<std::string, std::string> key{std::string(name), value ? "=" + std::string(*value) : std::string()};
+  std::pair<std::string, std::string> key{std::string(name), std::string()};
+  if (value) {
+    key.second.push_back('=');
+    key.second.append(*value);
+  }
   {
     std::lock_guard<std::mutex> lock(cache_mutex);
     auto it = cache.find(key);

@@ -55,7 +55,7 @@ std::string shown(const std::optional<Decimal>& d) { return d ? d->to_string() :
 
 std::string expected_text(const JsonLine& line) {
   const JsonField& r = line.at("r");
-  return r.kind == JsonField::Kind::null ? "none" : r.text;
+  return r.is_null() ? "none" : r.text;
 }
 
 TEST(DecimalVectors, ReadingPrintingSignAbsNormalize) {

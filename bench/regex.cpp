@@ -1,0 +1,80 @@
+// Matching throughput: a rule-like pattern over prose, the numeral pattern's
+// find loop over figures, and an adversarial pattern that must stay linear.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "regex/regex.hpp"
+
+namespace {
+
+std::string prose(std::size_t size) {
+  const std::string words[] = {"the ", "company ", "reported ", "revenue ", "growth ", "of ", "März ", "naïve ",
+                               "results, ", "while ", "analysts ", "expected ", "a ", "modest ", "decline. "};
+  std::string out;
+  std::size_t i = 0;
+  while (out.size() < size) out += words[(i++ * 7) % 15];
+  return out;
+}
+
+std::string figures(std::size_t size) {
+  std::string out;
+  std::size_t i = 0;
+  while (out.size() < size) {
+    out += "in 2023 sales rose to " + std::to_string(1000 + (i * 7919) % 90000) + "," + std::to_string(100 + i % 900) +
+           " units (" + std::to_string(i % 97) + ".5%) ";
+    ++i;
+  }
+  return out;
+}
+
+const char* kNumeral =
+    "(?x)\n"
+    "            (?P<open>\\()?\n"
+    "            (?P<sign>[-−–+])?\n"
+    "            (?:(?P<cur>[$€£¥₹])\\s?)?\n"
+    "            (?P<body>\n"
+    "                \\d{1,3}(?:[\\u{202F}\\u{00A0}\\u{2009}\\u{2007}\\ ]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+    "              | \\d{1,3}(?:['’]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+    "              | \\d{1,3}(?:[.,]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+    "              | \\d+(?:[.,]\\d{1,9})?\n"
+    "            )\n"
+    "            (?P<pct>\\s?[%٪])?\n"
+    "            (?P<close>\\))?\n"
+    "            ";
+
+void BM_RuleIsMatch(benchmark::State& state) {
+  const auto re = *qv::regex::Regex::compile("(?i)\\bguarantee[sd]?\\b");
+  const std::string text = prose(1 << 20);
+  for (auto _ : state) benchmark::DoNotOptimize(re.is_match(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_RuleIsMatch)->Unit(benchmark::kMillisecond);
+
+void BM_NumeralFindLoop(benchmark::State& state) {
+  const auto re = *qv::regex::Regex::compile(kNumeral);
+  const std::string text = figures(1 << 20);
+  for (auto _ : state) {
+    std::size_t n = 0, at = 0;
+    while (auto m = re.find(text, at)) {
+      ++n;
+      at = m->end > m->start ? m->end : m->end + 1;
+    }
+    benchmark::DoNotOptimize(n);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_NumeralFindLoop)->Unit(benchmark::kMillisecond);
+
+void BM_AdversarialNestedPlus(benchmark::State& state) {
+  const auto re = *qv::regex::Regex::compile("(a+)+$");
+  std::string text(static_cast<std::size_t>(state.range(0)), 'a');
+  text += 'b';
+  for (auto _ : state) benchmark::DoNotOptimize(re.is_match(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_AdversarialNestedPlus)->Arg(25 << 10)->Arg(100 << 10)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,1 @@
+qv_fuzz(fuzz_json_roundtrip SOURCES ${CMAKE_CURRENT_LIST_DIR}/json_roundtrip.cpp LIBS qv_json qv_crypto)

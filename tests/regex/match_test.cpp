@@ -1,0 +1,182 @@
+// Matching: spans and captures on Unicode texts, searches from an offset,
+// iteration, the system's fixed patterns, hostile inputs and the cache.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "regex/regex.hpp"
+#include "text/pattern_cache.hpp"
+
+namespace qv::regex {
+namespace {
+
+Regex re(std::string_view p) {
+  auto r = Regex::compile(p);
+  EXPECT_TRUE(r.has_value()) << p << (r ? "" : "\n" + r.error().to_string());
+  return std::move(*r);
+}
+
+std::vector<std::string> all_texts(const Regex& r, std::string_view t) {
+  std::vector<std::string> out;
+  for (const Match& m : r.find_all(t)) out.emplace_back(t.substr(m.start, m.end - m.start));
+  return out;
+}
+
+using V = std::vector<std::string>;
+
+TEST(RegexMatch, UnicodeWordsDigitsAndSpaces) {
+  EXPECT_EQ(all_texts(re("\\w+"), "März naïve café ſtraſſe"), (V{"März", "naïve", "café", "ſtraſſe"}));
+  // A decomposed accent is a mark, so it stays inside the word.
+  EXPECT_EQ(all_texts(re("\\w+"), "e\u0301te\u0301!"), (V{"e\u0301te\u0301"}));
+  EXPECT_EQ(all_texts(re("\\d+"), "٣٤٥ ५६ 123 ² ½"), (V{"٣٤٥", "५६", "123"}));
+  EXPECT_EQ(all_texts(re("\\s"), "a\u202Fb\u2028c\u0085d\u00A0e\uFEFFf"), (V{"\u202F", "\u2028", "\u0085", "\u00A0"}));
+  EXPECT_EQ(all_texts(re("\\bkelvin\\b"), "Kelvin kelvin"), (V{"kelvin"}));
+  EXPECT_EQ(all_texts(re("(?i)\\bkelvin\\b"), "\u212Aelvin kelvin"), (V{"\u212Aelvin", "kelvin"}));
+  EXPECT_EQ(all_texts(re("(?i)straße"), "straße STRASSE STRAẞE"), (V{"straße", "STRAẞE"}));
+  EXPECT_EQ(all_texts(re("(?i)s"), "ſ"), (V{"ſ"}));
+  // \b sees a word character on both sides of "ä", none around U+202F.
+  EXPECT_EQ(all_texts(re("\\b"), "ä\u202Fb").size(), 4u);
+}
+
+TEST(RegexMatch, LeftmostFirstAndCaptures) {
+  EXPECT_EQ(re("samwise|sam").find("samwise")->end, 7u);
+  EXPECT_EQ(re("sam|samwise").find("samwise")->end, 3u);
+  EXPECT_EQ(re("a+?").find("aaa")->end, 1u);
+  EXPECT_EQ(re("(?U)a+").find("aaa")->end, 1u);
+  auto c = re("(a)|(b)").captures("xb");
+  ASSERT_TRUE(c.has_value());
+  EXPECT_FALSE((*c)[1].has_value());
+  EXPECT_EQ((*c)[2], (Match{1, 2}));
+  // An empty group took part: it is not the same as absent.
+  auto e = re("x(a*)y").captures("xy");
+  EXPECT_EQ((*e)[1], (Match{1, 1}));
+  // (x*)* keeps the preferred (empty-last) capture.
+  auto s = re("(a*)*").captures("b");
+  EXPECT_EQ((*s)[0], (Match{0, 0}));
+  EXPECT_EQ(re("(?P<year>\\d{4})").group_index("year"), 1u);
+}
+
+TEST(RegexMatch, SearchFromAnOffsetSeesTheTextBefore) {
+  const Regex word = re("\\bcat");
+  EXPECT_FALSE(word.find("concat", 3).has_value());
+  EXPECT_EQ(word.find("a cat", 2), (Match{2, 5}));
+  EXPECT_FALSE(re("^b").find("ab", 1).has_value());
+  EXPECT_EQ(re("(?m)^b").find("a\nb", 2), (Match{2, 3}));
+  EXPECT_FALSE(re("\\Ab").is_match("ab", 1));
+}
+
+TEST(RegexMatch, IterationAndEmptyMatches) {
+  const Regex empty = re("a*");
+  const auto m = empty.find_all("baaac");
+  // The empty match at 4 would touch the match ending there: skipped.
+  ASSERT_EQ(m.size(), 3u);
+  EXPECT_EQ(m[0], (Match{0, 0}));
+  EXPECT_EQ(m[1], (Match{1, 4}));
+  EXPECT_EQ(m[2], (Match{5, 5}));
+  // Empty matches fall on character boundaries only.
+  EXPECT_EQ(re("").find_all("é€").size(), 3u);
+  EXPECT_EQ(all_texts(re("[ \\t\\x0B\\x0C]+"), "a \t b\u00A0c"), (V{" \t "}));
+  EXPECT_EQ(all_texts(re("\\n{3,}"), "a\n\nb\n\n\n\nc"), (V{"\n\n\n\n"}));
+  EXPECT_EQ(all_texts(re("$"), "a\n"), (V{""}));
+}
+
+TEST(RegexMatch, NumeralPattern) {
+  const std::string numeral =
+      "(?x)\n"
+      "            (?P<open>\\()?\n"
+      "            (?P<sign>[-−–+])?\n"
+      "            (?:(?P<cur>[$€£¥₹])\\s?)?\n"
+      "            (?P<body>\n"
+      "                \\d{1,3}(?:[\\u{202F}\\u{00A0}\\u{2009}\\u{2007}\\ ]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+      "              | \\d{1,3}(?:['’]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+      "              | \\d{1,3}(?:[.,]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
+      "              | \\d+(?:[.,]\\d{1,9})?\n"
+      "            )\n"
+      "            (?P<pct>\\s?[%٪])?\n"
+      "            (?P<close>\\))?\n"
+      "            ";
+  const Regex r = re(numeral);
+  const std::size_t body = *r.group_index("body");
+  auto body_of = [&](std::string_view t) {
+    auto c = r.captures(t);
+    EXPECT_TRUE(c.has_value()) << t;
+    const Match m = *(*c)[body];
+    return std::string(t.substr(m.start, m.end - m.start));
+  };
+  EXPECT_EQ(body_of("total 1\u202F234\u202F567,89 €"), "1\u202F234\u202F567,89");
+  EXPECT_EQ(body_of("1 234 567"), "1 234 567");
+  EXPECT_EQ(body_of("1’234.5"), "1’234.5");
+  EXPECT_EQ(body_of("1,234,567.89"), "1,234,567.89");
+  // The grouping alternative takes "1,234" of "1,2345": the caller re-reads.
+  EXPECT_EQ(body_of("1,2345"), "1,234");
+  auto c = r.captures("(−$ 2,500 %)");
+  ASSERT_TRUE(c.has_value());
+  EXPECT_TRUE((*c)[*r.group_index("open")].has_value());
+  EXPECT_TRUE((*c)[*r.group_index("sign")].has_value());
+  EXPECT_TRUE((*c)[*r.group_index("cur")].has_value());
+  EXPECT_TRUE((*c)[*r.group_index("pct")].has_value());
+  EXPECT_TRUE((*c)[*r.group_index("close")].has_value());
+  auto plain = r.captures("12");
+  EXPECT_FALSE((*plain)[*r.group_index("pct")].has_value());
+  const Regex plain_numeral = re("^\\d+(?:[.,]\\d{1,9})?");
+  EXPECT_EQ(plain_numeral.find("2345 rest"), (Match{0, 4}));
+  EXPECT_FALSE(plain_numeral.find("x2345").has_value());
+}
+
+TEST(RegexMatch, DeclaredScaleAndWordPatterns) {
+  const Regex scale = re(
+      "(?i)\\(\\s*(?:\\$|€|£|dollars|usd|eur|euros?)?\\s*in\\s+(thousands|millions|billions)\\b|\\b(?:dollars|usd|"
+      "euros?)\\s+in\\s+(thousands|millions|billions)\\b");
+  auto first_group = [&](std::string_view t) -> std::string {
+    auto c = scale.captures(t);
+    if (!c) return "none";
+    const auto& g = (*c)[1] ? (*c)[1] : (*c)[2];
+    return std::string(t.substr(g->start, g->end - g->start));
+  };
+  EXPECT_EQ(first_group("Revenue ($ in Millions)"), "Millions");
+  EXPECT_EQ(first_group("figures in USD in\u00A0billions"), "billions");
+  EXPECT_EQ(first_group("(in thousandsX)"), "none");
+  const Regex word = re("[^\\W\\d_](?:[\\w'’\\-]*[^\\W_])?|[^\\W\\d_]");
+  EXPECT_EQ(all_texts(word, "l’été d'un état-major 3rd x_ _y"), (V{"l’été", "d'un", "état-major", "rd", "x", "y"}));
+}
+
+TEST(RegexMatch, SignalPatterns) {
+  const Regex count = re("(?xi) \\bhow\\s+many\\b | \\bcu[aá]nt[oa]s\\b | \\bwie\\s+viele\\b | \\bnumber\\s+of\\b");
+  EXPECT_TRUE(count.is_match("HOW\u00A0MANY people"));
+  EXPECT_TRUE(count.is_match("¿CUÁNTOS son?"));
+  EXPECT_FALSE(count.is_match("somehow manyfold"));
+  const Regex percent = re("(?xi) % | \\bpercent(age)?s?\\b | \\bprozent");
+  EXPECT_TRUE(percent.is_match("Prozentsatz"));
+  EXPECT_FALSE(percent.is_match("percentile"));
+}
+
+TEST(RegexMatch, HostileInputsStayLinear) {
+  std::string text(100000, 'a');
+  text += 'b';
+  EXPECT_FALSE(re("(a+)+$").is_match(text));
+  EXPECT_FALSE(re("(a|aa)*c").find(text).has_value());
+  const Regex w = re("\\w{200}");
+  EXPECT_EQ(w.find_all(std::string(1000, 'x')).size(), 5u);
+  // Many empty matches in a long text.
+  EXPECT_EQ(re("x*").find_all(std::string(50000, 'y')).size(), 50001u);
+}
+
+TEST(RegexMatch, CacheCompilesOncePerText) {
+  const Regex* first = nullptr;
+  std::vector<std::thread> threads;
+  std::vector<const Regex*> seen(8);
+  for (int i = 0; i < 8; ++i) {
+    threads.emplace_back([&, i] { seen[i] = &text::cached_regex("[ \\t\\x0B\\x0C]+"); });
+  }
+  for (auto& t : threads) t.join();
+  first = seen[0];
+  for (const Regex* p : seen) EXPECT_EQ(p, first);
+  EXPECT_NE(&text::cached_regex("\\n{3,}"), first);
+  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
+  EXPECT_TRUE(first->is_match(" "));
+}
+
+}  // namespace
+}  // namespace qv::regex
