@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "records/chain.hpp"
 #include "records/read.hpp"
+#include "records/seal.hpp"
 
 namespace qv::records {
 namespace {
@@ -85,6 +87,20 @@ TEST(ReadRequest, EmptyPreviousRecordHashReadsAsAbsent) {
   EXPECT_FALSE(read_ok(request(R"("previous_record_hash":"")")).previous_record_hash.has_value());
   EXPECT_FALSE(read_ok(request(R"("previous_record_hash":null)")).previous_record_hash.has_value());
   EXPECT_EQ(read_ok(request(R"("previous_record_hash":" ")")).previous_record_hash, " ");
+
+  // The record made for such a request hashes as with an empty link, and a
+  // chain check accepts it as the first record.
+  VerifyRequest r = read_ok(request(R"("previous_record_hash":"")"));
+  RecordContent content;
+  content.outcome.policy_id = "p";
+  const auto key = crypto::signing_key_from_seed_hex(std::string(64, '7'));
+  ASSERT_TRUE(key.has_value());
+  auto sealed = seal_evidence_record(content, r.previous_record_hash, "rec_1", "2026-01-01T00:00:00Z", *key);
+  ASSERT_TRUE(sealed.has_value());
+  EXPECT_EQ(sealed->record_hash,
+            compute_record_hash(sealed->content_hash, std::string_view(), "rec_1", "2026-01-01T00:00:00Z"));
+  auto checked = check_record_chain(std::span<const EvidenceRecord>(&*sealed, 1));
+  EXPECT_TRUE(checked.has_value()) << checked.error().display();
 }
 
 TEST(ReadRequest, NullsAndMissingMembers) {
