@@ -36,7 +36,7 @@ test: build
 	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)
 	cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 

@@ -21,9 +21,13 @@ class Parser {
   static constexpr int kDepthLimit = 128;
 
   explicit Parser(std::string_view text) : text_(text) {}
+  // The parser keeps a view: a temporary text would dangle.
+  explicit Parser(std::string&&) = delete;
 
   std::string_view text() const { return text_; }
   std::size_t index() const { return index_; }
+  // Moves the cursor (to read again from a place already checked).
+  void seek(std::size_t index) { index_ = index < text_.size() ? index : text_.size(); }
   bool at_end() const { return index_ >= text_.size(); }
   // The next byte, or -1 at the end.
   int peek() const { return at_end() ? -1 : static_cast<unsigned char>(text_[index_]); }

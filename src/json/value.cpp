@@ -16,6 +16,8 @@ std::size_t hash_key(std::string_view key) { return std::hash<std::string_view>{
 }  // namespace
 
 Object::Object(const Object& other) = default;
+Object::Object(Object&&) noexcept = default;
+Object& Object::operator=(Object&&) noexcept = default;
 Object& Object::operator=(const Object& other) = default;
 Object::~Object() = default;
 
@@ -112,7 +114,52 @@ Value::Value(const Value& other) = default;
 Value::Value(Value&& other) noexcept = default;
 Value& Value::operator=(const Value& other) = default;
 Value& Value::operator=(Value&& other) noexcept = default;
-Value::~Value() = default;
+namespace {
+
+bool is_nonempty_container(const Value& v) {
+  return (v.is_array() && !v.as_array().empty()) || (v.is_object() && !v.as_object().empty());
+}
+
+bool has_nested_container(const Value& v) {
+  if (v.is_array()) {
+    for (const Value& e : v.as_array()) {
+      if (is_nonempty_container(e)) return true;
+    }
+  } else if (v.is_object()) {
+    for (const Member& m : v.as_object()) {
+      if (is_nonempty_container(m.value)) return true;
+    }
+  }
+  return false;
+}
+
+// Moves the non-empty containers among v's children onto `work`.
+void detach_nested(Value& v, std::vector<Value>& work) {
+  if (v.is_array()) {
+    for (Value& e : v.as_array()) {
+      if (is_nonempty_container(e)) work.push_back(std::move(e));
+    }
+  } else if (v.is_object()) {
+    for (Member& m : v.as_object()) {
+      if (is_nonempty_container(m.value)) work.push_back(std::move(m.value));
+    }
+  }
+}
+
+}  // namespace
+
+Value::~Value() {
+  // Nested containers are taken apart with a work list, so destroying a
+  // value of any depth uses constant native stack.
+  if (!has_nested_container(*this)) return;
+  std::vector<Value> work;
+  detach_nested(*this, work);
+  while (!work.empty()) {
+    Value cur = std::move(work.back());
+    work.pop_back();
+    detach_nested(cur, work);
+  }
+}
 
 const Value* Value::find(std::string_view key) const {
   const auto* o = std::get_if<json::Object>(&v_);

@@ -26,19 +26,22 @@ class Object {
  public:
   Object() = default;
   Object(const Object& other);
-  Object(Object&&) noexcept = default;
+  Object(Object&&) noexcept;
   Object& operator=(const Object& other);
-  Object& operator=(Object&&) noexcept = default;
+  Object& operator=(Object&&) noexcept;
   ~Object();
 
-  std::size_t size() const { return members_.size(); }
-  bool empty() const { return members_.empty(); }
-  auto begin() const { return members_.cbegin(); }
-  auto end() const { return members_.cend(); }
-  auto begin() { return members_.begin(); }
-  auto end() { return members_.end(); }
-  const Member& at(std::size_t i) const { return members_[i]; }
-  Member& at(std::size_t i) { return members_[i]; }
+  using iterator = std::vector<Member>::iterator;
+  using const_iterator = std::vector<Member>::const_iterator;
+
+  std::size_t size() const;
+  bool empty() const;
+  const_iterator begin() const;
+  const_iterator end() const;
+  iterator begin();
+  iterator end();
+  const Member& at(std::size_t i) const;
+  Member& at(std::size_t i);
 
   const Value* find(std::string_view key) const;
   Value* find(std::string_view key);
@@ -157,5 +160,14 @@ struct Member {
   Value value;
   bool operator==(const Member&) const = default;
 };
+
+inline std::size_t Object::size() const { return members_.size(); }
+inline bool Object::empty() const { return members_.empty(); }
+inline Object::const_iterator Object::begin() const { return members_.cbegin(); }
+inline Object::const_iterator Object::end() const { return members_.cend(); }
+inline Object::iterator Object::begin() { return members_.begin(); }
+inline Object::iterator Object::end() { return members_.end(); }
+inline const Member& Object::at(std::size_t i) const { return members_[i]; }
+inline Member& Object::at(std::size_t i) { return members_[i]; }
 
 }  // namespace qv::json

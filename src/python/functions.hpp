@@ -6,6 +6,10 @@
 
 namespace qv::python {
 
+// Records and documents.
+PyObject* py_sign_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_verify_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Utilities.
 PyObject* py_keygen(PyObject* self, PyObject* unused);
 PyObject* py_engine_version(PyObject* self, PyObject* unused);

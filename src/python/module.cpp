@@ -46,11 +46,11 @@ std::array<PyMethodDef, 19> kMethods = {{
      "judge_prompt_json(request_json)\n--\n\n"
      "The exact prompt a judge is sent for a request, as JSON: `system`,\n"
      "`user`, `template_id`, `template_hash`, `prompt_hash`, `claims`."},
-    {"sign_document_json", nullptr, kWithArgs,
+    {"sign_document_json", entry(&py_sign_document_json), kWithArgs,
      "sign_document_json(kind, content_json, seed_hex)\n--\n\n"
      "Sign a document (a measurement or replay report) with a local Ed25519\n"
      "seed. `content_json` is any JSON value; the result is a signed document."},
-    {"verify_document_json", nullptr, kWithArgs,
+    {"verify_document_json", entry(&py_verify_document_json), kWithArgs,
      "verify_document_json(doc_json)\n--\n\n"
      "Check a signed document. Raises on a changed content or a bad signature."},
     {"attach_signature_json", nullptr, kWithArgs,

@@ -15,6 +15,7 @@ namespace {
 
 using testing::case_input;
 using testing::load_jsonl;
+using testing::equal_up_to_float_rounding;
 
 // Depth-first list of [kind, text] for every number, as the cases list them.
 void number_kinds(const Value& v, Array& out) {
@@ -41,35 +42,6 @@ void number_kinds(const Value& v, Array& out) {
       default:
         break;
     }
-  }
-}
-
-// Same structure, and floats at most 2 ULP apart.
-bool equal_up_to_float_rounding(const Value& a, const Value& b) {
-  if (a.kind() != b.kind()) return false;
-  switch (a.kind()) {
-    case Value::Kind::F64: {
-      const auto x = std::bit_cast<std::int64_t>(a.as_f64());
-      const auto y = std::bit_cast<std::int64_t>(b.as_f64());
-      return (x < 0) == (y < 0) && (x > y ? x - y : y - x) <= 2;
-    }
-    case Value::Kind::Array:
-      if (a.as_array().size() != b.as_array().size()) return false;
-      for (std::size_t i = 0; i < a.as_array().size(); ++i) {
-        if (!equal_up_to_float_rounding(a.as_array()[i], b.as_array()[i])) return false;
-      }
-      return true;
-    case Value::Kind::Object:
-      if (a.as_object().size() != b.as_object().size()) return false;
-      for (std::size_t i = 0; i < a.as_object().size(); ++i) {
-        if (a.as_object().at(i).key != b.as_object().at(i).key ||
-            !equal_up_to_float_rounding(a.as_object().at(i).value, b.as_object().at(i).value)) {
-          return false;
-        }
-      }
-      return true;
-    default:
-      return a == b;
   }
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+// Signed documents: a kind, any JSON content, the digest of both, and an
+// Ed25519 signature over that digest's text.
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "crypto/ed25519.hpp"
+#include "json/error.hpp"
+#include "json/value.hpp"
+
+namespace qv::records {
+
+struct SignedDocument {
+  std::string kind;
+  json::Value content;            // kept as read: member order and number forms
+  std::string content_hash;       // compute_document_hash(kind, content)
+  std::string signature;          // 128 hex digits
+  std::string signer_public_key;  // 64 hex digits
+  bool operator==(const SignedDocument&) const = default;
+};
+
+// The canonical digest of {"kind": kind, "content": content}. Fails only
+// when the content holds a non-finite float (Serialisation).
+core::Result<std::string> compute_document_hash(std::string_view kind, const json::Value& content);
+
+// Integrity "{kind}: signature does not verify".
+core::EngineError document_signature_mismatch_error(std::string_view kind);
+
+// Hashes and signs a document with an Ed25519 key.
+core::Result<SignedDocument> sign_document(std::string kind, json::Value content, const crypto::SigningKey& key);
+
+// Checks, in order: the recomputed hash against content_hash ("{kind}:
+// content hash mismatch"), the key ("bad public key", "signature error:
+// Cannot decompress Edwards point"), the signature's form ("bad signature
+// encoding") and the signature itself ("{kind}: signature does not
+// verify"). All Integrity, except the hash's own error.
+core::Result<void> verify_signed_document(const SignedDocument& document);
+
+// Compact text, members in the order kind, content, content_hash,
+// signature, signer_public_key; the content as it was read.
+std::string write_signed_document_json(const SignedDocument& document);
+
+// One JSON document holding a signed document, as an object (members in any
+// order, all five required, none twice, unknown ones skipped) or as an array
+// of the five values in order. Errors carry the reader's message and
+// position.
+json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text);
+
+}  // namespace qv::records

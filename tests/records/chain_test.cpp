@@ -1,0 +1,106 @@
+// JSON Lines splitting and the check of record chains.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "crypto/ed25519.hpp"
+#include "records/chain.hpp"
+#include "records/json.hpp"
+#include "records/seal.hpp"
+#include "sample.hpp"
+
+namespace {
+
+using namespace qv::records;
+
+std::vector<std::string> lines_of(std::string_view text) {
+  JsonLines lines(text);
+  std::vector<std::string> out;
+  while (auto line = lines.next()) out.emplace_back(*line);
+  return out;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(JsonLines, SplitsAtLineFeedsAndSkipsBlankLines) {
+  EXPECT_EQ(lines_of(""), Lines{});
+  EXPECT_EQ(lines_of("\n\n \t\n"), Lines{});
+  EXPECT_EQ(lines_of("a\nb"), (Lines{"a", "b"}));
+  EXPECT_EQ(lines_of("a\nb\n\n\n"), (Lines{"a", "b"}));
+  EXPECT_EQ(lines_of("a\r\nb\r\n"), (Lines{"a", "b"}));
+  // A carriage return elsewhere stays in the line.
+  EXPECT_EQ(lines_of("a\rb\r\r\n\rc"), (Lines{"a\rb\r", "\rc"}));
+  // Lines of Unicode white space only are blank; the others are kept whole.
+  EXPECT_EQ(lines_of("\xc2\xa0\t\xe3\x80\x80\r\n  a \n\xe2\x80\xa8\n\x0b\x0c\n"), (Lines{"  a "}));
+  // Not white space: U+FEFF, U+200B, U+001F.
+  EXPECT_EQ(lines_of("\xef\xbb\xbf\n\xe2\x80\x8b\n\x1f"), (Lines{"\xef\xbb\xbf", "\xe2\x80\x8b", "\x1f"}));
+  // A lone carriage return line is blank; an ill-formed byte is not.
+  EXPECT_EQ(lines_of("\r\n\r\r\n\xff"), (Lines{"\xff"}));
+}
+
+// Three records, each linked to the one before.
+std::vector<EvidenceRecord> chain3(const SigningKey& key, const std::string& prefix = "rec_") {
+  std::vector<EvidenceRecord> out;
+  std::optional<std::string> previous;
+  for (int i = 0; i < 3; ++i) {
+    auto content = qv::records::testing::full_content();
+    content.input_hash = "sha256:" + std::to_string(i);
+    out.push_back(seal_evidence_record(content, previous, prefix + std::to_string(i), "2026-01-02T03:04:0" +
+                                                                                          std::to_string(i) + "Z",
+                                       key)
+                      .value());
+    previous = out.back().record_hash;
+  }
+  return out;
+}
+
+std::string check(const std::vector<EvidenceRecord>& chain) {
+  const auto ok = check_record_chain(chain);
+  return ok ? "ok" : ok.error().display();
+}
+
+TEST(CheckRecordChain, LinksAreCheckedAfterEachSeal) {
+  const SigningKey key = generate_signing_key();
+  const auto good = chain3(key);
+  EXPECT_EQ(check(good), "ok");
+  EXPECT_EQ(check({}), "ok");
+  // A chain must start at its first record.
+  EXPECT_EQ(check({good[1], good[2]}), "integrity error: rec_1: broken chain link");
+  EXPECT_EQ(check({good[0], good[2]}), "integrity error: rec_2: broken chain link");
+  EXPECT_EQ(check({good[0], good[0]}), "integrity error: rec_0: broken chain link");
+  // A record without a link after the first.
+  auto unlinked = seal_evidence_record(good[1].content, std::nullopt, "rec_1", good[1].timestamp, key).value();
+  EXPECT_EQ(check({good[0], unlinked}), "integrity error: rec_1: broken chain link");
+  // An empty link is a link, and names no record.
+  auto empty_link = seal_evidence_record(good[0].content, std::string(), "rec_0", good[0].timestamp, key).value();
+  EXPECT_EQ(check({empty_link}), "integrity error: rec_0: broken chain link");
+  // The seal of a record is checked before its link.
+  auto tampered = good;
+  tampered[1].content.locale = "de";
+  tampered[2].previous_record_hash = "sha256:x";
+  EXPECT_EQ(check(tampered), "integrity error: rec_1: content hash mismatch");
+}
+
+TEST(CheckRecordChains, CountsAndRefusesARecordInTwoChains) {
+  const SigningKey key = generate_signing_key();
+  const auto a = chain3(key, "rec_a");
+  const auto b = chain3(key, "rec_b");
+  auto run = [](const std::vector<std::vector<EvidenceRecord>>& chains) -> std::string {
+    const auto r = check_record_chains(chains);
+    return r ? std::to_string(*r) : r.error().display();
+  };
+  EXPECT_EQ(run({}), "0");
+  EXPECT_EQ(run({{}, {}}), "0");
+  EXPECT_EQ(run({a, {}, b}), "6");
+  EXPECT_EQ(run({a, a}), "integrity error: rec_a0: the same record is in two chains");
+  EXPECT_EQ(run({a, {a[0], a[1]}}), "integrity error: rec_a0: the same record is in two chains");
+  // A chain is checked whole before its records are compared.
+  EXPECT_EQ(run({a, {a[0], a[2]}}), "integrity error: rec_a2: broken chain link");
+  auto bad = b;
+  bad[2].signature[3] = bad[2].signature[3] == '0' ? '1' : '0';
+  EXPECT_EQ(run({a, a, bad}), "integrity error: rec_a0: the same record is in two chains");
+  EXPECT_EQ(run({a, bad}), "integrity error: rec_b2: signature does not verify");
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// Signed documents: the hash, signing and checking, and the JSON form.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "crypto/ed25519.hpp"
+#include "crypto/hex.hpp"
+#include "json/canonical.hpp"
+#include "json/reader.hpp"
+#include "records/document.hpp"
+
+namespace {
+
+using namespace qv::records;
+using qv::json::read_json;
+
+qv::json::Value parse(std::string_view text) { return read_json(text).value(); }
+
+std::string hash_of(std::string_view kind, std::string_view content) {
+  return compute_document_hash(kind, parse(content)).value();
+}
+
+TEST(DocumentHash, CanonicalDigestOfKindAndContent) {
+  EXPECT_EQ(hash_of("report", R"({"b":1,"a":[2,{"d":0,"c":1}]})"),
+            qv::json::canonical_digest(parse(R"({"kind":"report","content":{"a":[2,{"c":1,"d":0}],"b":1}})")).value());
+  EXPECT_EQ(hash_of("k", "{\"a\":1, \"b\":2}"), hash_of("k", "{\"b\":2,\"a\":1}"));
+  EXPECT_NE(hash_of("k", "1"), hash_of("k", "1.0"));
+  EXPECT_EQ(hash_of("k", "1.0"), hash_of("k", "1e0"));
+  EXPECT_NE(hash_of("k", "1"), hash_of("K", "1"));
+  for (const char* bare : {"\"text\"", "null", "[1,2]", "-3", "true"}) {
+    EXPECT_EQ(hash_of("", bare), qv::json::canonical_digest(parse(std::string(R"({"kind":"","content":)") + bare + "}"))
+                                     .value())
+        << bare;
+  }
+  EXPECT_EQ(compute_document_hash("k", qv::json::Value(std::numeric_limits<double>::quiet_NaN())).error().display(),
+            "serialisation error: non-finite float in canonical JSON");
+}
+
+const std::string kSeed = "4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb";
+
+SignedDocument signed_doc(std::string_view kind = "replay", std::string_view content = R"({"z":1,"a":[true]})") {
+  const auto key = qv::crypto::signing_key_from_seed_hex(kSeed).value();
+  return sign_document(std::string(kind), parse(content), key).value();
+}
+
+std::string check(const SignedDocument& d) {
+  const auto ok = verify_signed_document(d);
+  return ok ? "ok" : ok.error().display();
+}
+
+TEST(SignedDocumentCheck, SignedVerifiesAndEveryChangeIsNamed) {
+  const SignedDocument good = signed_doc();
+  EXPECT_EQ(good.signer_public_key, "3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c");
+  EXPECT_EQ(check(good), "ok");
+  // The member order of the content does not enter the hash or signature.
+  EXPECT_EQ(signed_doc("replay", R"({"a":[true],"z":1})").signature, good.signature);
+
+  SignedDocument d = good;
+  d.content = parse(R"({"z":2,"a":[true]})");
+  d.signature = "00";  // not reported: the hash is checked first
+  EXPECT_EQ(check(d), "integrity error: replay: content hash mismatch");
+  d = good;
+  d.kind = "measurement";
+  EXPECT_EQ(check(d), "integrity error: measurement: content hash mismatch");
+  d = good;
+  d.signer_public_key = d.signer_public_key.substr(2);
+  EXPECT_EQ(check(d), "integrity error: bad public key");
+  d = good;
+  d.signer_public_key[0] = 'q';
+  EXPECT_EQ(check(d), "integrity error: bad public key");
+  d = good;
+  d.signature += "00";
+  EXPECT_EQ(check(d), "integrity error: bad signature encoding");
+  d = good;
+  d.signature[5] = d.signature[5] == 'f' ? 'e' : 'f';
+  EXPECT_EQ(check(d), "integrity error: replay: signature does not verify");
+  EXPECT_EQ(document_signature_mismatch_error("x").display(), "integrity error: x: signature does not verify");
+  // 32 bytes that are no curve point: y = 2 has no x.
+  d = good;
+  d.signer_public_key = "02" + std::string(62, '0');
+  EXPECT_EQ(check(d), "integrity error: signature error: Cannot decompress Edwards point");
+}
+
+std::string read_error(std::string_view text) {
+  const auto r = read_signed_document_json(text);
+  return r ? "ok" : r.error().display();
+}
+
+TEST(SignedDocumentJson, WritesInTableOrderAndReadsBothForms) {
+  const SignedDocument good = signed_doc("r", R"({"z":1.50,"a":[1e2]})");
+  const std::string text = write_signed_document_json(good);
+  EXPECT_EQ(text, R"({"kind":"r","content":{"z":1.5,"a":[100.0]},"content_hash":")" + good.content_hash +
+                      R"(","signature":")" + good.signature + R"(","signer_public_key":")" + good.signer_public_key +
+                      "\"}");
+  EXPECT_EQ(read_signed_document_json(text).value(), good);
+  const std::string reordered = R"( {"signer_public_key":")" + good.signer_public_key + R"(","extra":{"x":[1,{}]},)" +
+                                R"("signature":")" + good.signature + R"(","content_hash":")" + good.content_hash +
+                                R"(","content":{"z":1.5,"a":[100.0]},"kind":"r"} )";
+  EXPECT_EQ(read_signed_document_json(reordered).value(), good);
+  const std::string array = R"(["r",{"z":1.5,"a":[100.0]},")" + good.content_hash + R"(",")" + good.signature +
+                            R"(",")" + good.signer_public_key + "\"]";
+  EXPECT_EQ(read_signed_document_json(array).value(), good);
+  EXPECT_EQ(read_error(array.substr(0, array.size() - 1) + ",1]"), "trailing characters at line 1 column " +
+                                                                        std::to_string(array.size() + 1));
+}
+
+TEST(SignedDocumentJson, ReaderMessages) {
+  EXPECT_EQ(read_error(""), "EOF while parsing a value at line 1 column 0");
+  EXPECT_EQ(read_error("5"), "invalid type: integer `5`, expected struct SignedDocument at line 1 column 1");
+  EXPECT_EQ(read_error("\"a\\n\""), "invalid type: string \"a\\n\", expected struct SignedDocument at line 1 column 5");
+  EXPECT_EQ(read_error("null"), "invalid type: null, expected struct SignedDocument at line 1 column 4");
+  EXPECT_EQ(read_error("-2.50"), "invalid type: floating point `-2.5`, expected struct SignedDocument at line 1 column 5");
+  EXPECT_EQ(read_error("{}"), "missing field `kind` at line 1 column 2");
+  EXPECT_EQ(read_error(R"({"kind":"a","content":null,"signature":"","signer_public_key":""})"),
+            "missing field `content_hash` at line 1 column 65");
+  EXPECT_EQ(read_error(R"({"kind":"a","kind" :"b"})"), "duplicate field `kind` at line 1 column 19");
+  EXPECT_EQ(read_error(R"({"kind":5})"), "invalid type: integer `5`, expected a string at line 1 column 9");
+  EXPECT_EQ(read_error(R"({"kind":[1]})"), "invalid type: sequence, expected a string at line 1 column 8");
+  EXPECT_EQ(read_error(R"(["a",1])"), "invalid length 2, expected struct SignedDocument with 5 elements at line 1 column 7");
+  EXPECT_EQ(read_error("[]"), "invalid length 0, expected struct SignedDocument with 5 elements at line 1 column 2");
+  EXPECT_EQ(read_error(R"({"kind":"a",})"), "trailing comma at line 1 column 13");
+  EXPECT_EQ(read_error(R"({"kind":"a"} x)"), "missing field `content` at line 1 column 12");
+  EXPECT_EQ(read_error(R"({"kind":"a","content":1,"content_hash":"","signature":"","signer_public_key":""}\x)"),
+            "trailing characters at line 1 column 81");
+  EXPECT_EQ(read_error(R"({"kind":"a")"), "EOF while parsing an object at line 1 column 11");
+  EXPECT_EQ(read_error(R"({"kind" "a"})"), "expected `:` at line 1 column 9");
+  EXPECT_EQ(read_error(R"({1:2})"), "key must be a string at line 1 column 2");
+  // The document's own object counts as the first level of nesting.
+  std::string deep = R"({"content":)" + std::string(126, '[') + std::string(126, ']') + "}";
+  EXPECT_EQ(read_error(deep), "missing field `kind` at line 1 column " + std::to_string(deep.size()));
+  deep = R"({"content":)" + std::string(127, '[') + std::string(127, ']') + "}";
+  EXPECT_EQ(read_error(deep), "recursion limit exceeded at line 1 column 138");
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// Record hash, sealing and signing.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "crypto/digest.hpp"
+#include "crypto/ed25519.hpp"
+#include "crypto/hex.hpp"
+#include "crypto/sha256.hpp"
+#include "records/json.hpp"
+#include "records/seal.hpp"
+#include "records/verify.hpp"
+#include "sample.hpp"
+
+namespace {
+
+using qv::crypto::hex_encode;
+using namespace qv::records;
+
+std::array<unsigned char, 32> bytes32(const std::string& hex) {
+  std::array<unsigned char, 32> out{};
+  EXPECT_TRUE(qv::crypto::decode_hex_into(hex, out).has_value());
+  return out;
+}
+
+TEST(RecordHash, IsThePlainDigestOfFourLines) {
+  const std::string h = compute_record_hash("sha256:c", std::string_view("sha256:p"), "rec_1", "2026-01-01T00:00:00Z");
+  EXPECT_EQ(h, qv::crypto::text_digest("sha256:c\nsha256:p\nrec_1\n2026-01-01T00:00:00Z"));
+  EXPECT_EQ(h.size(), 71u);
+  // An absent previous hash is the empty line; an empty one hashes alike.
+  const std::string absent = compute_record_hash("sha256:c", std::nullopt, "rec_1", "t");
+  EXPECT_EQ(absent, qv::crypto::text_digest("sha256:c\n\nrec_1\nt"));
+  EXPECT_EQ(absent, compute_record_hash("sha256:c", std::string_view(""), "rec_1", "t"));
+}
+
+TEST(RecordHash, EveryFieldAndItsPlaceCount) {
+  const std::string base = compute_record_hash("a", std::string_view("b"), "c", "d");
+  EXPECT_NE(base, compute_record_hash("A", std::string_view("b"), "c", "d"));
+  EXPECT_NE(base, compute_record_hash("a", std::string_view("B"), "c", "d"));
+  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "C", "d"));
+  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "c", "D"));
+  EXPECT_NE(base, compute_record_hash("b", std::string_view("a"), "c", "d"));
+  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "d", "c"));
+  // No trimming: a trailing space is a different text.
+  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "c", "d "));
+}
+
+struct RfcCase {
+  std::string seed, public_key;
+};
+
+std::vector<RfcCase> rfc_cases() {
+  std::ifstream in(QV_CRYPTO_TEST_DATA "/ed25519_rfc8032.txt");
+  std::vector<RfcCase> out;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    RfcCase c;
+    std::getline(fields, c.seed, ':');
+    std::getline(fields, c.public_key, ':');
+    out.push_back(c);
+  }
+  return out;
+}
+
+TEST(SignRecordHash, RfcKeysSignTheHashTextAndVerify) {
+  const auto cases = rfc_cases();
+  ASSERT_EQ(cases.size(), 5u);
+  for (const auto& c : cases) {
+    const SigningKey key = signing_key_from_seed(bytes32(c.seed));
+    const RecordSignature s = sign_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z", key);
+    EXPECT_EQ(s.public_key, c.public_key);
+    EXPECT_EQ(s.record_hash, compute_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z"));
+    ASSERT_EQ(s.signature.size(), 128u);
+    EXPECT_EQ(s.signature, qv::crypto::hex_encode(qv::crypto::decode_hex(s.signature).value()));  // lower case
+    EXPECT_TRUE(verify_record_seal("sha256:aa", "sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z",
+                                   s.record_hash, s.signature, s.public_key, std::nullopt)
+                    .has_value());
+    // Deterministic.
+    EXPECT_EQ(s.signature,
+              sign_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z", key).signature);
+  }
+}
+
+TEST(SignRecordHash, TheMessageIsThe71ByteTextNotTheDigestBytes) {
+  const SigningKey key = signing_key_from_seed(bytes32(rfc_cases()[0].seed));
+  const RecordSignature s = sign_record_hash("sha256:aa", std::nullopt, "rec_x", "t", key);
+  const auto pk = qv::crypto::ed25519_key_from_bytes(key.public_key()).value();
+  const auto sig = qv::crypto::decode_hex(s.signature).value();
+  std::array<unsigned char, 64> sig64{};
+  std::copy(sig.begin(), sig.end(), sig64.begin());
+  const auto digest = qv::crypto::decode_hex(s.record_hash.substr(7)).value();
+  EXPECT_FALSE(qv::crypto::ed25519_verify(pk, digest, sig64));
+  EXPECT_TRUE(qv::crypto::ed25519_verify(
+      pk, std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(s.record_hash.data()), 71), sig64));
+}
+
+TEST(SealEvidenceRecord, FillsTheSealAndIsReproducible) {
+  const SigningKey key = signing_key_from_seed(bytes32(rfc_cases()[1].seed));
+  const auto content = qv::records::testing::full_content();
+  auto a = seal_evidence_record(content, std::nullopt, "rec_a", "2026-01-02T03:04:05Z", key);
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(a->content, content);
+  EXPECT_EQ(a->content_hash, compute_content_hash(content).value());
+  EXPECT_FALSE(a->previous_record_hash.has_value());
+  EXPECT_FALSE(a->signature_algorithm.has_value());
+  EXPECT_EQ(a->record_hash, compute_record_hash(a->content_hash, std::nullopt, "rec_a", "2026-01-02T03:04:05Z"));
+  EXPECT_EQ(a->signer_public_key, rfc_cases()[1].public_key);
+  EXPECT_TRUE(verify_evidence_record(*a).has_value());
+
+  auto b = seal_evidence_record(content, std::nullopt, "rec_a", "2026-01-02T03:04:05Z", key);
+  ASSERT_TRUE(b.has_value());
+  EXPECT_EQ(write_evidence_record_json(*a), write_evidence_record_json(*b));
+
+  auto linked = seal_evidence_record(content, a->record_hash, "rec_b", "2026-01-02T03:04:06Z", key);
+  ASSERT_TRUE(linked.has_value());
+  EXPECT_EQ(linked->previous_record_hash, a->record_hash);
+  EXPECT_TRUE(verify_evidence_record(*linked).has_value());
+}
+
+TEST(SealEvidenceRecord, NonFiniteFloatsAreSealedAsNull) {
+  const SigningKey key = generate_signing_key();
+  auto content = qv::records::testing::full_content();
+  content.graph.verifiers[1].determinism = Determinism::reproducible(std::numeric_limits<double>::infinity());
+  // The record builders write a non-finite float as null, so it hashes.
+  auto sealed = seal_evidence_record(content, std::nullopt, "rec_n", "t", key);
+  ASSERT_TRUE(sealed.has_value());
+  EXPECT_TRUE(verify_evidence_record(*sealed).has_value());
+}
+
+}  // namespace
