@@ -897,15 +897,30 @@ DfaResult dfa_search(const Program& prog, Program::Cache& c, std::string_view te
       }
       break;
     }
-    const Decoded dc = decode(text, p);
-    sid = run.step(sid, prog.alphabet.class_of(dc.c), matched);
+    std::uint32_t k;
+    std::size_t len = 1;
+    const auto b = static_cast<unsigned char>(text[p]);
+    if (b < 0x80) {
+      k = prog.alphabet.ascii[b];
+    } else {
+      const Decoded dc = decode(text, p);
+      k = prog.alphabet.class_of(dc.c);
+      len = dc.len;
+    }
+    const std::int32_t known = c.forward.table[sid * prog.alphabet.count + k];
+    if (known >= 0) {
+      matched = known & 1;
+      sid = static_cast<std::uint32_t>(known >> 1);
+    } else {
+      sid = run.step(sid, k, matched);
+    }
     if (matched) {
       found = true;
       res.end = p;
       if (earliest) break;
     }
     if (sid == 0) break;
-    p += dc.len;
+    p += len;
   }
   res.stop = std::min(p, n);
   if (found) res.kind = DfaResult::kMatch;
