@@ -152,6 +152,8 @@ using U32Reader = UnsignedReader<std::uint32_t, std::numeric_limits<std::uint32_
 
 template <>
 struct TypeReader<std::uint64_t> : U64Reader {};
+template <>
+struct TypeReader<std::uint32_t> : U32Reader {};
 
 // ---------------------------------------------------------------------------
 // Option: null is none; anything else is read as the inner type.
