@@ -66,6 +66,24 @@ void BM_NumeralFindLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_NumeralFindLoop)->Unit(benchmark::kMillisecond);
 
+void BM_RuleIsMatchDenseCandidates(benchmark::State& state) {
+  // Every word starts like the pattern, so the DFA reads every byte.
+  const auto re = *qv::regex::Regex::compile("(?i)\\bguarantee[sd]?\\b");
+  std::string text;
+  while (text.size() < (1 << 20)) text += "guaranty guard Gauge GUARANTEEX gu guarantor ";
+  for (auto _ : state) benchmark::DoNotOptimize(re.is_match(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_RuleIsMatchDenseCandidates)->Unit(benchmark::kMillisecond);
+
+void BM_NumeralCapturesLoop(benchmark::State& state) {
+  const auto re = *qv::regex::Regex::compile(kNumeral);
+  const std::string text = figures(1 << 20);
+  for (auto _ : state) benchmark::DoNotOptimize(re.captures_all(text).size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_NumeralCapturesLoop)->Unit(benchmark::kMillisecond);
+
 void BM_AdversarialNestedPlus(benchmark::State& state) {
   const auto re = *qv::regex::Regex::compile("(a+)+$");
   std::string text(static_cast<std::size_t>(state.range(0)), 'a');
@@ -74,6 +92,14 @@ void BM_AdversarialNestedPlus(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_AdversarialNestedPlus)->Arg(25 << 10)->Arg(100 << 10)->Unit(benchmark::kMillisecond);
+
+void BM_AdversarialWideRepetition(benchmark::State& state) {
+  const auto re = *qv::regex::Regex::compile("\\w{200}x");
+  const std::string text = prose(1 << 20);
+  for (auto _ : state) benchmark::DoNotOptimize(re.is_match(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_AdversarialWideRepetition)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -14,6 +14,24 @@
 // tagged enums (TaggedReader). Reading writes into a default-constructed T:
 // members that are absent and have a default keep the value T was
 // constructed with.
+//
+// A record type is made readable by a table and a TypeReader:
+//
+//   struct Span { std::uint64_t start = 0, end = 0; };
+//   const StructSpec<Span>& span_spec() {
+//     static const StructSpec<Span> s{"Span", {required<&Span::start, UsizeReader>("start"),
+//                                              required<&Span::end, UsizeReader>("end")}};
+//     return s;
+//   }
+//   template <> struct qv::json::TypeReader<Span> : StructReader<Span, span_spec> {};
+//
+//   auto span = read_typed<Span>(text);   // JsonResult<Span>
+//
+// Unit enums: `TypeReader<E> : UnitEnumReader<E, kWords>` with kWords an
+// array of words in the order of E's values. Internally tagged enums: a
+// TaggedSpec (tag name, variants with their own members, a function that
+// records the variant) and `TypeReader<X> : TaggedReader<X, x_spec>`; a
+// struct flattens one with `StructSpec::flatten = flattened<&S::member>()`.
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -152,6 +170,8 @@ using U32Reader = UnsignedReader<std::uint32_t, std::numeric_limits<std::uint32_
 
 template <>
 struct TypeReader<std::uint64_t> : U64Reader {};
+template <>
+struct TypeReader<std::uint32_t> : U32Reader {};
 
 // ---------------------------------------------------------------------------
 // Option: null is none; anything else is read as the inner type.
@@ -508,7 +528,7 @@ template <class T, const StructSpec<T>& (*Spec)()>
 struct StructReader {
   static JsonResult<void> read(Parser& p, T& out) {
     const StructSpec<T>& spec = Spec();
-    const std::string expected = "struct " + std::string(spec.name);
+    static const std::string expected = "struct " + std::string(Spec().name);
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     if (*c == '{') {
@@ -652,8 +672,7 @@ template <class T, const TaggedSpec<T>& (*Spec)()>
 struct TaggedReader {
   static JsonResult<void> read(Parser& p, T& out) {
     const TaggedSpec<T>& spec = Spec();
-    const auto words = typed::variant_words(spec);
-    const std::string expected = "internally tagged enum " + std::string(spec.name);
+    static const std::vector<std::string_view> words = typed::variant_words(Spec());
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     std::optional<std::size_t> tag;
@@ -747,7 +766,7 @@ struct TaggedReader {
     // Any other value is read in full, then refused.
     auto v = p.parse_value();
     if (!v) return std::unexpected(std::move(v.error()));
-    JsonError e = invalid_type(describe(*v), expected);
+    JsonError e = invalid_type(describe(*v), "internally tagged enum " + std::string(spec.name));
     p.fix_position(e);
     return std::unexpected(std::move(e));
   }

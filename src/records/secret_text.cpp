@@ -4,11 +4,11 @@
 
 namespace qv::records {
 
-void SecretText::wipe() noexcept {
-  // Writing up to capacity through resize keeps the buffer in place.
-  text_.resize(text_.capacity());
-  crypto::secure_wipe(text_.data(), text_.size());
-  text_.clear();
+void SecretText::wipe(std::string& text) noexcept {
+  // Growing to capacity keeps the buffer in place and exposes all of it.
+  text.resize(text.capacity());
+  crypto::secure_wipe(text.data(), text.size());
+  text.clear();
 }
 
 }  // namespace qv::records

@@ -10,7 +10,8 @@ namespace qv::records {
 class SecretText {
  public:
   SecretText() = default;
-  explicit SecretText(std::string text) : text_(std::move(text)) {}
+  // Takes the text over and wipes what the moved-from string still holds.
+  explicit SecretText(std::string&& text) : text_(std::move(text)) { wipe(text); }
   SecretText(const SecretText&) = default;
   SecretText& operator=(const SecretText& other) {
     if (this != &other) {
@@ -37,7 +38,8 @@ class SecretText {
  private:
   // Overwrites the whole buffer (the short-string buffer included, which a
   // move leaves filled) and empties the text.
-  void wipe() noexcept;
+  void wipe() noexcept { wipe(text_); }
+  static void wipe(std::string& text) noexcept;
   std::string text_;
 };
 

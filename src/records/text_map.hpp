@@ -21,6 +21,8 @@ class InsertionMap {
   // Sets `key` to `value`. A new key goes to the end; a key already present
   // keeps its place and takes the new value.
   void set(std::string key, std::string value);
+  // The same, under the name the JSON map readers use.
+  void insert_or_assign(std::string key, std::string value) { set(std::move(key), std::move(value)); }
   // The value of `key`, or null.
   const std::string* find(std::string_view key) const;
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "regex/hir.hpp"
+#include "regex/internals.hpp"
 #include "regex/utf8_ranges.hpp"
 
 namespace qv::regex {
@@ -40,6 +41,14 @@ struct ClassMatcher {
 };
 
 constexpr char32_t kInvalid = 0x110000;  // a byte of malformed UTF-8: no class holds it
+
+// What the DFA knows of the character on one side of a position.
+constexpr std::uint8_t kCtxLF = 1;
+constexpr std::uint8_t kCtxCR = 2;
+constexpr std::uint8_t kCtxWordAscii = 4;
+constexpr std::uint8_t kCtxWordUnicode = 8;
+constexpr std::uint8_t kCtxEnd = 16;    // after: the end of the text
+constexpr std::uint8_t kCtxStart = 32;  // before: the start of the text
 
 struct Decoded {
   char32_t c;
@@ -163,6 +172,10 @@ struct Program {
   std::vector<Inst> insts;
   std::vector<ClassMatcher> classes;
   std::uint32_t start = 0;
+  // The same pattern read backwards (no capture slots), which finds where
+  // a match that ends at a known offset begins.
+  std::vector<Inst> rev_insts;
+  std::uint32_t rev_start = 0;
   std::size_t captures_len = 1;
   std::vector<std::optional<std::string>> names;
   // Bytes a match can begin with; unused when a match can be empty.
@@ -170,6 +183,24 @@ struct Program {
   bool use_prefilter = false;
   // True when every match must begin at offset 0.
   bool anchored_start = false;
+
+  // The code points split into classes that every class instruction and
+  // every assertion treats alike; the lazy DFA moves on these classes.
+  struct Alphabet {
+    std::vector<char32_t> starts;  // class k is [starts[k], starts[k + 1])
+    std::array<std::uint32_t, 128> ascii{};
+    std::vector<std::uint8_t> flags;  // kCtx* bits of each class
+    std::vector<char32_t> rep;        // a member of each real class
+    std::uint32_t invalid = 0;        // malformed UTF-8
+    std::uint32_t eot = 0;            // the end of the text
+    std::uint32_t count = 0;          // classes, the two above included
+    std::uint32_t class_of(char32_t c) const {
+      if (c < 0x80) return ascii[c];
+      if (c == kInvalid) return invalid;
+      return static_cast<std::uint32_t>(std::upper_bound(starts.begin(), starts.end(), c) - starts.begin()) - 1;
+    }
+  };
+  Alphabet alphabet;
 
   struct Cache;
   mutable std::mutex pool_mutex;
@@ -182,10 +213,15 @@ namespace {
 
 class Compiler {
  public:
-  Compiler(const Hir& hir, Program& prog) : hir_(hir), prog_(prog) {}
+  Compiler(const Hir& hir, Program& prog, bool reverse)
+      : hir_(hir), prog_(prog), insts_(reverse ? prog.rev_insts : prog.insts), reverse_(reverse) {}
 
   void run() {
     const std::uint32_t match = add({Op::kMatch});
+    if (reverse_) {
+      prog_.rev_start = compile(hir_.root, match);
+      return;
+    }
     Inst s1{Op::kSave};
     s1.slot = 1;
     s1.next = match;
@@ -200,11 +236,13 @@ class Compiler {
  private:
   const Hir& hir_;
   Program& prog_;
+  std::vector<Inst>& insts_;
+  bool reverse_;
   std::unordered_map<const unicode::RangeSet*, std::uint32_t> class_index_;
 
   std::uint32_t add(Inst i) {
-    prog_.insts.push_back(i);
-    return static_cast<std::uint32_t>(prog_.insts.size() - 1);
+    insts_.push_back(i);
+    return static_cast<std::uint32_t>(insts_.size() - 1);
   }
   std::uint32_t split(std::uint32_t preferred, std::uint32_t other) {
     Inst i{Op::kSplit};
@@ -246,6 +284,7 @@ class Compiler {
         return add(i);
       }
       case HirKind::kCapture: {
+        if (reverse_) return compile(n.children[0], next);
         Inst end{Op::kSave};
         end.slot = 2 * n.capture_index + 1;
         end.next = next;
@@ -257,7 +296,11 @@ class Compiler {
       }
       case HirKind::kConcat: {
         std::uint32_t cur = next;
-        for (auto it = n.children.rbegin(); it != n.children.rend(); ++it) cur = compile(*it, cur);
+        if (reverse_) {
+          for (std::uint32_t c : n.children) cur = compile(c, cur);
+        } else {
+          for (auto it = n.children.rbegin(); it != n.children.rend(); ++it) cur = compile(*it, cur);
+        }
         return cur;
       }
       case HirKind::kAlternation: {
@@ -282,7 +325,7 @@ class Compiler {
   std::uint32_t plus(std::uint32_t sub, bool greedy, std::uint32_t next) {
     const std::uint32_t l = split(0, 0);
     const std::uint32_t body = compile(sub, l);
-    Inst& s = prog_.insts[l];
+    Inst& s = insts_[l];
     if (greedy) {
       s.next = body;
       s.alt = next;
@@ -301,7 +344,7 @@ class Compiler {
         if (hir_.min_len(sub) > 0) {
           const std::uint32_t l = split(0, 0);
           const std::uint32_t body = compile(sub, l);
-          Inst& s = prog_.insts[l];
+          Inst& s = insts_[l];
           if (greedy) {
             s.next = body;
             s.alt = next;
@@ -446,10 +489,46 @@ struct Program::Cache {
   std::vector<Frame> stack;
   std::size_t nslots = 0;
 
+  // A lazy DFA: states are lists of instructions still to be closed (the
+  // kernel, in order of preference going forwards) with the context of the
+  // character on the side already read; transitions are computed on first
+  // use and kept within a memory budget.
+  struct Dfa {
+    struct State {
+      std::vector<std::uint32_t> kernel;
+      std::uint8_t ctx = 0;
+      bool fresh = false;  // nothing alive but the search's start loop
+    };
+    std::vector<State> states;
+    std::vector<std::int32_t> table;  // -1 unknown, else next << 1 | matched
+    std::unordered_map<std::string, std::uint32_t> index;
+    std::size_t memory = 0;
+    ThreadList list, seen;
+    std::vector<std::uint32_t> stack;
+    std::string key;
+    std::vector<std::uint32_t> next;
+    std::array<std::uint32_t, 64> starts{};  // start state by context, 0 unknown
+  };
+  Dfa forward, reverse;
+
+  // The bounded backtracker: a bit per (instruction, offset) of its window.
+  std::vector<std::uint64_t> visited;
+  struct BtFrame {
+    bool restore;
+    std::uint32_t pc_or_slot;
+    std::size_t at_or_value;
+  };
+  std::vector<BtFrame> bt_stack;
+  std::vector<std::size_t> bt_slots;
+
   Cache(const Program& prog, std::size_t ns) : nslots(ns) {
     clist.init(prog.insts.size(), ns);
     nlist.init(prog.insts.size(), ns);
     scratch.assign(ns, ThreadList::kNone);
+    forward.list.init(prog.insts.size() + 2, 0);
+    forward.seen.init(prog.insts.size() + 2, 0);
+    reverse.list.init(prog.rev_insts.size() + 2, 0);
+    reverse.seen.init(prog.rev_insts.size() + 2, 0);
   }
 };
 
@@ -506,8 +585,8 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
 // Runs a search from `start`. Fills `out` (nslots entries) with the slots
 // of the leftmost-first match and returns true if there is one; with
 // `earliest`, returns at the first match state reached.
-bool search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-            std::size_t* out) {
+bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+                 std::size_t* out) {
   ThreadList* clist = &cache.clist;
   ThreadList* nlist = &cache.nlist;
   clist->clear();
@@ -556,6 +635,411 @@ bool search(const Program& prog, Program::Cache& cache, std::string_view text, s
   return matched;
 }
 
+// ------------------------------------------------------------- lazy DFA
+
+bool look_ctx(Look look, std::uint8_t before, std::uint8_t after) {
+  switch (look) {
+    case Look::kStart:
+      return before & kCtxStart;
+    case Look::kEnd:
+      return after & kCtxEnd;
+    case Look::kStartLF:
+      return before & (kCtxStart | kCtxLF);
+    case Look::kEndLF:
+      return after & (kCtxEnd | kCtxLF);
+    case Look::kStartCRLF:
+      return (before & (kCtxStart | kCtxLF)) || ((before & kCtxCR) && !(after & kCtxLF));
+    case Look::kEndCRLF:
+      return (after & (kCtxEnd | kCtxCR)) || ((after & kCtxLF) && !(before & kCtxCR));
+    default:
+      break;
+  }
+  const bool ascii = look == Look::kWordAscii || look == Look::kWordAsciiNegate || look == Look::kWordStartAscii ||
+                     look == Look::kWordEndAscii || look == Look::kWordStartHalfAscii || look == Look::kWordEndHalfAscii;
+  const std::uint8_t bit = ascii ? kCtxWordAscii : kCtxWordUnicode;
+  const bool b = before & bit, a = after & bit;
+  switch (look) {
+    case Look::kWordAscii:
+    case Look::kWordUnicode:
+      return b != a;
+    case Look::kWordAsciiNegate:
+    case Look::kWordUnicodeNegate:
+      return b == a;
+    case Look::kWordStartAscii:
+    case Look::kWordStartUnicode:
+      return !b && a;
+    case Look::kWordEndAscii:
+    case Look::kWordEndUnicode:
+      return b && !a;
+    case Look::kWordStartHalfAscii:
+    case Look::kWordStartHalfUnicode:
+      return !b;
+    case Look::kWordEndHalfAscii:
+    case Look::kWordEndHalfUnicode:
+      return !a;
+    default:
+      return false;
+  }
+}
+
+constexpr std::size_t kDfaMemoryBudget = 4u << 20;
+constexpr int kDfaMaxClears = 8;
+
+using Dfa = Program::Cache::Dfa;
+
+// One direction of the lazy DFA over a program. Forwards, the kernel is
+// ordered by preference, a search's start loop is the last thread, and a
+// match cuts every thread after it (leftmost-first). Backwards, the search
+// is anchored and keeps every thread, so it finds the earliest start.
+struct DfaRunner {
+  const Program& prog;
+  const std::vector<Inst>& insts;
+  std::uint32_t start;
+  bool reverse;
+  Dfa& d;
+  int clears = 0;
+
+  std::uint32_t prefix() const { return static_cast<std::uint32_t>(insts.size()); }
+
+  void reset() {
+    if (!d.states.empty()) return;
+    d.states.resize(1);  // state 0: dead
+    d.table.assign(prog.alphabet.count, 0);
+  }
+
+  std::uint32_t intern(std::vector<std::uint32_t>& kernel, std::uint8_t ctx) {
+    if (kernel.empty()) return 0;
+    if (reverse) std::sort(kernel.begin(), kernel.end());
+    std::string& key = d.key;
+    key.assign(1, static_cast<char>(ctx));
+    key.append(reinterpret_cast<const char*>(kernel.data()), kernel.size() * sizeof(std::uint32_t));
+    auto it = d.index.find(key);
+    if (it != d.index.end()) return it->second;
+    const std::size_t stride = prog.alphabet.count;
+    const std::size_t cost = stride * sizeof(std::int32_t) + 2 * key.size() + 64;
+    if (d.memory + cost > kDfaMemoryBudget && d.states.size() > 1) {
+      // Start over with only the dead state.
+      ++clears;
+      d.states.resize(1);
+      d.table.assign(stride, 0);
+      d.index.clear();
+      d.memory = 0;
+      d.starts.fill(0);
+    }
+    const auto id = static_cast<std::uint32_t>(d.states.size());
+    Dfa::State st;
+    st.kernel = kernel;
+    st.ctx = ctx;
+    st.fresh = !reverse && kernel.size() == 1 && kernel[0] == prefix();
+    d.states.push_back(std::move(st));
+    d.table.resize(d.table.size() + stride, -1);
+    d.index.emplace(key, id);
+    d.memory += cost;
+    return id;
+  }
+
+  std::uint32_t start_state(std::uint32_t pc, std::uint8_t ctx) {
+    std::uint32_t& cached = d.starts[ctx & 63];
+    if (cached != 0) return cached;
+    std::vector<std::uint32_t> kernel{pc};
+    const std::uint32_t id = intern(kernel, ctx);
+    d.starts[ctx & 63] = id;
+    return id;
+  }
+
+  // The transition of state `sid` on class `k`: the next state, and whether
+  // a match ends at the position between the two characters.
+  std::uint32_t step(std::uint32_t sid, std::uint32_t k, bool& matched) {
+    const std::size_t stride = prog.alphabet.count;
+    const std::int32_t known = d.table[sid * stride + k];
+    if (known >= 0) {
+      matched = known & 1;
+      return static_cast<std::uint32_t>(known >> 1);
+    }
+    const std::uint32_t pfx = prefix();
+    const std::uint32_t pfx_mark = pfx + 1;
+    const std::uint8_t have = d.states[sid].ctx;
+    std::uint8_t other = prog.alphabet.flags[k];
+    if (reverse && k == prog.alphabet.eot) other = kCtxStart;
+    // Assertions see the text in its own order.
+    const std::uint8_t before = reverse ? other : have;
+    const std::uint8_t after = reverse ? have : other;
+    ThreadList& list = d.list;
+    list.clear();
+    auto& stack = d.stack;
+    for (std::uint32_t root : d.states[sid].kernel) {
+      stack.clear();
+      stack.push_back(root);
+      while (!stack.empty()) {
+        std::uint32_t pc = stack.back();
+        stack.pop_back();
+        while (true) {
+          if (pc == pfx) {
+            stack.push_back(pfx_mark);
+            pc = start;
+            continue;
+          }
+          if (list.contains(pc)) break;
+          list.insert(pc);
+          if (pc == pfx_mark) break;
+          const Inst& inst = insts[pc];
+          if (inst.op == Op::kSplit) {
+            stack.push_back(inst.alt);
+            pc = inst.next;
+            continue;
+          }
+          if (inst.op == Op::kSave) {
+            pc = inst.next;
+            continue;
+          }
+          if (inst.op == Op::kLook) {
+            if (!look_ctx(inst.look, before, after)) break;
+            pc = inst.next;
+            continue;
+          }
+          break;
+        }
+      }
+    }
+    matched = false;
+    std::vector<std::uint32_t>& next = d.next;
+    next.clear();
+    ThreadList& seen = d.seen;
+    seen.clear();
+    const bool real = k < prog.alphabet.invalid;
+    for (std::uint32_t pc : list.dense) {
+      if (pc == pfx_mark) {
+        if (k != prog.alphabet.eot && !seen.contains(pfx)) {
+          seen.insert(pfx);
+          next.push_back(pfx);
+        }
+        continue;
+      }
+      const Inst& inst = insts[pc];
+      if (inst.op == Op::kMatch) {
+        matched = true;
+        if (!reverse) break;
+        continue;
+      }
+      if (inst.op == Op::kClass && real && prog.classes[inst.cls].contains(prog.alphabet.rep[k]) &&
+          !seen.contains(inst.next)) {
+        seen.insert(inst.next);
+        next.push_back(inst.next);
+      }
+    }
+    const std::uint8_t ctx = other & (kCtxLF | kCtxCR | kCtxWordAscii | kCtxWordUnicode);
+    const int clears_before = clears;
+    const std::uint32_t target = intern(next, ctx);
+    if (clears == clears_before) d.table[sid * stride + k] = static_cast<std::int32_t>(target << 1 | (matched ? 1 : 0));
+    return target;
+  }
+};
+
+struct DfaResult {
+  enum { kNoMatch, kMatch, kGaveUp } kind = kNoMatch;
+  std::size_t end = 0;
+  std::size_t resume = 0;  // no match begins before this offset
+  std::size_t stop = 0;    // no thread of the search is alive past this offset
+};
+
+std::uint8_t char_ctx(const Program& prog, char32_t c) {
+  return prog.alphabet.flags[prog.alphabet.class_of(c)] & (kCtxLF | kCtxCR | kCtxWordAscii | kCtxWordUnicode);
+}
+
+std::uint8_t ctx_before(const Program& prog, std::string_view text, std::size_t at) {
+  if (at == 0) return kCtxStart;
+  return char_ctx(prog, decode_before(text, at));
+}
+
+// Finds where the leftmost-first match ends (or, with `earliest`, where
+// some match ends first).
+DfaResult dfa_search(const Program& prog, Program::Cache& c, std::string_view text, std::size_t start, bool earliest) {
+  DfaResult res;
+  if (prog.anchored_start && start > 0) return res;
+  DfaRunner run{prog, prog.insts, prog.start, false, c.forward};
+  run.reset();
+  const auto pfx = static_cast<std::uint32_t>(prog.insts.size());
+  std::uint32_t sid = run.start_state(prog.anchored_start ? prog.start : pfx, ctx_before(prog, text, start));
+  const std::size_t n = text.size();
+  std::size_t p = start;
+  bool found = false;
+  res.resume = start;
+  while (true) {
+    if (run.clears > kDfaMaxClears) {
+      res.kind = DfaResult::kGaveUp;
+      return res;
+    }
+    if (c.forward.states[sid].fresh) {
+      res.resume = p;
+      if (prog.use_prefilter) {
+        std::size_t q = p;
+        while (q < n && !prog.first_byte[static_cast<unsigned char>(text[q])]) ++q;
+        if (q >= n) break;
+        if (q != p) {
+          p = q;
+          res.resume = p;
+          sid = run.start_state(pfx, ctx_before(prog, text, p));
+        }
+      }
+    }
+    bool matched = false;
+    if (p >= n) {
+      run.step(sid, prog.alphabet.eot, matched);
+      if (matched) {
+        found = true;
+        res.end = n;
+      }
+      break;
+    }
+    const Decoded dc = decode(text, p);
+    sid = run.step(sid, prog.alphabet.class_of(dc.c), matched);
+    if (matched) {
+      found = true;
+      res.end = p;
+      if (earliest) break;
+    }
+    if (sid == 0) break;
+    p += dc.len;
+  }
+  res.stop = std::min(p, n);
+  if (found) res.kind = DfaResult::kMatch;
+  return res;
+}
+
+// The length of the character that ends at byte i (i > 0), as forward
+// decoding splits the text.
+std::size_t len_before(std::string_view text, std::size_t i) {
+  std::size_t start = i - 1;
+  std::size_t steps = 0;
+  while (start > 0 && steps < 3 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+    --start;
+    ++steps;
+  }
+  const Decoded d = decode(text, start);
+  return start + d.len == i ? d.len : 1;
+}
+
+// The earliest offset at or after `low` where a match ending at `end` can
+// begin, or nullopt (or give-up) when the backwards DFA cannot tell.
+std::optional<std::size_t> dfa_start(const Program& prog, Program::Cache& c, std::string_view text, std::size_t end,
+                                     std::size_t low) {
+  DfaRunner run{prog, prog.rev_insts, prog.rev_start, true, c.reverse};
+  run.reset();
+  const std::uint8_t ctx = end == text.size() ? kCtxEnd : char_ctx(prog, decode(text, end).c);
+  std::uint32_t sid = run.start_state(prog.rev_start, ctx);
+  std::optional<std::size_t> best;
+  std::size_t p = end;
+  while (true) {
+    if (run.clears > kDfaMaxClears) return std::nullopt;
+    bool matched = false;
+    if (p == 0) {
+      run.step(sid, prog.alphabet.eot, matched);
+      if (matched) best = p;
+      break;
+    }
+    const std::size_t len = len_before(text, p);
+    const Decoded dc = decode(text, p - len);
+    const char32_t ch = dc.len == len ? dc.c : kInvalid;
+    sid = run.step(sid, prog.alphabet.class_of(ch), matched);
+    if (matched) best = p;
+    if (sid == 0 || p <= low) break;
+    p -= len;
+  }
+  return best;
+}
+
+constexpr std::size_t kBacktrackBits = std::size_t{1} << 23;
+
+// Reads the leftmost-first match that begins at `begin` with its capture
+// groups by depth-first search in order of preference, never visiting an
+// (instruction, offset) pair twice; threads are known to die by `stop`.
+// Returns false when the window is too large for its bit set.
+bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, std::size_t begin, std::size_t stop,
+               std::size_t* out, bool& found) {
+  const std::size_t width = stop - begin + 1;
+  const std::size_t ninsts = prog.insts.size();
+  if (width > kBacktrackBits / ninsts) return false;
+  c.visited.assign((ninsts * width + 63) / 64, 0);
+  c.bt_slots.assign(c.nslots, kNone);
+  auto& stack = c.bt_stack;
+  stack.clear();
+  stack.push_back({false, prog.start, begin});
+  const std::size_t n = text.size();
+  found = false;
+  while (!stack.empty()) {
+    const auto f = stack.back();
+    stack.pop_back();
+    if (f.restore) {
+      c.bt_slots[f.pc_or_slot] = f.at_or_value;
+      continue;
+    }
+    std::uint32_t pc = f.pc_or_slot;
+    std::size_t at = f.at_or_value;
+    while (true) {
+      if (at > stop) break;
+      const std::size_t bit = pc * width + (at - begin);
+      if (c.visited[bit >> 6] >> (bit & 63) & 1) break;
+      c.visited[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      const Inst& inst = prog.insts[pc];
+      if (inst.op == Op::kMatch) {
+        for (std::size_t k = 0; k < c.nslots; ++k) out[k] = c.bt_slots[k];
+        found = true;
+        return true;
+      }
+      if (inst.op == Op::kClass) {
+        if (at >= n) break;
+        const Decoded d = decode(text, at);
+        if (!prog.classes[inst.cls].contains(d.c)) break;
+        at += d.len;
+        pc = inst.next;
+        continue;
+      }
+      if (inst.op == Op::kSplit) {
+        stack.push_back({false, inst.alt, at});
+        pc = inst.next;
+        continue;
+      }
+      if (inst.op == Op::kSave) {
+        if (inst.slot < c.nslots) {
+          stack.push_back({true, inst.slot, c.bt_slots[inst.slot]});
+          c.bt_slots[inst.slot] = at;
+        }
+        pc = inst.next;
+        continue;
+      }
+      if (inst.op == Op::kLook) {
+        if (!look_holds(inst.look, text, at)) break;
+        pc = inst.next;
+        continue;
+      }
+      break;
+    }
+  }
+  return true;
+}
+
+// The search every operation uses: the forward DFA decides whether and
+// where a match ends, the backward DFA where it begins, and the Pike VM
+// reads capture groups from that start (or does everything when the DFA
+// gives up on a pattern whose states exceed its memory budget).
+bool search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+            std::size_t* out) {
+  const DfaResult r = dfa_search(prog, cache, text, start, earliest && cache.nslots == 0);
+  if (r.kind == DfaResult::kGaveUp) return pike_search(prog, cache, text, start, earliest, out);
+  if (r.kind == DfaResult::kNoMatch) return false;
+  if (cache.nslots == 0) return true;
+  const auto s = dfa_start(prog, cache, text, r.end, r.resume);
+  if (!s || *s < r.resume || *s > r.end) return pike_search(prog, cache, text, r.resume, earliest, out);
+  if (cache.nslots == 2) {
+    out[0] = *s;
+    out[1] = r.end;
+    return true;
+  }
+  bool found = false;
+  if (backtrack(prog, cache, text, *s, std::max(r.stop, r.end), out, found) && found) return true;
+  return pike_search(prog, cache, text, *s, earliest, out);
+}
+
 std::size_t next_boundary(std::string_view text, std::size_t i) {
   while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
   return i;
@@ -591,6 +1075,61 @@ class CacheGuard {
 
 }  // namespace
 
+namespace {
+
+void build_alphabet(Program& prog) {
+  bool unicode_word = false;
+  for (const Inst& i : prog.insts) {
+    if (i.op != Op::kLook) continue;
+    switch (i.look) {
+      case Look::kWordUnicode:
+      case Look::kWordUnicodeNegate:
+      case Look::kWordStartUnicode:
+      case Look::kWordEndUnicode:
+      case Look::kWordStartHalfUnicode:
+      case Look::kWordEndHalfUnicode:
+        unicode_word = true;
+        break;
+      default:
+        break;
+    }
+  }
+  std::vector<char32_t> cuts{0, '\n', '\n' + 1, '\r', '\r' + 1, '0', '9' + 1, 'A', 'Z' + 1, '_', '_' + 1, 'a', 'z' + 1, 0x80};
+  auto add_set = [&](const unicode::RangeSet& set) {
+    for (auto r : set) {
+      cuts.push_back(r.lo);
+      if (r.hi < unicode::kMaxCodePoint) cuts.push_back(r.hi + 1);
+    }
+  };
+  for (const ClassMatcher& m : prog.classes) add_set(*m.set);
+  if (unicode_word) add_set(unicode::perl_word());
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  Program::Alphabet& a = prog.alphabet;
+  a.starts = std::move(cuts);
+  const auto real = static_cast<std::uint32_t>(a.starts.size());
+  a.invalid = real;
+  a.eot = real + 1;
+  a.count = real + 2;
+  a.rep = a.starts;
+  a.flags.assign(a.count, 0);
+  for (std::uint32_t k = 0; k < real; ++k) {
+    const char32_t c = a.rep[k];
+    std::uint8_t f = 0;
+    if (c == '\n') f |= kCtxLF;
+    if (c == '\r') f |= kCtxCR;
+    if (c < 0x80 && is_word_byte(static_cast<unsigned char>(c))) f |= kCtxWordAscii;
+    if (is_word_char(c)) f |= kCtxWordUnicode;
+    a.flags[k] = f;
+  }
+  a.flags[a.eot] = kCtxEnd;
+  for (char32_t c = 0; c < 0x80; ++c) {
+    a.ascii[c] = static_cast<std::uint32_t>(std::upper_bound(a.starts.begin(), a.starts.end(), c) - a.starts.begin()) - 1;
+  }
+}
+
+}  // namespace
+
 std::expected<Regex, Error> Regex::compile(std::string_view pattern) {
   auto hir = parse(pattern);
   if (!hir) return std::unexpected(hir.error());
@@ -598,13 +1137,15 @@ std::expected<Regex, Error> Regex::compile(std::string_view pattern) {
   prog->pattern = std::string(pattern);
   prog->captures_len = hir->captures_len;
   prog->names = hir->names;
-  Compiler(*hir, *prog).run();
+  Compiler(*hir, *prog, false).run();
+  Compiler(*hir, *prog, true).run();
   FirstSet fs;
   bool nullable = false;
   first_set(*hir, hir->root, fs, nullable);
   prog->use_prefilter = !nullable;
   prog->first_byte = fs.bytes;
   prog->anchored_start = starts_with_text_anchor(*hir, hir->root);
+  build_alphabet(*prog);
   Regex r;
   r.prog_ = std::move(prog);
   return r;
@@ -619,7 +1160,7 @@ bool Regex::is_match(std::string_view text, std::size_t start) const {
 std::optional<Match> Regex::find(std::string_view text, std::size_t start) const {
   if (start > text.size()) return std::nullopt;
   CacheGuard g(*prog_, 2);
-  std::size_t slots[2];
+  std::size_t slots[2] = {0, 0};
   if (!search(*prog_, g.get(), text, start, false, slots)) return std::nullopt;
   return Match{slots[0], slots[1]};
 }
@@ -667,7 +1208,7 @@ std::optional<Captures> Regex::captures(std::string_view text, std::size_t start
 std::vector<Match> Regex::find_all(std::string_view text) const {
   std::vector<Match> out;
   CacheGuard g(*prog_, 2);
-  std::size_t slots[2];
+  std::size_t slots[2] = {0, 0};
   for_each_match(*prog_, g.get(), text, slots, [&] { out.push_back({slots[0], slots[1]}); });
   return out;
 }
@@ -693,5 +1234,20 @@ std::optional<std::size_t> Regex::group_index(std::string_view name) const {
 }
 
 const std::string& Regex::pattern() const { return prog_->pattern; }
+
+bool RegexInternals::pike_is_match(const Regex& re, std::string_view text, std::size_t start) {
+  if (start > text.size()) return false;
+  CacheGuard g(*re.prog_, 0);
+  return pike_search(*re.prog_, g.get(), text, start, true, nullptr);
+}
+
+std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start) {
+  if (start > text.size()) return std::nullopt;
+  const std::size_t nslots = 2 * re.prog_->captures_len;
+  CacheGuard g(*re.prog_, nslots);
+  std::vector<std::size_t> slots(nslots, kNone);
+  if (!pike_search(*re.prog_, g.get(), text, start, false, slots.data())) return std::nullopt;
+  return to_captures(slots);
+}
 
 }  // namespace qv::regex

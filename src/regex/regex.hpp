@@ -30,6 +30,7 @@ struct Match {
 using Captures = std::vector<std::optional<Match>>;
 
 struct Program;
+struct RegexInternals;
 
 class Regex {
  public:
@@ -51,6 +52,7 @@ class Regex {
   const std::string& pattern() const;
 
  private:
+  friend struct RegexInternals;
   std::shared_ptr<const Program> prog_;
 };
 

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "regex/internals.hpp"
 #include "regex/regex.hpp"
 #include "text/pattern_cache.hpp"
 
@@ -161,6 +162,28 @@ TEST(RegexMatch, HostileInputsStayLinear) {
   EXPECT_EQ(w.find_all(std::string(1000, 'x')).size(), 5u);
   // Many empty matches in a long text.
   EXPECT_EQ(re("x*").find_all(std::string(50000, 'y')).size(), 50001u);
+}
+
+TEST(RegexMatch, DfaAgreesWithPikeVmWhenItsStatesOverflow) {
+  // The n-th character from the end: exponentially many DFA states, so the
+  // DFA exhausts its budget and hands the search to the Pike VM.
+  const Regex r = re("(?:a|b)*a(?:a|b){16}c?");
+  std::string text;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    x = x * 1103515245 + 12345;
+    text.push_back((x >> 16) & 1 ? 'a' : 'b');
+  }
+  text += "c";
+  for (std::size_t start : {std::size_t{0}, std::size_t{777}}) {
+    EXPECT_EQ(r.captures(text, start), RegexInternals::pike_captures(r, text, start));
+    EXPECT_EQ(r.is_match(text, start), RegexInternals::pike_is_match(r, text, start));
+  }
+  const Regex words = re("(?i)\\b(\\w+)\\s+(\\d+)\\b");
+  const std::string t = "März 12, naïve 345 ſtraſſe 6 x";
+  for (std::size_t start = 0; start <= t.size(); ++start) {
+    EXPECT_EQ(words.captures(t, start), RegexInternals::pike_captures(words, t, start)) << start;
+  }
 }
 
 TEST(RegexMatch, CacheCompilesOncePerText) {

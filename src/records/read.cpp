@@ -1,0 +1,294 @@
+#include "records/read.hpp"
+
+#include "json/typed.hpp"
+#include "records/json_readers.hpp"
+
+namespace qv::json {
+
+JsonResult<void> TypeReader<records::SecretText>::read(Parser& p, records::SecretText& out) {
+  std::string text;
+  if (auto r = TypeReader<std::string>::read(p, text); !r) return r;
+  out = records::SecretText(std::move(text));
+  return {};
+}
+
+JsonResult<void> TypeReader<records::SecretText>::from_value(const Value& v, records::SecretText& out) {
+  std::string text;
+  if (auto r = TypeReader<std::string>::from_value(v, text); !r) return r;
+  out = records::SecretText(std::move(text));
+  return {};
+}
+
+}  // namespace qv::json
+
+namespace qv::records::readers {
+
+using json::defaulted;
+using json::optional;
+using json::required;
+
+const json::StructSpec<Span>& span_spec() {
+  static const json::StructSpec<Span> spec{
+      "Span",
+      {required<&Span::start, json::UsizeReader>("start"), required<&Span::end, json::UsizeReader>("end")}};
+  return spec;
+}
+
+const json::TaggedSpec<Determinism>& determinism_spec() {
+  static const json::TaggedSpec<Determinism> spec{
+      "Determinism",
+      "class",
+      {
+          {"exact", "Exact", true, {}},
+          {"reproducible", "Reproducible", false, {required<&Determinism::tolerance>("tolerance")}},
+          {"non_deterministic", "NonDeterministic", true, {}},
+      },
+      [](Determinism& d, std::size_t i) { d.cls = static_cast<Determinism::Class>(i); },
+      // Members beside the class are only checked for syntax; the
+      // reproducible class then reads its tolerance.
+      true,
+  };
+  return spec;
+}
+
+const json::StructSpec<Receipt>& receipt_spec() {
+  static const json::StructSpec<Receipt> spec{"Receipt",
+                                              {
+                                                  defaulted<&Receipt::source_id>("source_id"),
+                                                  defaulted<&Receipt::source_span>("source_span"),
+                                                  defaulted<&Receipt::source_text>("source_text"),
+                                                  defaulted<&Receipt::notes>("notes"),
+                                              }};
+  return spec;
+}
+
+const json::StructSpec<Evidence>& evidence_spec() {
+  static const json::StructSpec<Evidence> spec{"Evidence",
+                                               {
+                                                   required<&Evidence::verifier_id>("verifier_id"),
+                                                   required<&Evidence::verifier_version>("verifier_version"),
+                                                   required<&Evidence::claim_id>("claim_id"),
+                                                   required<&Evidence::result>("result"),
+                                                   required<&Evidence::score>("score"),
+                                                   required<&Evidence::confidence>("confidence"),
+                                                   required<&Evidence::determinism>("determinism"),
+                                                   required<&Evidence::rationale>("rationale"),
+                                                   required<&Evidence::receipt>("receipt"),
+                                                   defaulted<&Evidence::model_hash>("model_hash"),
+                                                   defaulted<&Evidence::calibration_id>("calibration_id"),
+                                               }};
+  return spec;
+}
+
+const json::StructSpec<VerifierInfo>& verifier_info_spec() {
+  static const json::StructSpec<VerifierInfo> spec{"VerifierInfo",
+                                                   {
+                                                       required<&VerifierInfo::id>("id"),
+                                                       required<&VerifierInfo::version>("version"),
+                                                       required<&VerifierInfo::kind>("kind"),
+                                                       required<&VerifierInfo::determinism>("determinism"),
+                                                       required<&VerifierInfo::applies_to>("applies_to"),
+                                                       defaulted<&VerifierInfo::artefacts>("artefacts"),
+                                                       defaulted<&VerifierInfo::needs_network>("needs_network"),
+                                                   }};
+  return spec;
+}
+
+const json::StructSpec<EvidenceGraph>& evidence_graph_spec() {
+  static const json::StructSpec<EvidenceGraph> spec{"EvidenceGraph",
+                                                    {
+                                                        required<&EvidenceGraph::verifiers>("verifiers"),
+                                                        required<&EvidenceGraph::evidence>("evidence"),
+                                                        defaulted<&EvidenceGraph::failures>("failures"),
+                                                    }};
+  return spec;
+}
+
+const json::StructSpec<ClaimOutcome>& claim_outcome_spec() {
+  static const json::StructSpec<ClaimOutcome> spec{"ClaimOutcome",
+                                                   {
+                                                       required<&ClaimOutcome::claim_id>("claim_id"),
+                                                       required<&ClaimOutcome::decision>("decision"),
+                                                       required<&ClaimOutcome::reasons>("reasons"),
+                                                   }};
+  return spec;
+}
+
+const json::StructSpec<RegulatoryControl>& regulatory_control_spec() {
+  static const json::StructSpec<RegulatoryControl> spec{
+      "RegulatoryControl",
+      {
+          required<&RegulatoryControl::framework>("framework"),
+          required<&RegulatoryControl::article>("article"),
+          required<&RegulatoryControl::control>("control"),
+          defaulted<&RegulatoryControl::requirement>("requirement"),
+          required<&RegulatoryControl::triggered_by>("triggered_by"),
+      },
+      true,  // the one type that refuses unknown members
+  };
+  return spec;
+}
+
+const json::StructSpec<PolicyOutcome>& policy_outcome_spec() {
+  static const json::StructSpec<PolicyOutcome> spec{
+      "PolicyOutcome",
+      {
+          required<&PolicyOutcome::policy_id>("policy_id"),
+          required<&PolicyOutcome::policy_version>("policy_version"),
+          required<&PolicyOutcome::policy_hash>("policy_hash"),
+          required<&PolicyOutcome::decision>("decision"),
+          required<&PolicyOutcome::claims>("claims"),
+          required<&PolicyOutcome::missing_required>("missing_required"),
+          required<&PolicyOutcome::excluded_verifiers>("excluded_verifiers"),
+          required<&PolicyOutcome::regulatory_mapping>("regulatory_mapping"),
+          defaulted<&PolicyOutcome::reasons>("reasons"),
+          defaulted<&PolicyOutcome::risk_class>("risk_class"),
+          defaulted<&PolicyOutcome::pass_means>("pass_means"),
+      }};
+  return spec;
+}
+
+const json::StructSpec<RecordContent>& record_content_spec() {
+  static const json::StructSpec<RecordContent> spec{"RecordContent",
+                                                    {
+                                                        required<&RecordContent::schema>("schema"),
+                                                        required<&RecordContent::engine_version>("engine_version"),
+                                                        required<&RecordContent::bundle_hash>("bundle_hash"),
+                                                        required<&RecordContent::input_hash>("input_hash"),
+                                                        required<&RecordContent::locale>("locale"),
+                                                        required<&RecordContent::graph>("graph"),
+                                                        required<&RecordContent::outcome>("outcome"),
+                                                    }};
+  return spec;
+}
+
+const json::StructSpec<EvidenceRecord>& evidence_record_spec() {
+  static const json::StructSpec<EvidenceRecord> spec{
+      "EvidenceRecord",
+      {
+          required<&EvidenceRecord::record_id>("record_id"),
+          required<&EvidenceRecord::timestamp>("timestamp"),
+          required<&EvidenceRecord::content>("content"),
+          required<&EvidenceRecord::content_hash>("content_hash"),
+          // No default: the array form must hold it, null allowed.
+          optional<&EvidenceRecord::previous_record_hash>("previous_record_hash"),
+          required<&EvidenceRecord::record_hash>("record_hash"),
+          required<&EvidenceRecord::signature>("signature"),
+          required<&EvidenceRecord::signer_public_key>("signer_public_key"),
+          defaulted<&EvidenceRecord::signature_algorithm>("signature_algorithm"),
+      }};
+  return spec;
+}
+
+const json::StructSpec<UnsignedRecord>& unsigned_record_spec() {
+  static const json::StructSpec<UnsignedRecord> spec{
+      "UnsignedRecord",
+      {
+          required<&UnsignedRecord::record_id>("record_id"),
+          required<&UnsignedRecord::timestamp>("timestamp"),
+          required<&UnsignedRecord::content>("content"),
+          required<&UnsignedRecord::content_hash>("content_hash"),
+          optional<&UnsignedRecord::previous_record_hash>("previous_record_hash"),
+          required<&UnsignedRecord::record_hash>("record_hash"),
+      }};
+  return spec;
+}
+
+const json::StructSpec<Source>& source_spec() {
+  static const json::StructSpec<Source> spec{"Source",
+                                             {
+                                                 required<&Source::id>("id"),
+                                                 required<&Source::text>("text"),
+                                                 defaulted<&Source::locator>("locator"),
+                                                 defaulted<&Source::provenance>("provenance"),
+                                             }};
+  return spec;
+}
+
+const json::StructSpec<MatchOptions>& match_options_spec() {
+  static const json::StructSpec<MatchOptions> spec{
+      "MatchOptions",
+      {
+          required<&MatchOptions::declared_precision>("declared_precision"),
+          required<&MatchOptions::percent_as_fraction>("percent_as_fraction"),
+      }};
+  return spec;
+}
+
+const json::StructSpec<NumericConfig>& numeric_config_spec() {
+  static const json::StructSpec<NumericConfig> spec{"NumericConfig",
+                                                    {
+                                                        defaulted<&NumericConfig::matching>("matching"),
+                                                        defaulted<&NumericConfig::units>("units"),
+                                                        defaulted<&NumericConfig::derive>("derive"),
+                                                        defaulted<&NumericConfig::rounding>("rounding"),
+                                                    }};
+  return spec;
+}
+
+const json::StructSpec<JudgeReply>& judge_reply_spec() {
+  static const json::StructSpec<JudgeReply> spec{"JudgeReply",
+                                                 {
+                                                     required<&JudgeReply::adapter>("adapter"),
+                                                     required<&JudgeReply::model>("model"),
+                                                     defaulted<&JudgeReply::response>("response"),
+                                                     defaulted<&JudgeReply::error>("error"),
+                                                 }};
+  return spec;
+}
+
+const json::StructSpec<StoredJudge>& stored_judge_spec() {
+  static const json::StructSpec<StoredJudge> spec{"StoredJudge",
+                                                  {
+                                                      required<&StoredJudge::info>("info"),
+                                                      required<&StoredJudge::evidence>("evidence"),
+                                                      defaulted<&StoredJudge::failure>("failure"),
+                                                  }};
+  return spec;
+}
+
+const json::StructSpec<VerifyRequest>& verify_request_spec() {
+  static const json::StructSpec<VerifyRequest> spec{
+      "VerifyRequest",
+      {
+          required<&VerifyRequest::answer>("answer"),
+          required<&VerifyRequest::sources>("sources"),
+          defaulted<&VerifyRequest::question>("question"),
+          defaulted<&VerifyRequest::locale>("locale"),
+          defaulted<&VerifyRequest::policy_yaml>("policy_yaml"),
+          defaulted<&VerifyRequest::rule_sets_json>("rule_sets_json"),
+          defaulted<&VerifyRequest::numeric>("numeric"),
+          defaulted<&VerifyRequest::signing_key_hex>("signing_key_hex"),
+          defaulted<&VerifyRequest::previous_record_hash>("previous_record_hash"),
+          defaulted<&VerifyRequest::metadata>("metadata"),
+          defaulted<&VerifyRequest::scope>("scope"),
+          defaulted<&VerifyRequest::risk_class>("risk_class"),
+          defaulted<&VerifyRequest::judge>("judge"),
+          defaulted<&VerifyRequest::judge_evidence>("judge_evidence"),
+      }};
+  return spec;
+}
+
+}  // namespace qv::records::readers
+
+namespace qv::records {
+
+json::JsonResult<EvidenceRecord> read_evidence_record_json(std::string_view text) {
+  return json::read_typed<EvidenceRecord>(text);
+}
+
+json::JsonResult<UnsignedRecord> read_unsigned_record_json(std::string_view text) {
+  return json::read_typed<UnsignedRecord>(text);
+}
+
+json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text) {
+  auto request = json::read_typed<VerifyRequest>(text);
+  // An empty link names no record: read it as absent, which gives the same
+  // record hash and a record that chain checks accept.
+  if (request && request->previous_record_hash && request->previous_record_hash->empty()) {
+    request->previous_record_hash.reset();
+  }
+  return request;
+}
+
+}  // namespace qv::records
