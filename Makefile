@@ -4,6 +4,9 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 PYTHON := /usr/bin/python3
 FUZZ_SECONDS ?= 60
+# With FUZZ_RUNS and FUZZ_SEED set, a run is reproducible (CI uses both).
+FUZZ_RUNS ?= -1
+FUZZ_SEED ?= 0
 
 ifeq ($(SANITIZE),1)
 BUILD := build-asan
@@ -46,13 +49,13 @@ fuzz-build:
 	  -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16
 	cmake --build build-fuzz -j $(JOBS)
 
-# Runs every fuzz target for FUZZ_SECONDS seconds, on its corpus folder.
+# Runs every fuzz target for FUZZ_SECONDS seconds (or FUZZ_RUNS inputs), on its corpus folder.
 fuzz: fuzz-build
 	@for t in build-fuzz/fuzz/fuzz_*; do \
 	  name=$$(basename $$t); corpus=build-fuzz/corpus/$$name; mkdir -p $$corpus; \
 	  seeds=""; [ -d fuzz/seeds/$$name ] && seeds=fuzz/seeds/$$name; \
 	  echo "== $$name ($(FUZZ_SECONDS)s)"; \
-	  $$t -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -artifact_prefix=build-fuzz/ $$corpus $$seeds \
+	  $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) -seed=$(FUZZ_SEED) -rss_limit_mb=4096 -artifact_prefix=build-fuzz/ $$corpus $$seeds \
 	    2>build-fuzz/$$name.log || { tail -50 build-fuzz/$$name.log; exit 1; }; \
 	  tail -1 build-fuzz/$$name.log; \
 	done

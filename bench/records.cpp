@@ -4,6 +4,7 @@
 #include <string>
 
 #include "records/json.hpp"
+#include "records/read.hpp"
 
 namespace {
 
@@ -76,6 +77,27 @@ void BM_ContentToValue(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(record_content_to_value(c));
 }
 BENCHMARK(BM_ContentToValue)->Arg(200);
+
+void BM_ReadRecord(benchmark::State& state) {
+  const std::string text = write_evidence_record_json(sample_record(static_cast<int>(state.range(0))));
+  for (auto _ : state) benchmark::DoNotOptimize(read_evidence_record_json(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ReadRecord)->Arg(8)->Arg(200);
+
+void BM_ReadRequest(benchmark::State& state) {
+  std::string text = R"({"answer":")" + std::string(2000, 'x') + R"(","sources":[)";
+  for (int i = 0; i < 20; ++i) {
+    if (i) text += ',';
+    text += R"({"id":"s)" + std::to_string(i) + R"(","text":")" + std::string(4000, 'y') +
+            R"(","provenance":{"url":"https://example.org","page":"3"}})";
+  }
+  text += R"(],"question":"q","scope":{"year":"2024","company":"X"},"metadata":{"k":"v"},)"
+          R"("numeric":{"rounding":"half_even"}})";
+  for (auto _ : state) benchmark::DoNotOptimize(deserialize_verify_request(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ReadRequest);
 
 }  // namespace
 

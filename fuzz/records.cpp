@@ -1,11 +1,13 @@
 // Reads hostile text as a verify request and as an evidence record. A record
-// that reads must write, read back and write again to the same text.
+// that reads must write, read back and write again to the same text, and
+// its content hash must equal the canonical digest of its value form.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "json/canonical.hpp"
 #include "records/json.hpp"
 #include "records/read.hpp"
 
@@ -19,7 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto again = qv::records::read_evidence_record_json(written);
     if (!again || !(*again == *record)) std::abort();
     if (qv::records::write_evidence_record_json(*again) != written) std::abort();
-    if (!qv::records::compute_content_hash(record->content)) std::abort();
+    // The direct canonical text agrees with the canonical form of the value.
+    auto hash = qv::records::compute_content_hash(record->content);
+    auto via_value = qv::json::canonical_digest(qv::records::record_content_to_value(record->content));
+    if (!hash || !via_value || *hash != *via_value) std::abort();
   }
   return 0;
 }

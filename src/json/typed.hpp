@@ -14,14 +14,34 @@
 // tagged enums (TaggedReader). Reading writes into a default-constructed T:
 // members that are absent and have a default keep the value T was
 // constructed with.
+//
+// A record type is made readable by a table and a TypeReader:
+//
+//   struct Span { std::uint64_t start = 0, end = 0; };
+//   const StructSpec<Span>& span_spec() {
+//     static const StructSpec<Span> s{"Span", {required<&Span::start, UsizeReader>("start"),
+//                                              required<&Span::end, UsizeReader>("end")}};
+//     return s;
+//   }
+//   template <> struct qv::json::TypeReader<Span> : StructReader<Span, span_spec> {};
+//
+//   auto span = read_typed<Span>(text);   // JsonResult<Span>
+//
+// Unit enums: `TypeReader<E> : UnitEnumReader<E, kWords>` with kWords an
+// array of words in the order of E's values. Internally tagged enums: a
+// TaggedSpec (tag name, variants with their own members, a function that
+// records the variant) and `TypeReader<X> : TaggedReader<X, x_spec>`; a
+// struct flattens one with `StructSpec::flatten = flattened<&S::member>()`.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -152,6 +172,8 @@ using U32Reader = UnsignedReader<std::uint32_t, std::numeric_limits<std::uint32_
 
 template <>
 struct TypeReader<std::uint64_t> : U64Reader {};
+template <>
+struct TypeReader<std::uint32_t> : U32Reader {};
 
 // ---------------------------------------------------------------------------
 // Option: null is none; anything else is read as the inner type.
@@ -263,18 +285,40 @@ template <class V>
 class OrderedMap {
  public:
   using Entry = std::pair<std::string, V>;
+
+  OrderedMap() = default;
+  OrderedMap(std::initializer_list<Entry> entries) {
+    for (const auto& [k, v] : entries) insert_or_assign(k, v);
+  }
+
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
   auto begin() const { return entries_.begin(); }
   auto end() const { return entries_.end(); }
+  const std::vector<Entry>& entries() const { return entries_; }
+
   const V* find(std::string_view key) const {
+    if (!index_.empty()) {
+      auto it = index_.find(std::string(key));
+      return it == index_.end() ? nullptr : &entries_[it->second].second;
+    }
     for (const Entry& e : entries_) {
       if (e.first == key) return &e.second;
     }
     return nullptr;
   }
+
   // Replaces the value of a present key in place, else appends.
   void insert_or_assign(std::string key, V value) {
+    if (!index_.empty()) {
+      auto [it, inserted] = index_.try_emplace(key, entries_.size());
+      if (inserted) {
+        entries_.emplace_back(std::move(key), std::move(value));
+      } else {
+        entries_[it->second].second = std::move(value);
+      }
+      return;
+    }
     for (Entry& e : entries_) {
       if (e.first == key) {
         e.second = std::move(value);
@@ -282,12 +326,21 @@ class OrderedMap {
       }
     }
     entries_.emplace_back(std::move(key), std::move(value));
+    if (entries_.size() >= kIndexFrom) {
+      index_.reserve(entries_.size() * 2);
+      for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+    }
   }
-  const std::vector<Entry>& entries() const { return entries_; }
-  bool operator==(const OrderedMap&) const = default;
+
+  // Equal when the entries are equal in the same order.
+  bool operator==(const OrderedMap& other) const { return entries_ == other.entries_; }
 
  private:
+  // Small maps are searched in place; the index is built once a map grows,
+  // so that filling one from hostile input stays linear.
+  static constexpr std::size_t kIndexFrom = 16;
   std::vector<Entry> entries_;
+  std::unordered_map<std::string, std::size_t> index_;
 };
 
 template <class M, class V, class R = TypeReader<V>>
@@ -508,7 +561,7 @@ template <class T, const StructSpec<T>& (*Spec)()>
 struct StructReader {
   static JsonResult<void> read(Parser& p, T& out) {
     const StructSpec<T>& spec = Spec();
-    const std::string expected = "struct " + std::string(spec.name);
+    static const std::string expected = "struct " + std::string(Spec().name);
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     if (*c == '{') {
@@ -652,8 +705,7 @@ template <class T, const TaggedSpec<T>& (*Spec)()>
 struct TaggedReader {
   static JsonResult<void> read(Parser& p, T& out) {
     const TaggedSpec<T>& spec = Spec();
-    const auto words = typed::variant_words(spec);
-    const std::string expected = "internally tagged enum " + std::string(spec.name);
+    static const std::vector<std::string_view> words = typed::variant_words(Spec());
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     std::optional<std::size_t> tag;
@@ -747,7 +799,7 @@ struct TaggedReader {
     // Any other value is read in full, then refused.
     auto v = p.parse_value();
     if (!v) return std::unexpected(std::move(v.error()));
-    JsonError e = invalid_type(describe(*v), expected);
+    JsonError e = invalid_type(describe(*v), "internally tagged enum " + std::string(spec.name));
     p.fix_position(e);
     return std::unexpected(std::move(e));
   }

@@ -104,7 +104,9 @@ void Object::reserve(std::size_t n) { members_.reserve(n); }
 void Object::sort_by_key() {
   // std::string compares with char_traits<char>, which orders bytes as
   // unsigned char, and a prefix first.
-  std::sort(members_.begin(), members_.end(), [](const Member& a, const Member& b) { return a.key < b.key; });
+  auto by_key = [](const Member& a, const Member& b) { return a.key < b.key; };
+  if (std::is_sorted(members_.begin(), members_.end(), by_key)) return;
+  std::sort(members_.begin(), members_.end(), by_key);
   rebuild_index();
 }
 
@@ -149,8 +151,22 @@ void detach_nested(Value& v, std::vector<Value>& work) {
 }  // namespace
 
 Value::~Value() {
-  // Nested containers are taken apart with a work list, so destroying a
-  // value of any depth uses constant native stack.
+  const Kind k = kind();
+  if (k != Kind::Array && k != Kind::Object) return;
+  // Shallow values are destroyed in place, children first; past a fixed
+  // depth nested containers are taken apart with a work list instead, so a
+  // value of any depth uses bounded native stack.
+  static thread_local unsigned depth = 0;
+  if (depth < 64) {
+    ++depth;
+    if (k == Kind::Array) {
+      std::get<json::Array>(v_).clear();
+    } else {
+      std::get<json::Object>(v_).clear();
+    }
+    --depth;
+    return;
+  }
   if (!has_nested_container(*this)) return;
   std::vector<Value> work;
   detach_nested(*this, work);

@@ -9,6 +9,9 @@ namespace qv::python {
 // Records and documents.
 PyObject* py_sign_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_verify_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_attach_signature_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_record_verify_chains(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
 // Utilities.
 PyObject* py_keygen(PyObject* self, PyObject* unused);

@@ -53,11 +53,11 @@ std::array<PyMethodDef, 19> kMethods = {{
     {"verify_document_json", entry(&py_verify_document_json), kWithArgs,
      "verify_document_json(doc_json)\n--\n\n"
      "Check a signed document. Raises on a changed content or a bad signature."},
-    {"attach_signature_json", nullptr, kWithArgs,
+    {"attach_signature_json", entry(&py_attach_signature_json), kWithArgs,
      "attach_signature_json(unsigned_json, algorithm, public_key_hex, signature_hex)\n--\n\n"
      "Attach a key service's signature (hex) and public key (hex) to an unsigned\n"
      "record. The signature is checked first; the result is a sealed record."},
-    {"record_verify_chains", nullptr, kWithArgs,
+    {"record_verify_chains", entry(&py_record_verify_chains), kWithArgs,
      "record_verify_chains(chains)\n--\n\n"
      "Verify several chains, each a JSON Lines text. Returns the record count;\n"
      "raises on the first broken record or link, or a record in two chains."},
@@ -65,7 +65,7 @@ std::array<PyMethodDef, 19> kMethods = {{
      "run_record_verify(jsonl)\n--\n\n"
      "Verify one run record or a whole JSON Lines chain of them. Returns the\n"
      "number checked; raises on the first broken hash, link or signature."},
-    {"record_verify", nullptr, kWithArgs,
+    {"record_verify", entry(&py_record_verify), kWithArgs,
      "record_verify(jsonl)\n--\n\n"
      "Verify one record or a whole JSON Lines chain. Returns the number of\n"
      "records checked; raises on the first broken hash, link or signature."},

@@ -2,16 +2,22 @@
 // attaching a key service's signature, and verifying stored chains.
 #include <cstdint>
 #include <expected>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
 
 #include "crypto/ed25519.hpp"
+#include "crypto/hex.hpp"
 #include "crypto/secret.hpp"
 #include "json/reader.hpp"
 #include "python/frame.hpp"
 #include "python/functions.hpp"
+#include "records/chain.hpp"
 #include "records/document.hpp"
+#include "records/json.hpp"
+#include "records/read.hpp"
+#include "records/seal.hpp"
 
 namespace qv::python {
 
@@ -46,6 +52,31 @@ std::expected<std::monostate, PyFailure> verify_document(const std::string& doc_
   return std::monostate{};
 }
 
+std::expected<std::string, PyFailure> attach(const std::string& unsigned_json, const std::string& algorithm,
+                                             const std::string& public_key_hex, const std::string& signature_hex) {
+  auto record = records::read_unsigned_record_json(unsigned_json);
+  if (!record) return std::unexpected(value_error(record.error().display()));
+  const auto key = crypto::decode_hex(public_key_hex);
+  if (!key) return std::unexpected(value_error(key.error().display()));
+  const auto signature = crypto::decode_hex(signature_hex);
+  if (!signature) return std::unexpected(value_error(signature.error().display()));
+  auto sealed = records::attach_signature(std::move(*record), algorithm, *key, *signature);
+  if (!sealed) return std::unexpected(value_error(sealed.error().display()));
+  return records::write_evidence_record_json(*sealed);
+}
+
+// A text that cannot be read is malformed input; every other failure is a
+// stored record that fails its check.
+std::expected<std::uint64_t, PyFailure> verify_chains(std::span<const std::string> texts, bool refuse_shared) {
+  const auto total = records::verify_jsonl_chains(texts, refuse_shared);
+  if (!total) {
+    const core::EngineError& e = total.error();
+    if (e.kind() == core::EngineError::Kind::Serialisation) return std::unexpected(value_error(e.display()));
+    return std::unexpected(runtime_error(e.display()));
+  }
+  return *total;
+}
+
 }  // namespace
 
 PyObject* py_sign_document_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
@@ -72,6 +103,50 @@ PyObject* py_verify_document_json(PyObject*, PyObject* const* args, Py_ssize_t n
     std::string doc_json;
     if (!extract_text(bound[0], "doc_json", doc_json)) return nullptr;
     return to_python_result(verify_document(doc_json));
+  });
+}
+
+}  // namespace qv::python
+
+namespace qv::python {
+
+PyObject* py_attach_signature_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&]() -> PyObject* {
+    PyObject* bound[4];
+    if (!bind_arguments("attach_signature_json", {"unsigned_json", "algorithm", "public_key_hex", "signature_hex"},
+                        args, nargs, kwnames, bound)) {
+      return nullptr;
+    }
+    std::string unsigned_json;
+    std::string algorithm;
+    std::string public_key_hex;
+    std::string signature_hex;
+    if (!extract_text(bound[0], "unsigned_json", unsigned_json) || !extract_text(bound[1], "algorithm", algorithm) ||
+        !extract_text(bound[2], "public_key_hex", public_key_hex) ||
+        !extract_text(bound[3], "signature_hex", signature_hex)) {
+      return nullptr;
+    }
+    return to_python_result(attach(unsigned_json, algorithm, public_key_hex, signature_hex));
+  });
+}
+
+PyObject* py_record_verify_chains(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&]() -> PyObject* {
+    PyObject* bound[1];
+    if (!bind_arguments("record_verify_chains", {"chains"}, args, nargs, kwnames, bound)) return nullptr;
+    std::vector<std::string> texts;
+    if (!extract_text_sequence(bound[0], "chains", texts)) return nullptr;
+    return to_python_result(verify_chains(texts, true));
+  });
+}
+
+PyObject* py_record_verify(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return guarded([&]() -> PyObject* {
+    PyObject* bound[1];
+    if (!bind_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, bound)) return nullptr;
+    std::string jsonl;
+    if (!extract_text(bound[0], "jsonl", jsonl)) return nullptr;
+    return to_python_result(verify_chains(std::span<const std::string>(&jsonl, 1), false));
   });
 }
 

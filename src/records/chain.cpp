@@ -3,6 +3,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "json/error.hpp"
+#include "records/read.hpp"
 #include "records/verify.hpp"
 #include "unicode/white_space.hpp"
 
@@ -26,31 +28,80 @@ std::optional<std::string_view> JsonLines::next() {
   return std::nullopt;
 }
 
+core::Result<std::vector<EvidenceRecord>> parse_evidence_records_jsonl(std::string_view text) {
+  std::vector<EvidenceRecord> records;
+  JsonLines lines(text);
+  while (const auto line = lines.next()) {
+    auto record = read_evidence_record_json(*line);
+    if (!record) return std::unexpected(json::json_error_to_engine_error(record.error()));
+    records.push_back(std::move(*record));
+  }
+  return records;
+}
+
+core::Result<void> ChainLinks::add(const EvidenceRecord& record) {
+  if (auto ok = verify_evidence_record(record); !ok) return ok;
+  const bool linked =
+      record.previous_record_hash ? started_ && *record.previous_record_hash == previous_ : !started_;
+  if (!linked) return std::unexpected(core::EngineError::integrity(record.record_id + ": broken chain link"));
+  started_ = true;
+  previous_ = record.record_hash;
+  return {};
+}
+
 core::Result<void> check_record_chain(std::span<const EvidenceRecord> records) {
-  const std::string* previous = nullptr;
+  ChainLinks links;
   for (const EvidenceRecord& record : records) {
-    if (auto ok = verify_evidence_record(record); !ok) return ok;
-    const bool linked = record.previous_record_hash ? previous != nullptr && *record.previous_record_hash == *previous
-                                                    : previous == nullptr;
-    if (!linked) return std::unexpected(core::EngineError::integrity(record.record_id + ": broken chain link"));
-    previous = &record.record_hash;
+    if (auto ok = links.add(record); !ok) return ok;
   }
   return {};
 }
+
+namespace {
+
+core::EngineError shared_record(const EvidenceRecord& record) {
+  return core::EngineError::integrity(record.record_id + ": the same record is in two chains");
+}
+
+}  // namespace
 
 core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<EvidenceRecord>> chains) {
   std::unordered_set<std::string_view> seen;
   std::uint64_t total = 0;
   for (const auto& chain : chains) {
-    if (chain.empty()) continue;
     if (auto ok = check_record_chain(chain); !ok) return std::unexpected(std::move(ok.error()));
     for (const EvidenceRecord& record : chain) {
-      if (!seen.insert(record.record_hash).second) {
-        return std::unexpected(core::EngineError::integrity(record.record_id + ": the same record is in two chains"));
-      }
+      if (!seen.insert(record.record_hash).second) return std::unexpected(shared_record(record));
     }
     total += chain.size();
   }
+  return total;
+}
+
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> texts, bool refuse_shared) {
+  std::unordered_set<std::string> seen;
+  std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
+  std::uint64_t total = 0;
+  for (const std::string& text : texts) {
+    ChainLinks links;
+    std::optional<core::EngineError> broken;  // this chain's first seal or link failure
+    std::optional<core::EngineError> shared;  // its first record seen before
+    JsonLines lines(text);
+    while (const auto line = lines.next()) {
+      auto record = read_evidence_record_json(*line);
+      if (!record) return std::unexpected(json::json_error_to_engine_error(record.error()));
+      ++total;
+      if (failure) continue;
+      if (!broken) {
+        if (auto ok = links.add(*record); !ok) broken = std::move(ok.error());
+      }
+      if (refuse_shared && !shared && !seen.insert(record->record_hash).second) shared = shared_record(*record);
+    }
+    // A chain's own records are all checked before any is compared with
+    // the other chains.
+    if (!failure) failure = broken ? std::move(broken) : std::move(shared);
+  }
+  if (failure) return std::unexpected(std::move(*failure));
   return total;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,23 @@ class JsonLines {
   std::size_t pos_ = 0;
 };
 
+// The records of a JSON Lines chain, in line order. The first line that is
+// not one EvidenceRecord ends the reading with Serialisation "{message} at
+// line 1 column {c}" (the position counted within that line alone); no
+// record is returned then. A text without records gives an empty list.
+core::Result<std::vector<EvidenceRecord>> parse_evidence_records_jsonl(std::string_view text);
+
+// The check of one chain, a record at a time: the record's seal
+// (verify_evidence_record), then its link to the record before.
+class ChainLinks {
+ public:
+  core::Result<void> add(const EvidenceRecord& record);
+
+ private:
+  bool started_ = false;
+  std::string previous_;  // record_hash of the record before
+};
+
 // Checks every record's seal and its link, in order: the first record has
 // no previous_record_hash, every later one carries the record_hash of the
 // record before it ("{id}: broken chain link"). The first failure is
@@ -39,5 +57,14 @@ core::Result<void> check_record_chain(std::span<const EvidenceRecord> records);
 // with Integrity "{id}: the same record is in two chains". Returns the
 // number of records.
 core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<EvidenceRecord>> chains);
+
+// Reads and checks JSON Lines chains in one pass, a record at a time, with
+// the outcome of reading every text first and then checking the records
+// (check_record_chain on each chain, then, with `refuse_shared`, the
+// record hashes across chains as check_record_chains does): a text that
+// cannot be read gives its Serialisation error even when an earlier record
+// failed a check; otherwise the first integrity failure (Integrity), else
+// the number of records. Only a record hash per record is kept.
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> texts, bool refuse_shared);
 
 }  // namespace qv::records

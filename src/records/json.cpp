@@ -1,6 +1,6 @@
 #include "records/json.hpp"
 
-#include "json/canonical.hpp"
+#include "crypto/digest.hpp"
 #include "records/emit.hpp"
 #include "records/json_out.hpp"
 
@@ -21,6 +21,16 @@ std::string to_text(const T& item) {
   detail::TextOut out(text);
   emit::value(out, item);
   return text;
+}
+
+// The canonical digest of the value the builders make, taken over the
+// canonical text written straight from the typed data. It cannot fail: the
+// builders write every non-finite float as null.
+template <class T>
+std::string canonical_hash(const T& item) {
+  detail::CanonicalOut out;
+  emit::value(out, item);
+  return crypto::text_digest(out.take());
 }
 
 }  // namespace
@@ -50,13 +60,9 @@ json::Value regulatory_mapping_to_value(const std::vector<RegulatoryControl>& co
   return out.take();
 }
 
-core::Result<std::string> compute_content_hash(const RecordContent& content) {
-  return json::canonical_digest(to_value(content));
-}
+core::Result<std::string> compute_content_hash(const RecordContent& content) { return canonical_hash(content); }
 
-core::Result<std::string> compute_input_hash(const VerificationContext& context) {
-  return json::canonical_digest(to_value(context));
-}
+core::Result<std::string> compute_input_hash(const VerificationContext& context) { return canonical_hash(context); }
 
 json::Value timings_to_value(const VerifierTimings& timings) {
   json::Array entries;

@@ -57,4 +57,34 @@ class ValueOut {
   json::Value result_;
 };
 
+// Writes the canonical text directly: what canonical_digest would hash for
+// the value the same events build (members of every object sorted by the
+// bytes of their keys, compact, non-finite floats already null). Keys
+// within one object must be unique, as the builders make them.
+class CanonicalOut {
+ public:
+  void begin_object() { frames_.push_back(Frame{true, {}, {}, {}}); }
+  void begin_array() { frames_.push_back(Frame{false, "[", {}, {}}); }
+  void end_object();
+  void end_array();
+  void key(std::string_view k) { frames_.back().key.assign(k); }
+  void string(std::string_view s);
+  void unsigned_integer(std::uint64_t n);
+  void floating(double d);
+  void boolean(bool b) { put(b ? "true" : "false"); }
+  void null() { put("null"); }
+  std::string take() { return std::move(result_); }
+
+ private:
+  struct Frame {
+    bool object;
+    std::string text;                                          // an array's text so far
+    std::vector<std::pair<std::string, std::string>> members;  // an object's members
+    std::string key;                                           // the key awaiting its value
+  };
+  void put(std::string text);
+  std::vector<Frame> frames_;
+  std::string result_;
+};
+
 }  // namespace qv::records::detail

@@ -2,6 +2,7 @@
 // Checking a stored record's seal: content hash, record hash, then the
 // signature over the record hash under the record's algorithm.
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/error.hpp"
@@ -9,8 +10,13 @@
 
 namespace qv::records {
 
-// Recomputes the content hash and checks the seal. The content hash's own
-// error is returned unchanged; every other failure is Integrity.
+// The content hash of a record's content, as compute_content_hash gives it
+// (the builders write every non-finite float as null, so it cannot fail),
+// written straight into canonical text.
+std::string content_digest(const RecordContent& content);
+
+// Recomputes the content hash and checks the seal. Every failure is
+// Integrity.
 core::Result<void> verify_evidence_record(const EvidenceRecord& record);
 
 // The seal check without the record type, stopping at the first failure:

@@ -255,7 +255,7 @@ int nesting(std::string_view text) {
 }
 
 TEST(TypedVectors, EveryCaseOfTheShapesInUseAgrees) {
-  const auto cases = testing::load_jsonl("serde_typed.jsonl");
+  const auto cases = qv::testing::read_vectors("serde_typed.jsonl");
   ASSERT_GT(cases.size(), 2000u);
   std::size_t run_count = 0, depth_rule = 0, rounding = 0;
   for (const Value& c : cases) {

@@ -1,35 +1,16 @@
 #pragma once
-// Loading the reference cases (JSON Lines) for the tests.
+// Reading the JSON reference cases: their inputs and a float-tolerant
+// comparison.
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <fstream>
+#include <cstdint>
 #include <string>
-#include <vector>
 
-#include "json/reader.hpp"
-#include "json/writer.hpp"
-
-namespace qv::json {
-// Values print as their compact text in test failures.
-inline void PrintTo(const Value& v, std::ostream* os) { *os << write_json_compact(v); }
-}  // namespace qv::json
+#include "common/vectors.hpp"
+#include "json/value.hpp"
 
 namespace qv::json::testing {
-
-inline std::vector<Value> load_jsonl(const std::string& name) {
-  std::vector<Value> out;
-  std::ifstream in(std::string(QV_VECTORS_DIR) + "/" + name);
-  EXPECT_TRUE(in.good()) << "missing " << name;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty()) continue;
-    auto v = read_json(line);
-    EXPECT_TRUE(v.has_value()) << name << ": " << (v ? "" : v.error().display());
-    if (v) out.push_back(std::move(*v));
-  }
-  return out;
-}
 
 inline std::string from_hex(const std::string& hex) {
   std::string out;

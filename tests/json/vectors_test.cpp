@@ -14,7 +14,7 @@ namespace qv::json {
 namespace {
 
 using testing::case_input;
-using testing::load_jsonl;
+using qv::testing::read_vectors;
 using testing::equal_up_to_float_rounding;
 
 // Depth-first list of [kind, text] for every number, as the cases list them.
@@ -46,7 +46,7 @@ void number_kinds(const Value& v, Array& out) {
 }
 
 TEST(JsonValueVectors, EveryCaseAgrees) {
-  const auto cases = load_jsonl("json_value.jsonl");
+  const auto cases = read_vectors("json_value.jsonl");
   ASSERT_GT(cases.size(), 5000u);
   std::size_t ok = 0, rounded = 0;
   for (const Value& c : cases) {
@@ -106,7 +106,7 @@ TEST(JsonValueVectors, EveryCaseAgrees) {
 }
 
 TEST(JsonFloatVectors, WritingMatchesAndReadingRoundTrips) {
-  const auto cases = load_jsonl("json_float.jsonl");
+  const auto cases = read_vectors("json_float.jsonl");
   ASSERT_EQ(cases.size(), 20000u);
   for (const Value& c : cases) {
     const std::string& bits_hex = c.find("bits")->as_string();

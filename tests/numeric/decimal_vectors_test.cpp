@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "jsonl.hpp"
+#include "common/vectors.hpp"
 #include "numeric/decimal.hpp"
 
 namespace {
@@ -13,16 +13,20 @@ namespace {
 using qv::numeric::Decimal;
 using qv::numeric::MidpointRule;
 using qv::numeric::u128;
-using qv::testing::JsonField;
-using qv::testing::JsonLine;
+using qv::json::Value;
+using qv::testing::member_text;
+using qv::testing::read_vectors;
 
-std::vector<JsonLine> load(const std::string& name) {
-  std::size_t bad = 0;
-  auto lines = qv::testing::read_json_lines(std::string(QV_VECTORS_DIR) + "/" + name, bad);
-  EXPECT_EQ(bad, 0u) << name;
-  EXPECT_FALSE(lines.empty()) << name << " is missing";
+// The case lines of a file (its meta line dropped).
+std::vector<Value> load(const std::string& name) {
+  std::vector<Value> lines = read_vectors(name);
+  std::erase_if(lines, [](const Value& line) { return line.find("meta") != nullptr; });
+  EXPECT_FALSE(lines.empty()) << name;
   return lines;
 }
+
+// A member as text; see member_text.
+std::string at(const Value& line, const char* key) { return member_text(line, key); }
 
 u128 to_u128(const std::string& digits) {
   u128 v = 0;
@@ -45,56 +49,55 @@ class Tally {
   std::size_t run_ = 0, failed_ = 0;
 };
 
-Decimal input(const JsonLine& line, const char* key) {
-  auto d = Decimal::parse(line.at(key).text);
-  EXPECT_TRUE(d.has_value()) << line.at(key).text;
+Decimal input(const Value& line, const char* key) {
+  auto d = Decimal::parse(at(line, key));
+  EXPECT_TRUE(d.has_value()) << at(line, key);
   return d.value_or(Decimal());
 }
 
 std::string shown(const std::optional<Decimal>& d) { return d ? d->to_string() : "none"; }
 
-std::string expected_text(const JsonLine& line) {
-  const JsonField& r = line.at("r");
-  return r.is_null() ? "none" : r.text;
+std::string expected_text(const Value& line) {
+  return qv::testing::member(line, "r").is_null() ? "none" : at(line, "r");
 }
 
 TEST(DecimalVectors, ReadingPrintingSignAbsNormalize) {
   Tally tally;
   std::size_t from_str = 0;
-  for (const JsonLine& line : load("decimal.jsonl")) {
-    if (!line.contains("op")) continue;
-    const std::string op = line.at("op").text;
+  for (const Value& line : load("decimal.jsonl")) {
+    if (line.find("op") == nullptr) continue;
+    const std::string op = at(line, "op");
     if (op == "from_str") {
       ++from_str;
-      const std::string& s = line.at("s").text;
+      const std::string& s = at(line, "s");
       const auto d = Decimal::parse(s);
-      if (line.contains("err")) {
-        tally.check(!d && std::string(describe(d.error())) == line.at("err").text,
-                    "from_str '" + s + "': want " + line.at("err").text + ", got " +
+      if (line.find("err") != nullptr) {
+        tally.check(!d && std::string(describe(d.error())) == at(line, "err"),
+                    "from_str '" + s + "': want " + at(line, "err") + ", got " +
                         (d ? d->to_string() : std::string(describe(d.error()))));
         continue;
       }
-      const std::string& m = line.at("mantissa").text;
-      const bool neg = line.at("neg").text == "true";
-      const bool ok = d && d->to_string() == line.at("r").text && d->mantissa() == to_u128(neg ? m.substr(1) : m) &&
-                      d->scale() == std::stoul(line.at("scale").text) && d->is_sign_negative() == neg;
-      tally.check(ok, "from_str '" + s + "': want " + line.at("r").text + " got " +
+      const std::string& m = at(line, "mantissa");
+      const bool neg = at(line, "neg") == "true";
+      const bool ok = d && d->to_string() == at(line, "r") && d->mantissa() == to_u128(neg ? m.substr(1) : m) &&
+                      d->scale() == std::stoul(at(line, "scale")) && d->is_sign_negative() == neg;
+      tally.check(ok, "from_str '" + s + "': want " + at(line, "r") + " got " +
                           (d ? d->to_string() + " scale " + std::to_string(d->scale()) : std::string(describe(d.error()))));
     } else if (op == "to_string") {
-      const auto d = Decimal::from_parts(to_u128(line.at("m").text), static_cast<std::uint32_t>(std::stoul(line.at("scale").text)),
-                                         line.at("neg").text == "true");
-      tally.check(d && d->to_string() == line.at("r").text, "to_string " + line.at("m").text + " scale " +
-                                                                 line.at("scale").text + ": got " + shown(d));
+      const auto d = Decimal::from_parts(to_u128(at(line, "m")), static_cast<std::uint32_t>(std::stoul(at(line, "scale"))),
+                                         at(line, "neg") == "true");
+      tally.check(d && d->to_string() == at(line, "r"), "to_string " + at(line, "m") + " scale " +
+                                                                 at(line, "scale") + ": got " + shown(d));
     } else if (op == "is_sign_negative") {
       const Decimal a = input(line, "a");
-      tally.check(a.is_sign_negative() == (line.at("r").text == "true"), "is_sign_negative " + line.at("a").text);
+      tally.check(a.is_sign_negative() == (at(line, "r") == "true"), "is_sign_negative " + at(line, "a"));
     } else if (op == "abs") {
       const Decimal a = input(line, "a");
-      tally.check(a.abs().to_string() == line.at("r").text, "abs " + line.at("a").text + ": got " + a.abs().to_string());
+      tally.check(a.abs().to_string() == at(line, "r"), "abs " + at(line, "a") + ": got " + a.abs().to_string());
     } else if (op == "normalize") {
       const Decimal a = input(line, "a");
-      tally.check(a.normalize().to_string() == line.at("r").text,
-                  "normalize " + line.at("a").text + ": got " + a.normalize().to_string());
+      tally.check(a.normalize().to_string() == at(line, "r"),
+                  "normalize " + at(line, "a") + ": got " + a.normalize().to_string());
     } else {
       ADD_FAILURE() << "unexpected op " << op;
     }
@@ -105,23 +108,23 @@ TEST(DecimalVectors, ReadingPrintingSignAbsNormalize) {
 
 TEST(DecimalVectors, CheckedArithmeticAndComparison) {
   Tally tally;
-  for (const JsonLine& line : load("decimal-pairs.jsonl")) {
-    if (!line.contains("op")) continue;
-    const std::string op = line.at("op").text;
+  for (const Value& line : load("decimal-pairs.jsonl")) {
+    if (line.find("op") == nullptr) continue;
+    const std::string op = at(line, "op");
     const Decimal a = input(line, "a");
     const Decimal b = input(line, "b");
-    const std::string what = op + " " + line.at("a").text + " " + line.at("b").text + ": want " + line.at("r").text;
+    const std::string what = op + " " + at(line, "a") + " " + at(line, "b") + ": want " + at(line, "r");
     if (op == "cmp") {
       const auto c = a <=> b;
       const int got = c < 0 ? -1 : (c > 0 ? 1 : 0);
-      tally.check(std::to_string(got) == line.at("r").text, what);
+      tally.check(std::to_string(got) == at(line, "r"), what);
       // max keeps the second operand on a tie, the larger one otherwise.
       const Decimal& m = a.max(b);
       tally.check(&m == (got > 0 ? &a : &b), "max " + what);
       continue;
     }
     if (op == "eq") {
-      tally.check((a == b) == (line.at("r").text == "true"), what);
+      tally.check((a == b) == (at(line, "r") == "true"), what);
       continue;
     }
     std::optional<Decimal> r;
@@ -137,17 +140,17 @@ TEST(DecimalVectors, CheckedArithmeticAndComparison) {
 
 TEST(DecimalVectors, RoundToDecimalPlaces) {
   Tally tally;
-  for (const JsonLine& line : load("decimal-round_dp.jsonl")) {
-    if (!line.contains("op")) continue;
+  for (const Value& line : load("decimal-round_dp.jsonl")) {
+    if (line.find("op") == nullptr) continue;
     const Decimal a = input(line, "a");
-    const auto n = static_cast<std::uint32_t>(std::stoul(line.at("n").text));
+    const auto n = static_cast<std::uint32_t>(std::stoul(at(line, "n")));
     MidpointRule rule = MidpointRule::NearestEven;
-    if (line.at("op").text == "round_dp_with_strategy" && line.at("strategy").text == "MidpointAwayFromZero") {
+    if (at(line, "op") == "round_dp_with_strategy" && at(line, "strategy") == "MidpointAwayFromZero") {
       rule = MidpointRule::AwayFromZero;
     }
     const std::string got = a.round_dp(n, rule).to_string();
-    tally.check(got == line.at("r").text, "round_dp " + line.at("a").text + " " + line.at("n").text + ": want " +
-                                              line.at("r").text + ", got " + got);
+    tally.check(got == at(line, "r"), "round_dp " + at(line, "a") + " " + at(line, "n") + ": want " +
+                                              at(line, "r") + ", got " + got);
   }
   EXPECT_EQ(tally.run(), 8407u + 16814u);
 }
@@ -168,17 +171,17 @@ std::string normalized_text(std::string m, int scale, bool neg) {
 TEST(DecimalVectors, RoundToSignificantFigures) {
   Tally tally;
   std::size_t value_only = 0;
-  for (const JsonLine& line : load("decimal-round_sf.jsonl")) {
-    if (!line.contains("op")) continue;
+  for (const Value& line : load("decimal-round_sf.jsonl")) {
+    if (line.find("op") == nullptr) continue;
     const Decimal a = input(line, "a");
-    const auto n = static_cast<std::uint32_t>(std::stoul(line.at("n").text));
+    const auto n = static_cast<std::uint32_t>(std::stoul(at(line, "n")));
     const auto r = a.round_sf(n);
-    const std::string what = "round_sf " + line.at("a").text + " " + line.at("n").text + ": got " + shown(r);
-    if (line.contains("r_invalid_scale")) {
+    const std::string what = "round_sf " + at(line, "a") + " " + at(line, "n") + ": got " + shown(r);
+    if (line.find("r_invalid_scale") != nullptr) {
       // The reference returned a scale beyond 28 here; only the value counts.
       ++value_only;
       const std::string want =
-          normalized_text(line.at("r_m").text, std::stoi(line.at("r_scale").text), line.at("r_neg").text == "true");
+          normalized_text(at(line, "r_m"), std::stoi(at(line, "r_scale")), at(line, "r_neg") == "true");
       tally.check(r && r->normalize().to_string() == want && r->scale() <= Decimal::kMaxScale, what + ", want " + want);
       continue;
     }

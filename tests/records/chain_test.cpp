@@ -103,4 +103,46 @@ TEST(CheckRecordChains, CountsAndRefusesARecordInTwoChains) {
   EXPECT_EQ(run({a, bad}), "integrity error: rec_b2: signature does not verify");
 }
 
+std::string text_of(const std::vector<EvidenceRecord>& chain) {
+  std::string out;
+  for (const auto& r : chain) out += write_evidence_record_json(r) + "\n";
+  return out;
+}
+
+std::string run_jsonl(const std::vector<std::string>& texts, bool refuse_shared = true) {
+  const auto r = verify_jsonl_chains(texts, refuse_shared);
+  return r ? std::to_string(*r) : r.error().display();
+}
+
+TEST(ParseChain, ReadsEveryLineOrNothing) {
+  const SigningKey key = generate_signing_key();
+  const auto a = chain3(key);
+  EXPECT_EQ(parse_evidence_records_jsonl(text_of(a)).value(), a);
+  EXPECT_EQ(parse_evidence_records_jsonl("\r\n" + text_of(a) + " \n").value(), a);
+  EXPECT_TRUE(parse_evidence_records_jsonl(" \n\t\n").value().empty());
+  std::string broken = write_evidence_record_json(a[0]) + "\n{\"record_id\":1}\n" + write_evidence_record_json(a[2]);
+  EXPECT_EQ(parse_evidence_records_jsonl(broken).error().display(),
+            "serialisation error: invalid type: integer `1`, expected a string at line 1 column 14");
+}
+
+TEST(VerifyJsonlChains, EndsAsReadingFirstThenChecking) {
+  const SigningKey key = generate_signing_key();
+  const auto a = chain3(key, "rec_a");
+  const auto b = chain3(key, "rec_b");
+  auto tampered = b;
+  tampered[0].timestamp = "2030-01-01T00:00:00Z";
+  EXPECT_EQ(run_jsonl({text_of(a), "", text_of(b)}), "6");
+  EXPECT_EQ(run_jsonl({}), "0");
+  EXPECT_EQ(run_jsonl({text_of(a), text_of(a)}), "integrity error: rec_a0: the same record is in two chains");
+  EXPECT_EQ(run_jsonl({text_of(a), text_of(a)}, false), "6");
+  EXPECT_EQ(run_jsonl({text_of(tampered), text_of(a)}), "integrity error: rec_b0: record hash mismatch");
+  // An unreadable text wins over a failed check before it.
+  EXPECT_EQ(run_jsonl({text_of(tampered), text_of(a) + "[]\n"}),
+            "serialisation error: invalid length 0, expected struct EvidenceRecord with 9 elements at line 1 column 2");
+  // A chain is checked whole before its records are compared with others.
+  EXPECT_EQ(run_jsonl({text_of(a), text_of({a[0], a[2]})}), "integrity error: rec_a2: broken chain link");
+  EXPECT_EQ(run_jsonl({text_of(a), text_of(b), text_of({b[0], b[1], tampered[2]})}),
+            "integrity error: rec_b0: the same record is in two chains");
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <openssl/param_build.h>
 
 #include <array>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,23 @@ std::string check(const EvidenceRecord& r) {
 std::string upper(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
+}
+
+TEST(ContentDigest, AgreesWithTheContentHash) {
+  std::vector<RecordContent> contents;
+  contents.push_back(qv::records::testing::full_content());
+  contents.push_back(RecordContent{});  // every list empty, every option absent
+  RecordContent odd = qv::records::testing::full_content();
+  odd.graph.evidence[0].score = std::numeric_limits<double>::quiet_NaN();
+  odd.graph.evidence[1].confidence = -std::numeric_limits<double>::infinity();
+  odd.graph.evidence[0].rationale = std::string("\x01\"\\\xc3\xa9\n", 7);
+  odd.graph.verifiers[0].artefacts = {{"b", "1"}, {"a", "2"}};
+  odd.outcome.reasons.clear();
+  odd.outcome.risk_class.reset();
+  odd.graph.evidence[1].receipt.notes = {"x"};
+  odd.graph.evidence[0].determinism = Determinism::reproducible(-0.0);
+  contents.push_back(odd);
+  for (const auto& c : contents) EXPECT_EQ(content_digest(c), compute_content_hash(c).value());
 }
 
 TEST(VerifyRecord, SealedRecordPassesWithAbsentOrNamedEd25519) {

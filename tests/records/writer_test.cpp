@@ -42,6 +42,13 @@ constexpr std::string_view kFullRecord =
     R"("previous_record_hash":"sha256:prev","record_hash":"sha256:rr","signature":"ab","signer_public_key":"cd",)"
     R"("signature_algorithm":"ecdsa-p256-sha256"})";
 
+std::string replaced_once(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t i = text.find(from);
+  EXPECT_NE(i, std::string::npos) << from;
+  if (i != std::string::npos) text.replace(i, from.size(), to);
+  return text;
+}
+
 RecordContent minimal_content() {
   RecordContent c;
   c.schema = "s";
@@ -165,16 +172,16 @@ TEST(InputHash, ContextMembersAndPresence) {
   Source s;
   s.id = "s";
   s.text = "t";
-  s.provenance.set("z", "1");
-  s.provenance.set("a", "2");
+  s.provenance.insert_or_assign("z", "1");
+  s.provenance.insert_or_assign("a", "2");
   ctx.sources.push_back(s);
   Claim claim;
   claim.id = "c0";
   claim.kind = ClaimKind::Numeric;
   claim.text = "12";
   claim.span = Span{0, 2};
-  claim.attributes.set("canonical", "12");
-  claim.attributes.set("dimension", "dimensionless");
+  claim.attributes.insert_or_assign("canonical", "12");
+  claim.attributes.insert_or_assign("dimension", "dimensionless");
   ctx.claims.push_back(claim);
   ctx.locale = "en";
   ctx.scope = {{"year", "2024"}, {"company", "X"}};
@@ -190,6 +197,13 @@ TEST(InputHash, ContextMembersAndPresence) {
   VerificationContext asked = ctx;
   asked.question = "";  // an empty question is still a question
   EXPECT_NE(*compute_input_hash(asked), *hash);
+  // Map keys of any text sort by their raw bytes.
+  VerificationContext keyed = ctx;
+  keyed.claims[0].attributes = InsertionMap{{"\xC3\xA9", "1"}, {"z", "2"}, {"a\n", "3"}, {"Z", "4"}};
+  const std::string keyed_canonical = replaced_once(
+      canonical, R"({"canonical":"12","dimension":"dimensionless"})", R"({"Z":"4","a\n":"3","z":"2","é":"1"})");
+  EXPECT_EQ(*compute_input_hash(keyed), crypto::text_digest(keyed_canonical));
+
   VerificationContext located = ctx;
   located.sources[0].locator = "p. 3";
   EXPECT_NE(*compute_input_hash(located), *hash);

@@ -2,13 +2,15 @@
 // data (Unicode 15.0) leaves unassigned were assigned later; they are skipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "jsonl.hpp"
+#include "common/vectors.hpp"
+#include "core/utf8.hpp"
 #include "unicode/case.hpp"
 #include "unicode/nfkc.hpp"
 #include "unicode/properties.hpp"
@@ -16,8 +18,10 @@
 
 namespace {
 
-using qv::testing::Json;
-using qv::testing::read_jsonl;
+using qv::json::Value;
+using qv::testing::member;
+using qv::testing::member_text;
+using qv::testing::read_vectors;
 namespace u = qv::unicode;
 
 constexpr char32_t kMax = 0x10FFFF;
@@ -25,42 +29,28 @@ bool is_surrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 std::string utf8(const std::u32string& s) {
   std::string out;
-  for (char32_t c : s) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
+  for (char32_t c : s) qv::core::append_utf8(out, c);
   return out;
 }
 
-std::u32string cps_of(const Json& array) {
+char32_t cp(const Value& v) { return static_cast<char32_t>(v.as_u64()); }
+
+std::u32string cps_of(const Value& array) {
   std::u32string out;
-  for (const Json& v : array.array) out.push_back(v.cp());
+  for (const Value& v : array.as_array()) out.push_back(cp(v));
   return out;
 }
 
-std::vector<bool> members(const Json& ranges) {
+std::vector<bool> members(const Value& ranges) {
   std::vector<bool> in(kMax + 1, false);
-  for (const Json& r : ranges.array) {
-    for (char32_t c = r.array[0].cp(); c <= r.array[1].cp(); ++c) in[c] = true;
+  for (const Value& r : ranges.as_array()) {
+    for (char32_t c = cp(r.as_array()[0]); c <= cp(r.as_array()[1]); ++c) in[c] = true;
   }
   return in;
 }
 
-const std::vector<Json>& unicode_lines() {
-  static const std::vector<Json> lines = read_jsonl("unicode.jsonl");
+const std::vector<Value>& unicode_lines() {
+  static const std::vector<Value> lines = read_vectors("unicode.jsonl");
   return lines;
 }
 
@@ -106,9 +96,9 @@ std::vector<char32_t> later_changes(const std::string& name) {
 
 TEST(UnicodeVectors, PropertySets) {
   int sets = 0;
-  for (const Json& line : unicode_lines()) {
-    if (line["kind"].string != "ranges") continue;
-    const std::string& name = line["name"].string;
+  for (const Value& line : unicode_lines()) {
+    if (member_text(line, "kind") != "ranges") continue;
+    const std::string name = member_text(line, "name");
     const auto it = predicates().find(name);
     if (it == predicates().end()) {
       // "." and "(?s:.)" are matters of the pattern engine, not of properties.
@@ -116,7 +106,7 @@ TEST(UnicodeVectors, PropertySets) {
       continue;
     }
     ++sets;
-    const std::vector<bool> in = members(line["ranges"]);
+    const std::vector<bool> in = members(member(line, "ranges"));
     std::size_t checked = 0;
     std::vector<char32_t> wrong;
     for (char32_t c = 0; c <= kMax; ++c) {
@@ -133,13 +123,15 @@ TEST(UnicodeVectors, PropertySets) {
 }
 
 TEST(UnicodeVectors, FullLowerCaseMapping) {
-  const Json* mapping = nullptr;
-  for (const Json& line : unicode_lines()) {
-    if (line["kind"].string == "mapping" && line["name"].string == "std::char::to_lowercase") mapping = &line;
+  const Value* mapping = nullptr;
+  for (const Value& line : unicode_lines()) {
+    if (member_text(line, "kind") == "mapping" && member_text(line, "name") == "std::char::to_lowercase") mapping = &line;
   }
   ASSERT_NE(mapping, nullptr);
   std::map<char32_t, std::u32string> expected;
-  for (const Json& e : (*mapping)["entries"].array) expected[e.array[0].cp()] = cps_of(e.array[1]);
+  for (const Value& e : member(*mapping, "entries").as_array()) {
+    expected[cp(e.as_array()[0])] = cps_of(e.as_array()[1]);
+  }
   ASSERT_EQ(expected.size(), 1488u);
   int wrong = 0;
   for (char32_t c = 0; c <= kMax; ++c) {
@@ -157,16 +149,16 @@ TEST(UnicodeVectors, FullLowerCaseMapping) {
 }
 
 TEST(UnicodeVectors, SimpleCaseFoldClasses) {
-  const Json* classes = nullptr;
-  for (const Json& line : unicode_lines()) {
-    if (line["kind"].string == "casefold_classes") classes = &line;
+  const Value* classes = nullptr;
+  for (const Value& line : unicode_lines()) {
+    if (member_text(line, "kind") == "casefold_classes") classes = &line;
   }
   ASSERT_NE(classes, nullptr);
   std::map<char32_t, std::vector<char32_t>> expected;
-  for (const Json& cls : (*classes)["classes"].array) {
+  for (const Value& cls : member(*classes, "classes").as_array()) {
     std::vector<char32_t> assigned;
-    for (const Json& m : cls.array) {
-      if (u::is_assigned(m.cp())) assigned.push_back(m.cp());
+    for (const Value& m : cls.as_array()) {
+      if (u::is_assigned(cp(m))) assigned.push_back(cp(m));
     }
     std::sort(assigned.begin(), assigned.end());
     for (char32_t m : assigned) expected[m] = assigned;
@@ -186,22 +178,22 @@ bool all_assigned(const std::u32string& s) {
 }
 
 TEST(NfkcVectors, EveryCase) {
-  const std::vector<Json> lines = read_jsonl("nfkc.jsonl");
+  const std::vector<Value> lines = read_vectors("nfkc.jsonl");
   std::set<char32_t> changed;
   int chars = 0, strings = 0, skipped = 0, wrong = 0;
-  for (const Json& line : lines) {
-    const std::string& kind = line["kind"].string;
+  for (const Value& line : lines) {
+    const std::string kind = member_text(line, "kind");
     if (kind == "meta") continue;
-    const std::u32string input = kind == "char" ? std::u32string(1, line["cp"].cp()) : cps_of(line["cps"]);
-    ASSERT_EQ(utf8(input), line["s"].string);
+    const std::u32string input = kind == "char" ? std::u32string(1, cp(member(line, "cp"))) : cps_of(member(line, "cps"));
+    ASSERT_EQ(utf8(input), member_text(line, "s"));
     if (kind == "char") changed.insert(input[0]);
     if (!all_assigned(input)) {
       ++skipped;
       continue;
     }
     (kind == "char" ? chars : strings)++;
-    const std::string got = u::nfkc(line["s"].string);
-    if (got != line["nfkc"].string && ++wrong <= 20) ADD_FAILURE() << "NFKC of " << line["s"].string;
+    const std::string got = u::nfkc(member_text(line, "s"));
+    if (got != member_text(line, "nfkc") && ++wrong <= 20) ADD_FAILURE() << "NFKC of " << member_text(line, "s");
   }
   // Every other assigned code point is its own NFKC.
   for (char32_t c = 0; c <= kMax; ++c) {

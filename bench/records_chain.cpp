@@ -1,0 +1,175 @@
+// Verifying a stored chain of 10,000 sealed records (reading the JSON Lines
+// text, recomputing every content and record hash, checking every link and
+// Ed25519 signature), beside the bare libsodium verification of the same
+// signatures, which bounds it from above.
+#include <benchmark/benchmark.h>
+#include <sodium.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "crypto/ed25519.hpp"
+#include "crypto/hex.hpp"
+#include "records/chain.hpp"
+#include "records/json.hpp"
+#include "records/seal.hpp"
+#include "records/verify.hpp"
+
+namespace {
+
+using namespace qv::records;
+
+constexpr std::size_t kRecords = 10000;
+
+// A content of the size a short answer gives: three claims, two verifiers.
+RecordContent content_of(std::size_t i) {
+  RecordContent c;
+  c.schema = kRecordSchema;
+  c.engine_version = "6.0.5";
+  c.bundle_hash = kUnbundledHash;
+  c.input_hash = "sha256:" + std::string(48, 'a') + std::to_string(1000000000000000 + i);
+  c.locale = "en";
+  c.graph.verifiers = {
+      VerifierInfo{"quillaveen.numeric", "1.0.0", VerifierKind::Exact, Determinism::exact(), {ClaimKind::Numeric}, {},
+                   false},
+      VerifierInfo{"quillaveen.intent", "1.0.0", VerifierKind::Lexical, Determinism::reproducible(0.005),
+                   {ClaimKind::Statement, ClaimKind::Word}, {}, false}};
+  for (int k = 0; k < 3; ++k) {
+    Evidence e;
+    e.verifier_id = k == 2 ? "quillaveen.intent" : "quillaveen.numeric";
+    e.verifier_version = "1.0.0";
+    e.claim_id = "c" + std::to_string(k);
+    e.result = EvidenceResult::Supported;
+    e.score = 1;
+    e.confidence = 0.95;
+    e.rationale = "revenue of 12.5 million matches the source table";
+    e.receipt = Receipt{"s1", Span{10, 24}, "12.5 million", {"unit_match"}};
+    c.graph.evidence.push_back(e);
+    c.outcome.claims.push_back(ClaimOutcome{e.claim_id, Decision::Pass, {}});
+  }
+  c.outcome.policy_id = "quillaveen_default_v1";
+  c.outcome.policy_version = "1";
+  c.outcome.policy_hash = "sha256:" + std::string(64, 'b');
+  c.outcome.decision = Decision::Pass;
+  return c;
+}
+
+struct Chain {
+  std::string jsonl;
+  std::vector<std::string> messages;
+  std::vector<std::array<unsigned char, 64>> signatures;
+  std::vector<std::array<unsigned char, 32>> keys;
+};
+
+const Chain& chain() {
+  static const Chain c = [] {
+    Chain out;
+    std::optional<std::string> previous;
+    for (std::size_t i = 0; i < kRecords; ++i) {
+      const SigningKey key = generate_signing_key();
+      auto record = seal_evidence_record(content_of(i), previous, "rec_" + std::to_string(100000000000 + i),
+                                         "2026-01-02T03:04:05Z", key)
+                        .value();
+      out.jsonl += write_evidence_record_json(record);
+      out.jsonl += '\n';
+      out.messages.push_back(record.record_hash);
+      std::array<unsigned char, 64> sig{};
+      (void)qv::crypto::decode_hex_into(record.signature, sig);
+      out.signatures.push_back(sig);
+      out.keys.push_back(key.public_key());
+      previous = record.record_hash;
+    }
+    return out;
+  }();
+  return c;
+}
+
+// What record_verify runs: each line read, its seal and link checked.
+void BM_RecordVerify10k(benchmark::State& state) {
+  const Chain& c = chain();
+  const std::vector<std::string> texts = {c.jsonl};
+  for (auto _ : state) {
+    const auto n = verify_jsonl_chains(texts, false);
+    if (!n || *n != kRecords) state.SkipWithError("not verified");
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * c.jsonl.size()));
+}
+BENCHMARK(BM_RecordVerify10k)->Unit(benchmark::kMillisecond);
+
+// The floor: libsodium's Ed25519 verification of the same 10,000 signatures.
+void BM_BareLibsodiumVerify10k(benchmark::State& state) {
+  const Chain& c = chain();
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < kRecords; ++i) {
+      const std::string& m = c.messages[i];
+      if (crypto_sign_verify_detached(c.signatures[i].data(), reinterpret_cast<const unsigned char*>(m.data()),
+                                      m.size(), c.keys[i].data()) != 0) {
+        state.SkipWithError("not verified");
+      }
+    }
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
+}
+BENCHMARK(BM_BareLibsodiumVerify10k)->Unit(benchmark::kMillisecond);
+
+// Both, one after the other in every iteration, so that the machine's load
+// weighs on them alike: `ratio` is record_verify's rate over the bare rate.
+void BM_RecordVerifyOverBare10k(benchmark::State& state) {
+  const Chain& c = chain();
+  const std::vector<std::string> texts = {c.jsonl};
+  double chain_s = 0;
+  double bare_s = 0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto n = verify_jsonl_chains(texts, false);
+    const auto t1 = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < kRecords; ++i) {
+      const std::string& m = c.messages[i];
+      benchmark::DoNotOptimize(crypto_sign_verify_detached(
+          c.signatures[i].data(), reinterpret_cast<const unsigned char*>(m.data()), m.size(), c.keys[i].data()));
+    }
+    const auto t2 = std::chrono::steady_clock::now();
+    if (!n || *n != kRecords) state.SkipWithError("not verified");
+    chain_s += std::chrono::duration<double>(t1 - t0).count();
+    bare_s += std::chrono::duration<double>(t2 - t1).count();
+  }
+  const double runs = static_cast<double>(state.iterations()) * kRecords;
+  state.counters["records_per_s"] = runs / chain_s;
+  state.counters["bare_per_s"] = runs / bare_s;
+  state.counters["ratio"] = bare_s / chain_s;
+}
+BENCHMARK(BM_RecordVerifyOverBare10k)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// Where the rest of the time goes: reading alone, and the checks alone.
+void BM_ReadChain10k(benchmark::State& state) {
+  const Chain& c = chain();
+  for (auto _ : state) benchmark::DoNotOptimize(parse_evidence_records_jsonl(c.jsonl));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
+}
+BENCHMARK(BM_ReadChain10k)->Unit(benchmark::kMillisecond);
+
+void BM_ContentHash10k(benchmark::State& state) {
+  const auto records = parse_evidence_records_jsonl(chain().jsonl).value();
+  for (auto _ : state) {
+    for (const auto& r : records) benchmark::DoNotOptimize(compute_content_hash(r.content));
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
+}
+BENCHMARK(BM_ContentHash10k)->Unit(benchmark::kMillisecond);
+
+void BM_ContentDigest10k(benchmark::State& state) {
+  const auto records = parse_evidence_records_jsonl(chain().jsonl).value();
+  for (auto _ : state) {
+    for (const auto& r : records) benchmark::DoNotOptimize(content_digest(r.content));
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
+}
+BENCHMARK(BM_ContentDigest10k)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
