@@ -7,23 +7,22 @@ namespace qv::json {
 
 std::string one_of(std::span<const std::string_view> names) {
   std::string out;
+  auto quote = [&out](std::string_view name) {
+    out += '`';
+    out += name;
+    out += '`';
+  };
   if (names.size() == 1) {
-    out += '`';
-    out += names[0];
-    out += '`';
+    quote(names[0]);
   } else if (names.size() == 2) {
-    out += '`';
-    out += names[0];
-    out += "` or `";
-    out += names[1];
-    out += '`';
+    quote(names[0]);
+    out += " or ";
+    quote(names[1]);
   } else if (!names.empty()) {
     out += "one of ";
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (i > 0) out += ", ";
-      out += '`';
-      out += names[i];
-      out += '`';
+      quote(names[i]);
     }
   }
   return out;
@@ -39,6 +38,26 @@ std::string quoted_name(std::string_view prefix, std::string_view name) {
   out += '`';
   return out;
 }
+
+// "{prefix} `{name}`, expected ..." or "..., there are no {kinds}".
+JsonError unknown_name(std::string_view prefix, std::string_view name, std::span<const std::string_view> expected,
+                       std::string_view kinds) {
+  std::string m = quoted_name(prefix, name);
+  if (expected.empty()) {
+    m += ", there are no ";
+    m += kinds;
+  } else {
+    m += ", expected " + one_of(expected);
+  }
+  return bare(std::move(m));
+}
+
+// "{found_part}, expected {expected}"
+JsonError found_but_expected(std::string found_part, std::string_view expected) {
+  found_part += ", expected ";
+  found_part += expected;
+  return bare(std::move(found_part));
+}
 }  // namespace
 
 JsonError missing_field(std::string_view name) { return bare(quoted_name("missing field", name)); }
@@ -46,39 +65,23 @@ JsonError missing_field(std::string_view name) { return bare(quoted_name("missin
 JsonError duplicate_field(std::string_view name) { return bare(quoted_name("duplicate field", name)); }
 
 JsonError unknown_field(std::string_view name, std::span<const std::string_view> expected) {
-  std::string m = quoted_name("unknown field", name);
-  m += expected.empty() ? ", there are no fields" : ", expected " + one_of(expected);
-  return bare(std::move(m));
+  return unknown_name("unknown field", name, expected, "fields");
 }
 
 JsonError unknown_variant(std::string_view name, std::span<const std::string_view> expected) {
-  std::string m = quoted_name("unknown variant", name);
-  m += expected.empty() ? ", there are no variants" : ", expected " + one_of(expected);
-  return bare(std::move(m));
+  return unknown_name("unknown variant", name, expected, "variants");
 }
 
 JsonError invalid_type(std::string_view unexpected, std::string_view expected) {
-  std::string m = "invalid type: ";
-  m += unexpected;
-  m += ", expected ";
-  m += expected;
-  return bare(std::move(m));
+  return found_but_expected("invalid type: " + std::string(unexpected), expected);
 }
 
 JsonError invalid_value(std::string_view unexpected, std::string_view expected) {
-  std::string m = "invalid value: ";
-  m += unexpected;
-  m += ", expected ";
-  m += expected;
-  return bare(std::move(m));
+  return found_but_expected("invalid value: " + std::string(unexpected), expected);
 }
 
 JsonError invalid_length(std::size_t length, std::string_view expected) {
-  std::string m = "invalid length ";
-  m += std::to_string(length);
-  m += ", expected ";
-  m += expected;
-  return bare(std::move(m));
+  return found_but_expected("invalid length " + std::to_string(length), expected);
 }
 
 std::string describe_string(std::string_view text) { return "string " + unicode::debug_quote(text); }

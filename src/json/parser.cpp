@@ -22,6 +22,29 @@ int hex_value(unsigned char c) {
 
 std::string msg(std::string_view s) { return std::string(s); }
 
+// The byte a one-letter escape stands for, or 0 when the letter is no such
+// escape ('u' included: it is read apart).
+char simple_escape(int letter) {
+  switch (letter) {
+    case '"':
+    case '\\':
+    case '/':
+      return static_cast<char>(letter);
+    case 'b':
+      return '\b';
+    case 'f':
+      return '\f';
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 int Parser::peek_ws() {
@@ -91,9 +114,6 @@ JsonResult<Value> Parser::parse_number() {
   for (std::size_t i = int_start; i < int_end; ++i) nonzero = nonzero || text_[i] != '0';
   // Decimal exponent of the leading non-zero digit, before the exponent part.
   std::int64_t lead_exp = nonzero ? static_cast<std::int64_t>(int_end - int_start) - 1 : 0;
-  if (nonzero) {
-    // No leading zeros in a non-zero integer part.
-  }
 
   if (peek() == '.') {
     eat();
@@ -194,38 +214,12 @@ JsonResult<std::uint16_t> Parser::decode_hex_escape() {
 
 JsonResult<void> Parser::parse_escape(std::string& out) {
   const int c = next();
-  switch (c) {
-    case -1:
-      return std::unexpected(error(msg(kEofString)));
-    case '"':
-      out += '"';
-      return {};
-    case '\\':
-      out += '\\';
-      return {};
-    case '/':
-      out += '/';
-      return {};
-    case 'b':
-      out += '\b';
-      return {};
-    case 'f':
-      out += '\f';
-      return {};
-    case 'n':
-      out += '\n';
-      return {};
-    case 'r':
-      out += '\r';
-      return {};
-    case 't':
-      out += '\t';
-      return {};
-    case 'u':
-      break;
-    default:
-      return std::unexpected(error("invalid escape"));
+  if (c < 0) return std::unexpected(error(msg(kEofString)));
+  if (const char simple = simple_escape(c)) {
+    out += simple;
+    return {};
   }
+  if (c != 'u') return std::unexpected(error("invalid escape"));
   auto n = decode_hex_escape();
   if (!n) return std::unexpected(std::move(n.error()));
   const std::uint16_t n1 = *n;
@@ -238,10 +232,10 @@ JsonResult<void> Parser::parse_escape(std::string& out) {
     return {};
   }
   // A leading surrogate must be followed at once by an escaped trailing one.
-  if (peek() < 0) return std::unexpected(error(msg(kEofString)));
-  if (next() != '\\') return std::unexpected(error("unexpected end of hex escape"));
-  if (peek() < 0) return std::unexpected(error(msg(kEofString)));
-  if (next() != 'u') return std::unexpected(error("unexpected end of hex escape"));
+  for (const char expected : {'\\', 'u'}) {
+    if (peek() < 0) return std::unexpected(error(msg(kEofString)));
+    if (next() != expected) return std::unexpected(error("unexpected end of hex escape"));
+  }
   auto m = decode_hex_escape();
   if (!m) return std::unexpected(std::move(m.error()));
   const std::uint16_t n2 = *m;
@@ -250,15 +244,19 @@ JsonResult<void> Parser::parse_escape(std::string& out) {
   return {};
 }
 
+void Parser::skip_plain_string_bytes() {
+  while (index_ < text_.size()) {
+    const auto c = static_cast<unsigned char>(text_[index_]);
+    if (c < 0x20 || c == '"' || c == '\\') return;
+    ++index_;
+  }
+}
+
 JsonResult<std::string> Parser::parse_string() {
   std::string out;
   std::size_t start = index_;
   for (;;) {
-    while (index_ < text_.size()) {
-      const auto c = static_cast<unsigned char>(text_[index_]);
-      if (c < 0x20 || c == '"' || c == '\\') break;
-      ++index_;
-    }
+    skip_plain_string_bytes();
     if (index_ == text_.size()) return std::unexpected(error(msg(kEofString)));
     const char c = text_[index_];
     if (c == '"') {
@@ -277,6 +275,14 @@ JsonResult<std::string> Parser::parse_string() {
     ++index_;
     return std::unexpected(error("control character (\\u0000-\\u001F) found while parsing a string"));
   }
+}
+
+JsonResult<void> Parser::parse_colon() {
+  const int colon = peek_ws();
+  if (colon < 0) return std::unexpected(peek_error(msg(kEofObject)));
+  if (colon != ':') return std::unexpected(peek_error(msg(kExpectedColon)));
+  eat();
+  return {};
 }
 
 JsonResult<void> Parser::end() {
@@ -381,10 +387,7 @@ JsonResult<Value> Parser::parse_value() {
         auto key = parse_string();
         if (!key) return std::unexpected(std::move(key.error()));
         top.key = std::move(*key);
-        const int colon = peek_ws();
-        if (colon < 0) return std::unexpected(peek_error(msg(kEofObject)));
-        if (colon != ':') return std::unexpected(peek_error(msg(kExpectedColon)));
-        eat();
+        if (auto r = parse_colon(); !r) return std::unexpected(std::move(r.error()));
       }
       break;  // read the next value
     }
@@ -393,11 +396,7 @@ JsonResult<Value> Parser::parse_value() {
 
 JsonResult<void> Parser::ignore_string() {
   for (;;) {
-    while (index_ < text_.size()) {
-      const auto c = static_cast<unsigned char>(text_[index_]);
-      if (c < 0x20 || c == '"' || c == '\\') break;
-      ++index_;
-    }
+    skip_plain_string_bytes();
     if (index_ == text_.size()) return std::unexpected(error(msg(kEofString)));
     const char c = text_[index_];
     if (c == '"') {
@@ -409,24 +408,10 @@ JsonResult<void> Parser::ignore_string() {
     }
     ++index_;
     const int e = next();
-    switch (e) {
-      case -1:
-        return std::unexpected(error(msg(kEofString)));
-      case '"':
-      case '\\':
-      case '/':
-      case 'b':
-      case 'f':
-      case 'n':
-      case 'r':
-      case 't':
-        break;
-      case 'u':
-        if (auto r = decode_hex_escape(); !r) return std::unexpected(std::move(r.error()));
-        break;
-      default:
-        return std::unexpected(error("invalid escape"));
-    }
+    if (e < 0) return std::unexpected(error(msg(kEofString)));
+    if (simple_escape(e) != 0) continue;
+    if (e != 'u') return std::unexpected(error("invalid escape"));
+    if (auto r = decode_hex_escape(); !r) return std::unexpected(std::move(r.error()));
   }
 }
 
@@ -466,6 +451,11 @@ JsonResult<void> Parser::ignore_value() {
   auto unwind = [&] {
     for (std::size_t i = 0; i < stack.size(); ++i) leave();
   };
+  // Fails at the next byte, giving back the depth of the open containers.
+  auto fail = [&](std::string_view message) -> JsonResult<void> {
+    unwind();
+    return std::unexpected(peek_error(msg(message)));
+  };
   for (;;) {
     // One value: a scalar, or the opening of a container.
     const int c = peek_ws();
@@ -473,8 +463,7 @@ JsonResult<void> Parser::ignore_value() {
     JsonResult<void> r;
     switch (c) {
       case -1:
-        unwind();
-        return std::unexpected(peek_error(msg(kEofValue)));
+        return fail(kEofValue);
       case 'n':
         eat();
         r = parse_ident("ull");
@@ -531,41 +520,21 @@ JsonResult<void> Parser::ignore_value() {
         accept_comma = true;
         continue;
       }
-      if (b < 0) {
-        unwind();
-        return std::unexpected(peek_error(msg(frame == '[' ? kEofList : kEofObject)));
-      }
-      if (accept_comma) {
-        unwind();
-        return std::unexpected(peek_error(msg(frame == '[' ? kExpectedListCommaOrEnd : kExpectedObjectCommaOrEnd)));
-      }
+      if (b < 0) return fail(frame == '[' ? kEofList : kEofObject);
+      if (accept_comma) return fail(frame == '[' ? kExpectedListCommaOrEnd : kExpectedObjectCommaOrEnd);
       break;
     }
     if (stack.back() == '{') {
       const int q = peek_ws();
-      if (q < 0) {
-        unwind();
-        return std::unexpected(peek_error(msg(kEofObject)));
-      }
-      if (q != '"') {
-        unwind();
-        return std::unexpected(peek_error(msg(kKeyMustBeString)));
-      }
+      if (q < 0) return fail(kEofObject);
+      if (q != '"') return fail(kKeyMustBeString);
       eat();
-      if (auto s = ignore_string(); !s) {
+      JsonResult<void> key = ignore_string();
+      if (key) key = parse_colon();
+      if (!key) {
         unwind();
-        return s;
+        return key;
       }
-      const int colon = peek_ws();
-      if (colon < 0) {
-        unwind();
-        return std::unexpected(peek_error(msg(kEofObject)));
-      }
-      if (colon != ':') {
-        unwind();
-        return std::unexpected(peek_error(msg(kExpectedColon)));
-      }
-      eat();
     }
   }
 }

@@ -89,7 +89,12 @@ class Parser {
  private:
   JsonResult<void> parse_escape(std::string& out);
   JsonResult<std::uint16_t> decode_hex_escape();
+  // Advances over string bytes that need no care (no quote, backslash or
+  // control byte).
+  void skip_plain_string_bytes();
   JsonResult<void> ignore_string();
+  // The `:` after a key (white space before it skipped).
+  JsonResult<void> parse_colon();
   JsonResult<void> ignore_number();
 
   std::string_view text_;

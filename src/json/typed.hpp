@@ -34,12 +34,14 @@
 // struct flattens one with `StructSpec::flatten = flattened<&S::member>()`.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -283,18 +285,40 @@ template <class V>
 class OrderedMap {
  public:
   using Entry = std::pair<std::string, V>;
+
+  OrderedMap() = default;
+  OrderedMap(std::initializer_list<Entry> entries) {
+    for (const auto& [k, v] : entries) insert_or_assign(k, v);
+  }
+
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
   auto begin() const { return entries_.begin(); }
   auto end() const { return entries_.end(); }
+  const std::vector<Entry>& entries() const { return entries_; }
+
   const V* find(std::string_view key) const {
+    if (!index_.empty()) {
+      auto it = index_.find(std::string(key));
+      return it == index_.end() ? nullptr : &entries_[it->second].second;
+    }
     for (const Entry& e : entries_) {
       if (e.first == key) return &e.second;
     }
     return nullptr;
   }
+
   // Replaces the value of a present key in place, else appends.
   void insert_or_assign(std::string key, V value) {
+    if (!index_.empty()) {
+      auto [it, inserted] = index_.try_emplace(key, entries_.size());
+      if (inserted) {
+        entries_.emplace_back(std::move(key), std::move(value));
+      } else {
+        entries_[it->second].second = std::move(value);
+      }
+      return;
+    }
     for (Entry& e : entries_) {
       if (e.first == key) {
         e.second = std::move(value);
@@ -302,12 +326,21 @@ class OrderedMap {
       }
     }
     entries_.emplace_back(std::move(key), std::move(value));
+    if (entries_.size() >= kIndexFrom) {
+      index_.reserve(entries_.size() * 2);
+      for (std::size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+    }
   }
-  const std::vector<Entry>& entries() const { return entries_; }
-  bool operator==(const OrderedMap&) const = default;
+
+  // Equal when the entries are equal in the same order.
+  bool operator==(const OrderedMap& other) const { return entries_ == other.entries_; }
 
  private:
+  // Small maps are searched in place; the index is built once a map grows,
+  // so that filling one from hostile input stays linear.
+  static constexpr std::size_t kIndexFrom = 16;
   std::vector<Entry> entries_;
+  std::unordered_map<std::string, std::size_t> index_;
 };
 
 template <class M, class V, class R = TypeReader<V>>

@@ -63,10 +63,6 @@ QV_RECORDS_STRUCT_READER(StoredJudge, stored_judge_spec)
 QV_RECORDS_STRUCT_READER(VerifyRequest, verify_request_spec)
 #undef QV_RECORDS_STRUCT_READER
 
-// A source's provenance: insertion order, a repeated key keeps its place.
-template <>
-struct TypeReader<records::InsertionMap> : StringMapReader<records::InsertionMap, std::string> {};
-
 // A secret text is read as a string and taken over without a copy left.
 template <>
 struct TypeReader<records::SecretText> {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <unordered_map>
 
-#include "unicode/detail/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace qv::unicode {
 namespace {
@@ -33,37 +33,23 @@ bool case_ignorable_then_cased(Step step) {
   return false;
 }
 
-// Decodes the character that ends at byte `end` (end > 0), reading no byte
-// before the start of the text.
-detail::Decoded decode_before(std::string_view text, std::size_t end, std::size_t& start) {
-  start = end - 1;
-  while (start > 0 && end - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-  detail::Decoded d = detail::decode_at(text, start);
-  if (start + d.length != end) {
-    // The bytes before `end` end an ill-formed part: one replacement per byte
-    // is enough to know that no cased character is there.
-    start = end - 1;
-    d = {detail::kReplacement, 1, false};
-  }
-  return d;
-}
-
 bool is_final_sigma(std::string_view text, std::size_t pos, std::size_t len) {
   std::size_t back = pos;
   const bool before = case_ignorable_then_cased([&]() -> std::optional<char32_t> {
     if (back == 0) return std::nullopt;
-    std::size_t start;
-    const detail::Decoded d = decode_before(text, back, start);
-    back = start;
-    return d.cp;
+    // An ill-formed part before `back` reads as U+FFFD, neither cased nor
+    // case-ignorable.
+    const core::Utf8Step d = core::utf8_step_back(text, back);
+    back -= d.length;
+    return d.code_point;
   });
   if (!before) return false;
   std::size_t fwd = pos + len;
   const bool after = case_ignorable_then_cased([&]() -> std::optional<char32_t> {
     if (fwd >= text.size()) return std::nullopt;
-    const detail::Decoded d = detail::decode_at(text, fwd);
+    const core::Utf8Step d = core::utf8_step(text, fwd);
     fwd += d.length;
-    return d.cp;
+    return d.code_point;
   });
   return !after;
 }
@@ -134,13 +120,13 @@ std::string to_lowercase(std::string_view text) {
       ++i;
       continue;
     }
-    const detail::Decoded d = detail::decode_at(text, i);
-    if (d.cp == kCapitalSigma) {
-      detail::append_utf8(out, is_final_sigma(text, i, d.length) ? kFinalSigma : kSmallSigma);
+    const core::Utf8Step d = core::utf8_step(text, i);
+    if (d.code_point == kCapitalSigma) {
+      core::append_utf8(out, is_final_sigma(text, i, d.length) ? kFinalSigma : kSmallSigma);
     } else {
       mapped.clear();
-      append_lowercase(mapped, d.cp);
-      for (char32_t m : mapped) detail::append_utf8(out, m);
+      append_lowercase(mapped, d.code_point);
+      for (char32_t m : mapped) core::append_utf8(out, m);
     }
     i += d.length;
   }

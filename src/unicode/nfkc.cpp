@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/panic.hpp"
-#include "unicode/detail/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace qv::unicode {
 namespace {
@@ -49,10 +49,10 @@ std::uint8_t combining_class(char32_t c) {
 void decompose(std::string_view text, const icu::Normalizer2& nfkd, std::vector<Mark>& out) {
   icu::UnicodeString mapping;
   for (std::size_t i = 0; i < text.size();) {
-    const detail::Decoded d = detail::decode_at(text, i);
+    const core::Utf8Step d = core::utf8_step(text, i);
     i += d.length;
-    if (d.cp < kFirstDecomposable || !nfkd.getDecomposition(static_cast<UChar32>(d.cp), mapping)) {
-      out.push_back({d.cp, combining_class(d.cp)});
+    if (d.code_point < kFirstDecomposable || !nfkd.getDecomposition(static_cast<UChar32>(d.code_point), mapping)) {
+      out.push_back({d.code_point, combining_class(d.code_point)});
       continue;
     }
     for (int32_t k = 0; k < mapping.length();) {
@@ -127,7 +127,7 @@ std::string nfkc(std::string_view text) {
   compose(marks, *n.nfc);
   std::string out;
   out.reserve(text.size());
-  for (const Mark& m : marks) detail::append_utf8(out, m.cp);
+  for (const Mark& m : marks) core::append_utf8(out, m.cp);
   return out;
 }
 

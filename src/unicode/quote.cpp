@@ -2,7 +2,7 @@
 
 #include <unicode/uchar.h>
 
-#include "unicode/detail/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace qv::unicode {
 namespace {
@@ -48,8 +48,8 @@ std::string debug_quote(std::string_view utf8) {
   out.reserve(utf8.size() + 2);
   out.push_back('"');
   for (std::size_t i = 0; i < utf8.size();) {
-    const detail::Decoded d = detail::decode_at(utf8, i);
-    const char32_t c = d.cp;
+    const core::Utf8Step d = core::utf8_step(utf8, i);
+    const char32_t c = d.code_point;
     switch (c) {
       case U'\0': out += "\\0"; break;
       case U'\t': out += "\\t"; break;
@@ -64,7 +64,7 @@ std::string debug_quote(std::string_view utf8) {
           if (d.valid) {
             out.append(utf8.substr(i, d.length));
           } else {
-            detail::append_utf8(out, c);
+            core::append_utf8(out, c);
           }
         } else {
           append_hex_escape(out, c);

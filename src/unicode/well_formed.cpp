@@ -1,32 +1,21 @@
 #include "unicode/well_formed.hpp"
 
-#include "unicode/detail/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace qv::unicode {
 
-bool is_well_formed_utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    const detail::Decoded d = detail::decode_at(bytes, i);
-    if (!d.valid) return false;
-    i += d.length;
-  }
-  return true;
-}
+bool is_well_formed_utf8(std::string_view bytes) { return core::is_valid_utf8(bytes); }
 
 std::string replace_ill_formed_utf8(std::string_view bytes) {
   if (is_well_formed_utf8(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() + 8);
   for (std::size_t i = 0; i < bytes.size();) {
-    const detail::Decoded d = detail::decode_at(bytes, i);
+    const core::Utf8Step d = core::utf8_step(bytes, i);
     if (d.valid) {
       out.append(bytes.substr(i, d.length));
     } else {
-      detail::append_utf8(out, detail::kReplacement);
+      core::append_utf8(out, core::kReplacementCharacter);
     }
     i += d.length;
   }

@@ -1,14 +1,14 @@
 #include "unicode/white_space.hpp"
 
-#include "unicode/detail/utf8.hpp"
+#include "core/utf8.hpp"
 
 namespace qv::unicode {
 
 std::string_view trim_start_white_space(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
-    const detail::Decoded d = detail::decode_at(text, i);
-    if (!d.valid || !is_white_space(d.cp)) break;
+    const core::Utf8Step d = core::utf8_step(text, i);
+    if (!d.valid || !is_white_space(d.code_point)) break;
     i += d.length;
   }
   return text.substr(i);
@@ -17,12 +17,9 @@ std::string_view trim_start_white_space(std::string_view text) {
 std::string_view trim_end_white_space(std::string_view text) {
   std::size_t end = text.size();
   while (end > 0) {
-    // Step back over at most three continuation bytes to a lead byte.
-    std::size_t start = end - 1;
-    while (start > 0 && end - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-    const detail::Decoded d = detail::decode_at(text, start);
-    if (!d.valid || start + d.length != end || !is_white_space(d.cp)) break;
-    end = start;
+    const core::Utf8Step d = core::utf8_step_back(text, end);
+    if (!d.valid || !is_white_space(d.code_point)) break;
+    end -= d.length;
   }
   return text.substr(0, end);
 }

@@ -28,6 +28,43 @@ TEST(Utf8, RefusesMalformedSequences) {
   EXPECT_TRUE(is_valid_utf8(std::string("\0\x7F\xEF\xBF\xBF\xF4\x8F\xBF\xBF", 9)));
 }
 
+// An ill-formed part is the longest prefix of a well-formed sequence, or one
+// byte; a replacing reader turns each into one U+FFFD.
+TEST(Utf8, StepsOverIllFormedPartsByTheirLongestValidPrefix) {
+  const struct {
+    std::string text;
+    std::size_t length;
+  } cases[] = {{"\x80\x80", 1},     {"\xC0\xAF", 1},         {"\xC2", 1},         {"\xE2\x82", 2},
+               {"\xE2\x82" "A", 2}, {"\xE0\x9F\x80", 1},     {"\xED\xA0\x80", 1}, {"\xF0\x9F\x98", 3},
+               {"\xF4\x90\x80", 1}, {"\xF0\x9F\x98" "A", 3}, {"\xFF", 1}};
+  for (const auto& c : cases) {
+    const Utf8Step step = utf8_step(c.text, 0);
+    EXPECT_FALSE(step.valid) << testing::PrintToString(c.text);
+    EXPECT_EQ(step.code_point, kReplacementCharacter);
+    EXPECT_EQ(step.length, c.length) << testing::PrintToString(c.text);
+  }
+  const Utf8Step ok = utf8_step("x\xF0\x9F\x98\x80", 1);
+  EXPECT_TRUE(ok.valid);
+  EXPECT_EQ(ok.code_point, U'\U0001F600');
+  EXPECT_EQ(ok.length, 4u);
+}
+
+TEST(Utf8, StepsBackToTheLeadByteOrOneByte) {
+  const std::string text = "a\xE2\x82\xAC\x80\xE2\x82";  // a € <stray> <cut €>
+  const Utf8Step euro = utf8_step_back(text, 4);
+  EXPECT_TRUE(euro.valid);
+  EXPECT_EQ(euro.code_point, U'\u20AC');
+  EXPECT_EQ(euro.length, 3u);
+  const Utf8Step stray = utf8_step_back(text, 5);  // the € does not end here
+  EXPECT_FALSE(stray.valid);
+  EXPECT_EQ(stray.length, 1u);
+  const Utf8Step cut = utf8_step_back(text, 7);  // the same ill-formed part as forwards
+  EXPECT_FALSE(cut.valid);
+  EXPECT_EQ(cut.length, 2u);
+  EXPECT_EQ(utf8_step_back(text, 1).code_point, U'a');
+  EXPECT_EQ(utf8_step_back("\x80\x80\x80\x80\x80", 5).length, 1u);
+}
+
 TEST(Utf8, EncodeRoundTripsAcrossLengthBoundaries) {
   for (char32_t cp : {0x0u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xD7FFu, 0xE000u, 0xFFFFu, 0x10000u, 0x10FFFFu}) {
     std::string s;

@@ -2,12 +2,11 @@
 #include <openssl/bn.h>
 
 #include <array>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/ed25519_rfc8032.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/edwards_y.hpp"
 #include "crypto/hex.hpp"
@@ -36,29 +35,8 @@ std::array<unsigned char, 64> bytes64(const std::string& hex) {
 
 std::string text_of(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-struct RfcCase {
-  std::string seed, public_key, message, signature;
-};
-
-std::vector<RfcCase> rfc_cases() {
-  std::ifstream in(QV_CRYPTO_TEST_DATA "/ed25519_rfc8032.txt");
-  std::vector<RfcCase> out;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    RfcCase c;
-    std::getline(fields, c.seed, ':');
-    std::getline(fields, c.public_key, ':');
-    std::getline(fields, c.message, ':');
-    std::getline(fields, c.signature, ':');
-    out.push_back(c);
-  }
-  return out;
-}
-
 TEST(Ed25519, RfcVectorsSignAndVerify) {
-  const auto cases = rfc_cases();
+  const auto cases = qv::testing::ed25519_rfc8032_cases();
   ASSERT_EQ(cases.size(), 5u);  // tests 1, 2, 3, 1024 and SHA(abc)
   for (const auto& c : cases) {
     const auto key = qv::crypto::signing_key_from_seed(bytes32(c.seed));

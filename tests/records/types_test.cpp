@@ -65,15 +65,15 @@ TEST(EvidenceOrder, BytesCompareUnsignedAndEqualKeysKeepOrder) {
 TEST(InsertionMap, KeepsFirstPositionTakesLastValueSmallAndLarge) {
   for (int n : {3, 40}) {
     InsertionMap m;
-    for (int i = 0; i < n; ++i) m.set("k" + std::to_string(i), "v");
-    m.set("k1", "late");
-    m.set("k0", "later");
+    for (int i = 0; i < n; ++i) m.insert_or_assign("k" + std::to_string(i), "v");
+    m.insert_or_assign("k1", "late");
+    m.insert_or_assign("k0", "later");
     ASSERT_EQ(m.size(), static_cast<std::size_t>(n));
     EXPECT_EQ(m.entries()[0], (InsertionMap::Entry{"k0", "later"}));
     EXPECT_EQ(m.entries()[1], (InsertionMap::Entry{"k1", "late"}));
     ASSERT_NE(m.find("k2"), nullptr);
     EXPECT_EQ(m.find("nope"), nullptr);
-    m.set("new", "x");
+    m.insert_or_assign("new", "x");
     EXPECT_EQ(m.entries().back().first, "new");
     EXPECT_EQ(*m.find("new"), "x");
   }
