@@ -488,6 +488,7 @@ struct Program::Cache {
   };
   std::vector<Frame> stack;
   std::size_t nslots = 0;
+  std::size_t slot_offset = 0;  // the slots kept are slot_offset .. + nslots
 
   // A lazy DFA: states are lists of instructions still to be closed (the
   // kernel, in order of preference going forwards) with the context of the
@@ -522,8 +523,8 @@ struct Program::Cache {
   std::vector<std::size_t> bt_slots;
 
   Cache(const Program& prog, std::size_t ns) : nslots(ns) {
-    clist.init(prog.insts.size(), ns);
-    nlist.init(prog.insts.size(), ns);
+    // The Pike VM's lists (a slot row per instruction) are made when it
+    // first runs: most searches never need it.
     scratch.assign(ns, ThreadList::kNone);
     forward.list.init(prog.insts.size() + 2, 0);
     forward.seen.init(prog.insts.size() + 2, 0);
@@ -562,9 +563,10 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       if (inst.op == Op::kSave) {
-        if (inst.slot < nslots) {
-          stack.push_back({true, inst.slot, slots[inst.slot]});
-          slots[inst.slot] = at;
+        const std::size_t rel = static_cast<std::size_t>(inst.slot) - cache.slot_offset;
+        if (inst.slot >= cache.slot_offset && rel < nslots) {
+          stack.push_back({true, static_cast<std::uint32_t>(rel), slots[rel]});
+          slots[rel] = at;
         }
         pc = inst.next;
         continue;
@@ -587,6 +589,10 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
 // `earliest`, returns at the first match state reached.
 bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
                  std::size_t* out) {
+  if (cache.clist.sparse.size() != prog.insts.size()) {
+    cache.clist.init(prog.insts.size(), cache.nslots);
+    cache.nlist.init(prog.insts.size(), cache.nslots);
+  }
   ThreadList* clist = &cache.clist;
   ThreadList* nlist = &cache.nlist;
   clist->clear();
@@ -891,15 +897,30 @@ DfaResult dfa_search(const Program& prog, Program::Cache& c, std::string_view te
       }
       break;
     }
-    const Decoded dc = decode(text, p);
-    sid = run.step(sid, prog.alphabet.class_of(dc.c), matched);
+    std::uint32_t k;
+    std::size_t len = 1;
+    const auto b = static_cast<unsigned char>(text[p]);
+    if (b < 0x80) {
+      k = prog.alphabet.ascii[b];
+    } else {
+      const Decoded dc = decode(text, p);
+      k = prog.alphabet.class_of(dc.c);
+      len = dc.len;
+    }
+    const std::int32_t known = c.forward.table[sid * prog.alphabet.count + k];
+    if (known >= 0) {
+      matched = known & 1;
+      sid = static_cast<std::uint32_t>(known >> 1);
+    } else {
+      sid = run.step(sid, k, matched);
+    }
     if (matched) {
       found = true;
       res.end = p;
       if (earliest) break;
     }
     if (sid == 0) break;
-    p += dc.len;
+    p += len;
   }
   res.stop = std::min(p, n);
   if (found) res.kind = DfaResult::kMatch;
@@ -948,7 +969,7 @@ std::optional<std::size_t> dfa_start(const Program& prog, Program::Cache& c, std
   return best;
 }
 
-constexpr std::size_t kBacktrackBits = std::size_t{1} << 23;
+constexpr std::size_t kBacktrackBits = std::size_t{1} << 21;
 
 // Reads the leftmost-first match that begins at `begin` with its capture
 // groups by depth-first search in order of preference, never visiting an
@@ -1018,6 +1039,26 @@ bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, st
   return true;
 }
 
+constexpr std::size_t kPikeSlotBudget = std::size_t{64} << 20;
+
+// The Pike VM with all the slots the cache asks for. Its two lists hold a
+// row of slots per instruction; when that would take more than the budget
+// (a pattern with very many groups), the groups are read in batches, one
+// run per batch: the match itself does not depend on which slots are kept.
+bool pike_any(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+              std::size_t* out) {
+  const std::size_t nslots = cache.nslots;
+  const std::size_t per_slot = 2 * prog.insts.size() * sizeof(std::size_t);
+  if (nslots <= 2 || nslots <= kPikeSlotBudget / per_slot) return pike_search(prog, cache, text, start, earliest, out);
+  const std::size_t batch = std::max<std::size_t>(2, kPikeSlotBudget / per_slot);
+  for (std::size_t off = 0; off < nslots; off += batch) {
+    Program::Cache part(prog, std::min(batch, nslots - off));
+    part.slot_offset = off;
+    if (!pike_search(prog, part, text, start, earliest, out + off)) return false;
+  }
+  return true;
+}
+
 // The search every operation uses: the forward DFA decides whether and
 // where a match ends, the backward DFA where it begins, and the Pike VM
 // reads capture groups from that start (or does everything when the DFA
@@ -1025,11 +1066,11 @@ bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, st
 bool search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
             std::size_t* out) {
   const DfaResult r = dfa_search(prog, cache, text, start, earliest && cache.nslots == 0);
-  if (r.kind == DfaResult::kGaveUp) return pike_search(prog, cache, text, start, earliest, out);
+  if (r.kind == DfaResult::kGaveUp) return pike_any(prog, cache, text, start, earliest, out);
   if (r.kind == DfaResult::kNoMatch) return false;
   if (cache.nslots == 0) return true;
   const auto s = dfa_start(prog, cache, text, r.end, r.resume);
-  if (!s || *s < r.resume || *s > r.end) return pike_search(prog, cache, text, r.resume, earliest, out);
+  if (!s || *s < r.resume || *s > r.end) return pike_any(prog, cache, text, r.resume, earliest, out);
   if (cache.nslots == 2) {
     out[0] = *s;
     out[1] = r.end;
@@ -1037,7 +1078,7 @@ bool search(const Program& prog, Program::Cache& cache, std::string_view text, s
   }
   bool found = false;
   if (backtrack(prog, cache, text, *s, std::max(r.stop, r.end), out, found) && found) return true;
-  return pike_search(prog, cache, text, *s, earliest, out);
+  return pike_any(prog, cache, text, *s, earliest, out);
 }
 
 std::size_t next_boundary(std::string_view text, std::size_t i) {
@@ -1246,7 +1287,7 @@ std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::stri
   const std::size_t nslots = 2 * re.prog_->captures_len;
   CacheGuard g(*re.prog_, nslots);
   std::vector<std::size_t> slots(nslots, kNone);
-  if (!pike_search(*re.prog_, g.get(), text, start, false, slots.data())) return std::nullopt;
+  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data())) return std::nullopt;
   return to_captures(slots);
 }
 

@@ -242,10 +242,16 @@ class Translator {
       }
       case ast::Kind::kSetUnion: {
         RangeSet s;
+        std::size_t merged = 0;
         for (std::uint32_t c : n.children) {
           auto item = tr_set(c);
           if (!item) return item;
           s.insert(s.end(), item->begin(), item->end());
+          // Merge as it grows, so repeated items cannot pile up.
+          if (s.size() > 2 * merged + 4096) {
+            unicode::canonicalize(s);
+            merged = s.size();
+          }
         }
         unicode::canonicalize(s);
         return s;
