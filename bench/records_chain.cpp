@@ -161,15 +161,6 @@ void BM_ContentHash10k(benchmark::State& state) {
 }
 BENCHMARK(BM_ContentHash10k)->Unit(benchmark::kMillisecond);
 
-void BM_ContentDigest10k(benchmark::State& state) {
-  const auto records = parse_evidence_records_jsonl(chain().jsonl).value();
-  for (auto _ : state) {
-    for (const auto& r : records) benchmark::DoNotOptimize(content_digest(r.content));
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kRecords));
-}
-BENCHMARK(BM_ContentDigest10k)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 
 BENCHMARK_MAIN();

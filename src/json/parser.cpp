@@ -277,6 +277,24 @@ JsonResult<std::string> Parser::parse_string() {
   }
 }
 
+JsonResult<bool> Parser::next_entry(char close, bool& first) {
+  int c = peek_ws();
+  if (c == close) return false;
+  if (c < 0) return std::unexpected(peek_error(msg(close == ']' ? kEofList : kEofObject)));
+  if (first) {
+    first = false;
+    return true;
+  }
+  if (c != ',') {
+    return std::unexpected(peek_error(msg(close == ']' ? kExpectedListCommaOrEnd : kExpectedObjectCommaOrEnd)));
+  }
+  eat();
+  c = peek_ws();
+  if (c == close) return std::unexpected(peek_error(msg(kTrailingComma)));
+  if (c < 0) return std::unexpected(peek_error(msg(kEofValue)));
+  return true;
+}
+
 JsonResult<void> Parser::parse_colon() {
   const int colon = peek_ws();
   if (colon < 0) return std::unexpected(peek_error(msg(kEofObject)));
@@ -358,10 +376,9 @@ JsonResult<Value> Parser::parse_value() {
           top.container.as_object().insert_or_assign(std::move(top.key), std::move(value));
         }
       }
-      have_value = false;
-      int b = peek_ws();
-      const char close = is_array ? ']' : '}';
-      if (b == close) {
+      auto more = next_entry(is_array ? ']' : '}', first);
+      if (!more) return std::unexpected(std::move(more.error()));
+      if (!*more) {
         eat();
         leave();
         value = std::move(top.container);
@@ -370,19 +387,8 @@ JsonResult<Value> Parser::parse_value() {
         first = false;
         continue;
       }
-      if (b < 0) return std::unexpected(peek_error(msg(is_array ? kEofList : kEofObject)));
-      if (!first) {
-        if (b != ',') {
-          return std::unexpected(peek_error(msg(is_array ? kExpectedListCommaOrEnd : kExpectedObjectCommaOrEnd)));
-        }
-        eat();
-        b = peek_ws();
-        if (b == close) return std::unexpected(peek_error(msg(kTrailingComma)));
-        if (b < 0) return std::unexpected(peek_error(msg(kEofValue)));
-      }
-      first = false;
       if (!is_array) {
-        if (b != '"') return std::unexpected(peek_error(msg(kKeyMustBeString)));
+        if (peek() != '"') return std::unexpected(peek_error(msg(kKeyMustBeString)));
         eat();
         auto key = parse_string();
         if (!key) return std::unexpected(std::move(key.error()));

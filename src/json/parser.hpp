@@ -64,6 +64,15 @@ class Parser {
   JsonResult<std::string> parse_string();
   // A whole value (white space before it skipped), built without recursion.
   JsonResult<Value> parse_value();
+  // Inside an array (close ']') or object (close '}') being read: skips
+  // white space and the `,` before the next element or member (none before
+  // the first; `first` is cleared). False at the closing byte (not
+  // consumed); true positioned on the next entry's first byte. Fails with
+  // "EOF while parsing a list/an object", "expected `,` or `]`/`}`",
+  // "trailing comma" or "EOF while parsing a value", at the next byte.
+  JsonResult<bool> next_entry(char close, bool& first);
+  // The `:` after a key (white space before it skipped).
+  JsonResult<void> parse_colon();
   // Skips a value checking its syntax only (numbers not range-checked,
   // surrogates not paired), under the depth limit.
   JsonResult<void> ignore_value();
@@ -93,8 +102,6 @@ class Parser {
   // control byte).
   void skip_plain_string_bytes();
   JsonResult<void> ignore_string();
-  // The `:` after a key (white space before it skipped).
-  JsonResult<void> parse_colon();
   JsonResult<void> ignore_number();
 
   std::string_view text_;

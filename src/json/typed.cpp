@@ -68,57 +68,20 @@ JsonResult<int> peek_value_start(Parser& p) {
   return c;
 }
 
-JsonResult<bool> next_element(Parser& p, bool& first) {
-  int c = p.peek_ws();
-  if (c == ']') return false;
-  if (c == ',' && !first) {
-    p.eat();
-    c = p.peek_ws();
-  } else if (c < 0) {
-    return std::unexpected(p.peek_error(std::string(Parser::kEofList)));
-  } else if (first) {
-    first = false;
-  } else {
-    return std::unexpected(p.peek_error(std::string(Parser::kExpectedListCommaOrEnd)));
-  }
-  if (c == ']') return std::unexpected(p.peek_error(std::string(Parser::kTrailingComma)));
-  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
-  return true;
-}
+JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
 
 JsonResult<std::optional<std::string>> next_key(Parser& p, bool& first) {
-  int c = p.peek_ws();
-  if (c == '}') return std::optional<std::string>();
-  if (c == ',' && !first) {
-    p.eat();
-    c = p.peek_ws();
-  } else if (c < 0) {
-    return std::unexpected(p.peek_error(std::string(Parser::kEofObject)));
-  } else if (first) {
-    first = false;
-  } else {
-    return std::unexpected(p.peek_error(std::string(Parser::kExpectedObjectCommaOrEnd)));
-  }
-  if (c == '"') {
-    p.eat();
-    auto key = p.parse_string();
-    if (!key) return std::unexpected(std::move(key.error()));
-    return std::optional<std::string>(std::move(*key));
-  }
-  if (c == '}') return std::unexpected(p.peek_error(std::string(Parser::kTrailingComma)));
-  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
-  return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
+  auto more = p.next_entry('}', first);
+  if (!more) return std::unexpected(std::move(more.error()));
+  if (!*more) return std::optional<std::string>();
+  if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
+  p.eat();
+  auto key = p.parse_string();
+  if (!key) return std::unexpected(std::move(key.error()));
+  return std::optional<std::string>(std::move(*key));
 }
 
-JsonResult<void> object_colon(Parser& p) {
-  const int c = p.peek_ws();
-  if (c == ':') {
-    p.eat();
-    return {};
-  }
-  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofObject)));
-  return std::unexpected(p.peek_error(std::string(Parser::kExpectedColon)));
-}
+JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 
 JsonResult<void> end_array(Parser& p) {
   const int c = p.peek_ws();

@@ -106,10 +106,6 @@ PyObject* py_verify_document_json(PyObject*, PyObject* const* args, Py_ssize_t n
   });
 }
 
-}  // namespace qv::python
-
-namespace qv::python {
-
 PyObject* py_attach_signature_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
     PyObject* bound[4];

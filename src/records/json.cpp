@@ -28,9 +28,10 @@ std::string to_text(const T& item) {
 // builders write every non-finite float as null.
 template <class T>
 std::string canonical_hash(const T& item) {
-  detail::CanonicalOut out;
+  thread_local detail::CanonicalOut out;  // buffers reused from call to call
+  out.reset();
   emit::value(out, item);
-  return crypto::text_digest(out.take());
+  return crypto::text_digest(out.text());
 }
 
 }  // namespace

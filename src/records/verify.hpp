@@ -10,11 +10,6 @@
 
 namespace qv::records {
 
-// The content hash of a record's content, as compute_content_hash gives it
-// (the builders write every non-finite float as null, so it cannot fail),
-// written straight into canonical text.
-std::string content_digest(const RecordContent& content);
-
 // Recomputes the content hash and checks the seal. Every failure is
 // Integrity.
 core::Result<void> verify_evidence_record(const EvidenceRecord& record);

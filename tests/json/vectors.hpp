@@ -8,22 +8,19 @@
 #include <string>
 
 #include "common/vectors.hpp"
+#include "crypto/hex.hpp"
 #include "json/value.hpp"
 
 namespace qv::json::testing {
-
-inline std::string from_hex(const std::string& hex) {
-  std::string out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
 
 inline std::string PrintToStringHelper(const std::string& s) { return ::testing::PrintToString(s); }
 
 // The input text of a case: "in", or the bytes of "in_hex".
 inline std::string case_input(const Value& c) {
   if (const Value* s = c.find("in")) return s->as_string();
-  return from_hex(c.find("in_hex")->as_string());
+  const auto bytes = crypto::decode_hex(c.find("in_hex")->as_string());
+  EXPECT_TRUE(bytes.has_value()) << "bad in_hex";
+  return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
 }
 
 // Same structure, and floats at most 2 ULP apart.

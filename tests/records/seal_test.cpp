@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/ed25519_rfc8032.hpp"
 #include "crypto/digest.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
@@ -49,24 +48,7 @@ TEST(RecordHash, EveryFieldAndItsPlaceCount) {
   EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "c", "d "));
 }
 
-struct RfcCase {
-  std::string seed, public_key;
-};
-
-std::vector<RfcCase> rfc_cases() {
-  std::ifstream in(QV_CRYPTO_TEST_DATA "/ed25519_rfc8032.txt");
-  std::vector<RfcCase> out;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    RfcCase c;
-    std::getline(fields, c.seed, ':');
-    std::getline(fields, c.public_key, ':');
-    out.push_back(c);
-  }
-  return out;
-}
+std::vector<qv::testing::Ed25519RfcCase> rfc_cases() { return qv::testing::ed25519_rfc8032_cases(); }
 
 TEST(SignRecordHash, RfcKeysSignTheHashTextAndVerify) {
   const auto cases = rfc_cases();
