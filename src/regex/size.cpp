@@ -42,10 +42,13 @@ std::size_t forward_class_size(const unicode::RangeSet& set) {
   struct Entry {
     std::vector<Trans> key;
     std::uint32_t val = 0;
-    bool used = false;
+    std::uint64_t version = 0;
   };
   constexpr std::size_t kCapacity = 10000;
-  std::vector<Entry> map(kCapacity);
+  // One cache per thread, emptied by bumping the version.
+  thread_local std::vector<Entry> map(kCapacity);
+  thread_local std::uint64_t version = 0;
+  ++version;
   std::size_t size = kState;  // the shared end state
   std::uint32_t next_id = 1;
   const std::uint32_t target = 0;
@@ -62,12 +65,12 @@ std::size_t forward_class_size(const unicode::RangeSet& set) {
   };
   auto compile = [&](std::vector<Trans> node) -> std::uint32_t {
     const std::size_t h = hash(node);
-    if (map[h].used && map[h].key == node) return map[h].val;
+    if (map[h].version == version && map[h].key == node) return map[h].val;
     const std::uint32_t id = next_id++;
     size = sat_add(size, kState + kTransition * node.size());
     map[h].key = std::move(node);
     map[h].val = id;
-    map[h].used = true;
+    map[h].version = version;
     return id;
   };
   auto set_last = [](Node& n, std::uint32_t next) {
@@ -120,10 +123,12 @@ std::size_t reverse_class_size(const unicode::RangeSet& set) {
     std::uint32_t from = 0;
     std::uint8_t lo = 0, hi = 0;
     std::uint32_t val = 0;
-    bool used = false;
+    std::uint64_t version = 0;
   };
   constexpr std::size_t kCapacity = 1000;
-  std::vector<Entry> map(kCapacity);
+  thread_local std::vector<Entry> map(kCapacity);
+  thread_local std::uint64_t version = 0;
+  ++version;
   std::size_t size = 2 * kState;  // the alternation and its end
   std::uint32_t next_id = 2;
   const std::uint32_t alt_end = 1;
@@ -137,13 +142,13 @@ std::size_t reverse_class_size(const unicode::RangeSet& set) {
         h = (h ^ b.lo) * 0x100000001b3ull;
         h = (h ^ b.hi) * 0x100000001b3ull;
         Entry& e = map[static_cast<std::size_t>(h % kCapacity)];
-        if (e.used && e.from == end && e.lo == b.lo && e.hi == b.hi) {
+        if (e.version == version && e.from == end && e.lo == b.lo && e.hi == b.hi) {
           end = e.val;
           continue;
         }
         size = sat_add(size, kState);
         const std::uint32_t id = next_id++;
-        e = Entry{end, b.lo, b.hi, id, true};
+        e = Entry{end, b.lo, b.hi, id, version};
         end = id;
       }
       size = sat_add(size, kStateId);
