@@ -52,6 +52,7 @@ class Regex {
   const std::string& pattern() const;
 
  private:
+  Regex() = default;
   friend struct RegexInternals;
   std::shared_ptr<const Program> prog_;
 };

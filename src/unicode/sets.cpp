@@ -557,8 +557,8 @@ Result lookup(std::string_view name, std::optional<std::string_view> value) {
   }
   Result r = lookup_uncached(name, value);
   std::lock_guard<std::mutex> lock(cache_mutex);
-  // The cache only grows with distinct names; keep it bounded all the same.
-  if (cache.size() < 4096) cache.emplace(std::move(key), r);
+  // The cache only grows with distinct short names, so it stays small.
+  if (cache.size() < 4096 && key.first.size() + key.second.size() <= 64) cache.emplace(std::move(key), r);
   return r;
 }
 

@@ -88,5 +88,48 @@ TEST(RegexClasses, CaseFoldClassesMatchReference) {
   FAIL() << "no case-fold classes in the reference file";
 }
 
+TEST(RegexClasses, RangeSetOperations) {
+  using unicode::RangeSet;
+  RangeSet a{{'a', 'f'}, {'x', 'z'}};
+  RangeSet b{{'d', 'y'}};
+  EXPECT_EQ(unicode::set_union(a, b), (RangeSet{{'a', 'z'}}));
+  EXPECT_EQ(unicode::set_intersection(a, b), (RangeSet{{'d', 'f'}, {'x', 'y'}}));
+  EXPECT_EQ(unicode::set_difference(a, b), (RangeSet{{'a', 'c'}, {'z', 'z'}}));
+  EXPECT_EQ(unicode::set_symmetric_difference(a, b), (RangeSet{{'a', 'c'}, {'g', 'w'}, {'z', 'z'}}));
+  // Adjacent ranges merge; complements leave surrogates out, or stay bytes.
+  RangeSet c{{'b', 'c'}, {'a', 'a'}, {'d', 'e'}};
+  unicode::canonicalize(c);
+  EXPECT_EQ(c, (RangeSet{{'a', 'e'}}));
+  EXPECT_EQ(unicode::set_complement({}), (RangeSet{{0, 0xD7FF}, {0xE000, 0x10FFFF}}));
+  EXPECT_EQ(unicode::set_complement({{0, 0x7F}}, 0xFF), (RangeSet{{0x80, 0xFF}}));
+  EXPECT_EQ(unicode::set_size(unicode::set_complement({})), 1112064u);
+  EXPECT_TRUE(unicode::set_contains(a, 'y'));
+  EXPECT_FALSE(unicode::set_contains(a, 'g'));
+}
+
+TEST(RegexClasses, PropertyValues) {
+  auto cls = [](std::string_view p) {
+    auto h = parse(p);
+    EXPECT_TRUE(h.has_value()) << p;
+    return h ? *h->node(h->root).cls : unicode::RangeSet{};
+  };
+  // Ages accumulate: a class holds everything assigned up to that version.
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{Age=6.0}"), 0x20B9));   // rupee sign, 6.0
+  EXPECT_FALSE(unicode::set_contains(cls("\\p{Age=5.2}"), 0x20B9));
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{age:V1_1}"), 'a'));
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{Word_Break=ALetter}"), 'a'));
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{SB=Sp}"), ' '));
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{gcb=CR}"), '\r'));
+  // A bare script name means Script, not Script_Extensions: U+0951 is
+  // Inherited, with Devanagari among its extensions.
+  EXPECT_FALSE(unicode::set_contains(cls("\\p{Devanagari}"), 0x951));
+  EXPECT_FALSE(unicode::set_contains(cls("\\p{sc=Deva}"), 0x951));
+  EXPECT_TRUE(unicode::set_contains(cls("\\p{scx=Deva}"), 0x951));
+  // Scripts newer than the character data are known names with no members.
+  EXPECT_TRUE(cls("\\p{Garay}").empty());
+  EXPECT_EQ(parse("\\p{Sidetic}").error().kind, ErrorKind::kUnicodePropertyNotFound);
+  EXPECT_EQ(parse("\\p{Block=Basic_Latin}").error().kind, ErrorKind::kUnicodePropertyValueNotFound);
+}
+
 }  // namespace
 }  // namespace qv::regex

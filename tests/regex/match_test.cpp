@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "regex/internals.hpp"
+#include "core/panic.hpp"
 #include "regex/regex.hpp"
 #include "text/pattern_cache.hpp"
 
@@ -199,6 +200,26 @@ TEST(RegexMatch, CacheCompilesOncePerText) {
   EXPECT_NE(&text::cached_regex("\\n{3,}"), first);
   EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
   EXPECT_TRUE(first->is_match(" "));
+  // A fixed pattern that does not compile is a broken build: it panics,
+  // caches nothing, and the cache keeps working.
+  try {
+    text::cached_regex("(");
+    ADD_FAILURE() << "no panic";
+  } catch (const core::Panic& p) {
+    EXPECT_EQ(p.message.rfind("valid regex: regex parse error:", 0), 0u) << p.message;
+  }
+  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
+}
+
+TEST(RegexMatch, CapturesOfEveryMatch) {
+  const Regex r = re("(?P<n>\\d+)(?P<unit>%|kg)?");
+  const std::string t = "5kg, 12 and 7%";
+  const auto all = r.captures_all(t);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0][2], (Match{1, 3}));
+  EXPECT_FALSE(all[1][2].has_value());
+  EXPECT_EQ(all[2][0], (Match{12, 14}));
+  EXPECT_EQ(all[2][1], (Match{12, 13}));
 }
 
 }  // namespace
