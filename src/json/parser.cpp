@@ -92,6 +92,21 @@ JsonResult<void> Parser::parse_ident(std::string_view rest) {
   return {};
 }
 
+JsonResult<Value> Parser::parse_word(int first) {
+  eat();
+  switch (first) {
+    case 'n':
+      if (auto r = parse_ident("ull"); !r) return std::unexpected(std::move(r.error()));
+      return Value();
+    case 't':
+      if (auto r = parse_ident("rue"); !r) return std::unexpected(std::move(r.error()));
+      return Value(true);
+    default:
+      if (auto r = parse_ident("alse"); !r) return std::unexpected(std::move(r.error()));
+      return Value(false);
+  }
+}
+
 JsonResult<Value> Parser::parse_number() {
   const std::size_t start = index_;
   const bool negative = peek() == '-';
@@ -325,19 +340,13 @@ JsonResult<Value> Parser::parse_value() {
       case -1:
         return std::unexpected(peek_error(msg(kEofValue)));
       case 'n':
-        eat();
-        if (auto r = parse_ident("ull"); !r) return std::unexpected(std::move(r.error()));
-        break;
       case 't':
-        eat();
-        if (auto r = parse_ident("rue"); !r) return std::unexpected(std::move(r.error()));
-        value = Value(true);
+      case 'f': {
+        auto word = parse_word(c);
+        if (!word) return std::unexpected(std::move(word.error()));
+        value = std::move(*word);
         break;
-      case 'f':
-        eat();
-        if (auto r = parse_ident("alse"); !r) return std::unexpected(std::move(r.error()));
-        value = Value(false);
-        break;
+      }
       case '"': {
         eat();
         auto s = parse_string();
@@ -471,16 +480,9 @@ JsonResult<void> Parser::ignore_value() {
       case -1:
         return fail(kEofValue);
       case 'n':
-        eat();
-        r = parse_ident("ull");
-        break;
       case 't':
-        eat();
-        r = parse_ident("rue");
-        break;
       case 'f':
-        eat();
-        r = parse_ident("alse");
+        if (auto word = parse_word(c); !word) r = std::unexpected(std::move(word.error()));
         break;
       case '"':
         eat();

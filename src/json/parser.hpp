@@ -56,6 +56,8 @@ class Parser {
 
   // The rest of null/true/false after its first byte was eaten.
   JsonResult<void> parse_ident(std::string_view rest);
+  // null, true or false, whose first byte ('n', 't' or 'f') is peeked.
+  JsonResult<Value> parse_word(int first);
   // A number literal starting at the next byte ('-' or a digit, not eaten):
   // u64, i64 or f64 (correctly rounded), as a Value.
   JsonResult<Value> parse_number();

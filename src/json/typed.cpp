@@ -23,20 +23,13 @@ JsonError peek_invalid_type(Parser& p, std::string_view expected) {
   const int c = p.peek();
   switch (c) {
     case 'n':
-      p.eat();
-      if (auto r = p.parse_ident("ull"); !r) return std::move(r.error());
-      found = "null";
-      break;
     case 't':
-      p.eat();
-      if (auto r = p.parse_ident("rue"); !r) return std::move(r.error());
-      found = "boolean `true`";
+    case 'f': {
+      auto word = p.parse_word(c);
+      if (!word) return std::move(word.error());
+      found = describe(*word);
       break;
-    case 'f':
-      p.eat();
-      if (auto r = p.parse_ident("alse"); !r) return std::move(r.error());
-      found = "boolean `false`";
-      break;
+    }
     case '"': {
       p.eat();
       auto s = p.parse_string();
