@@ -64,6 +64,10 @@ class Parser {
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();
+  // The same string as a view: into the text when it holds no escape, else
+  // into `scratch`, which then holds the decoded string. The view lives as
+  // long as the text and `scratch` stay unchanged.
+  JsonResult<std::string_view> parse_string_view(std::string& scratch);
   // A whole value (white space before it skipped), built without recursion.
   JsonResult<Value> parse_value();
   // Inside an array (close ']') or object (close '}') being read: skips
@@ -99,6 +103,8 @@ class Parser {
 
  private:
   JsonResult<void> parse_escape(std::string& out);
+  // parse_string_view; `decoded` tells whether the view is into `scratch`.
+  JsonResult<std::string_view> read_string(std::string& scratch, bool& decoded);
   JsonResult<std::uint16_t> decode_hex_escape();
   // Advances over string bytes that need no care (no quote, backslash or
   // control byte).

@@ -63,15 +63,15 @@ JsonResult<int> peek_value_start(Parser& p) {
 
 JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
 
-JsonResult<std::optional<std::string>> next_key(Parser& p, bool& first) {
+JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch) {
   auto more = p.next_entry('}', first);
   if (!more) return std::unexpected(std::move(more.error()));
-  if (!*more) return std::optional<std::string>();
+  if (!*more) return std::optional<std::string_view>();
   if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
   p.eat();
-  auto key = p.parse_string();
+  auto key = p.parse_string_view(scratch);
   if (!key) return std::unexpected(std::move(key.error()));
-  return std::optional<std::string>(std::move(*key));
+  return std::optional<std::string_view>(*key);
 }
 
 JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
@@ -113,7 +113,8 @@ JsonResult<std::size_t> read_variant_word(Parser& p, std::span<const std::string
   if (!c) return std::unexpected(std::move(c.error()));
   if (*c != '"') return std::unexpected(peek_invalid_type(p, "variant identifier"));
   p.eat();
-  auto s = p.parse_string();
+  std::string scratch;
+  auto s = p.parse_string_view(scratch);
   if (!s) return std::unexpected(std::move(s.error()));
   if (auto i = find_word(words, *s)) return *i;
   return std::unexpected(stamped(p, unknown_variant(*s, words)));

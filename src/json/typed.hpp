@@ -71,8 +71,9 @@ JsonResult<int> peek_value_start(Parser& p);
 // false at the closing bracket (not consumed).
 JsonResult<bool> next_element(Parser& p, bool& first);
 // Object members: the next key (positioned before its colon), or none at the
-// closing brace (not consumed).
-JsonResult<std::optional<std::string>> next_key(Parser& p, bool& first);
+// closing brace (not consumed). The key is a view into the text, or into
+// `scratch` when it holds escapes: it is good until `scratch` is reused.
+JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch);
 JsonResult<void> object_colon(Parser& p);
 // The end checks after the elements/members were read.
 JsonResult<void> end_array(Parser& p);
@@ -351,14 +352,17 @@ struct StringMapReader {
     if (*c != '{') return std::unexpected(typed::peek_invalid_type(p, "a map"));
     return typed::in_object(p, [&]() -> JsonResult<void> {
       bool first = true;
+      std::string scratch;
       for (;;) {
-        auto key = typed::next_key(p, first);
+        auto key = typed::next_key(p, first, scratch);
         if (!key) return std::unexpected(std::move(key.error()));
         if (!*key) return {};
+        // Kept before the value is read: reading it may reuse the scratch.
+        std::string name(**key);
         if (auto r = typed::object_colon(p); !r) return r;
         V v{};
         if (auto r = R::read(p, v); !r) return r;
-        out.insert_or_assign(std::move(**key), std::move(v));
+        out.insert_or_assign(std::move(name), std::move(v));
       }
     });
   }
@@ -460,26 +464,49 @@ const Field<T>* find_field(const std::vector<Field<T>>& fields, std::string_view
 }
 
 // The members of an object, read into `out` (object form).
+// Which members of a table were met: a word of bits for tables of up to 64
+// members, a vector beyond.
+class SeenFields {
+ public:
+  explicit SeenFields(std::size_t count) {
+    if (count > 64) many_.assign(count, false);
+  }
+  bool test(std::size_t i) const { return many_.empty() ? ((bits_ >> i) & 1u) != 0 : static_cast<bool>(many_[i]); }
+  void set(std::size_t i) {
+    if (many_.empty()) {
+      bits_ |= std::uint64_t{1} << i;
+    } else {
+      many_[i] = true;
+    }
+  }
+
+ private:
+  std::uint64_t bits_ = 0;
+  std::vector<bool> many_;
+};
+
 template <class T>
 JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
-  std::vector<bool> seen(spec.fields.size(), false);
+  SeenFields seen(spec.fields.size());
   std::vector<Member> collected;
+  std::string scratch;
   bool first = true;
   for (;;) {
-    auto key = next_key(p, first);
+    auto key = next_key(p, first, scratch);
     if (!key) return std::unexpected(std::move(key.error()));
     if (!*key) break;
     std::size_t i = 0;
     if (const Field<T>* f = find_field(spec.fields, **key, i)) {
-      if (seen[i]) return std::unexpected(duplicate_field(f->name));
-      seen[i] = true;
+      if (seen.test(i)) return std::unexpected(duplicate_field(f->name));
+      seen.set(i);
       if (auto r = object_colon(p); !r) return r;
       if (auto r = f->read(p, out); !r) return r;
     } else if (spec.flatten != nullptr) {
+      std::string name(**key);
       if (auto r = object_colon(p); !r) return r;
       auto v = p.parse_value();
       if (!v) return std::unexpected(std::move(v.error()));
-      collected.push_back(Member{std::move(**key), std::move(*v)});
+      collected.push_back(Member{std::move(name), std::move(*v)});
     } else if (spec.deny_unknown_fields) {
       const auto names = field_names(spec.fields);
       return std::unexpected(unknown_field(**key, names));
@@ -489,7 +516,7 @@ JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
     }
   }
   for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    if (!seen[i] && spec.fields[i].kind == FieldKind::Required) {
+    if (!seen.test(i) && spec.fields[i].kind == FieldKind::Required) {
       return std::unexpected(missing_field(spec.fields[i].name));
     }
   }
@@ -716,8 +743,9 @@ struct TaggedReader {
     if (*c == '{') {
       auto r = typed::in_object(p, [&]() -> JsonResult<void> {
         bool first = true;
+        std::string scratch;
         for (;;) {
-          auto key = typed::next_key(p, first);
+          auto key = typed::next_key(p, first, scratch);
           if (!key) return std::unexpected(std::move(key.error()));
           if (!*key) break;
           if (**key == spec.tag) {
@@ -731,12 +759,12 @@ struct TaggedReader {
           if (auto r = typed::object_colon(p); !r) return r;
           if (spec.keep_members_unparsed) {
             p.peek_ws();
-            raw.push_back({std::move(**key), p.index()});
+            raw.push_back({std::string(**key), p.index()});
             if (auto r = p.ignore_value(); !r) return r;
           } else {
             auto v = p.parse_value();
             if (!v) return std::unexpected(std::move(v.error()));
-            members.push_back(Member{std::move(**key), std::move(*v)});
+            members.push_back(Member{std::string(**key), std::move(*v)});
           }
         }
         if (!tag) return std::unexpected(missing_field(spec.tag));
