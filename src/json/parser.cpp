@@ -48,7 +48,7 @@ char simple_escape(int letter) {
 
 }  // namespace
 
-int Parser::peek_ws() {
+int Parser::skip_ws() {
   while (index_ < text_.size()) {
     const char c = text_[index_];
     if (c != ' ' && c != '\n' && c != '\t' && c != '\r') return static_cast<unsigned char>(c);

@@ -38,7 +38,13 @@ class Parser {
     return c;
   }
   // Skips space, tab, LF and CR, then peeks.
-  int peek_ws();
+  int peek_ws() {
+    if (index_ < text_.size()) {
+      const auto c = static_cast<unsigned char>(text_[index_]);
+      if (c > ' ') return c;  // no white space to skip
+    }
+    return skip_ws();
+  }
 
   JsonError error(std::string message) const { return error_at(index_, std::move(message)); }
   JsonError peek_error(std::string message) const {
@@ -109,6 +115,7 @@ class Parser {
   // Advances over string bytes that need no care (no quote, backslash or
   // control byte).
   void skip_plain_string_bytes();
+  int skip_ws();
   JsonResult<void> ignore_string();
   JsonResult<void> ignore_number();
 

@@ -55,14 +55,6 @@ JsonError peek_invalid_type(Parser& p, std::string_view expected) {
   return stamped(p, invalid_type(found, expected));
 }
 
-JsonResult<int> peek_value_start(Parser& p) {
-  const int c = p.peek_ws();
-  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
-  return c;
-}
-
-JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
-
 JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch) {
   auto more = p.next_entry('}', first);
   if (!more) return std::unexpected(std::move(more.error()));
@@ -73,8 +65,6 @@ JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std
   if (!key) return std::unexpected(std::move(key.error()));
   return std::optional<std::string_view>(*key);
 }
-
-JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 
 JsonResult<void> end_array(Parser& p) {
   const int c = p.peek_ws();

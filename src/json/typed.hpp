@@ -65,16 +65,20 @@ namespace typed {
 JsonError peek_invalid_type(Parser& p, std::string_view expected);
 
 // Skips white space; fails at the end of the text.
-JsonResult<int> peek_value_start(Parser& p);
+inline JsonResult<int> peek_value_start(Parser& p) {
+  const int c = p.peek_ws();
+  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
+  return c;
+}
 
 // Array elements: true when another element follows (positioned on it),
 // false at the closing bracket (not consumed).
-JsonResult<bool> next_element(Parser& p, bool& first);
+inline JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
 // Object members: the next key (positioned before its colon), or none at the
 // closing brace (not consumed). The key is a view into the text, or into
 // `scratch` when it holds escapes: it is good until `scratch` is reused.
 JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch);
-JsonResult<void> object_colon(Parser& p);
+inline JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 // The end checks after the elements/members were read.
 JsonResult<void> end_array(Parser& p);
 JsonResult<void> end_object(Parser& p);
