@@ -265,10 +265,9 @@ void Parser::skip_plain_string_bytes() {
   index_ = detail::find_special_string_byte(text_.data(), index_, text_.size(), non_ascii);
 }
 
-JsonResult<std::string_view> Parser::read_string(std::string& scratch, bool& decoded) {
+JsonResult<std::string_view> Parser::parse_string_view(std::string& scratch) {
   constexpr std::string_view kControl = "control character (\\u0000-\\u001F) found while parsing a string";
   constexpr std::string_view kInvalidUtf8 = "invalid unicode code point";
-  decoded = false;
   // Only bytes of 0x80 and above can make the text ill-formed: escapes
   // always decode to well-formed UTF-8, so a string whose raw bytes are all
   // ASCII needs no check.
@@ -283,7 +282,6 @@ JsonResult<std::string_view> Parser::read_string(std::string& scratch, bool& dec
     return s;
   }
   // Escapes: the string is decoded into the scratch buffer.
-  decoded = true;
   scratch.assign(text_.data() + begin, index_ - begin);
   for (;;) {
     const char c = text_[index_];
@@ -305,17 +303,11 @@ JsonResult<std::string_view> Parser::read_string(std::string& scratch, bool& dec
   }
 }
 
-JsonResult<std::string_view> Parser::parse_string_view(std::string& scratch) {
-  bool decoded = false;
-  return read_string(scratch, decoded);
-}
-
 JsonResult<std::string> Parser::parse_string() {
   std::string out;
-  bool decoded = false;
-  auto s = read_string(out, decoded);
+  auto s = parse_string_view(out);
   if (!s) return std::unexpected(std::move(s.error()));
-  if (decoded) return out;
+  if (s->data() == out.data()) return out;  // decoded into `out`
   return std::string(*s);
 }
 

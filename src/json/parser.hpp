@@ -109,8 +109,6 @@ class Parser {
 
  private:
   JsonResult<void> parse_escape(std::string& out);
-  // parse_string_view; `decoded` tells whether the view is into `scratch`.
-  JsonResult<std::string_view> read_string(std::string& scratch, bool& decoded);
   JsonResult<std::uint16_t> decode_hex_escape();
   // Advances over string bytes that need no care (no quote, backslash or
   // control byte).

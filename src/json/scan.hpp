@@ -22,7 +22,7 @@ struct ScanBlock {
   unsigned mask;
   unsigned high;
 };
-inline ScanBlock scan_block(const char* p) {
+[[gnu::always_inline]] inline ScanBlock scan_block(const char* p) {
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i control_max = _mm_set1_epi8(0x1F);
@@ -33,7 +33,7 @@ inline ScanBlock scan_block(const char* p) {
   return {static_cast<unsigned>(_mm_movemask_epi8(special)), static_cast<unsigned>(_mm_movemask_epi8(v))};
 }
 // The offset of the first special byte of a block, or 16.
-inline unsigned first_special(ScanBlock b, bool& non_ascii) {
+[[gnu::always_inline]] inline unsigned first_special(ScanBlock b, bool& non_ascii) {
   if (b.mask == 0) {
     if (b.high != 0) non_ascii = true;
     return 16;
@@ -44,7 +44,7 @@ inline unsigned first_special(ScanBlock b, bool& non_ascii) {
 }
 #endif
 
-inline std::size_t find_special_string_byte(const char* data, std::size_t i, std::size_t n, bool& non_ascii) {
+[[gnu::always_inline]] inline std::size_t find_special_string_byte(const char* data, std::size_t i, std::size_t n, bool& non_ascii) {
 #if defined(__SSE2__)
   while (n - i >= 16) {
     const unsigned at = first_special(scan_block(data + i), non_ascii);

@@ -467,6 +467,23 @@ const Field<T>* find_field(const std::vector<Field<T>>& fields, std::string_view
   return nullptr;
 }
 
+// find_field, searching from `start` round to it again: members mostly come
+// in table order, so the next one is found first. Names in a table are
+// unique, so the field found is the same.
+template <class T>
+const Field<T>* find_field_from(const std::vector<Field<T>>& fields, std::string_view key, std::size_t start,
+                                std::size_t& index) {
+  const std::size_t n = fields.size();
+  for (std::size_t k = 0, i = start; k < n; ++k, ++i) {
+    if (i >= n) i = 0;
+    if (fields[i].name == key) {
+      index = i;
+      return &fields[i];
+    }
+  }
+  return nullptr;
+}
+
 // The members of an object, read into `out` (object form).
 // Which members of a table were met: a word of bits for tables of up to 64
 // members, a vector beyond.
@@ -495,14 +512,16 @@ JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
   std::vector<Member> collected;
   std::string scratch;
   bool first = true;
+  std::size_t next = 0;  // where the next member is looked for first
   for (;;) {
     auto key = next_key(p, first, scratch);
     if (!key) return std::unexpected(std::move(key.error()));
     if (!*key) break;
     std::size_t i = 0;
-    if (const Field<T>* f = find_field(spec.fields, **key, i)) {
+    if (const Field<T>* f = find_field_from(spec.fields, **key, next, i)) {
       if (seen.test(i)) return std::unexpected(duplicate_field(f->name));
       seen.set(i);
+      next = i + 1;
       if (auto r = object_colon(p); !r) return r;
       if (auto r = f->read(p, out); !r) return r;
     } else if (spec.flatten != nullptr) {
