@@ -124,7 +124,7 @@ class Parser {
   std::unordered_map<std::string, Span> capture_names_;
   std::vector<Node> nodes_;
 
-  // ---- helpers
+  // ---- reading primitives
   Error error(Span span, ErrorKind kind, std::optional<Span> aux = std::nullopt) const {
     return Error{kind, std::string(pattern_), span, aux};
   }

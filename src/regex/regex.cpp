@@ -1,9 +1,15 @@
-// The matcher: the intermediate form compiled to a program of code-point
-// instructions, run by a Pike VM (a breadth-first simulation whose thread
-// lists are ordered by preference, so the first thread to match wins). Each
-// position of the text is visited once and each instruction at most once per
-// position, so time is linear in the text. A start-byte prefilter skips
-// stretches of text where no match can begin.
+// The matcher. The intermediate form is compiled to a program of
+// code-point instructions (and a second one that reads the pattern
+// backwards). Every search is linear in the text:
+// - a lazy DFA over classes of code points runs the program forwards to
+//   decide whether there is a match and where the leftmost-first match ends,
+//   skipping with a start-byte prefilter where no match can begin;
+// - a backward lazy DFA from that end finds where the match begins;
+// - capture groups are read from that start by a bounded backtracker (each
+//   instruction and offset visited once) or, for wide windows, by a Pike VM
+//   (a breadth-first simulation whose thread lists are ordered by
+//   preference, so the first thread to match wins), which also takes over
+//   whole searches when a pattern's DFA outgrows its memory budget.
 #include "regex/regex.hpp"
 
 #include <algorithm>
