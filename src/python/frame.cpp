@@ -146,6 +146,10 @@ void raise_failure(const PyFailure& failure) {
   raise_text(failure.kind == PyFailure::Kind::Runtime ? PyExc_RuntimeError : PyExc_ValueError, failure.text);
 }
 
+void raise_cannot_convert(PyObject* obj, std::string_view target) {
+  raise_text(PyExc_TypeError, "'" + type_qualname(obj) + "' object cannot be converted to '" + std::string(target) + "'");
+}
+
 PyObject* panic_exception_type() {
   static PyObject* type = nullptr;
   if (type == nullptr) {

@@ -34,6 +34,10 @@ inline PyFailure runtime_error(std::string text) { return {PyFailure::Kind::Runt
 void raise_text(PyObject* exc_type, std::string_view text);
 void raise_failure(const PyFailure& failure);
 
+// TypeError "'<type>' object cannot be converted to '<target>'", for an
+// object of the wrong kind where the module itself expected a list or module.
+void raise_cannot_convert(PyObject* obj, std::string_view target);
+
 // pyo3_runtime.PanicException: created on first use, never freed.
 PyObject* panic_exception_type();
 // Writes the message to standard error and raises PanicException with it.

@@ -108,7 +108,7 @@ int add_function(PyObject* module, PyMethodDef* def) {
     all.p = PyList_New(0);
     if (all.p == nullptr || PyObject_SetAttrString(module, "__all__", all.p) != 0) return -1;
   } else if (!PyList_Check(all.p)) {
-    raise_text(PyExc_TypeError, "'" + std::string("__all__") + "' is not a list");
+    raise_cannot_convert(all.p, "PyList");
     return -1;
   }
   if (PyList_Append(all.p, name.p) != 0) core::panic("could not append __name__ to __all__");
@@ -119,7 +119,7 @@ int module_exec(PyObject* module) {
   PyObject* status = guarded([module]() -> PyObject* {
     if (module == nullptr) return nullptr;
     if (!PyModule_Check(module)) {
-      raise_text(PyExc_TypeError, "'module' object expected");
+      raise_cannot_convert(module, "PyModule");
       return nullptr;
     }
     for (PyMethodDef& def : kMethods) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/utf8.hpp"
 #include "regex/ast.hpp"
 #include "unicode/sets.hpp"
 
@@ -19,32 +20,8 @@ struct Decoded {
 
 // Decodes one UTF-8 character; a malformed byte reads as U+FFFD of length 1.
 Decoded decode_at(std::string_view s, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return {b0, 1};
-  std::size_t len = 0;
-  char32_t c = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    c = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    c = b0 & 0x07;
-  } else {
-    return {0xFFFD, 1};
-  }
-  if (i + len > s.size()) return {0xFFFD, 1};
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return {0xFFFD, 1};
-    c = (c << 6) | (b & 0x3F);
-  }
-  if ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))) {
-    return {0xFFFD, 1};
-  }
-  return {c, len};
+  const core::Utf8Step step = core::utf8_step(s, i);
+  return step.valid ? Decoded{step.code_point, step.length} : Decoded{core::kReplacementCharacter, 1};
 }
 
 bool is_white_space(char32_t c) { return unicode::set_contains(unicode::perl_space(), c); }
@@ -124,7 +101,7 @@ class Parser {
   std::unordered_map<std::string, Span> capture_names_;
   std::vector<Node> nodes_;
 
-  // ---- helpers
+  // ---- reading primitives
   Error error(Span span, ErrorKind kind, std::optional<Span> aux = std::nullopt) const {
     return Error{kind, std::string(pattern_), span, aux};
   }
@@ -224,33 +201,20 @@ class Parser {
     n.span = s;
     return add(std::move(n));
   }
-  std::uint32_t concat_into_ast(Concat c) {
-    if (c.asts.empty()) return add_empty(c.span);
-    if (c.asts.size() == 1) return c.asts[0];
+  // A node of `kind` over `children`: the empty node when there are none,
+  // the only child itself when there is one.
+  std::uint32_t collect(Kind kind, Span span, std::vector<std::uint32_t> children) {
+    if (children.empty()) return add_empty(span);
+    if (children.size() == 1) return children[0];
     Node n;
-    n.kind = Kind::kConcat;
-    n.span = c.span;
-    n.children = std::move(c.asts);
+    n.kind = kind;
+    n.span = span;
+    n.children = std::move(children);
     return add(std::move(n));
   }
-  std::uint32_t alternation_into_ast(Alternation a) {
-    if (a.asts.empty()) return add_empty(a.span);
-    if (a.asts.size() == 1) return a.asts[0];
-    Node n;
-    n.kind = Kind::kAlternation;
-    n.span = a.span;
-    n.children = std::move(a.asts);
-    return add(std::move(n));
-  }
-  std::uint32_t union_into_item(ClassUnion u) {
-    if (u.items.empty()) return add_empty(u.span);
-    if (u.items.size() == 1) return u.items[0];
-    Node n;
-    n.kind = Kind::kSetUnion;
-    n.span = u.span;
-    n.children = std::move(u.items);
-    return add(std::move(n));
-  }
+  std::uint32_t concat_into_ast(Concat c) { return collect(Kind::kConcat, c.span, std::move(c.asts)); }
+  std::uint32_t alternation_into_ast(Alternation a) { return collect(Kind::kAlternation, a.span, std::move(a.asts)); }
+  std::uint32_t union_into_item(ClassUnion u) { return collect(Kind::kSetUnion, u.span, std::move(u.items)); }
   void union_push(ClassUnion& u, std::uint32_t item) {
     if (u.items.empty()) u.span.start = nodes_[item].span.start;
     u.span.end = nodes_[item].span.end;

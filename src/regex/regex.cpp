@@ -1,9 +1,15 @@
-// The matcher: the intermediate form compiled to a program of code-point
-// instructions, run by a Pike VM (a breadth-first simulation whose thread
-// lists are ordered by preference, so the first thread to match wins). Each
-// position of the text is visited once and each instruction at most once per
-// position, so time is linear in the text. A start-byte prefilter skips
-// stretches of text where no match can begin.
+// The matcher. The intermediate form is compiled to a program of
+// code-point instructions (and a second one that reads the pattern
+// backwards). Every search is linear in the text:
+// - a lazy DFA over classes of code points runs the program forwards to
+//   decide whether there is a match and where the leftmost-first match ends,
+//   skipping with a start-byte prefilter where no match can begin;
+// - a backward lazy DFA from that end finds where the match begins;
+// - capture groups are read from that start by a bounded backtracker (each
+//   instruction and offset visited once) or, for wide windows, by a Pike VM
+//   (a breadth-first simulation whose thread lists are ordered by
+//   preference, so the first thread to match wins), which also takes over
+//   whole searches when a pattern's DFA outgrows its memory budget.
 #include "regex/regex.hpp"
 
 #include <algorithm>
@@ -12,6 +18,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "core/utf8.hpp"
 #include "regex/hir.hpp"
 #include "regex/internals.hpp"
 #include "regex/utf8_ranges.hpp"
@@ -55,46 +62,18 @@ struct Decoded {
   std::size_t len;
 };
 
+// The character at byte i (i < s.size()); a byte that does not begin a
+// well-formed character is kInvalid of length 1.
 inline Decoded decode(std::string_view s, std::size_t i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) return {b0, 1};
-  std::size_t len;
-  char32_t c;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    len = 2;
-    c = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    len = 3;
-    c = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    len = 4;
-    c = b0 & 0x07;
-  } else {
-    return {kInvalid, 1};
-  }
-  if (i + len > s.size()) return {kInvalid, 1};
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + k]);
-    if ((b & 0xC0) != 0x80) return {kInvalid, 1};
-    c = (c << 6) | (b & 0x3F);
-  }
-  if ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))) {
-    return {kInvalid, 1};
-  }
-  return {c, len};
+  const core::Utf8Step step = core::utf8_step(s, i);
+  return step.valid ? Decoded{step.code_point, step.length} : Decoded{kInvalid, 1};
 }
 
-// The character ending at byte i (i > 0), or kInvalid.
-inline char32_t decode_before(std::string_view s, std::size_t i) {
-  std::size_t start = i - 1;
-  std::size_t steps = 0;
-  while (start > 0 && steps < 3 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) {
-    --start;
-    ++steps;
-  }
-  const Decoded d = decode(s, start);
-  if (start + d.len != i) return kInvalid;
-  return d.c;
+// The character ending at byte i (i > 0), or kInvalid of length 1 when the
+// bytes before i do not end with a well-formed character.
+inline Decoded decode_before(std::string_view s, std::size_t i) {
+  const core::Utf8Step step = core::utf8_step_back(s, i);
+  return step.valid ? Decoded{step.code_point, step.length} : Decoded{kInvalid, 1};
 }
 
 inline bool is_word_byte(unsigned char b) {
@@ -107,62 +86,68 @@ bool is_word_char(char32_t c) {
   return unicode::set_contains(unicode::perl_word(), c);
 }
 
-bool look_holds(Look look, std::string_view h, std::size_t at) {
-  const std::size_t n = h.size();
+// What the DFA knows of a character: its kCtx* bits.
+std::uint8_t char_flags(char32_t c) {
+  std::uint8_t f = 0;
+  if (c == '\n') f |= kCtxLF;
+  if (c == '\r') f |= kCtxCR;
+  if (c < 0x80 && is_word_byte(static_cast<unsigned char>(c))) f |= kCtxWordAscii;
+  if (is_word_char(c)) f |= kCtxWordUnicode;
+  return f;
+}
+
+// Whether an assertion holds between a position whose character before has
+// the context `before` and whose character after has `after`.
+bool look_ctx(Look look, std::uint8_t before, std::uint8_t after) {
   switch (look) {
     case Look::kStart:
-      return at == 0;
+      return before & kCtxStart;
     case Look::kEnd:
-      return at == n;
+      return after & kCtxEnd;
     case Look::kStartLF:
-      return at == 0 || h[at - 1] == '\n';
+      return before & (kCtxStart | kCtxLF);
     case Look::kEndLF:
-      return at == n || h[at] == '\n';
+      return after & (kCtxEnd | kCtxLF);
     case Look::kStartCRLF:
-      return at == 0 || h[at - 1] == '\n' || (h[at - 1] == '\r' && (at == n || h[at] != '\n'));
+      return (before & (kCtxStart | kCtxLF)) || ((before & kCtxCR) && !(after & kCtxLF));
     case Look::kEndCRLF:
-      return at == n || h[at] == '\r' || (h[at] == '\n' && (at == 0 || h[at - 1] != '\r'));
+      return (after & (kCtxEnd | kCtxCR)) || ((after & kCtxLF) && !(before & kCtxCR));
     default:
       break;
   }
-  bool before, after;
-  switch (look) {
-    case Look::kWordAscii:
-    case Look::kWordAsciiNegate:
-    case Look::kWordStartAscii:
-    case Look::kWordEndAscii:
-    case Look::kWordStartHalfAscii:
-    case Look::kWordEndHalfAscii:
-      before = at > 0 && is_word_byte(static_cast<unsigned char>(h[at - 1]));
-      after = at < n && is_word_byte(static_cast<unsigned char>(h[at]));
-      break;
-    default:
-      before = at > 0 && is_word_char(decode_before(h, at));
-      after = at < n && is_word_char(decode(h, at).c);
-      break;
-  }
+  const bool ascii = look == Look::kWordAscii || look == Look::kWordAsciiNegate || look == Look::kWordStartAscii ||
+                     look == Look::kWordEndAscii || look == Look::kWordStartHalfAscii || look == Look::kWordEndHalfAscii;
+  const std::uint8_t bit = ascii ? kCtxWordAscii : kCtxWordUnicode;
+  const bool b = before & bit, a = after & bit;
   switch (look) {
     case Look::kWordAscii:
     case Look::kWordUnicode:
-      return before != after;
+      return b != a;
     case Look::kWordAsciiNegate:
     case Look::kWordUnicodeNegate:
-      return before == after;
+      return b == a;
     case Look::kWordStartAscii:
     case Look::kWordStartUnicode:
-      return !before && after;
+      return !b && a;
     case Look::kWordEndAscii:
     case Look::kWordEndUnicode:
-      return before && !after;
+      return b && !a;
     case Look::kWordStartHalfAscii:
     case Look::kWordStartHalfUnicode:
-      return !before;
+      return !b;
     case Look::kWordEndHalfAscii:
     case Look::kWordEndHalfUnicode:
-      return !after;
+      return !a;
     default:
       return false;
   }
+}
+
+// Whether an assertion holds at byte `at` of a text.
+bool look_holds(Look look, std::string_view h, std::size_t at) {
+  const std::uint8_t before = at == 0 ? kCtxStart : char_flags(decode_before(h, at).c);
+  const std::uint8_t after = at == h.size() ? kCtxEnd : char_flags(decode(h, at).c);
+  return look_ctx(look, before, after);
 }
 
 }  // namespace
@@ -643,51 +628,6 @@ bool pike_search(const Program& prog, Program::Cache& cache, std::string_view te
 
 // ------------------------------------------------------------- lazy DFA
 
-bool look_ctx(Look look, std::uint8_t before, std::uint8_t after) {
-  switch (look) {
-    case Look::kStart:
-      return before & kCtxStart;
-    case Look::kEnd:
-      return after & kCtxEnd;
-    case Look::kStartLF:
-      return before & (kCtxStart | kCtxLF);
-    case Look::kEndLF:
-      return after & (kCtxEnd | kCtxLF);
-    case Look::kStartCRLF:
-      return (before & (kCtxStart | kCtxLF)) || ((before & kCtxCR) && !(after & kCtxLF));
-    case Look::kEndCRLF:
-      return (after & (kCtxEnd | kCtxCR)) || ((after & kCtxLF) && !(before & kCtxCR));
-    default:
-      break;
-  }
-  const bool ascii = look == Look::kWordAscii || look == Look::kWordAsciiNegate || look == Look::kWordStartAscii ||
-                     look == Look::kWordEndAscii || look == Look::kWordStartHalfAscii || look == Look::kWordEndHalfAscii;
-  const std::uint8_t bit = ascii ? kCtxWordAscii : kCtxWordUnicode;
-  const bool b = before & bit, a = after & bit;
-  switch (look) {
-    case Look::kWordAscii:
-    case Look::kWordUnicode:
-      return b != a;
-    case Look::kWordAsciiNegate:
-    case Look::kWordUnicodeNegate:
-      return b == a;
-    case Look::kWordStartAscii:
-    case Look::kWordStartUnicode:
-      return !b && a;
-    case Look::kWordEndAscii:
-    case Look::kWordEndUnicode:
-      return b && !a;
-    case Look::kWordStartHalfAscii:
-    case Look::kWordStartHalfUnicode:
-      return !b;
-    case Look::kWordEndHalfAscii:
-    case Look::kWordEndHalfUnicode:
-      return !a;
-    default:
-      return false;
-  }
-}
-
 constexpr std::size_t kDfaMemoryBudget = 4u << 20;
 constexpr int kDfaMaxClears = 8;
 
@@ -854,7 +794,7 @@ std::uint8_t char_ctx(const Program& prog, char32_t c) {
 
 std::uint8_t ctx_before(const Program& prog, std::string_view text, std::size_t at) {
   if (at == 0) return kCtxStart;
-  return char_ctx(prog, decode_before(text, at));
+  return char_ctx(prog, decode_before(text, at).c);
 }
 
 // Finds where the leftmost-first match ends (or, with `earliest`, where
@@ -927,19 +867,6 @@ DfaResult dfa_search(const Program& prog, Program::Cache& c, std::string_view te
   return res;
 }
 
-// The length of the character that ends at byte i (i > 0), as forward
-// decoding splits the text.
-std::size_t len_before(std::string_view text, std::size_t i) {
-  std::size_t start = i - 1;
-  std::size_t steps = 0;
-  while (start > 0 && steps < 3 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
-    --start;
-    ++steps;
-  }
-  const Decoded d = decode(text, start);
-  return start + d.len == i ? d.len : 1;
-}
-
 // The earliest offset at or after `low` where a match ending at `end` can
 // begin, or nullopt (or give-up) when the backwards DFA cannot tell.
 std::optional<std::size_t> dfa_start(const Program& prog, Program::Cache& c, std::string_view text, std::size_t end,
@@ -958,13 +885,11 @@ std::optional<std::size_t> dfa_start(const Program& prog, Program::Cache& c, std
       if (matched) best = p;
       break;
     }
-    const std::size_t len = len_before(text, p);
-    const Decoded dc = decode(text, p - len);
-    const char32_t ch = dc.len == len ? dc.c : kInvalid;
-    sid = run.step(sid, prog.alphabet.class_of(ch), matched);
+    const Decoded dc = decode_before(text, p);
+    sid = run.step(sid, prog.alphabet.class_of(dc.c), matched);
     if (matched) best = p;
     if (sid == 0 || p <= low) break;
-    p -= len;
+    p -= dc.len;
   }
   return best;
 }
@@ -1155,13 +1080,7 @@ void build_alphabet(Program& prog) {
   a.rep = a.starts;
   a.flags.assign(a.count, 0);
   for (std::uint32_t k = 0; k < real; ++k) {
-    const char32_t c = a.rep[k];
-    std::uint8_t f = 0;
-    if (c == '\n') f |= kCtxLF;
-    if (c == '\r') f |= kCtxCR;
-    if (c < 0x80 && is_word_byte(static_cast<unsigned char>(c))) f |= kCtxWordAscii;
-    if (is_word_char(c)) f |= kCtxWordUnicode;
-    a.flags[k] = f;
+    a.flags[k] = char_flags(a.rep[k]);
   }
   a.flags[a.eot] = kCtxEnd;
   for (char32_t c = 0; c < 0x80; ++c) {

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/utf8.hpp"
 #include "regex/hir.hpp"
 #include "regex/utf8_ranges.hpp"
 
@@ -157,8 +158,6 @@ std::size_t reverse_class_size(const unicode::RangeSet& set) {
   return size;
 }
 
-std::size_t utf8_len(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
-
 struct Sizer {
   const Hir& hir;
   std::unordered_map<const unicode::RangeSet*, std::pair<std::size_t, std::size_t>> class_sizes;
@@ -166,7 +165,7 @@ struct Sizer {
   std::pair<std::size_t, std::size_t> class_size(const unicode::RangeSet& s) {
     if (s.empty()) return {kState, kState};
     if (s.size() == 1 && s[0].lo == s[0].hi) {
-      const std::size_t n = kState * utf8_len(s[0].lo);
+      const std::size_t n = kState * core::utf8_length(s[0].lo);
       return {n, n};
     }
     if (s.back().hi <= 0x7F) {
@@ -193,17 +192,11 @@ struct Sizer {
         auto s = size(n.children[0]);
         return {sat_add(s.first, 2 * kState), s.second};
       }
-      case HirKind::kConcat: {
-        std::pair<std::size_t, std::size_t> t{0, 0};
-        for (std::uint32_t c : n.children) {
-          auto s = size(c);
-          t.first = sat_add(t.first, s.first);
-          t.second = sat_add(t.second, s.second);
-        }
-        return t;
-      }
+      case HirKind::kConcat:
       case HirKind::kAlternation: {
-        const std::size_t base = 2 * kState + kStateId * n.children.size();
+        // The parts, and for an alternation its own states and a branch
+        // target per alternative.
+        const std::size_t base = n.kind == HirKind::kConcat ? 0 : 2 * kState + kStateId * n.children.size();
         std::pair<std::size_t, std::size_t> t{base, base};
         for (std::uint32_t c : n.children) {
           auto s = size(c);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/utf8.hpp"
 #include "regex/ast.hpp"
 #include "regex/hir.hpp"
 
@@ -56,8 +57,6 @@ RangeSet ascii_fold(const RangeSet& in) {
 }
 
 bool is_ascii(const RangeSet& s) { return s.empty() || s.back().hi <= 0x7F; }
-
-std::size_t utf8_len(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
 class Translator {
  public:
@@ -290,7 +289,7 @@ class Translator {
       if (!unicode::has_simple_case_fold_partner(*c)) return cls(RangeSet{{*c, *c}});
       return cls(unicode::simple_case_fold_closure(RangeSet{{*c, *c}}));
     }
-    if (utf8_len(*c) > 1) return std::unexpected(error(n.span, ErrorKind::kUnicodeNotAllowed));
+    if (core::utf8_length(*c) > 1) return std::unexpected(error(n.span, ErrorKind::kUnicodeNotAllowed));
     return cls(ascii_fold(RangeSet{{*c, *c}}));
   }
 
@@ -495,7 +494,7 @@ std::size_t Hir::min_len(std::uint32_t id) const {
     case HirKind::kLook:
       return 0;
     case HirKind::kClass:
-      return n.cls->empty() ? 0 : utf8_len(n.cls->front().lo);
+      return n.cls->empty() ? 0 : core::utf8_length(n.cls->front().lo);
     case HirKind::kRepetition: {
       const std::size_t s = min_len(n.children[0]);
       return s == 0 ? 0 : (n.min > SIZE_MAX / s ? SIZE_MAX : s * n.min);
@@ -523,7 +522,7 @@ std::optional<std::size_t> Hir::max_len(std::uint32_t id) const {
     case HirKind::kLook:
       return 0;
     case HirKind::kClass:
-      return n.cls->empty() ? 0 : utf8_len(n.cls->back().hi);
+      return n.cls->empty() ? 0 : core::utf8_length(n.cls->back().hi);
     case HirKind::kRepetition: {
       auto s = max_len(n.children[0]);
       if (!s) return std::nullopt;

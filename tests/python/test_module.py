@@ -71,3 +71,32 @@ def test_keygen_gives_fresh_hex_seeds(engine):
     assert len(seeds) == 20
     for s in seeds:
         assert re.fullmatch(r"[0-9a-f]{64}", s)
+
+
+def _fresh_module(prepare):
+    """Creates the module anew and runs `prepare` on it before its exec step."""
+    import importlib.util
+
+    import quillaveen._engine as loaded
+
+    spec = importlib.util.spec_from_file_location("quillaveen._engine", loaded.__file__)
+    module = importlib.util.module_from_spec(spec)
+    prepare(module)
+    spec.loader.exec_module(module)
+    return module
+
+
+def test_exec_step_appends_to_an_existing_all(engine):
+    def prepare(m):
+        m.__all__ = ["earlier"]
+
+    module = _fresh_module(prepare)
+    assert module.__all__ == ["earlier"] + engine.__all__
+
+
+def test_exec_step_refuses_an_all_that_is_not_a_list():
+    def prepare(m):
+        m.__all__ = ("earlier",)
+
+    with pytest.raises(TypeError, match=r"^'tuple' object cannot be converted to 'PyList'$"):
+        _fresh_module(prepare)

@@ -2,17 +2,29 @@
 // `.` and the simple case-folding closure.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
-#include "jsonl.hpp"
+#include "common/vectors.hpp"
 #include "regex/hir.hpp"
 
 namespace qv::regex {
 namespace {
 
-using testing::Json;
-using testing::JsonReader;
+using json::Value;
+using qv::testing::member;
+using qv::testing::member_text;
+
+const std::vector<Value>& unicode_lines() {
+  static const std::vector<Value> lines = qv::testing::read_vectors("unicode.jsonl");
+  return lines;
+}
+
+bool kind_is(const Value& line, std::string_view kind) {
+  const Value& k = member(line, "kind");
+  return k.is_string() && k.as_string() == kind;
+}
+
+char32_t code_point(const Value& v) { return static_cast<char32_t>(v.as_u64()); }
 
 // Code points assigned after Unicode 15.0 (the data here) differ from the
 // reference's newer tables; compare within the code points both agree are
@@ -22,29 +34,26 @@ unicode::RangeSet assigned_here() {
   return *h->node(h->root).cls;
 }
 
-unicode::RangeSet to_set(const Json& ranges) {
+unicode::RangeSet to_set(const Value& ranges) {
   unicode::RangeSet s;
-  for (const Json& r : ranges.arr) {
-    s.push_back({static_cast<char32_t>(r.arr[0].num), static_cast<char32_t>(r.arr[1].num)});
-  }
+  for (const Value& r : ranges.as_array()) s.push_back({code_point(r.as_array().at(0)), code_point(r.as_array().at(1))});
   unicode::canonicalize(s);
   return s;
 }
 
 TEST(RegexClasses, PerlClassesAndDotMatchReferenceTables) {
-  std::ifstream in(std::string(QV_VECTORS_DIR) + "/unicode.jsonl");
-  std::string line;
   const unicode::RangeSet assigned = assigned_here();
   int compared = 0;
-  while (std::getline(in, line)) {
-    const Json j = JsonReader(line).read();
-    if (j["kind"].str != "ranges" || j["name"].str.rfind("regex ", 0) != 0) continue;
-    std::string name = j["name"].str.substr(6);  // "^\w$"
+  for (const Value& j : unicode_lines()) {
+    if (!kind_is(j, "ranges")) continue;
+    const std::string full = member_text(j, "name");
+    if (full.rfind("regex ", 0) != 0) continue;
+    const std::string name = full.substr(6);  // "^\w$"
     const std::string pattern = name.substr(1, name.size() - 2);
     auto h = parse(pattern);
     ASSERT_TRUE(h.has_value()) << pattern;
     const unicode::RangeSet mine = *h->node(h->root).cls;
-    const unicode::RangeSet ref = to_set(j["ranges"]);
+    const unicode::RangeSet ref = to_set(member(j, "ranges"));
     // Newer assignments aside, the sets agree exactly.
     const auto a = unicode::set_intersection(mine, assigned);
     const auto b = unicode::set_intersection(ref, assigned);
@@ -57,17 +66,14 @@ TEST(RegexClasses, PerlClassesAndDotMatchReferenceTables) {
 }
 
 TEST(RegexClasses, CaseFoldClassesMatchReference) {
-  std::ifstream in(std::string(QV_VECTORS_DIR) + "/unicode.jsonl");
-  std::string line;
   const unicode::RangeSet assigned = assigned_here();
-  while (std::getline(in, line)) {
-    const Json j = JsonReader(line).read();
-    if (j["kind"].str != "casefold_classes") continue;
+  for (const Value& j : unicode_lines()) {
+    if (!kind_is(j, "casefold_classes")) continue;
     int checked = 0;
-    for (const Json& cls : j["classes"].arr) {
+    for (const Value& cls : member(j, "classes").as_array()) {
       unicode::RangeSet want;
-      for (const Json& c : cls.arr) {
-        const auto cp = static_cast<char32_t>(c.num);
+      for (const Value& c : cls.as_array()) {
+        const char32_t cp = code_point(c);
         if (unicode::set_contains(assigned, cp)) want.push_back({cp, cp});
       }
       unicode::canonicalize(want);
