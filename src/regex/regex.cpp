@@ -461,6 +461,73 @@ struct ThreadList {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 };
 
+// Capture histories for the Pike VM when a pattern has many groups: a
+// thread holds a reference to a chain of (slot, offset) records, newest
+// first, instead of a row of every slot. Threads that fork share their
+// common past; records are freed by reference counts. The number of live
+// records is bounded: extend() refuses past the bound.
+struct History {
+  struct Record {
+    std::size_t value = 0;
+    std::uint32_t slot = 0;
+    std::uint32_t parent = 0;  // 0: the empty history
+    std::uint32_t refs = 0;
+  };
+  std::vector<Record> records;
+  std::vector<std::uint32_t> free;
+  std::size_t live = 0;
+  std::size_t max_live = 0;
+
+  // Keeps a small arena for the next search; gives a large one back.
+  void trim() {
+    if (records.capacity() > (std::size_t{1} << 16)) {
+      records = {};
+      free = {};
+    }
+  }
+  void reset(std::size_t max) {
+    records.assign(1, Record{});
+    free.clear();
+    live = 0;
+    max_live = max;
+  }
+  void retain(std::uint32_t h) {
+    if (h != 0) ++records[h].refs;
+  }
+  void release(std::uint32_t h) {
+    while (h != 0 && --records[h].refs == 0) {
+      free.push_back(h);
+      --live;
+      h = records[h].parent;
+    }
+  }
+  // The history `parent` followed by slot := value, held once by the
+  // caller; nullopt when the bound is reached.
+  std::optional<std::uint32_t> extend(std::uint32_t parent, std::uint32_t slot, std::size_t value) {
+    if (live >= max_live) return std::nullopt;
+    std::uint32_t id;
+    if (!free.empty()) {
+      id = free.back();
+      free.pop_back();
+    } else {
+      id = static_cast<std::uint32_t>(records.size());
+      records.emplace_back();
+    }
+    records[id] = Record{value, slot, parent, 1};
+    retain(parent);
+    ++live;
+    return id;
+  }
+  // The slots of a history: the newest record of each slot.
+  void read(std::uint32_t h, std::size_t* out, std::size_t nslots) const {
+    std::fill(out, out + nslots, ThreadList::kNone);
+    for (; h != 0; h = records[h].parent) {
+      const Record& r = records[h];
+      if (out[r.slot] == ThreadList::kNone) out[r.slot] = r.value;
+    }
+  }
+};
+
 }  // namespace
 
 struct Program::Cache {
@@ -474,6 +541,10 @@ struct Program::Cache {
   std::vector<Frame> stack;
   std::size_t nslots = 0;
   std::size_t slot_offset = 0;  // the slots kept are slot_offset .. + nslots
+  // The Pike VM with capture histories: its lists hold one history per
+  // instruction.
+  ThreadList hclist, hnlist;
+  History history;
 
   // A lazy DFA: states are lists of instructions still to be closed (the
   // kernel, in order of preference going forwards) with the context of the
@@ -623,6 +694,128 @@ bool pike_search(const Program& prog, Program::Cache& cache, std::string_view te
     if (at >= n) break;
     at += d.len;
   }
+  return matched;
+}
+
+// The closure above for a thread with capture history `head` (held by the
+// caller): each leaf added to `list` holds its history once. False when
+// the histories reach their bound.
+bool closure_history(const Program& prog, Program::Cache& cache, ThreadList& list, std::uint32_t id,
+                     std::string_view text, std::size_t at, std::uint32_t head) {
+  History& hist = cache.history;
+  auto& stack = cache.stack;
+  stack.clear();
+  stack.push_back({false, id, 0});
+  std::uint32_t cur = head;  // a record made here is held by this walk until its restore frame
+  while (!stack.empty()) {
+    const Program::Cache::Frame f = stack.back();
+    stack.pop_back();
+    if (f.restore) {
+      hist.release(cur);
+      cur = static_cast<std::uint32_t>(f.value);
+      continue;
+    }
+    std::uint32_t pc = f.id;
+    while (true) {
+      if (list.contains(pc)) break;
+      list.insert(pc);
+      const Inst& inst = prog.insts[pc];
+      if (inst.op == Op::kSplit) {
+        stack.push_back({false, inst.alt, 0});
+        pc = inst.next;
+        continue;
+      }
+      if (inst.op == Op::kSave) {
+        if (inst.slot < cache.nslots) {
+          const auto rec = hist.extend(cur, inst.slot, at);
+          if (!rec) return false;
+          stack.push_back({true, 0, cur});
+          cur = *rec;
+        }
+        pc = inst.next;
+        continue;
+      }
+      if (inst.op == Op::kLook) {
+        if (!look_holds(inst.look, text, at)) break;
+        pc = inst.next;
+        continue;
+      }
+      list.slots_of(pc)[0] = cur;
+      hist.retain(cur);
+      break;
+    }
+  }
+  return true;
+}
+
+// Drops the histories held by the leaves of a list and empties it.
+void clear_history_list(const Program& prog, History& hist, ThreadList& list) {
+  for (const std::uint32_t pc : list.dense) {
+    const Op op = prog.insts[pc].op;
+    if (op == Op::kClass || op == Op::kMatch || op == Op::kFail) {
+      hist.release(static_cast<std::uint32_t>(list.slots_of(pc)[0]));
+    }
+  }
+  list.clear();
+}
+
+// pike_search with capture histories: a step costs the same however many
+// groups the pattern has. nullopt when the histories would exceed
+// `max_records` live records.
+std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cache, std::string_view text,
+                                        std::size_t start, bool earliest, std::size_t* out, std::size_t max_records) {
+  if (cache.hclist.sparse.size() != prog.insts.size()) {
+    cache.hclist.init(prog.insts.size(), 1);
+    cache.hnlist.init(prog.insts.size(), 1);
+  }
+  History& hist = cache.history;
+  hist.reset(max_records);
+  ThreadList* clist = &cache.hclist;
+  ThreadList* nlist = &cache.hnlist;
+  clist->clear();
+  nlist->clear();
+  const std::size_t n = text.size();
+  bool matched = false;
+  std::uint32_t best = 0;  // the history of the match, held
+  std::size_t at = start;
+  if (prog.anchored_start && start > 0) return false;
+  while (true) {
+    if (clist->dense.empty()) {
+      if (matched) break;
+      if (prog.anchored_start && at > 0) break;
+      if (prog.use_prefilter) {
+        while (at < n && !prog.first_byte[static_cast<unsigned char>(text[at])]) ++at;
+        if (at >= n) break;
+      }
+    }
+    if (!matched && (!prog.anchored_start || at == 0)) {
+      if (!closure_history(prog, cache, *clist, prog.start, text, at, 0)) return std::nullopt;
+    }
+    Decoded d{kInvalid, 1};
+    if (at < n) d = decode(text, at);
+    bool done = false;
+    for (std::size_t i = 0; i < clist->dense.size(); ++i) {
+      const std::uint32_t pc = clist->dense[i];
+      const Inst& inst = prog.insts[pc];
+      const auto h = static_cast<std::uint32_t>(clist->slots_of(pc)[0]);
+      if (inst.op == Op::kMatch) {
+        hist.retain(h);
+        hist.release(best);
+        best = h;
+        matched = true;
+        done = earliest;
+        break;
+      }
+      if (inst.op == Op::kClass && at < n && prog.classes[inst.cls].contains(d.c)) {
+        if (!closure_history(prog, cache, *nlist, inst.next, text, at + d.len, h)) return std::nullopt;
+      }
+    }
+    clear_history_list(prog, hist, *clist);
+    std::swap(clist, nlist);
+    if (done || at >= n) break;
+    at += d.len;
+  }
+  if (matched) hist.read(best, out, cache.nslots);
   return matched;
 }
 
@@ -965,14 +1158,24 @@ bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, st
 }
 
 constexpr std::size_t kPikeSlotBudget = std::size_t{64} << 20;
+// Patterns with more slots than this follow capture histories rather than
+// copy slot rows.
+constexpr std::size_t kRowSlotsAtMost = 32;
 
-// The Pike VM with all the slots the cache asks for. Its two lists hold a
-// row of slots per instruction; when that would take more than the budget
-// (a pattern with very many groups), the groups are read in batches, one
-// run per batch: the match itself does not depend on which slots are kept.
+// The Pike VM with all the slots the cache asks for. With many slots its
+// threads follow capture histories; otherwise, or when the histories
+// outgrow their budget, its two lists hold a row of slots per instruction.
+// When the rows would take more than the budget, the groups are read in
+// batches, one run per batch: the match itself does not depend on which
+// slots are kept.
 bool pike_any(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-              std::size_t* out) {
+              std::size_t* out, PikeSlots how = PikeSlots::kAuto) {
   const std::size_t nslots = cache.nslots;
+  if (how == PikeSlots::kHistories || (how == PikeSlots::kAuto && nslots > kRowSlotsAtMost)) {
+    const auto r = pike_search_history(prog, cache, text, start, earliest, out, kPikeSlotBudget / sizeof(History::Record));
+    cache.history.trim();
+    if (r) return *r;
+  }
   const std::size_t per_slot = 2 * prog.insts.size() * sizeof(std::size_t);
   if (nslots <= 2 || nslots <= kPikeSlotBudget / per_slot) return pike_search(prog, cache, text, start, earliest, out);
   const std::size_t batch = std::max<std::size_t>(2, kPikeSlotBudget / per_slot);
@@ -1201,12 +1404,13 @@ bool RegexInternals::pike_is_match(const Regex& re, std::string_view text, std::
   return pike_search(*re.prog_, g.get(), text, start, true, nullptr);
 }
 
-std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start) {
+std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start,
+                                                     PikeSlots how) {
   if (start > text.size()) return std::nullopt;
   const std::size_t nslots = 2 * re.prog_->captures_len;
   CacheGuard g(*re.prog_, nslots);
   std::vector<std::size_t> slots(nslots, kNone);
-  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data())) return std::nullopt;
+  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data(), how)) return std::nullopt;
   return to_captures(slots);
 }
 
