@@ -593,19 +593,115 @@ namespace {
 
 constexpr std::size_t kNone = ThreadList::kNone;
 
+// How a Pike VM run keeps the capture slots of its threads: each thread a
+// row of slots, copied when it moves on.
+struct RowSlots {
+  Program::Cache& cache;
+  std::size_t* out;
+  std::size_t* cur = nullptr;  // the slots of the thread being closed
+
+  ThreadList& list(int k) { return k == 0 ? cache.clist : cache.nlist; }
+  void prepare(const Program& prog) {
+    if (cache.clist.sparse.size() != prog.insts.size()) {
+      cache.clist.init(prog.insts.size(), cache.nslots);
+      cache.nlist.init(prog.insts.size(), cache.nslots);
+    }
+  }
+  void begin_empty() {
+    std::fill(cache.scratch.begin(), cache.scratch.end(), kNone);
+    cur = cache.scratch.data();
+  }
+  void begin_from(ThreadList& list, std::uint32_t pc) {
+    const std::size_t* s = list.slots_of(pc);
+    std::copy(s, s + cache.nslots, cache.scratch.begin());
+    cur = cache.scratch.data();
+  }
+  bool save(std::uint32_t slot, std::size_t at) {
+    const std::size_t rel = static_cast<std::size_t>(slot) - cache.slot_offset;
+    if (slot >= cache.slot_offset && rel < cache.nslots) {
+      cache.stack.push_back({true, static_cast<std::uint32_t>(rel), cur[rel]});
+      cur[rel] = at;
+    }
+    return true;
+  }
+  void restore(const Program::Cache::Frame& f) { cur[f.id] = f.value; }
+  void leaf(ThreadList& list, std::uint32_t pc) { std::copy(cur, cur + cache.nslots, list.slots_of(pc)); }
+  void matched(ThreadList& list, std::uint32_t pc) {
+    const std::size_t* s = list.slots_of(pc);
+    std::copy(s, s + cache.nslots, out);
+  }
+  void clear(const Program&, ThreadList& list) { list.clear(); }
+  void finish() {}
+};
+
+// The other way: a thread holds a capture history, shared with the threads
+// it forked from, so a step costs the same however many groups there are.
+// A run fails when the histories reach their bound.
+struct HistorySlots {
+  Program::Cache& cache;
+  std::size_t* out;
+  std::uint32_t cur = 0;   // the history of the thread being closed
+  std::uint32_t best = 0;  // the history of the match so far, held
+
+  ThreadList& list(int k) { return k == 0 ? cache.hclist : cache.hnlist; }
+  void prepare(const Program& prog) {
+    if (cache.hclist.sparse.size() != prog.insts.size()) {
+      cache.hclist.init(prog.insts.size(), 1);
+      cache.hnlist.init(prog.insts.size(), 1);
+    }
+  }
+  void begin_empty() { cur = 0; }
+  void begin_from(ThreadList& list, std::uint32_t pc) { cur = static_cast<std::uint32_t>(list.slots_of(pc)[0]); }
+  // A record made here is held by the closure until its restore frame.
+  bool save(std::uint32_t slot, std::size_t at) {
+    if (slot >= cache.nslots) return true;
+    const auto rec = cache.history.extend(cur, slot, at);
+    if (!rec) return false;
+    cache.stack.push_back({true, 0, cur});
+    cur = *rec;
+    return true;
+  }
+  void restore(const Program::Cache::Frame& f) {
+    cache.history.release(cur);
+    cur = static_cast<std::uint32_t>(f.value);
+  }
+  void leaf(ThreadList& list, std::uint32_t pc) {
+    list.slots_of(pc)[0] = cur;
+    cache.history.retain(cur);
+  }
+  void matched(ThreadList& list, std::uint32_t pc) {
+    const auto h = static_cast<std::uint32_t>(list.slots_of(pc)[0]);
+    cache.history.retain(h);
+    cache.history.release(best);
+    best = h;
+  }
+  // Drops the histories held by the leaves of a list and empties it.
+  void clear(const Program& prog, ThreadList& list) {
+    for (const std::uint32_t pc : list.dense) {
+      const Op op = prog.insts[pc].op;
+      if (op == Op::kClass || op == Op::kMatch || op == Op::kFail) {
+        cache.history.release(static_cast<std::uint32_t>(list.slots_of(pc)[0]));
+      }
+    }
+    list.clear();
+  }
+  void finish() { cache.history.read(best, out, cache.nslots); }
+};
+
 // Adds `id` and everything reachable from it without consuming text, in
-// order of preference; `slots` are the capture slots of the thread.
-void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::uint32_t id, std::string_view text,
-             std::size_t at, std::size_t* slots) {
-  auto& stack = cache.stack;
+// order of preference, to the thread that `slots` is closing. False when
+// the slots' bound is reached.
+template <typename Slots>
+bool closure(const Program& prog, Slots& slots, ThreadList& list, std::uint32_t id, std::string_view text,
+             std::size_t at) {
+  auto& stack = slots.cache.stack;
   stack.clear();
   stack.push_back({false, id, 0});
-  const std::size_t nslots = cache.nslots;
   while (!stack.empty()) {
     const Program::Cache::Frame f = stack.back();
     stack.pop_back();
     if (f.restore) {
-      slots[f.id] = f.value;
+      slots.restore(f);
       continue;
     }
     std::uint32_t pc = f.id;
@@ -619,11 +715,7 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       if (inst.op == Op::kSave) {
-        const std::size_t rel = static_cast<std::size_t>(inst.slot) - cache.slot_offset;
-        if (inst.slot >= cache.slot_offset && rel < nslots) {
-          stack.push_back({true, static_cast<std::uint32_t>(rel), slots[rel]});
-          slots[rel] = at;
-        }
+        if (!slots.save(inst.slot, at)) return false;
         pc = inst.next;
         continue;
       }
@@ -633,152 +725,29 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       // A thread that waits on text, or a match.
-      std::size_t* dst = list.slots_of(pc);
-      for (std::size_t k = 0; k < nslots; ++k) dst[k] = slots[k];
-      break;
-    }
-  }
-}
-
-// Runs a search from `start`. Fills `out` (nslots entries) with the slots
-// of the leftmost-first match and returns true if there is one; with
-// `earliest`, returns at the first match state reached.
-bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-                 std::size_t* out) {
-  if (cache.clist.sparse.size() != prog.insts.size()) {
-    cache.clist.init(prog.insts.size(), cache.nslots);
-    cache.nlist.init(prog.insts.size(), cache.nslots);
-  }
-  ThreadList* clist = &cache.clist;
-  ThreadList* nlist = &cache.nlist;
-  clist->clear();
-  nlist->clear();
-  const std::size_t n = text.size();
-  const std::size_t nslots = cache.nslots;
-  bool matched = false;
-  std::size_t at = start;
-  if (prog.anchored_start && start > 0) return false;
-  while (true) {
-    if (clist->dense.empty()) {
-      if (matched) break;
-      if (prog.anchored_start && at > 0) break;
-      if (prog.use_prefilter) {
-        while (at < n && !prog.first_byte[static_cast<unsigned char>(text[at])]) ++at;
-        if (at >= n) break;
-      }
-    }
-    if (!matched && (!prog.anchored_start || at == 0)) {
-      std::fill(cache.scratch.begin(), cache.scratch.end(), kNone);
-      closure(prog, cache, *clist, prog.start, text, at, cache.scratch.data());
-    }
-    Decoded d{kInvalid, 1};
-    if (at < n) d = decode(text, at);
-    for (std::size_t i = 0; i < clist->dense.size(); ++i) {
-      const std::uint32_t pc = clist->dense[i];
-      const Inst& inst = prog.insts[pc];
-      if (inst.op == Op::kMatch) {
-        const std::size_t* s = clist->slots_of(pc);
-        for (std::size_t k = 0; k < nslots; ++k) out[k] = s[k];
-        matched = true;
-        if (earliest) return true;
-        break;
-      }
-      if (inst.op == Op::kClass && at < n && prog.classes[inst.cls].contains(d.c)) {
-        const std::size_t* s = clist->slots_of(pc);
-        for (std::size_t k = 0; k < nslots; ++k) cache.scratch[k] = s[k];
-        closure(prog, cache, *nlist, inst.next, text, at + d.len, cache.scratch.data());
-      }
-    }
-    std::swap(clist, nlist);
-    nlist->clear();
-    if (at >= n) break;
-    at += d.len;
-  }
-  return matched;
-}
-
-// The closure above for a thread with capture history `head` (held by the
-// caller): each leaf added to `list` holds its history once. False when
-// the histories reach their bound.
-bool closure_history(const Program& prog, Program::Cache& cache, ThreadList& list, std::uint32_t id,
-                     std::string_view text, std::size_t at, std::uint32_t head) {
-  History& hist = cache.history;
-  auto& stack = cache.stack;
-  stack.clear();
-  stack.push_back({false, id, 0});
-  std::uint32_t cur = head;  // a record made here is held by this walk until its restore frame
-  while (!stack.empty()) {
-    const Program::Cache::Frame f = stack.back();
-    stack.pop_back();
-    if (f.restore) {
-      hist.release(cur);
-      cur = static_cast<std::uint32_t>(f.value);
-      continue;
-    }
-    std::uint32_t pc = f.id;
-    while (true) {
-      if (list.contains(pc)) break;
-      list.insert(pc);
-      const Inst& inst = prog.insts[pc];
-      if (inst.op == Op::kSplit) {
-        stack.push_back({false, inst.alt, 0});
-        pc = inst.next;
-        continue;
-      }
-      if (inst.op == Op::kSave) {
-        if (inst.slot < cache.nslots) {
-          const auto rec = hist.extend(cur, inst.slot, at);
-          if (!rec) return false;
-          stack.push_back({true, 0, cur});
-          cur = *rec;
-        }
-        pc = inst.next;
-        continue;
-      }
-      if (inst.op == Op::kLook) {
-        if (!look_holds(inst.look, text, at)) break;
-        pc = inst.next;
-        continue;
-      }
-      list.slots_of(pc)[0] = cur;
-      hist.retain(cur);
+      slots.leaf(list, pc);
       break;
     }
   }
   return true;
 }
 
-// Drops the histories held by the leaves of a list and empties it.
-void clear_history_list(const Program& prog, History& hist, ThreadList& list) {
-  for (const std::uint32_t pc : list.dense) {
-    const Op op = prog.insts[pc].op;
-    if (op == Op::kClass || op == Op::kMatch || op == Op::kFail) {
-      hist.release(static_cast<std::uint32_t>(list.slots_of(pc)[0]));
-    }
-  }
-  list.clear();
-}
-
-// pike_search with capture histories: a step costs the same however many
-// groups the pattern has. nullopt when the histories would exceed
-// `max_records` live records.
-std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cache, std::string_view text,
-                                        std::size_t start, bool earliest, std::size_t* out, std::size_t max_records) {
-  if (cache.hclist.sparse.size() != prog.insts.size()) {
-    cache.hclist.init(prog.insts.size(), 1);
-    cache.hnlist.init(prog.insts.size(), 1);
-  }
-  History& hist = cache.history;
-  hist.reset(max_records);
-  ThreadList* clist = &cache.hclist;
-  ThreadList* nlist = &cache.hnlist;
+// Runs a search from `start`. Fills the slots' `out` (nslots entries) with
+// the slots of the leftmost-first match and gives true if there is one;
+// with `earliest`, stops at the first match state reached. nullopt when
+// the slots' bound is reached.
+template <typename Slots>
+std::optional<bool> pike_run(const Program& prog, Slots& slots, std::string_view text, std::size_t start,
+                             bool earliest) {
+  if (prog.anchored_start && start > 0) return false;
+  slots.prepare(prog);
+  ThreadList* clist = &slots.list(0);
+  ThreadList* nlist = &slots.list(1);
   clist->clear();
   nlist->clear();
   const std::size_t n = text.size();
   bool matched = false;
-  std::uint32_t best = 0;  // the history of the match, held
   std::size_t at = start;
-  if (prog.anchored_start && start > 0) return false;
   while (true) {
     if (clist->dense.empty()) {
       if (matched) break;
@@ -789,7 +758,8 @@ std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cac
       }
     }
     if (!matched && (!prog.anchored_start || at == 0)) {
-      if (!closure_history(prog, cache, *clist, prog.start, text, at, 0)) return std::nullopt;
+      slots.begin_empty();
+      if (!closure(prog, slots, *clist, prog.start, text, at)) return std::nullopt;
     }
     Decoded d{kInvalid, 1};
     if (at < n) d = decode(text, at);
@@ -797,26 +767,37 @@ std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cac
     for (std::size_t i = 0; i < clist->dense.size(); ++i) {
       const std::uint32_t pc = clist->dense[i];
       const Inst& inst = prog.insts[pc];
-      const auto h = static_cast<std::uint32_t>(clist->slots_of(pc)[0]);
       if (inst.op == Op::kMatch) {
-        hist.retain(h);
-        hist.release(best);
-        best = h;
+        slots.matched(*clist, pc);
         matched = true;
         done = earliest;
         break;
       }
       if (inst.op == Op::kClass && at < n && prog.classes[inst.cls].contains(d.c)) {
-        if (!closure_history(prog, cache, *nlist, inst.next, text, at + d.len, h)) return std::nullopt;
+        slots.begin_from(*clist, pc);
+        if (!closure(prog, slots, *nlist, inst.next, text, at + d.len)) return std::nullopt;
       }
     }
-    clear_history_list(prog, hist, *clist);
+    slots.clear(prog, *clist);
     std::swap(clist, nlist);
     if (done || at >= n) break;
     at += d.len;
   }
-  if (matched) hist.read(best, out, cache.nslots);
+  if (matched) slots.finish();
   return matched;
+}
+
+bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+                 std::size_t* out) {
+  RowSlots slots{cache, out};
+  return *pike_run(prog, slots, text, start, earliest);
+}
+
+std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cache, std::string_view text,
+                                        std::size_t start, bool earliest, std::size_t* out, std::size_t max_records) {
+  cache.history.reset(max_records);
+  HistorySlots slots{cache, out};
+  return pike_run(prog, slots, text, start, earliest);
 }
 
 // ------------------------------------------------------------- lazy DFA
