@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/utf8.hpp"
+#include "json/scan.hpp"
 
 namespace qv::json {
 
@@ -47,7 +48,7 @@ char simple_escape(int letter) {
 
 }  // namespace
 
-int Parser::peek_ws() {
+int Parser::skip_ws() {
   while (index_ < text_.size()) {
     const char c = text_[index_];
     if (c != ' ' && c != '\n' && c != '\t' && c != '\r') return static_cast<unsigned char>(c);
@@ -260,36 +261,54 @@ JsonResult<void> Parser::parse_escape(std::string& out) {
 }
 
 void Parser::skip_plain_string_bytes() {
-  while (index_ < text_.size()) {
-    const auto c = static_cast<unsigned char>(text_[index_]);
-    if (c < 0x20 || c == '"' || c == '\\') return;
+  bool non_ascii = false;
+  index_ = detail::find_special_string_byte(text_.data(), index_, text_.size(), non_ascii);
+}
+
+JsonResult<std::string_view> Parser::parse_string_view(std::string& scratch) {
+  constexpr std::string_view kControl = "control character (\\u0000-\\u001F) found while parsing a string";
+  constexpr std::string_view kInvalidUtf8 = "invalid unicode code point";
+  // Only bytes of 0x80 and above can make the text ill-formed: escapes
+  // always decode to well-formed UTF-8, so a string whose raw bytes are all
+  // ASCII needs no check.
+  bool non_ascii = false;
+  const std::size_t begin = index_;
+  index_ = detail::find_special_string_byte(text_.data(), index_, text_.size(), non_ascii);
+  if (index_ == text_.size()) return std::unexpected(error(msg(kEofString)));
+  if (text_[index_] == '"') {
+    const std::string_view s = text_.substr(begin, index_ - begin);
     ++index_;
+    if (non_ascii && !core::is_valid_utf8(s)) return std::unexpected(error(msg(kInvalidUtf8)));
+    return s;
+  }
+  // Escapes: the string is decoded into the scratch buffer.
+  scratch.assign(text_.data() + begin, index_ - begin);
+  for (;;) {
+    const char c = text_[index_];
+    if (c == '"') {
+      ++index_;
+      if (non_ascii && !core::is_valid_utf8(scratch)) return std::unexpected(error(msg(kInvalidUtf8)));
+      return std::string_view(scratch);
+    }
+    if (c != '\\') {
+      ++index_;
+      return std::unexpected(error(msg(kControl)));
+    }
+    ++index_;
+    if (auto r = parse_escape(scratch); !r) return std::unexpected(std::move(r.error()));
+    const std::size_t start = index_;
+    index_ = detail::find_special_string_byte(text_.data(), index_, text_.size(), non_ascii);
+    scratch.append(text_.data() + start, index_ - start);
+    if (index_ == text_.size()) return std::unexpected(error(msg(kEofString)));
   }
 }
 
 JsonResult<std::string> Parser::parse_string() {
   std::string out;
-  std::size_t start = index_;
-  for (;;) {
-    skip_plain_string_bytes();
-    if (index_ == text_.size()) return std::unexpected(error(msg(kEofString)));
-    const char c = text_[index_];
-    if (c == '"') {
-      out.append(text_.data() + start, index_ - start);
-      ++index_;
-      if (!core::is_valid_utf8(out)) return std::unexpected(error("invalid unicode code point"));
-      return out;
-    }
-    if (c == '\\') {
-      out.append(text_.data() + start, index_ - start);
-      ++index_;
-      if (auto r = parse_escape(out); !r) return std::unexpected(std::move(r.error()));
-      start = index_;
-      continue;
-    }
-    ++index_;
-    return std::unexpected(error("control character (\\u0000-\\u001F) found while parsing a string"));
-  }
+  auto s = parse_string_view(out);
+  if (!s) return std::unexpected(std::move(s.error()));
+  if (s->data() == out.data()) return out;  // decoded into `out`
+  return std::string(*s);
 }
 
 JsonResult<bool> Parser::next_entry(char close, bool& first) {

@@ -38,7 +38,13 @@ class Parser {
     return c;
   }
   // Skips space, tab, LF and CR, then peeks.
-  int peek_ws();
+  int peek_ws() {
+    if (index_ < text_.size()) {
+      const auto c = static_cast<unsigned char>(text_[index_]);
+      if (c > ' ') return c;  // no white space to skip
+    }
+    return skip_ws();
+  }
 
   JsonError error(std::string message) const { return error_at(index_, std::move(message)); }
   JsonError peek_error(std::string message) const {
@@ -64,6 +70,10 @@ class Parser {
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();
+  // The same string as a view: into the text when it holds no escape, else
+  // into `scratch`, which then holds the decoded string. The view lives as
+  // long as the text and `scratch` stay unchanged.
+  JsonResult<std::string_view> parse_string_view(std::string& scratch);
   // A whole value (white space before it skipped), built without recursion.
   JsonResult<Value> parse_value();
   // Inside an array (close ']') or object (close '}') being read: skips
@@ -103,6 +113,7 @@ class Parser {
   // Advances over string bytes that need no care (no quote, backslash or
   // control byte).
   void skip_plain_string_bytes();
+  int skip_ws();
   JsonResult<void> ignore_string();
   JsonResult<void> ignore_number();
 

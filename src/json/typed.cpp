@@ -55,26 +55,16 @@ JsonError peek_invalid_type(Parser& p, std::string_view expected) {
   return stamped(p, invalid_type(found, expected));
 }
 
-JsonResult<int> peek_value_start(Parser& p) {
-  const int c = p.peek_ws();
-  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
-  return c;
-}
-
-JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
-
-JsonResult<std::optional<std::string>> next_key(Parser& p, bool& first) {
+JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch) {
   auto more = p.next_entry('}', first);
   if (!more) return std::unexpected(std::move(more.error()));
-  if (!*more) return std::optional<std::string>();
+  if (!*more) return std::optional<std::string_view>();
   if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
   p.eat();
-  auto key = p.parse_string();
+  auto key = p.parse_string_view(scratch);
   if (!key) return std::unexpected(std::move(key.error()));
-  return std::optional<std::string>(std::move(*key));
+  return std::optional<std::string_view>(*key);
 }
-
-JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 
 JsonResult<void> end_array(Parser& p) {
   const int c = p.peek_ws();
@@ -113,7 +103,8 @@ JsonResult<std::size_t> read_variant_word(Parser& p, std::span<const std::string
   if (!c) return std::unexpected(std::move(c.error()));
   if (*c != '"') return std::unexpected(peek_invalid_type(p, "variant identifier"));
   p.eat();
-  auto s = p.parse_string();
+  std::string scratch;
+  auto s = p.parse_string_view(scratch);
   if (!s) return std::unexpected(std::move(s.error()));
   if (auto i = find_word(words, *s)) return *i;
   return std::unexpected(stamped(p, unknown_variant(*s, words)));

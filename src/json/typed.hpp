@@ -65,15 +65,20 @@ namespace typed {
 JsonError peek_invalid_type(Parser& p, std::string_view expected);
 
 // Skips white space; fails at the end of the text.
-JsonResult<int> peek_value_start(Parser& p);
+inline JsonResult<int> peek_value_start(Parser& p) {
+  const int c = p.peek_ws();
+  if (c < 0) return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
+  return c;
+}
 
 // Array elements: true when another element follows (positioned on it),
 // false at the closing bracket (not consumed).
-JsonResult<bool> next_element(Parser& p, bool& first);
+inline JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_entry(']', first); }
 // Object members: the next key (positioned before its colon), or none at the
-// closing brace (not consumed).
-JsonResult<std::optional<std::string>> next_key(Parser& p, bool& first);
-JsonResult<void> object_colon(Parser& p);
+// closing brace (not consumed). The key is a view into the text, or into
+// `scratch` when it holds escapes: it is good until `scratch` is reused.
+JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch);
+inline JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 // The end checks after the elements/members were read.
 JsonResult<void> end_array(Parser& p);
 JsonResult<void> end_object(Parser& p);
@@ -351,14 +356,17 @@ struct StringMapReader {
     if (*c != '{') return std::unexpected(typed::peek_invalid_type(p, "a map"));
     return typed::in_object(p, [&]() -> JsonResult<void> {
       bool first = true;
+      std::string scratch;
       for (;;) {
-        auto key = typed::next_key(p, first);
+        auto key = typed::next_key(p, first, scratch);
         if (!key) return std::unexpected(std::move(key.error()));
         if (!*key) return {};
+        // Kept before the value is read: reading it may reuse the scratch.
+        std::string name(**key);
         if (auto r = typed::object_colon(p); !r) return r;
         V v{};
         if (auto r = R::read(p, v); !r) return r;
-        out.insert_or_assign(std::move(**key), std::move(v));
+        out.insert_or_assign(std::move(name), std::move(v));
       }
     });
   }
@@ -459,27 +467,69 @@ const Field<T>* find_field(const std::vector<Field<T>>& fields, std::string_view
   return nullptr;
 }
 
+// find_field, searching from `start` round to it again: members mostly come
+// in table order, so the next one is found first. Names in a table are
+// unique, so the field found is the same.
+template <class T>
+const Field<T>* find_field_from(const std::vector<Field<T>>& fields, std::string_view key, std::size_t start,
+                                std::size_t& index) {
+  const std::size_t n = fields.size();
+  for (std::size_t k = 0, i = start; k < n; ++k, ++i) {
+    if (i >= n) i = 0;
+    if (fields[i].name == key) {
+      index = i;
+      return &fields[i];
+    }
+  }
+  return nullptr;
+}
+
 // The members of an object, read into `out` (object form).
+// Which members of a table were met: a word of bits for tables of up to 64
+// members, a vector beyond.
+class SeenFields {
+ public:
+  explicit SeenFields(std::size_t count) {
+    if (count > 64) many_.assign(count, false);
+  }
+  bool test(std::size_t i) const { return many_.empty() ? ((bits_ >> i) & 1u) != 0 : static_cast<bool>(many_[i]); }
+  void set(std::size_t i) {
+    if (many_.empty()) {
+      bits_ |= std::uint64_t{1} << i;
+    } else {
+      many_[i] = true;
+    }
+  }
+
+ private:
+  std::uint64_t bits_ = 0;
+  std::vector<bool> many_;
+};
+
 template <class T>
 JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
-  std::vector<bool> seen(spec.fields.size(), false);
+  SeenFields seen(spec.fields.size());
   std::vector<Member> collected;
+  std::string scratch;
   bool first = true;
+  std::size_t next = 0;  // where the next member is looked for first
   for (;;) {
-    auto key = next_key(p, first);
+    auto key = next_key(p, first, scratch);
     if (!key) return std::unexpected(std::move(key.error()));
     if (!*key) break;
     std::size_t i = 0;
-    if (const Field<T>* f = find_field(spec.fields, **key, i)) {
-      if (seen[i]) return std::unexpected(duplicate_field(f->name));
-      seen[i] = true;
+    if (const Field<T>* f = find_field_from(spec.fields, **key, next, i)) {
+      if (seen.test(i)) return std::unexpected(duplicate_field(f->name));
+      seen.set(i);
+      next = i + 1;
       if (auto r = object_colon(p); !r) return r;
       if (auto r = f->read(p, out); !r) return r;
     } else if (spec.flatten != nullptr) {
+      std::string name(**key);
       if (auto r = object_colon(p); !r) return r;
       auto v = p.parse_value();
       if (!v) return std::unexpected(std::move(v.error()));
-      collected.push_back(Member{std::move(**key), std::move(*v)});
+      collected.push_back(Member{std::move(name), std::move(*v)});
     } else if (spec.deny_unknown_fields) {
       const auto names = field_names(spec.fields);
       return std::unexpected(unknown_field(**key, names));
@@ -489,7 +539,7 @@ JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
     }
   }
   for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    if (!seen[i] && spec.fields[i].kind == FieldKind::Required) {
+    if (!seen.test(i) && spec.fields[i].kind == FieldKind::Required) {
       return std::unexpected(missing_field(spec.fields[i].name));
     }
   }
@@ -716,8 +766,9 @@ struct TaggedReader {
     if (*c == '{') {
       auto r = typed::in_object(p, [&]() -> JsonResult<void> {
         bool first = true;
+        std::string scratch;
         for (;;) {
-          auto key = typed::next_key(p, first);
+          auto key = typed::next_key(p, first, scratch);
           if (!key) return std::unexpected(std::move(key.error()));
           if (!*key) break;
           if (**key == spec.tag) {
@@ -731,12 +782,12 @@ struct TaggedReader {
           if (auto r = typed::object_colon(p); !r) return r;
           if (spec.keep_members_unparsed) {
             p.peek_ws();
-            raw.push_back({std::move(**key), p.index()});
+            raw.push_back({std::string(**key), p.index()});
             if (auto r = p.ignore_value(); !r) return r;
           } else {
             auto v = p.parse_value();
             if (!v) return std::unexpected(std::move(v.error()));
-            members.push_back(Member{std::move(**key), std::move(*v)});
+            members.push_back(Member{std::string(**key), std::move(*v)});
           }
         }
         if (!tag) return std::unexpected(missing_field(spec.tag));

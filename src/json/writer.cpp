@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "json/scan.hpp"
+
 namespace qv::json {
 
 void write_json_u64(std::uint64_t value, std::string& out) {
@@ -88,9 +90,11 @@ void write_json_string(std::string_view text, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
   std::size_t run = 0;  // start of the bytes not yet copied
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  bool non_ascii = false;  // not needed here
+  for (std::size_t i = 0;; ++i) {
+    i = detail::find_special_string_byte(text.data(), i, text.size(), non_ascii);
+    if (i == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
     out.append(text.data() + run, i - run);
     run = i + 1;
     switch (c) {

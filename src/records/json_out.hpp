@@ -87,7 +87,10 @@ class CanonicalOut {
   void end_object() {
     Frame& f = frames_[--depth_];
     if (!f.members.empty()) f.members.back().end = f.buf.size();
+    // By key bytes: the first eight bytes, read as one big-endian number
+    // (zero-padded, which keeps the order), decide unless they are equal.
     std::sort(f.members.begin(), f.members.end(), [&f](const Member& a, const Member& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
       return std::string_view(f.keys).substr(a.key, a.key_size) < std::string_view(f.keys).substr(b.key, b.key_size);
     });
     std::string& out = place();
@@ -101,7 +104,11 @@ class CanonicalOut {
   void key(std::string_view k) {
     Frame& f = frames_[depth_ - 1];
     if (!f.members.empty()) f.members.back().end = f.buf.size();
-    f.members.push_back(Member{f.keys.size(), k.size(), f.buf.size(), 0});
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+      prefix = (prefix << 8) | (i < k.size() ? static_cast<unsigned char>(k[i]) : 0u);
+    }
+    f.members.push_back(Member{prefix, f.keys.size(), k.size(), f.buf.size(), 0});
     f.keys.append(k);
     json::write_json_string(k, f.buf);
     f.buf.push_back(':');
@@ -114,7 +121,8 @@ class CanonicalOut {
 
  private:
   struct Member {
-    std::size_t key;  // offset and size of the raw key in `keys`
+    std::uint64_t prefix;  // the key's first eight bytes, big-endian
+    std::size_t key;       // offset and size of the raw key in `keys`
     std::size_t key_size;
     std::size_t start;  // the member's text in `buf`: "key":value
     std::size_t end;

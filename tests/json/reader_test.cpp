@@ -123,6 +123,31 @@ TEST(ReaderStrings, EscapesAndRawBytes) {
   EXPECT_EQ(read_json("\"\x7F/\xE2\x80\xA8\"")->as_string(), "\x7F/\xE2\x80\xA8");
 }
 
+// Strings are scanned sixteen bytes at a time: a byte that needs care is
+// found, and a non-ASCII byte checked, wherever it stands in a block.
+TEST(ReaderStrings, SpecialBytesAtEveryOffset) {
+  for (std::size_t k = 0; k < 40; ++k) {
+    const std::string pad(k, 'a');
+    SCOPED_TRACE(k);
+    EXPECT_EQ(reads_as("\"" + pad + "\\n" + pad + "\""), "\"" + pad + "\\n" + pad + "\"");
+    EXPECT_EQ(reads_as("\"" + pad + "\xC3\xA9" + pad + "\""), "\"" + pad + "\xC3\xA9" + pad + "\"");
+    EXPECT_EQ(read_error("\"" + pad + "\x01" + pad + "\""),
+              "control character (\\u0000-\\u001F) found while parsing a string at line 1 column " +
+                  std::to_string(k + 2));
+    // An ill-formed byte is reported after the closing quote, before or
+    // after an escape.
+    const std::string bad = "\"" + pad + "\xFF" + pad + "\"";
+    EXPECT_EQ(read_error(bad), "invalid unicode code point at line 1 column " + std::to_string(bad.size()));
+    const std::string bad_after_escape = "\"\\t" + pad + "\xC3" + pad + "\"";
+    EXPECT_EQ(read_error(bad_after_escape),
+              "invalid unicode code point at line 1 column " + std::to_string(bad_after_escape.size()));
+    EXPECT_EQ(read_error("\"" + pad), "EOF while parsing a string at line 1 column " + std::to_string(k + 1));
+    std::string written;
+    write_json_string(pad + '"' + pad + '\x1F', written);
+    EXPECT_EQ(written, "\"" + pad + "\\\"" + pad + "\\u001f\"");
+  }
+}
+
 TEST(ReaderObjects, RepeatedKeyKeepsFirstPositionAndLastValue) {
   EXPECT_EQ(reads_as(R"({"a":1,"b":2,"a":3})"), R"({"a":3,"b":2})");
   // Also past the size where lookups are hashed.
