@@ -72,6 +72,8 @@ inline Decoded decode(std::string_view s, std::size_t i) {
 // The character ending at byte i (i > 0), or kInvalid of length 1 when the
 // bytes before i do not end with a well-formed character.
 inline Decoded decode_before(std::string_view s, std::size_t i) {
+  const auto last = static_cast<unsigned char>(s[i - 1]);
+  if (last < 0x80) return {last, 1};
   const core::Utf8Step step = core::utf8_step_back(s, i);
   return step.valid ? Decoded{step.code_point, step.length} : Decoded{kInvalid, 1};
 }
