@@ -1,5 +1,6 @@
 // Matching throughput: a rule-like pattern over prose, the numeral pattern's
-// find loop over figures, and an adversarial pattern that must stay linear.
+// find loop over figures, adversarial patterns that must stay linear, and
+// captures of a pattern with thousands of groups.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -100,6 +101,18 @@ void BM_AdversarialWideRepetition(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_AdversarialWideRepetition)->Unit(benchmark::kMillisecond);
+
+void BM_CapturesManyGroups(benchmark::State& state) {
+  // Optional groups by the thousand over a long match: reading the groups
+  // must not cost the number of groups at every character.
+  std::string pattern;
+  for (std::int64_t i = 0; i < state.range(0); ++i) pattern += "(a)?";
+  const auto re = *qv::regex::Regex::compile(pattern + "(a*)");
+  const std::string text(20000, 'a');
+  for (auto _ : state) benchmark::DoNotOptimize(re.captures(text));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_CapturesManyGroups)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

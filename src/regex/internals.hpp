@@ -1,5 +1,6 @@
 // Access to the matcher's parts for tests and fuzzing: the Pike VM alone,
-// without the DFA in front of it. Internal to the regex component.
+// without the DFA in front of it, keeping capture slots either way.
+// Internal to the regex component.
 #pragma once
 
 #include <optional>
@@ -9,9 +10,14 @@
 
 namespace qv::regex {
 
+// How the Pike VM keeps a thread's capture slots: a row of every slot, a
+// shared history of the slots set, or the one the number of slots favours.
+enum class PikeSlots { kAuto, kRows, kHistories };
+
 struct RegexInternals {
   static bool pike_is_match(const Regex& re, std::string_view text, std::size_t start);
-  static std::optional<Captures> pike_captures(const Regex& re, std::string_view text, std::size_t start);
+  static std::optional<Captures> pike_captures(const Regex& re, std::string_view text, std::size_t start,
+                                               PikeSlots how = PikeSlots::kAuto);
 };
 
 }  // namespace qv::regex

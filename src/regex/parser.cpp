@@ -24,6 +24,12 @@ Decoded decode_at(std::string_view s, std::size_t i) {
   return step.valid ? Decoded{step.code_point, step.length} : Decoded{core::kReplacementCharacter, 1};
 }
 
+// The value of a hexadecimal digit.
+std::uint64_t hex_value(char32_t c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+
+// A code point that is no surrogate.
+bool is_scalar_value(std::uint64_t v) { return v <= 0x10FFFF && (v < 0xD800 || v > 0xDFFF); }
+
 bool is_white_space(char32_t c) { return unicode::set_contains(unicode::perl_space(), c); }
 
 bool is_meta_character(char32_t c) {
@@ -198,6 +204,13 @@ class Parser {
   std::uint32_t add_empty(Span s) {
     Node n;
     n.kind = Kind::kEmpty;
+    n.span = s;
+    return add(std::move(n));
+  }
+  std::uint32_t add_literal(char32_t c, Span s) {
+    Node n;
+    n.kind = Kind::kLiteral;
+    n.c = c;
     n.span = s;
     return add(std::move(n));
   }
@@ -752,18 +765,14 @@ Parser::Res Parser::parse_hex_digits(int digits) {
     if (i > 0 && !bump_and_bump_space()) return std::unexpected(error(span(), ErrorKind::kEscapeUnexpectedEof));
     if (!is_hex(ch())) return std::unexpected(error(span_char(), ErrorKind::kEscapeHexInvalidDigit));
     const char32_t c = ch();
-    value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    value = value * 16 + hex_value(c);
   }
   bump_and_bump_space();
   const Position end = pos_;
-  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+  if (!is_scalar_value(value)) {
     return std::unexpected(error(Span{start, end}, ErrorKind::kEscapeHexInvalid));
   }
-  Node n;
-  n.kind = Kind::kLiteral;
-  n.c = static_cast<char32_t>(value);
-  n.span = Span{start, end};
-  return add(std::move(n));
+  return add_literal(static_cast<char32_t>(value), Span{start, end});
 }
 
 Parser::Res Parser::parse_hex_brace() {
@@ -776,7 +785,7 @@ Parser::Res Parser::parse_hex_brace() {
     if (!is_hex(ch())) return std::unexpected(error(span_char(), ErrorKind::kEscapeHexInvalidDigit));
     const char32_t c = ch();
     any = true;
-    value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    value = value * 16 + hex_value(c);
     if (value > 0xFFFFFFFFu) {
       overflow = true;
       value = 0x100000000u;  // stays out of range without overflowing
@@ -786,14 +795,10 @@ Parser::Res Parser::parse_hex_brace() {
   const Position end = pos_;
   bump_and_bump_space();
   if (!any) return std::unexpected(error(Span{brace_pos, pos_}, ErrorKind::kEscapeHexEmpty));
-  if (overflow || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+  if (overflow || !is_scalar_value(value)) {
     return std::unexpected(error(Span{start, end}, ErrorKind::kEscapeHexInvalid));
   }
-  Node n;
-  n.kind = Kind::kLiteral;
-  n.c = static_cast<char32_t>(value);
-  n.span = Span{start, pos_};
-  return add(std::move(n));
+  return add_literal(static_cast<char32_t>(value), Span{start, pos_});
 }
 
 Parser::Res Parser::parse_unicode_class() {
@@ -901,19 +906,11 @@ std::expected<void, Error> Parser::push_class_open(ClassUnion& parent) {
   }
   ClassUnion nested{span(), {}};
   while (ch() == '-') {
-    Node lit;
-    lit.kind = Kind::kLiteral;
-    lit.c = '-';
-    lit.span = span_char();
-    union_push(nested, add(std::move(lit)));
+    union_push(nested, add_literal('-', span_char()));
     if (!bump_and_bump_space()) return std::unexpected(error(Span{start, start}, ErrorKind::kClassUnclosed));
   }
   if (nested.items.empty() && ch() == ']') {
-    Node lit;
-    lit.kind = Kind::kLiteral;
-    lit.c = ']';
-    lit.span = span_char();
-    union_push(nested, add(std::move(lit)));
+    union_push(nested, add_literal(']', span_char()));
     if (!bump_and_bump_space()) return std::unexpected(error(Span{start, pos_}, ErrorKind::kClassUnclosed));
   }
   Node set;
@@ -970,12 +967,9 @@ std::uint32_t Parser::pop_class_op(std::uint32_t rhs) {
 
 Parser::Res Parser::parse_set_class_item() {
   if (ch() == '\\') return parse_escape();
-  Node n;
-  n.kind = Kind::kLiteral;
-  n.c = ch();
-  n.span = span_char();
+  const std::uint32_t id = add_literal(ch(), span_char());
   bump();
-  return add(std::move(n));
+  return id;
 }
 
 Parser::Res Parser::parse_set_class_range() {

@@ -72,6 +72,8 @@ inline Decoded decode(std::string_view s, std::size_t i) {
 // The character ending at byte i (i > 0), or kInvalid of length 1 when the
 // bytes before i do not end with a well-formed character.
 inline Decoded decode_before(std::string_view s, std::size_t i) {
+  const auto last = static_cast<unsigned char>(s[i - 1]);
+  if (last < 0x80) return {last, 1};
   const core::Utf8Step step = core::utf8_step_back(s, i);
   return step.valid ? Decoded{step.code_point, step.length} : Decoded{kInvalid, 1};
 }
@@ -461,6 +463,73 @@ struct ThreadList {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 };
 
+// Capture histories for the Pike VM when a pattern has many groups: a
+// thread holds a reference to a chain of (slot, offset) records, newest
+// first, instead of a row of every slot. Threads that fork share their
+// common past; records are freed by reference counts. The number of live
+// records is bounded: extend() refuses past the bound.
+struct History {
+  struct Record {
+    std::size_t value = 0;
+    std::uint32_t slot = 0;
+    std::uint32_t parent = 0;  // 0: the empty history
+    std::uint32_t refs = 0;
+  };
+  std::vector<Record> records;
+  std::vector<std::uint32_t> free;
+  std::size_t live = 0;
+  std::size_t max_live = 0;
+
+  // Keeps a small arena for the next search; gives a large one back.
+  void trim() {
+    if (records.capacity() > (std::size_t{1} << 16)) {
+      records = {};
+      free = {};
+    }
+  }
+  void reset(std::size_t max) {
+    records.assign(1, Record{});
+    free.clear();
+    live = 0;
+    max_live = max;
+  }
+  void retain(std::uint32_t h) {
+    if (h != 0) ++records[h].refs;
+  }
+  void release(std::uint32_t h) {
+    while (h != 0 && --records[h].refs == 0) {
+      free.push_back(h);
+      --live;
+      h = records[h].parent;
+    }
+  }
+  // The history `parent` followed by slot := value, held once by the
+  // caller; nullopt when the bound is reached.
+  std::optional<std::uint32_t> extend(std::uint32_t parent, std::uint32_t slot, std::size_t value) {
+    if (live >= max_live) return std::nullopt;
+    std::uint32_t id;
+    if (!free.empty()) {
+      id = free.back();
+      free.pop_back();
+    } else {
+      id = static_cast<std::uint32_t>(records.size());
+      records.emplace_back();
+    }
+    records[id] = Record{value, slot, parent, 1};
+    retain(parent);
+    ++live;
+    return id;
+  }
+  // The slots of a history: the newest record of each slot.
+  void read(std::uint32_t h, std::size_t* out, std::size_t nslots) const {
+    std::fill(out, out + nslots, ThreadList::kNone);
+    for (; h != 0; h = records[h].parent) {
+      const Record& r = records[h];
+      if (out[r.slot] == ThreadList::kNone) out[r.slot] = r.value;
+    }
+  }
+};
+
 }  // namespace
 
 struct Program::Cache {
@@ -474,6 +543,10 @@ struct Program::Cache {
   std::vector<Frame> stack;
   std::size_t nslots = 0;
   std::size_t slot_offset = 0;  // the slots kept are slot_offset .. + nslots
+  // The Pike VM with capture histories: its lists hold one history per
+  // instruction.
+  ThreadList hclist, hnlist;
+  History history;
 
   // A lazy DFA: states are lists of instructions still to be closed (the
   // kernel, in order of preference going forwards) with the context of the
@@ -522,19 +595,115 @@ namespace {
 
 constexpr std::size_t kNone = ThreadList::kNone;
 
+// How a Pike VM run keeps the capture slots of its threads: each thread a
+// row of slots, copied when it moves on.
+struct RowSlots {
+  Program::Cache& cache;
+  std::size_t* out;
+  std::size_t* cur = nullptr;  // the slots of the thread being closed
+
+  ThreadList& list(int k) { return k == 0 ? cache.clist : cache.nlist; }
+  void prepare(const Program& prog) {
+    if (cache.clist.sparse.size() != prog.insts.size()) {
+      cache.clist.init(prog.insts.size(), cache.nslots);
+      cache.nlist.init(prog.insts.size(), cache.nslots);
+    }
+  }
+  void begin_empty() {
+    std::fill(cache.scratch.begin(), cache.scratch.end(), kNone);
+    cur = cache.scratch.data();
+  }
+  void begin_from(ThreadList& list, std::uint32_t pc) {
+    const std::size_t* s = list.slots_of(pc);
+    std::copy(s, s + cache.nslots, cache.scratch.begin());
+    cur = cache.scratch.data();
+  }
+  bool save(std::uint32_t slot, std::size_t at) {
+    const std::size_t rel = static_cast<std::size_t>(slot) - cache.slot_offset;
+    if (slot >= cache.slot_offset && rel < cache.nslots) {
+      cache.stack.push_back({true, static_cast<std::uint32_t>(rel), cur[rel]});
+      cur[rel] = at;
+    }
+    return true;
+  }
+  void restore(const Program::Cache::Frame& f) { cur[f.id] = f.value; }
+  void leaf(ThreadList& list, std::uint32_t pc) { std::copy(cur, cur + cache.nslots, list.slots_of(pc)); }
+  void matched(ThreadList& list, std::uint32_t pc) {
+    const std::size_t* s = list.slots_of(pc);
+    std::copy(s, s + cache.nslots, out);
+  }
+  void clear(const Program&, ThreadList& list) { list.clear(); }
+  void finish() {}
+};
+
+// The other way: a thread holds a capture history, shared with the threads
+// it forked from, so a step costs the same however many groups there are.
+// A run fails when the histories reach their bound.
+struct HistorySlots {
+  Program::Cache& cache;
+  std::size_t* out;
+  std::uint32_t cur = 0;   // the history of the thread being closed
+  std::uint32_t best = 0;  // the history of the match so far, held
+
+  ThreadList& list(int k) { return k == 0 ? cache.hclist : cache.hnlist; }
+  void prepare(const Program& prog) {
+    if (cache.hclist.sparse.size() != prog.insts.size()) {
+      cache.hclist.init(prog.insts.size(), 1);
+      cache.hnlist.init(prog.insts.size(), 1);
+    }
+  }
+  void begin_empty() { cur = 0; }
+  void begin_from(ThreadList& list, std::uint32_t pc) { cur = static_cast<std::uint32_t>(list.slots_of(pc)[0]); }
+  // A record made here is held by the closure until its restore frame.
+  bool save(std::uint32_t slot, std::size_t at) {
+    if (slot >= cache.nslots) return true;
+    const auto rec = cache.history.extend(cur, slot, at);
+    if (!rec) return false;
+    cache.stack.push_back({true, 0, cur});
+    cur = *rec;
+    return true;
+  }
+  void restore(const Program::Cache::Frame& f) {
+    cache.history.release(cur);
+    cur = static_cast<std::uint32_t>(f.value);
+  }
+  void leaf(ThreadList& list, std::uint32_t pc) {
+    list.slots_of(pc)[0] = cur;
+    cache.history.retain(cur);
+  }
+  void matched(ThreadList& list, std::uint32_t pc) {
+    const auto h = static_cast<std::uint32_t>(list.slots_of(pc)[0]);
+    cache.history.retain(h);
+    cache.history.release(best);
+    best = h;
+  }
+  // Drops the histories held by the leaves of a list and empties it.
+  void clear(const Program& prog, ThreadList& list) {
+    for (const std::uint32_t pc : list.dense) {
+      const Op op = prog.insts[pc].op;
+      if (op == Op::kClass || op == Op::kMatch || op == Op::kFail) {
+        cache.history.release(static_cast<std::uint32_t>(list.slots_of(pc)[0]));
+      }
+    }
+    list.clear();
+  }
+  void finish() { cache.history.read(best, out, cache.nslots); }
+};
+
 // Adds `id` and everything reachable from it without consuming text, in
-// order of preference; `slots` are the capture slots of the thread.
-void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::uint32_t id, std::string_view text,
-             std::size_t at, std::size_t* slots) {
-  auto& stack = cache.stack;
+// order of preference, to the thread that `slots` is closing. False when
+// the slots' bound is reached.
+template <typename Slots>
+bool closure(const Program& prog, Slots& slots, ThreadList& list, std::uint32_t id, std::string_view text,
+             std::size_t at) {
+  auto& stack = slots.cache.stack;
   stack.clear();
   stack.push_back({false, id, 0});
-  const std::size_t nslots = cache.nslots;
   while (!stack.empty()) {
     const Program::Cache::Frame f = stack.back();
     stack.pop_back();
     if (f.restore) {
-      slots[f.id] = f.value;
+      slots.restore(f);
       continue;
     }
     std::uint32_t pc = f.id;
@@ -548,11 +717,7 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       if (inst.op == Op::kSave) {
-        const std::size_t rel = static_cast<std::size_t>(inst.slot) - cache.slot_offset;
-        if (inst.slot >= cache.slot_offset && rel < nslots) {
-          stack.push_back({true, static_cast<std::uint32_t>(rel), slots[rel]});
-          slots[rel] = at;
-        }
+        if (!slots.save(inst.slot, at)) return false;
         pc = inst.next;
         continue;
       }
@@ -562,31 +727,29 @@ void closure(const Program& prog, Program::Cache& cache, ThreadList& list, std::
         continue;
       }
       // A thread that waits on text, or a match.
-      std::size_t* dst = list.slots_of(pc);
-      for (std::size_t k = 0; k < nslots; ++k) dst[k] = slots[k];
+      slots.leaf(list, pc);
       break;
     }
   }
+  return true;
 }
 
-// Runs a search from `start`. Fills `out` (nslots entries) with the slots
-// of the leftmost-first match and returns true if there is one; with
-// `earliest`, returns at the first match state reached.
-bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-                 std::size_t* out) {
-  if (cache.clist.sparse.size() != prog.insts.size()) {
-    cache.clist.init(prog.insts.size(), cache.nslots);
-    cache.nlist.init(prog.insts.size(), cache.nslots);
-  }
-  ThreadList* clist = &cache.clist;
-  ThreadList* nlist = &cache.nlist;
+// Runs a search from `start`. Fills the slots' `out` (nslots entries) with
+// the slots of the leftmost-first match and gives true if there is one;
+// with `earliest`, stops at the first match state reached. nullopt when
+// the slots' bound is reached.
+template <typename Slots>
+std::optional<bool> pike_run(const Program& prog, Slots& slots, std::string_view text, std::size_t start,
+                             bool earliest) {
+  if (prog.anchored_start && start > 0) return false;
+  slots.prepare(prog);
+  ThreadList* clist = &slots.list(0);
+  ThreadList* nlist = &slots.list(1);
   clist->clear();
   nlist->clear();
   const std::size_t n = text.size();
-  const std::size_t nslots = cache.nslots;
   bool matched = false;
   std::size_t at = start;
-  if (prog.anchored_start && start > 0) return false;
   while (true) {
     if (clist->dense.empty()) {
       if (matched) break;
@@ -597,33 +760,46 @@ bool pike_search(const Program& prog, Program::Cache& cache, std::string_view te
       }
     }
     if (!matched && (!prog.anchored_start || at == 0)) {
-      std::fill(cache.scratch.begin(), cache.scratch.end(), kNone);
-      closure(prog, cache, *clist, prog.start, text, at, cache.scratch.data());
+      slots.begin_empty();
+      if (!closure(prog, slots, *clist, prog.start, text, at)) return std::nullopt;
     }
     Decoded d{kInvalid, 1};
     if (at < n) d = decode(text, at);
+    bool done = false;
     for (std::size_t i = 0; i < clist->dense.size(); ++i) {
       const std::uint32_t pc = clist->dense[i];
       const Inst& inst = prog.insts[pc];
       if (inst.op == Op::kMatch) {
-        const std::size_t* s = clist->slots_of(pc);
-        for (std::size_t k = 0; k < nslots; ++k) out[k] = s[k];
+        slots.matched(*clist, pc);
         matched = true;
-        if (earliest) return true;
+        done = earliest;
         break;
       }
       if (inst.op == Op::kClass && at < n && prog.classes[inst.cls].contains(d.c)) {
-        const std::size_t* s = clist->slots_of(pc);
-        for (std::size_t k = 0; k < nslots; ++k) cache.scratch[k] = s[k];
-        closure(prog, cache, *nlist, inst.next, text, at + d.len, cache.scratch.data());
+        slots.begin_from(*clist, pc);
+        if (!closure(prog, slots, *nlist, inst.next, text, at + d.len)) return std::nullopt;
       }
     }
+    slots.clear(prog, *clist);
     std::swap(clist, nlist);
-    nlist->clear();
-    if (at >= n) break;
+    if (done || at >= n) break;
     at += d.len;
   }
+  if (matched) slots.finish();
   return matched;
+}
+
+bool pike_search(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
+                 std::size_t* out) {
+  RowSlots slots{cache, out};
+  return *pike_run(prog, slots, text, start, earliest);
+}
+
+std::optional<bool> pike_search_history(const Program& prog, Program::Cache& cache, std::string_view text,
+                                        std::size_t start, bool earliest, std::size_t* out, std::size_t max_records) {
+  cache.history.reset(max_records);
+  HistorySlots slots{cache, out};
+  return pike_run(prog, slots, text, start, earliest);
 }
 
 // ------------------------------------------------------------- lazy DFA
@@ -965,14 +1141,24 @@ bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, st
 }
 
 constexpr std::size_t kPikeSlotBudget = std::size_t{64} << 20;
+// Patterns with more slots than this follow capture histories rather than
+// copy slot rows.
+constexpr std::size_t kRowSlotsAtMost = 32;
 
-// The Pike VM with all the slots the cache asks for. Its two lists hold a
-// row of slots per instruction; when that would take more than the budget
-// (a pattern with very many groups), the groups are read in batches, one
-// run per batch: the match itself does not depend on which slots are kept.
+// The Pike VM with all the slots the cache asks for. With many slots its
+// threads follow capture histories; otherwise, or when the histories
+// outgrow their budget, its two lists hold a row of slots per instruction.
+// When the rows would take more than the budget, the groups are read in
+// batches, one run per batch: the match itself does not depend on which
+// slots are kept.
 bool pike_any(const Program& prog, Program::Cache& cache, std::string_view text, std::size_t start, bool earliest,
-              std::size_t* out) {
+              std::size_t* out, PikeSlots how = PikeSlots::kAuto) {
   const std::size_t nslots = cache.nslots;
+  if (how == PikeSlots::kHistories || (how == PikeSlots::kAuto && nslots > kRowSlotsAtMost)) {
+    const auto r = pike_search_history(prog, cache, text, start, earliest, out, kPikeSlotBudget / sizeof(History::Record));
+    cache.history.trim();
+    if (r) return *r;
+  }
   const std::size_t per_slot = 2 * prog.insts.size() * sizeof(std::size_t);
   if (nslots <= 2 || nslots <= kPikeSlotBudget / per_slot) return pike_search(prog, cache, text, start, earliest, out);
   const std::size_t batch = std::max<std::size_t>(2, kPikeSlotBudget / per_slot);
@@ -1201,12 +1387,13 @@ bool RegexInternals::pike_is_match(const Regex& re, std::string_view text, std::
   return pike_search(*re.prog_, g.get(), text, start, true, nullptr);
 }
 
-std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start) {
+std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start,
+                                                     PikeSlots how) {
   if (start > text.size()) return std::nullopt;
   const std::size_t nslots = 2 * re.prog_->captures_len;
   CacheGuard g(*re.prog_, nslots);
   std::vector<std::size_t> slots(nslots, kNone);
-  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data())) return std::nullopt;
+  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data(), how)) return std::nullopt;
   return to_captures(slots);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/utf8.hpp"
+#include "regex/hash.hpp"
 #include "regex/hir.hpp"
 #include "regex/utf8_ranges.hpp"
 
@@ -56,13 +57,9 @@ std::size_t forward_class_size(const unicode::RangeSet& set) {
   std::vector<Node> uncompiled(1);
 
   auto hash = [](const std::vector<Trans>& key) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (const Trans& t : key) {
-      h = (h ^ t.lo) * 0x100000001b3ull;
-      h = (h ^ t.hi) * 0x100000001b3ull;
-      h = (h ^ t.next) * 0x100000001b3ull;
-    }
-    return static_cast<std::size_t>(h % kCapacity);
+    Fnv1a h;
+    for (const Trans& t : key) h.add(t.lo).add(t.hi).add(t.next);
+    return static_cast<std::size_t>(h.value % kCapacity);
   };
   auto compile = [&](std::vector<Trans> node) -> std::uint32_t {
     const std::size_t h = hash(node);
@@ -138,10 +135,7 @@ std::size_t reverse_class_size(const unicode::RangeSet& set) {
       std::uint32_t end = alt_end;
       for (std::size_t i = 0; i < seq.len; ++i) {
         const Utf8Range b = seq.ranges[i];
-        std::uint64_t h = 0xcbf29ce484222325ull;
-        h = (h ^ end) * 0x100000001b3ull;
-        h = (h ^ b.lo) * 0x100000001b3ull;
-        h = (h ^ b.hi) * 0x100000001b3ull;
+        const std::uint64_t h = Fnv1a{}.add(end).add(b.lo).add(b.hi).value;
         Entry& e = map[static_cast<std::size_t>(h % kCapacity)];
         if (e.version == version && e.from == end && e.lo == b.lo && e.hi == b.hi) {
           end = e.val;

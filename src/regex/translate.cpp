@@ -7,6 +7,7 @@
 
 #include "core/utf8.hpp"
 #include "regex/ast.hpp"
+#include "regex/hash.hpp"
 #include "regex/hir.hpp"
 
 namespace qv::regex {
@@ -89,12 +90,9 @@ class Translator {
   Error error(Span span, ErrorKind kind) const { return Error{kind, std::string(pattern_), span, std::nullopt}; }
 
   ClassPtr intern(RangeSet set) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (auto r : set) {
-      h = (h ^ r.lo) * 0x100000001b3ull;
-      h = (h ^ r.hi) * 0x100000001b3ull;
-    }
-    auto& bucket = interned_[h];
+    Fnv1a h;
+    for (auto r : set) h.add(r.lo).add(r.hi);
+    auto& bucket = interned_[h.value];
     for (const ClassPtr& p : bucket) {
       if (*p == set) return p;
     }

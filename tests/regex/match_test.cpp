@@ -187,6 +187,50 @@ TEST(RegexMatch, DfaAgreesWithPikeVmWhenItsStatesOverflow) {
   }
 }
 
+TEST(RegexMatch, ManyGroupsKeepTheirCaptures) {
+  // 300 optional groups and a last greedy one over 400 a's: group i takes
+  // the i-th a, the last group the rest; the Pike VM agrees whether its
+  // threads keep rows of slots or shared histories.
+  std::string p;
+  for (int i = 0; i < 300; ++i) p += "(a)?";
+  const Regex r = re(p + "(a*)");
+  const std::string text(400, 'a');
+  const auto c = r.captures(text);
+  ASSERT_TRUE(c.has_value());
+  ASSERT_EQ(c->size(), 302u);
+  for (std::size_t i = 1; i <= 300; ++i) EXPECT_EQ((*c)[i], (Match{i - 1, i})) << i;
+  EXPECT_EQ((*c)[301], (Match{300, 400}));
+  EXPECT_EQ(RegexInternals::pike_captures(r, text, 0, PikeSlots::kRows), c);
+  EXPECT_EQ(RegexInternals::pike_captures(r, text, 0, PikeSlots::kHistories), c);
+
+  // Both ways of keeping slots agree, also where groups repeat, stay unset
+  // or are reset by a later round.
+  std::string alt = "(?:";
+  for (int i = 0; i < 40; ++i) alt += (i ? "|" : "") + std::string("(a") + char('a' + i % 3) + ")";
+  alt += ")*";
+  const std::vector<std::string> patterns = {
+      alt,
+      "(?:(a)|(b)|(ab)|(ba)|(a(b)?)|(\\w)(\\b)?){2,}((x)?(y)?(z)?){3}((c)|(d)|(e)|(f))?",
+      "(?m)^((a)|(b))*$((\\s)|(é)|(.))+?((a)+(b)?){0,4}(?P<last>\\w*)((c)?(d)?(e)?(f)?(g)?(h)?)",
+  };
+  std::uint32_t x = 7;
+  for (const std::string& pattern : patterns) {
+    const Regex m = re(pattern);
+    ASSERT_GT(m.captures_len(), 16u) << pattern;
+    for (int k = 0; k < 50; ++k) {
+      std::string t;
+      for (int i = 0; i < k; ++i) {
+        x = x * 1103515245 + 12345;
+        static const char* kPieces[] = {"a", "b", "c", "é", " ", "\n", "x", "y"};
+        t += kPieces[(x >> 16) % 8];
+      }
+      const auto rows = RegexInternals::pike_captures(m, t, 0, PikeSlots::kRows);
+      EXPECT_EQ(RegexInternals::pike_captures(m, t, 0, PikeSlots::kHistories), rows) << pattern << " / " << t;
+      EXPECT_EQ(m.captures(t), rows) << pattern << " / " << t;
+    }
+  }
+}
+
 TEST(RegexMatch, CacheCompilesOncePerText) {
   const Regex* first = nullptr;
   std::vector<std::thread> threads;
