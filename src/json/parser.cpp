@@ -76,12 +76,9 @@ void Parser::fix_position(JsonError& e) const {
   }
 }
 
-JsonResult<void> Parser::enter() {
-  if (--remaining_depth_ == 0) {
-    ++remaining_depth_;
-    return std::unexpected(peek_error(msg(kRecursionLimit)));
-  }
-  return {};
+JsonResult<void> Parser::enter_refused() {
+  ++remaining_depth_;
+  return std::unexpected(peek_error(msg(kRecursionLimit)));
 }
 
 JsonResult<void> Parser::parse_ident(std::string_view rest) {

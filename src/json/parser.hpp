@@ -57,7 +57,10 @@ class Parser {
   // Depth accounting around an array or object. enter() is called with the
   // bracket peeked, before it is eaten; it fails with "recursion limit
   // exceeded" at the bracket.
-  JsonResult<void> enter();
+  JsonResult<void> enter() {
+    if (--remaining_depth_ == 0) return enter_refused();
+    return {};
+  }
   void leave() { ++remaining_depth_; }
 
   // The rest of null/true/false after its first byte was eaten.
@@ -70,6 +73,16 @@ class Parser {
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();
+  // At a key's opening quote: when the text holds `"name"` there, moves
+  // past it and says true. Only for a name without bytes that a JSON string
+  // escapes, which then reads as that name.
+  bool take_key(std::string_view name) {
+    const std::size_t close = index_ + 1 + name.size();
+    if (close >= text_.size() || text_[close] != '"') return false;
+    if (name.compare(text_.substr(index_ + 1, name.size())) != 0) return false;
+    index_ = close + 1;
+    return true;
+  }
   // The same string as a view: into the text when it holds no escape, else
   // into `scratch`, which then holds the decoded string. The view lives as
   // long as the text and `scratch` stay unchanged.
@@ -136,6 +149,7 @@ class Parser {
   // control byte).
   void skip_plain_string_bytes();
   int skip_ws();
+  JsonResult<void> enter_refused();
   JsonResult<bool> next_entry_in_full(char close, bool& first);
   JsonResult<void> parse_colon_in_full();
   JsonResult<void> ignore_string();

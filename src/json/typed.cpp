@@ -55,17 +55,6 @@ JsonError peek_invalid_type(Parser& p, std::string_view expected) {
   return stamped(p, invalid_type(found, expected));
 }
 
-JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch) {
-  auto more = p.next_entry('}', first);
-  if (!more) return std::unexpected(std::move(more.error()));
-  if (!*more) return std::optional<std::string_view>();
-  if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
-  p.eat();
-  auto key = p.parse_string_view(scratch);
-  if (!key) return std::unexpected(std::move(key.error()));
-  return std::optional<std::string_view>(*key);
-}
-
 JsonResult<void> end_array(Parser& p) {
   const int c = p.peek_ws();
   if (c == ']') {
@@ -177,6 +166,26 @@ JsonResult<std::uint64_t> read_unsigned(Parser& p, std::uint64_t max, std::strin
   auto c = peek_value_start(p);
   if (!c) return std::unexpected(std::move(c.error()));
   if (*c != '-' && !is_digit(*c)) return std::unexpected(peek_invalid_type(p, expected));
+  // The common case at once: up to 19 digits without a leading zero (or a
+  // lone zero), followed by no fraction or exponent, which fits in 64 bits.
+  // Anything else is read as a number in full.
+  {
+    const std::string_view text = p.text();
+    const std::size_t start = p.index();
+    std::size_t i = start;
+    std::uint64_t value = 0;
+    while (i < text.size() && i - start < 20 && is_digit(static_cast<unsigned char>(text[i]))) {
+      value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+      ++i;
+    }
+    const std::size_t digits = i - start;
+    const bool plain = digits >= 1 && digits <= 19 && (text[start] != '0' || digits == 1) &&
+                       (i == text.size() || (text[i] != '.' && text[i] != 'e' && text[i] != 'E'));
+    if (plain && value <= max) {
+      p.seek(i);
+      return value;
+    }
+  }
   auto n = p.parse_number();
   if (!n) return std::unexpected(std::move(n.error()));
   if (n->is_u64() && n->as_u64() <= max) return n->as_u64();

@@ -77,7 +77,16 @@ inline JsonResult<bool> next_element(Parser& p, bool& first) { return p.next_ent
 // Object members: the next key (positioned before its colon), or none at the
 // closing brace (not consumed). The key is a view into the text, or into
 // `scratch` when it holds escapes: it is good until `scratch` is reused.
-JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch);
+inline JsonResult<std::optional<std::string_view>> next_key(Parser& p, bool& first, std::string& scratch) {
+  auto more = p.next_entry('}', first);
+  if (!more) return std::unexpected(std::move(more.error()));
+  if (!*more) return std::optional<std::string_view>();
+  if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
+  p.eat();
+  auto key = p.parse_string_view(scratch);
+  if (!key) return std::unexpected(std::move(key.error()));
+  return std::optional<std::string_view>(*key);
+}
 inline JsonResult<void> object_colon(Parser& p) { return p.parse_colon(); }
 // The end checks after the elements/members were read.
 JsonResult<void> end_array(Parser& p);
@@ -95,6 +104,10 @@ JsonResult<void> in_array(Parser& p, Body&& body) {
   p.eat();
   JsonResult<void> b = body();
   p.leave();
+  if (b && p.peek_ws() == ']') {
+    p.eat();
+    return {};
+  }
   JsonResult<void> e = end_array(p);
   return finish(p, std::move(b), std::move(e));
 }
@@ -104,6 +117,10 @@ JsonResult<void> in_object(Parser& p, Body&& body) {
   p.eat();
   JsonResult<void> b = body();
   p.leave();
+  if (b && p.peek_ws() == '}') {
+    p.eat();
+    return {};
+  }
   JsonResult<void> e = end_object(p);
   return finish(p, std::move(b), std::move(e));
 }
@@ -506,33 +523,61 @@ class SeenFields {
   std::vector<bool> many_;
 };
 
+// True when no member name holds a byte that a JSON string must escape, so
+// that a key written as the name's own bytes reads as that name.
 template <class T>
-JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, T& out) {
+bool plain_names(const std::vector<Field<T>>& fields) {
+  for (const Field<T>& f : fields) {
+    for (const char c : f.name) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') return false;
+    }
+  }
+  return true;
+}
+
+// `plain` is plain_names(spec.fields): the member expected next is then
+// recognised by its bytes, without reading the key as a string.
+template <class T>
+JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, bool plain, T& out) {
   SeenFields seen(spec.fields.size());
   std::vector<Member> collected;
   std::string scratch;
   bool first = true;
   std::size_t next = 0;  // where the next member is looked for first
   for (;;) {
-    auto key = next_key(p, first, scratch);
-    if (!key) return std::unexpected(std::move(key.error()));
-    if (!*key) break;
+    auto more = p.next_entry('}', first);
+    if (!more) return std::unexpected(std::move(more.error()));
+    if (!*more) break;
+    if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
     std::size_t i = 0;
-    if (const Field<T>* f = find_field_from(spec.fields, **key, next, i)) {
+    const Field<T>* f = nullptr;
+    std::string_view key;
+    if (plain && next < spec.fields.size() && p.take_key(spec.fields[next].name)) {
+      i = next;
+      f = &spec.fields[next];
+      key = f->name;
+    } else {
+      p.eat();
+      auto k = p.parse_string_view(scratch);
+      if (!k) return std::unexpected(std::move(k.error()));
+      key = *k;
+      f = find_field_from(spec.fields, key, next, i);
+    }
+    if (f != nullptr) {
       if (seen.test(i)) return std::unexpected(duplicate_field(f->name));
       seen.set(i);
       next = i + 1;
       if (auto r = object_colon(p); !r) return r;
       if (auto r = f->read(p, out); !r) return r;
     } else if (spec.flatten != nullptr) {
-      std::string name(**key);
+      std::string name(key);
       if (auto r = object_colon(p); !r) return r;
       auto v = p.parse_value();
       if (!v) return std::unexpected(std::move(v.error()));
       collected.push_back(Member{std::move(name), std::move(*v)});
     } else if (spec.deny_unknown_fields) {
       const auto names = field_names(spec.fields);
-      return std::unexpected(unknown_field(**key, names));
+      return std::unexpected(unknown_field(key, names));
     } else {
       if (auto r = object_colon(p); !r) return r;
       if (auto r = p.ignore_value(); !r) return r;
@@ -615,7 +660,8 @@ struct StructReader {
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     if (*c == '{') {
-      return typed::in_object(p, [&] { return typed::struct_members(p, spec, out); });
+      static const bool plain = typed::plain_names(Spec().fields);
+      return typed::in_object(p, [&] { return typed::struct_members(p, spec, plain, out); });
     }
     // A struct with a flattened member is read from an object only.
     if (*c == '[' && spec.flatten == nullptr) {
