@@ -311,7 +311,7 @@ JsonResult<std::string> Parser::parse_string() {
   return std::string(*s);
 }
 
-JsonResult<bool> Parser::next_entry(char close, bool& first) {
+JsonResult<bool> Parser::next_entry_in_full(char close, bool& first) {
   int c = peek_ws();
   if (c == close) return false;
   if (c < 0) return std::unexpected(peek_error(msg(close == ']' ? kEofList : kEofObject)));
@@ -329,7 +329,7 @@ JsonResult<bool> Parser::next_entry(char close, bool& first) {
   return true;
 }
 
-JsonResult<void> Parser::parse_colon() {
+JsonResult<void> Parser::parse_colon_in_full() {
   const int colon = peek_ws();
   if (colon < 0) return std::unexpected(peek_error(msg(kEofObject)));
   if (colon != ':') return std::unexpected(peek_error(msg(kExpectedColon)));

@@ -82,9 +82,31 @@ class Parser {
   // consumed); true positioned on the next entry's first byte. Fails with
   // "EOF while parsing a list/an object", "expected `,` or `]`/`}`",
   // "trailing comma" or "EOF while parsing a value", at the next byte.
-  JsonResult<bool> next_entry(char close, bool& first);
+  JsonResult<bool> next_entry(char close, bool& first) {
+    // The common steps here; anything else (and every error) in full below.
+    const int c = peek_ws();
+    if (c == close) return false;
+    if (c >= 0 && first) {
+      first = false;
+      return true;
+    }
+    if (c == ',' && !first) {
+      const std::size_t comma = index_;
+      eat();
+      const int d = peek_ws();
+      if (d >= 0 && d != close) return true;
+      index_ = comma;
+    }
+    return next_entry_in_full(close, first);
+  }
   // The `:` after a key (white space before it skipped).
-  JsonResult<void> parse_colon();
+  JsonResult<void> parse_colon() {
+    if (peek_ws() == ':') {
+      eat();
+      return {};
+    }
+    return parse_colon_in_full();
+  }
   // Skips a value checking its syntax only (numbers not range-checked,
   // surrogates not paired), under the depth limit.
   JsonResult<void> ignore_value();
@@ -114,6 +136,8 @@ class Parser {
   // control byte).
   void skip_plain_string_bytes();
   int skip_ws();
+  JsonResult<bool> next_entry_in_full(char close, bool& first);
+  JsonResult<void> parse_colon_in_full();
   JsonResult<void> ignore_string();
   JsonResult<void> ignore_number();
 

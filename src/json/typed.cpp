@@ -217,9 +217,14 @@ JsonResult<void> TypeReader<std::string>::read(Parser& p, std::string& out) {
   if (!c) return std::unexpected(std::move(c.error()));
   if (*c != '"') return std::unexpected(typed::peek_invalid_type(p, "a string"));
   p.eat();
-  auto s = p.parse_string();
+  std::string scratch;
+  auto s = p.parse_string_view(scratch);
   if (!s) return std::unexpected(std::move(s.error()));
-  out = std::move(*s);
+  if (s->data() == scratch.data()) {
+    out = std::move(scratch);  // decoded from escapes
+  } else {
+    out.assign(*s);
+  }
   return {};
 }
 

@@ -88,10 +88,18 @@ std::string format_f64(double value) {
 
 void write_json_string(std::string_view text, std::string& out) {
   static constexpr char kHex[] = "0123456789abcdef";
+  bool non_ascii = false;  // not needed here
+  std::size_t i = detail::find_special_string_byte(text.data(), 0, text.size(), non_ascii);
+  if (i == text.size()) {
+    // Nothing to escape: the quoted text in one step.
+    out += '"';
+    out += text;
+    out += '"';
+    return;
+  }
   out += '"';
   std::size_t run = 0;  // start of the bytes not yet copied
-  bool non_ascii = false;  // not needed here
-  for (std::size_t i = 0;; ++i) {
+  for (;; ++i) {
     i = detail::find_special_string_byte(text.data(), i, text.size(), non_ascii);
     if (i == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,104 +64,103 @@ class ValueOut {
 // Writes the canonical text (members of every object sorted by the bytes of
 // their keys, compact) straight from the member builders, without building a
 // value tree: what canonical_digest gives for the same value, at a fraction
-// of the cost. Each open container writes into its own buffer; an object
-// keeps where each member's text starts and, when it closes, appends its
-// members to the enclosing buffer in key order. Buffers are reused from one
-// record to the next.
+// of the cost. Everything is written into one buffer in arrival order; an
+// object keeps where each member's text starts and ends and, when it closes,
+// rewrites its members in key order unless they came in that order already
+// (each key greater than the one before). A key must stay valid until its
+// object closes. Buffers are reused from one record to the next.
 class CanonicalOut {
  public:
-  void reset() {
-    depth_ = 0;
-    root_.clear();
-  }
-  const std::string& text() const { return root_; }
+  static constexpr bool kMembersByKey = true;
 
-  void begin_object() { open(true); }
-  void begin_array() { open(false); }
+  void reset() {
+    frames_.clear();
+    members_.clear();
+    len_ = 0;
+  }
+  std::string_view text() const { return std::string_view(buf_.data(), len_); }
+
+  void begin_object() { open(true, '{'); }
+  void begin_array() { open(false, '['); }
   void end_array() {
-    Frame& f = frames_[--depth_];
-    std::string& out = place();
-    out.push_back('[');
-    out += f.buf;
-    out.push_back(']');
+    put(']');
+    frames_.pop_back();
   }
-  void end_object() {
-    Frame& f = frames_[--depth_];
-    if (!f.members.empty()) f.members.back().end = f.buf.size();
-    // By key bytes: the first eight bytes, read as one big-endian number
-    // (zero-padded, which keeps the order), decide unless they are equal.
-    std::sort(f.members.begin(), f.members.end(), [&f](const Member& a, const Member& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      return std::string_view(f.keys).substr(a.key, a.key_size) < std::string_view(f.keys).substr(b.key, b.key_size);
-    });
-    std::string& out = place();
-    out.push_back('{');
-    for (std::size_t i = 0; i < f.members.size(); ++i) {
-      if (i > 0) out.push_back(',');
-      out.append(f.buf, f.members[i].start, f.members[i].end - f.members[i].start);
-    }
-    out.push_back('}');
+  void end_object();
+  void key(std::string_view k);
+  void string(std::string_view s) {
+    place();
+    quoted(s);
   }
-  void key(std::string_view k) {
-    Frame& f = frames_[depth_ - 1];
-    if (!f.members.empty()) f.members.back().end = f.buf.size();
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-      prefix = (prefix << 8) | (i < k.size() ? static_cast<unsigned char>(k[i]) : 0u);
-    }
-    f.members.push_back(Member{prefix, f.keys.size(), k.size(), f.buf.size(), 0});
-    f.keys.append(k);
-    json::write_json_string(k, f.buf);
-    f.buf.push_back(':');
+  void unsigned_integer(std::uint64_t n);
+  void floating(double d);
+  void boolean(bool b) {
+    place();
+    raw(b ? std::string_view("true") : std::string_view("false"));
   }
-  void string(std::string_view s) { json::write_json_string(s, place()); }
-  void unsigned_integer(std::uint64_t n) { json::write_json_u64(n, place()); }
-  void floating(double d) { json::write_json_f64(d, place()); }
-  void boolean(bool b) { place() += b ? "true" : "false"; }
-  void null() { place() += "null"; }
+  void null() {
+    place();
+    raw("null");
+  }
 
  private:
   struct Member {
-    std::uint64_t prefix;  // the key's first eight bytes, big-endian
-    std::size_t key;       // offset and size of the raw key in `keys`
-    std::size_t key_size;
-    std::size_t start;  // the member's text in `buf`: "key":value
+    std::uint64_t prefix;  // the key's first eight bytes, big-endian, zero-padded
+    std::string_view key;
+    std::size_t start;  // the member's text in the buffer: "key":value
     std::size_t end;
   };
   struct Frame {
-    bool object = false;
-    bool first = true;
-    std::string buf;
-    std::string keys;
-    std::vector<Member> members;
+    bool object;
+    bool first;                 // nothing written yet in the container
+    bool in_order;              // an object's keys came in ascending order so far
+    std::size_t start;          // where the container's contents start
+    std::size_t members_begin;  // the object's members in `members_`
   };
 
-  // A container's text goes to the enclosing buffer when it closes.
-  void open(bool object) {
-    if (depth_ == frames_.size()) frames_.emplace_back();
-    Frame& f = frames_[depth_++];
-    f.object = object;
-    f.first = true;
-    f.buf.clear();
-    f.keys.clear();
-    f.members.clear();
+  static bool less(const Member& a, const Member& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return a.key < b.key;
   }
-  // Where the next value goes: the innermost buffer, after a comma when it
-  // is an array that already holds a value. Object members are separated
-  // when the object closes.
-  std::string& place() {
-    if (depth_ == 0) return root_;
-    Frame& f = frames_[depth_ - 1];
+  // Room for n more bytes, written at the returned place.
+  [[gnu::always_inline]] char* room(std::size_t n) {
+    if (buf_.size() - len_ < n) grow(n);
+    return buf_.data() + len_;
+  }
+  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  [[gnu::always_inline]] void put(char c) {
+    *room(1) = c;
+    ++len_;
+  }
+  [[gnu::always_inline]] void raw(std::string_view s) {
+    if (s.empty()) return;
+    std::memcpy(room(s.size()), s.data(), s.size());
+    len_ += s.size();
+  }
+  // A string with quotes and the writer's escapes.
+  void quoted(std::string_view s);
+  void open(bool object, char bracket) {
+    place();
+    put(bracket);
+    frames_.push_back(Frame{object, true, true, len_, members_.size()});
+  }
+  // Before a value: a comma when it is not the first of an array. Object
+  // members are separated in key().
+  [[gnu::always_inline]] void place() {
+    if (frames_.empty()) return;
+    Frame& f = frames_.back();
     if (!f.object) {
-      if (!f.first) f.buf.push_back(',');
+      if (!f.first) put(',');
       f.first = false;
     }
-    return f.buf;
   }
 
   std::vector<Frame> frames_;
-  std::size_t depth_ = 0;
-  std::string root_;
+  std::vector<Member> members_;  // of the open objects, innermost last
+  std::string buf_;              // the text is its first len_ bytes
+  std::size_t len_ = 0;
+  std::string scratch_;  // an object's members while they are reordered
+  std::string piece_;    // a number or an escaped string being written
 };
 
 }  // namespace qv::records::detail

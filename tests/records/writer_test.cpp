@@ -203,6 +203,13 @@ TEST(InputHash, ContextMembersAndPresence) {
   const std::string keyed_canonical = replaced_once(
       canonical, R"({"canonical":"12","dimension":"dimensionless"})", R"({"Z":"4","a\n":"3","z":"2","é":"1"})");
   EXPECT_EQ(*compute_input_hash(keyed), crypto::text_digest(keyed_canonical));
+  // Keys that share their first eight bytes, or end within them.
+  keyed.claims[0].attributes =
+      InsertionMap{{"abcdefgh2", "1"}, {"abcdefgh", "2"}, {"abcdefgh10", "3"}, {"abc", "4"}, {"abcdefg", "5"}};
+  const std::string prefixed_canonical =
+      replaced_once(canonical, R"({"canonical":"12","dimension":"dimensionless"})",
+                    R"({"abc":"4","abcdefg":"5","abcdefgh":"2","abcdefgh10":"3","abcdefgh2":"1"})");
+  EXPECT_EQ(*compute_input_hash(keyed), crypto::text_digest(prefixed_canonical));
 
   VerificationContext located = ctx;
   located.sources[0].locator = "p. 3";
