@@ -207,6 +207,17 @@ class Parser {
     n.span = s;
     return add(std::move(n));
   }
+  // A repetition of `sub` whose operator ends here.
+  std::uint32_t add_repetition(std::uint32_t sub, std::uint32_t min, std::uint32_t max, bool greedy) {
+    Node n;
+    n.kind = Kind::kRepetition;
+    n.span = Span{nodes_[sub].span.start, pos_};
+    n.min = min;
+    n.max = max;
+    n.greedy = greedy;
+    n.children = {sub};
+    return add(std::move(n));
+  }
   std::uint32_t add_literal(char32_t c, Span s) {
     Node n;
     n.kind = Kind::kLiteral;
@@ -417,14 +428,7 @@ std::expected<void, Error> Parser::parse_uncounted_repetition(Concat& concat, st
     greedy = false;
     bump();
   }
-  Node n;
-  n.kind = Kind::kRepetition;
-  n.span = Span{nodes_[sub].span.start, pos_};
-  n.min = min;
-  n.max = max;
-  n.greedy = greedy;
-  n.children = {sub};
-  concat.asts.push_back(add(std::move(n)));
+  concat.asts.push_back(add_repetition(sub, min, max, greedy));
   return {};
 }
 
@@ -489,14 +493,7 @@ std::expected<void, Error> Parser::parse_counted_repetition(Concat& concat) {
   }
   const Span op_span{start, pos_};
   if (max != kNoMax && min > max) return std::unexpected(error(op_span, ErrorKind::kRepetitionCountInvalid));
-  Node n;
-  n.kind = Kind::kRepetition;
-  n.span = Span{nodes_[sub].span.start, pos_};
-  n.min = min;
-  n.max = max;
-  n.greedy = greedy;
-  n.children = {sub};
-  concat.asts.push_back(add(std::move(n)));
+  concat.asts.push_back(add_repetition(sub, min, max, greedy));
   return {};
 }
 

@@ -308,8 +308,12 @@ class Compiler {
     return greedy ? split(body, exit) : split(exit, body);
   }
 
-  // x+ : the body, then a choice between another round and leaving.
-  std::uint32_t plus(std::uint32_t sub, bool greedy, std::uint32_t next) {
+  // The body, then a choice between another round and leaving for `next`.
+  // Entered at the body it is x+; entered at the choice, x*.
+  struct Loop {
+    std::uint32_t choice, body;
+  };
+  Loop loop(std::uint32_t sub, bool greedy, std::uint32_t next) {
     const std::uint32_t l = split(0, 0);
     const std::uint32_t body = compile(sub, l);
     Inst& s = insts_[l];
@@ -320,27 +324,16 @@ class Compiler {
       s.next = next;
       s.alt = body;
     }
-    return body;
+    return {l, body};
   }
+  std::uint32_t plus(std::uint32_t sub, bool greedy, std::uint32_t next) { return loop(sub, greedy, next).body; }
 
   std::uint32_t repetition(const HirNode& n, std::uint32_t next) {
     const std::uint32_t sub = n.children[0];
     const bool greedy = n.greedy;
     if (n.max == kUnbounded) {
       if (n.min == 0) {
-        if (hir_.min_len(sub) > 0) {
-          const std::uint32_t l = split(0, 0);
-          const std::uint32_t body = compile(sub, l);
-          Inst& s = insts_[l];
-          if (greedy) {
-            s.next = body;
-            s.alt = next;
-          } else {
-            s.next = next;
-            s.alt = body;
-          }
-          return l;
-        }
+        if (hir_.min_len(sub) > 0) return loop(sub, greedy, next).choice;
         // x* as (x+)? when x can match empty, which keeps the preference
         // order right.
         const std::uint32_t p = plus(sub, greedy, next);
