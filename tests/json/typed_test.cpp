@@ -154,6 +154,28 @@ TEST(StructObjectForm, FieldErrorsAndTheirPositions) {
   EXPECT_EQ(error_of<Strict>(R"({"a":"x","b":1})"), "unknown field `b`, expected `a` at line 1 column 12");
 }
 
+// Plain integers are read at once, keys expected next by their bytes; both
+// give way to the full readers wherever the text differs.
+TEST(StructObjectForm, ShortcutsAgreeWithTheFullReaders) {
+  const auto span = [](std::string_view text) { return read_typed<Span>(text); };
+  EXPECT_EQ(span(R"({"start":18446744073709551615,"end":9999999999999999999})")->start,
+            std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(span(R"({"start":0,"end":9999999999999999999})")->end, 9999999999999999999u);
+  EXPECT_EQ(span(R"({"start":10000000000000000000,"end":0})")->start, 10000000000000000000u);
+  EXPECT_EQ(error_of<Span>(R"({"start":01,"end":2})"), "invalid number at line 1 column 11");
+  EXPECT_EQ(error_of<Span>(R"({"start":1e0,"end":2})"),
+            "invalid type: floating point `1.0`, expected usize at line 1 column 12");
+  EXPECT_EQ(error_of<Span>(R"({"start":18446744073709551616,"end":2})").rfind("invalid type: floating point", 0), 0u);
+  EXPECT_EQ(span("{\"start\":7 ,\"end\":8}")->start, 7u);
+  // Keys that start like, or extend, the name expected next.
+  // (a missing member is reported after the closing brace)
+  EXPECT_EQ(error_of<Span>(R"({"star":1,"end":2})"), "missing field `start` at line 1 column 18");
+  EXPECT_EQ(error_of<Span>(R"({"startx":1,"end":2})"), "missing field `start` at line 1 column 20");
+  EXPECT_EQ(error_of<Span>(R"({"start":1,"start":2})"), "duplicate field `start` at line 1 column 18");
+  EXPECT_EQ(span(R"({"end":2,"start":1})")->start, 1u);
+  EXPECT_EQ(span("{\"start\" : 3,\"end\"\n:4}")->end, 4u);
+}
+
 TEST(StructObjectForm, SkippedMembersAreDepthLimited) {
   const std::string deep = R"({"id":"a","size":1,"zz":)" + std::string(126, '[') + std::string(126, ']') + "}";
   EXPECT_TRUE(read_typed<Item>(deep).has_value());
