@@ -30,6 +30,13 @@ void write_json_f64(double value, std::string& out) {
     out += std::signbit(value) ? "-0.0" : "0.0";
     return;
   }
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    // A whole number below 10^15 is exact, its shortest digits are its own,
+    // and its decimal exponent is under 15: the positional form, ".0" added.
+    write_json_i64(static_cast<std::int64_t>(value), out);
+    out += ".0";
+    return;
+  }
   // Shortest round-trip digits in the form [-]d[.ddd]e±XX; when several
   // digit strings of that length read back, the nearest one is given.
   char buf[40];

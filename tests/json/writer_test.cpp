@@ -95,6 +95,16 @@ TEST(FloatNotation, ThresholdsBetweenPositionalAndExponentForms) {
   EXPECT_EQ(format_f64(-std::numeric_limits<double>::infinity()), "null");
 }
 
+// Whole numbers below 10^15 in the positional form: their digits and ".0".
+TEST(FloatNotation, WholeNumbers) {
+  std::vector<std::int64_t> whole = {1, -1, 7, 10, 100, -250, 4096, 123456789, 999999999999999, -999999999999999,
+                                     (std::int64_t{1} << 49) + 3, 100000000000000};
+  for (std::int64_t n = 1; n < 1000000000000000; n *= 10) whole.push_back(n * 3);
+  for (const std::int64_t n : whole) EXPECT_EQ(format_f64(static_cast<double>(n)), std::to_string(n) + ".0") << n;
+  EXPECT_EQ(format_f64(-1e15), "-1000000000000000.0");
+  EXPECT_EQ(format_f64(0.5), "0.5");
+}
+
 TEST(RoundTrip, WriteReadWriteIsIdentity) {
   // Random doubles over the whole bit range: the written text reads back to
   // the same double, so a record's hash survives being stored and read.
