@@ -209,10 +209,8 @@ struct OptionReader {
       out.reset();
       return {};
     }
-    X x{};
-    if (auto r = R::read(p, x); !r) return r;
-    out = std::move(x);
-    return {};
+    // Read in place: on failure the whole result is dropped.
+    return R::read(p, out.emplace());
   }
   static JsonResult<void> from_value(const Value& v, std::optional<X>& out) {
     if (v.is_null()) {
@@ -243,9 +241,8 @@ struct SequenceReader {
         auto more = typed::next_element(p, first);
         if (!more) return std::unexpected(std::move(more.error()));
         if (!*more) return {};
-        X x{};
-        if (auto r = R::read(p, x); !r) return r;
-        out.push_back(std::move(x));
+        // Read in place: on failure the whole result is dropped.
+        if (auto r = R::read(p, out.emplace_back()); !r) return r;
       }
     });
   }
