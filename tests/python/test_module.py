@@ -79,10 +79,10 @@ def _fresh_module(prepare):
 
     import quillaveen._engine as loaded
 
-    spec = importlib.util.spec_from_file_location("quillaveen._engine", loaded.__file__)
-    module = importlib.util.module_from_spec(spec)
+    module_spec = importlib.util.spec_from_file_location("quillaveen._engine", loaded.__file__)
+    module = importlib.util.module_from_spec(module_spec)
     prepare(module)
-    spec.loader.exec_module(module)
+    module_spec.loader.exec_module(module)
     return module
 
 
