@@ -1,7 +1,6 @@
 #include "records/json_out.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -94,14 +93,7 @@ void CanonicalOut::floating(double d) {
 
 void CanonicalOut::key(std::string_view k) {
   Frame& f = frames_.back();
-  std::uint64_t prefix = 0;  // the first eight bytes, zero-padded, as a big-endian number
-  if (k.size() >= 8) {
-    std::memcpy(&prefix, k.data(), 8);
-    if constexpr (std::endian::native == std::endian::little) prefix = std::byteswap(prefix);
-  } else {
-    for (std::size_t i = 0; i < 8; ++i) prefix = (prefix << 8) | (i < k.size() ? static_cast<unsigned char>(k[i]) : 0u);
-  }
-  const Member m{prefix, k, 0, 0};
+  const Member m{k, 0, 0};
   if (f.first) {
     f.first = false;
   } else {
