@@ -50,6 +50,7 @@ TEST(Decimal, RepresentationLimits) {
   EXPECT_EQ(text(max.checked_mul(d("10"))), "none");
   EXPECT_EQ(text(max.checked_div(d("0.1"))), "none");
   EXPECT_EQ(text(max.round_sf(1)), "none");
+  EXPECT_EQ(text(d("1.5").round_sf(0)), "0");  // zero figures: beyond the reference cases
   EXPECT_EQ(text(d("4.5").checked_mul(d("1000000"))), "4500000.0");
   // Scale beyond 28 in a product is reduced half to even.
   EXPECT_EQ(text(d("0.0000000000000000000000000015").checked_mul(d("0.1"))), "0.0000000000000000000000000002");
@@ -60,15 +61,10 @@ TEST(Decimal, QuotientForms) {
   const struct {
     const char *a, *b, *want;
   } cases[] = {
-      {"1", "2", "0.50"},          {"1", "5", "0.20"},
-      {"1", "10", "0.10"},         {"10", "100", "0.10"},
-      {"1", "4", "0.25"},          {"1", "8", "0.125"},
-      {"5", "100", "0.05"},        {"12.5", "100", "0.125"},
-      {"12.50", "1", "12.50"},     {"1500.0", "1", "1500.0"},
-      {"2", "3", "0.6666666666666666666666666667"},
-      {"10000", "3", "3333.3333333333333333333333333"},
-      {"100", "0.5", "200"},       {"1", "0", "none"},
-      {"0.00", "7", "0"},
+      // Forms the reference pairs do not reach (they pin 1/2, 2/3, 1/10 and the like).
+      {"1", "5", "0.20"},      {"1", "4", "0.25"},      {"1", "8", "0.125"},
+      {"5", "100", "0.05"},    {"12.5", "100", "0.125"}, {"12.50", "1", "12.50"},
+      {"10000", "3", "3333.3333333333333333333333333"}, {"0.00", "7", "0"},
   };
   for (const auto& c : cases) EXPECT_EQ(text(d(c.a).checked_div(d(c.b))), c.want) << c.a << " / " << c.b;
 }
@@ -78,19 +74,6 @@ TEST(Decimal, MaxKeepsTheSecondOnATie) {
   EXPECT_EQ(a.max(b).to_string(), "4.5");
   EXPECT_EQ(b.max(a).to_string(), "4.50");
   EXPECT_EQ(d("5").max(b).to_string(), "5");
-}
-
-TEST(Decimal, Rounding) {
-  EXPECT_EQ(d("0.1004").round_dp(3).to_string(), "0.100");
-  EXPECT_EQ(d("0.0004").round_dp(3).to_string(), "0.000");
-  EXPECT_EQ(d("2.5").round_dp(0).to_string(), "2");
-  EXPECT_EQ(d("2.5").round_dp(0, qv::numeric::MidpointRule::AwayFromZero).to_string(), "3");
-  EXPECT_EQ(d("1.5").round_dp(6).to_string(), "1.5");
-  EXPECT_EQ(text(d("4213000").round_sf(2)), "4200000");
-  EXPECT_EQ(text(d("4250000").round_sf(2)), "4200000");
-  EXPECT_EQ(text(d("0.000").round_sf(3)), "0");
-  EXPECT_EQ(text(d("1.5").round_sf(0)), "0");
-  EXPECT_EQ(text(d("0.5").round_sf(30)), "0.5000000000000000000000000000");
 }
 
 TEST(Decimal, HostileText) {

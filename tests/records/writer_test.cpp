@@ -119,24 +119,12 @@ TEST(WriteRecord, NonFiniteFloatsAreNullInEveryForm) {
   EXPECT_EQ(*hash, crypto::text_digest(canonical));
 }
 
-TEST(WriteRecord, ValueFormAgreesWithTextMemberForMember) {
+TEST(WriteRecord, ValueFormAgreesWithText) {
   const EvidenceRecord r = full_record();
   EXPECT_EQ(json::write_json_compact(evidence_record_to_value(r)), write_evidence_record_json(r));
   std::string content_text;
   write_record_content_json(r.content, content_text);
   EXPECT_EQ(json::write_json_compact(record_content_to_value(r.content)), content_text);
-
-  json::Object holder;
-  holder.insert_or_assign("record_id", json::Value("x"));
-  record_content_to_value(holder, r.content);
-  ASSERT_EQ(holder.size(), 2u);
-  EXPECT_EQ(holder.at(1).key, "content");
-  EXPECT_EQ(*holder.find("content"), record_content_to_value(r.content));
-
-  // The hash is the canonical digest of exactly what is written.
-  auto read_back = json::read_json(content_text);
-  ASSERT_TRUE(read_back.has_value());
-  EXPECT_EQ(json::canonical_digest(*read_back), compute_content_hash(r.content));
 }
 
 TEST(WriteRecord, IntegersStayIntegersFloatsStayFloats) {
@@ -146,11 +134,6 @@ TEST(WriteRecord, IntegersStayIntegersFloatsStayFloats) {
   e.confidence = -0.0;
   e.receipt.source_span = Span{1, std::numeric_limits<std::uint64_t>::max()};
   c.graph.evidence.push_back(e);
-  const json::Value v = record_content_to_value(c);
-  const json::Value& ev = v.find("graph")->find("evidence")->as_array()[0];
-  EXPECT_TRUE(ev.find("score")->is_f64());
-  EXPECT_TRUE(ev.find("confidence")->is_f64());
-  EXPECT_TRUE(ev.find("receipt")->find("source_span")->find("start")->is_u64());
   std::string text;
   write_record_content_json(c, text);
   EXPECT_NE(text.find(R"("score":2.0,"confidence":-0.0,)"), std::string::npos) << text;
