@@ -5,12 +5,10 @@
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
 
-#include <array>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "crypto/edwards_y.hpp"
 #include "crypto/hex.hpp"
 #include "crypto/p256.hpp"
 #include "json/canonical.hpp"
@@ -94,19 +92,9 @@ TEST(VerifyRecord, HashChecksComeFirstAndNameTheRecord) {
   EXPECT_EQ(check(t), "integrity error: rec_v: content hash mismatch");
 }
 
-// 32 bytes that are no curve point: the first y with no x.
-std::string non_point_hex() {
-  std::array<unsigned char, 32> e{};
-  for (unsigned v = 2; v < 1000; ++v) {
-    e[0] = static_cast<unsigned char>(v & 0xff);
-    e[1] = static_cast<unsigned char>(v >> 8);
-    if (!qv::crypto::edwards_y_decompresses(e)) return hex_encode(e);
-  }
-  ADD_FAILURE() << "no refused encoding found";
-  return {};
-}
-
-TEST(VerifyRecord, Ed25519KeyAndSignatureMessages) {
+// The signature checks pin their messages and the order of their checks;
+// here one of each as a record's check reports it.
+TEST(VerifyRecord, Ed25519Failures) {
   const EvidenceRecord good = sealed();
   auto with = [&](const std::string& key, const std::string& sig) {
     EvidenceRecord r = good;
@@ -116,29 +104,12 @@ TEST(VerifyRecord, Ed25519KeyAndSignatureMessages) {
   };
   const std::string& pk = good.signer_public_key;
   const std::string& sig = good.signature;
-  EXPECT_EQ(with(pk.substr(2), sig), "integrity error: bad public key");  // 31 bytes
-  EXPECT_EQ(with("g" + pk.substr(1), sig), "integrity error: bad public key");
-  EXPECT_EQ(with(pk.substr(1), sig), "integrity error: bad public key");  // odd length
-  EXPECT_EQ(with(non_point_hex(), sig), "integrity error: signature error: Cannot decompress Edwards point");
+  EXPECT_EQ(with(pk.substr(2), sig), "integrity error: bad public key");
+  EXPECT_EQ(with("02" + std::string(62, '0'), sig), "integrity error: signature error: Cannot decompress Edwards point");
   EXPECT_EQ(with(pk, sig.substr(2)), "integrity error: bad signature encoding");
-  EXPECT_EQ(with(pk, sig.substr(0, 127) + "x"), "integrity error: bad signature encoding");
-  // The key is judged before the signature's form.
-  EXPECT_EQ(with(non_point_hex(), "00"), "integrity error: signature error: Cannot decompress Edwards point");
   std::string flipped = sig;
   flipped[0] = flipped[0] == '0' ? '1' : '0';
   EXPECT_EQ(with(pk, flipped), "integrity error: rec_v: signature does not verify");
-  // A non-canonical s (s + L) does not verify.
-  auto raw = decode_hex(sig).value();
-  static const unsigned char kOrderL[32] = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
-                                            0xa2, 0xde, 0xf9, 0xde, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10};
-  unsigned carry = 0;
-  for (int i = 0; i < 32; ++i) {
-    const unsigned v = raw[32 + i] + kOrderL[i] + carry;
-    raw[32 + i] = static_cast<unsigned char>(v);
-    carry = v >> 8;
-  }
-  EXPECT_EQ(with(pk, hex_encode(raw)), "integrity error: rec_v: signature does not verify");
 }
 
 // RFC 6979 A.2.5 P-256 key.
@@ -178,22 +149,6 @@ std::vector<unsigned char> p256_sign_der(const std::string& message) {
   return sig;
 }
 
-// n - s of a 64-byte r || s, as hex.
-std::string flip_s(const std::string& rs_hex) {
-  const auto n = decode_hex(kOrder).value();
-  const auto rs = decode_hex(rs_hex).value();
-  std::vector<unsigned char> out(rs.begin(), rs.begin() + 32);
-  std::vector<unsigned char> s(32);
-  int borrow = 0;
-  for (int i = 31; i >= 0; --i) {
-    int v = int{n[i]} - int{rs[32 + i]} - borrow;
-    borrow = v < 0;
-    s[i] = static_cast<unsigned char>(v + 256 * borrow);
-  }
-  out.insert(out.end(), s.begin(), s.end());
-  return hex_encode(out);
-}
-
 EvidenceRecord p256_record() {
   EvidenceRecord r = sealed("rec_p");
   const auto der = p256_sign_der(r.record_hash);
@@ -203,24 +158,7 @@ EvidenceRecord p256_record() {
   return r;
 }
 
-TEST(VerifyRecord, P256KnownKeyInEveryPointForm) {
-  EvidenceRecord r = p256_record();
-  EXPECT_EQ(check(r), "ok");
-  const bool odd_y = (decode_hex(kUy).value().back() & 1) != 0;
-  for (const std::string& key : {"04" + kUx + kUy, (odd_y ? "03" : "02") + kUx, "05" + kUx, upper("04" + kUx + kUy)}) {
-    r.signer_public_key = key;
-    EXPECT_EQ(check(r), "ok") << key;
-  }
-  // The other root is another key.
-  r.signer_public_key = (odd_y ? "02" : "03") + kUx;
-  EXPECT_EQ(check(r), "integrity error: rec_p: signature does not verify");
-  // Both forms of s verify.
-  r = p256_record();
-  r.signature = flip_s(r.signature);
-  EXPECT_EQ(check(r), "ok");
-}
-
-TEST(VerifyRecord, P256Messages) {
+TEST(VerifyRecord, P256KeyFormsAndFailures) {
   const EvidenceRecord good = p256_record();
   auto with = [&](const std::string& key, const std::string& sig) {
     EvidenceRecord r = good;
@@ -230,18 +168,15 @@ TEST(VerifyRecord, P256Messages) {
   };
   const std::string& pk = good.signer_public_key;
   const std::string& sig = good.signature;
+  const bool odd_y = (decode_hex(kUy).value().back() & 1) != 0;
+  EXPECT_EQ(with(pk, sig), "ok");
+  EXPECT_EQ(with((odd_y ? "03" : "02") + kUx, sig), "ok");
+  EXPECT_EQ(with((odd_y ? "02" : "03") + kUx, sig), "integrity error: rec_p: signature does not verify");
   EXPECT_EQ(with(pk.substr(1), sig), "integrity error: rec_p: bad public key encoding");
-  EXPECT_EQ(with("0g" + pk.substr(2), sig), "integrity error: rec_p: bad public key encoding");
-  EXPECT_EQ(with("06" + pk.substr(2), sig), "integrity error: rec_p: bad P-256 public key");  // hybrid
-  EXPECT_EQ(with("00", sig), "integrity error: rec_p: bad P-256 public key");                 // identity
-  EXPECT_EQ(with("04" + kUx + kUx, sig), "integrity error: rec_p: bad P-256 public key");     // off the curve
+  EXPECT_EQ(with("06" + pk.substr(2), sig), "integrity error: rec_p: bad P-256 public key");
   EXPECT_EQ(with(pk, sig.substr(1)), "integrity error: rec_p: bad signature encoding");
-  EXPECT_EQ(with(pk, hex_encode(p256_sign_der(good.record_hash))), "integrity error: rec_p: bad P-256 signature");
-  EXPECT_EQ(with(pk, std::string(64, '0') + sig.substr(64)), "integrity error: rec_p: bad P-256 signature");
   EXPECT_EQ(with(pk, sig.substr(0, 64) + kOrder), "integrity error: rec_p: bad P-256 signature");  // s = n
   EXPECT_EQ(with(pk, sig.substr(64) + sig.substr(0, 64)), "integrity error: rec_p: signature does not verify");
-  // The key's form is judged before the signature's.
-  EXPECT_EQ(with("07" + pk.substr(2), "zz"), "integrity error: rec_p: bad P-256 public key");
 }
 
 UnsignedRecord unsigned_of(const EvidenceRecord& r) {
@@ -267,11 +202,10 @@ TEST(AttachSignature, P256NormalisesKeyAndSignature) {
   const UnsignedRecord u = unsigned_of(base);
   const auto der = p256_sign_der(base.record_hash);
   const std::string low = hex_encode(qv::crypto::normalize_p256_signature(der).value());
-  const std::string high = flip_s(low);
   const bool odd_y = (decode_hex(kUy).value().back() & 1) != 0;
   const std::string spki = "3059301306072a8648ce3d020106082a8648ce3d03010703420004" + kUx + kUy;
   for (const std::string& key : {(odd_y ? "03" : "02") + kUx, "04" + kUx + kUy, "05" + kUx, spki}) {
-    for (const std::string& sig : {low, high, hex_encode(der)}) {
+    for (const std::string& sig : {low, hex_encode(der)}) {
       auto r = attach_signature(u, "ecdsa-p256-sha256", decode_hex(key).value(), decode_hex(sig).value());
       ASSERT_TRUE(r.has_value()) << key << " " << sig << " " << r.error().display();
       EXPECT_EQ(r->signer_public_key, "04" + kUx + kUy);
