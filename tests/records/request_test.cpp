@@ -152,12 +152,9 @@ TEST(ReadRequest, NumericOptions) {
             "missing field `percent_as_fraction`" + at(after(text, R"({"declared_precision":true})")));
   text = request(R"("numeric":{"matching":[true]})");
   EXPECT_EQ(error_of(text), "invalid length 1, expected struct MatchOptions with 2 elements" + at(after(text, "[true]")));
-  for (const char* word : {"HALF_UP", "nearest"}) {
-    text = request(R"("numeric":{"rounding":")" + std::string(word) + "\"}");
-    EXPECT_EQ(error_of(text), "unknown variant `" + std::string(word) +
-                                  "`, expected one of `half_up`, `half_even`, `within_last_digit`" +
-                                  at(after(text, std::string(word) + "\"")));
-  }
+  text = request(R"("numeric":{"rounding":"HALF_UP"})");
+  EXPECT_EQ(error_of(text), "unknown variant `HALF_UP`, expected one of `half_up`, `half_even`, `within_last_digit`" +
+                                at(after(text, R"("HALF_UP")")));
   text = request(R"("numeric":{"units":"yes"})");
   EXPECT_EQ(error_of(text), "invalid type: string \"yes\", expected a boolean" + at(after(text, R"("yes")")));
 }
