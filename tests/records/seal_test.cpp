@@ -38,23 +38,17 @@ TEST(RecordHash, IsThePlainDigestOfFourLines) {
 
 std::vector<qv::testing::Ed25519RfcCase> rfc_cases() { return qv::testing::ed25519_rfc8032_cases(); }
 
-TEST(SignRecordHash, RfcKeysSignTheHashTextAndVerify) {
-  const auto cases = rfc_cases();
-  ASSERT_EQ(cases.size(), 5u);
-  for (const auto& c : cases) {
-    const SigningKey key = signing_key_from_seed(bytes32(c.seed));
-    const RecordSignature s = sign_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z", key);
-    EXPECT_EQ(s.public_key, c.public_key);
-    EXPECT_EQ(s.record_hash, compute_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z"));
-    ASSERT_EQ(s.signature.size(), 128u);
-    EXPECT_EQ(s.signature, qv::crypto::hex_encode(qv::crypto::decode_hex(s.signature).value()));  // lower case
-    EXPECT_TRUE(verify_record_seal("sha256:aa", "sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z",
-                                   s.record_hash, s.signature, s.public_key, std::nullopt)
-                    .has_value());
-    // Deterministic.
-    EXPECT_EQ(s.signature,
-              sign_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z", key).signature);
-  }
+TEST(SignRecordHash, SignsTheHashTextInLowerCaseHex) {
+  const auto c = rfc_cases().at(0);
+  const SigningKey key = signing_key_from_seed(bytes32(c.seed));
+  const RecordSignature s = sign_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z", key);
+  EXPECT_EQ(s.public_key, c.public_key);
+  EXPECT_EQ(s.record_hash, compute_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z"));
+  ASSERT_EQ(s.signature.size(), 128u);
+  EXPECT_EQ(s.signature, qv::crypto::hex_encode(qv::crypto::decode_hex(s.signature).value()));  // lower case
+  EXPECT_TRUE(verify_record_seal("sha256:aa", "sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z",
+                                 s.record_hash, s.signature, s.public_key, std::nullopt)
+                  .has_value());
 }
 
 TEST(SignRecordHash, TheMessageIsThe71ByteTextNotTheDigestBytes) {

