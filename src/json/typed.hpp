@@ -532,11 +532,11 @@ bool plain_names(const std::vector<Field<T>>& fields) {
   return true;
 }
 
-// `plain` is plain_names(spec.fields): the member expected next is then
+// `plain` is plain_names(table.fields): the member expected next is then
 // recognised by its bytes, without reading the key as a string.
 template <class T>
-JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, bool plain, T& out) {
-  SeenFields seen(spec.fields.size());
+JsonResult<void> struct_members(Parser& p, const StructSpec<T>& table, bool plain, T& out) {
+  SeenFields seen(table.fields.size());
   std::vector<Member> collected;
   std::string scratch;
   bool first = true;
@@ -549,16 +549,16 @@ JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, bool plain
     std::size_t i = 0;
     const Field<T>* f = nullptr;
     std::string_view key;
-    if (plain && next < spec.fields.size() && p.take_key(spec.fields[next].name)) {
+    if (plain && next < table.fields.size() && p.take_key(table.fields[next].name)) {
       i = next;
-      f = &spec.fields[next];
+      f = &table.fields[next];
       key = f->name;
     } else {
       p.eat();
       auto k = p.parse_string_view(scratch);
       if (!k) return std::unexpected(std::move(k.error()));
       key = *k;
-      f = find_field_from(spec.fields, key, next, i);
+      f = find_field_from(table.fields, key, next, i);
     }
     if (f != nullptr) {
       if (seen.test(i)) return std::unexpected(duplicate_field(f->name));
@@ -566,26 +566,26 @@ JsonResult<void> struct_members(Parser& p, const StructSpec<T>& spec, bool plain
       next = i + 1;
       if (auto r = object_colon(p); !r) return r;
       if (auto r = f->read(p, out); !r) return r;
-    } else if (spec.flatten != nullptr) {
+    } else if (table.flatten != nullptr) {
       std::string name(key);
       if (auto r = object_colon(p); !r) return r;
       auto v = p.parse_value();
       if (!v) return std::unexpected(std::move(v.error()));
       collected.push_back(Member{std::move(name), std::move(*v)});
-    } else if (spec.deny_unknown_fields) {
-      const auto names = field_names(spec.fields);
+    } else if (table.deny_unknown_fields) {
+      const auto names = field_names(table.fields);
       return std::unexpected(unknown_field(key, names));
     } else {
       if (auto r = object_colon(p); !r) return r;
       if (auto r = p.ignore_value(); !r) return r;
     }
   }
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    if (!seen.test(i) && spec.fields[i].kind == FieldKind::Required) {
-      return std::unexpected(missing_field(spec.fields[i].name));
+  for (std::size_t i = 0; i < table.fields.size(); ++i) {
+    if (!seen.test(i) && table.fields[i].kind == FieldKind::Required) {
+      return std::unexpected(missing_field(table.fields[i].name));
     }
   }
-  if (spec.flatten != nullptr) return spec.flatten(collected, out);
+  if (table.flatten != nullptr) return table.flatten(collected, out);
   return {};
 }
 
@@ -647,38 +647,38 @@ JsonResult<void> struct_from_elements(std::span<const Value> elements, const std
 
 }  // namespace typed
 
-// Spec is a function returning the table, e.g. `const StructSpec<Item>&
+// TableOf is a function returning the table, e.g. `const StructSpec<Item>&
 // item_spec()`, so tables can be built once on first use.
-template <class T, const StructSpec<T>& (*Spec)()>
+template <class T, const StructSpec<T>& (*TableOf)()>
 struct StructReader {
   static JsonResult<void> read(Parser& p, T& out) {
-    const StructSpec<T>& spec = Spec();
-    static const std::string expected = "struct " + std::string(Spec().name);
+    const StructSpec<T>& table = TableOf();
+    static const std::string expected = "struct " + std::string(TableOf().name);
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     if (*c == '{') {
-      static const bool plain = typed::plain_names(Spec().fields);
-      return typed::in_object(p, [&] { return typed::struct_members(p, spec, plain, out); });
+      static const bool plain = typed::plain_names(TableOf().fields);
+      return typed::in_object(p, [&] { return typed::struct_members(p, table, plain, out); });
     }
     // A struct with a flattened member is read from an object only.
-    if (*c == '[' && spec.flatten == nullptr) {
-      return typed::in_array(p, [&] { return typed::struct_elements(p, spec.fields, expected, out); });
+    if (*c == '[' && table.flatten == nullptr) {
+      return typed::in_array(p, [&] { return typed::struct_elements(p, table.fields, expected, out); });
     }
     return std::unexpected(typed::peek_invalid_type(p, expected));
   }
   static JsonResult<void> from_value(const Value& v, T& out) {
-    const StructSpec<T>& spec = Spec();
-    const std::string expected = "struct " + std::string(spec.name);
+    const StructSpec<T>& table = TableOf();
+    const std::string expected = "struct " + std::string(table.name);
     if (v.is_object()) {
       std::vector<Member> members(v.as_object().begin(), v.as_object().end());
-      if (spec.flatten == nullptr) {
-        return typed::struct_from_members<T>(members, spec.fields, spec.deny_unknown_fields, out);
+      if (table.flatten == nullptr) {
+        return typed::struct_from_members<T>(members, table.fields, table.deny_unknown_fields, out);
       }
-      std::vector<bool> seen(spec.fields.size(), false);
+      std::vector<bool> seen(table.fields.size(), false);
       std::vector<Member> rest;
       for (Member& m : members) {
         std::size_t i = 0;
-        if (const Field<T>* f = typed::find_field(spec.fields, m.key, i)) {
+        if (const Field<T>* f = typed::find_field(table.fields, m.key, i)) {
           if (seen[i]) return std::unexpected(duplicate_field(f->name));
           seen[i] = true;
           if (auto r = f->from_value(m.value, out); !r) return r;
@@ -686,15 +686,15 @@ struct StructReader {
           rest.push_back(std::move(m));
         }
       }
-      for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-        if (!seen[i] && spec.fields[i].kind == FieldKind::Required) {
-          return std::unexpected(missing_field(spec.fields[i].name));
+      for (std::size_t i = 0; i < table.fields.size(); ++i) {
+        if (!seen[i] && table.fields[i].kind == FieldKind::Required) {
+          return std::unexpected(missing_field(table.fields[i].name));
         }
       }
-      return spec.flatten(rest, out);
+      return table.flatten(rest, out);
     }
-    if (v.is_array() && spec.flatten == nullptr) {
-      return typed::struct_from_elements<T>(v.as_array(), spec.fields, expected, out);
+    if (v.is_array() && table.flatten == nullptr) {
+      return typed::struct_from_elements<T>(v.as_array(), table.fields, expected, out);
     }
     return std::unexpected(invalid_type(describe(v), expected));
   }
@@ -756,33 +756,33 @@ struct TaggedSpec {
 namespace typed {
 
 template <class T>
-std::vector<std::string_view> variant_words(const TaggedSpec<T>& spec) {
+std::vector<std::string_view> variant_words(const TaggedSpec<T>& table) {
   std::vector<std::string_view> words;
-  for (const auto& v : spec.variants) words.push_back(v.word);
+  for (const auto& v : table.variants) words.push_back(v.word);
   return words;
 }
 
 // Builds the selected variant from buffered members (object form).
 template <class T>
-JsonResult<void> variant_from_members(const TaggedSpec<T>& spec, std::size_t index, std::span<const Member> members,
+JsonResult<void> variant_from_members(const TaggedSpec<T>& table, std::size_t index, std::span<const Member> members,
                                       T& out) {
-  spec.select(out, index);
-  const VariantSpec<T>& v = spec.variants[index];
+  table.select(out, index);
+  const VariantSpec<T>& v = table.variants[index];
   if (v.unit) return {};
   return struct_from_members<T>(members, v.fields, false, out);
 }
 
 // Builds the selected variant from buffered elements after the tag.
 template <class T>
-JsonResult<void> variant_from_elements(const TaggedSpec<T>& spec, std::size_t index, std::span<const Value> elements,
+JsonResult<void> variant_from_elements(const TaggedSpec<T>& table, std::size_t index, std::span<const Value> elements,
                                        T& out) {
-  spec.select(out, index);
-  const VariantSpec<T>& v = spec.variants[index];
+  table.select(out, index);
+  const VariantSpec<T>& v = table.variants[index];
   if (v.unit) {
     if (!elements.empty()) return std::unexpected(invalid_length(elements.size(), elements_in_sequence(0)));
     return {};
   }
-  const std::string expected = "struct variant " + std::string(spec.name) + "::" + std::string(v.name);
+  const std::string expected = "struct variant " + std::string(table.name) + "::" + std::string(v.name);
   return struct_from_elements<T>(elements, v.fields, expected, out);
 }
 
@@ -794,11 +794,11 @@ struct RawMember {
 
 }  // namespace typed
 
-template <class T, const TaggedSpec<T>& (*Spec)()>
+template <class T, const TaggedSpec<T>& (*TableOf)()>
 struct TaggedReader {
   static JsonResult<void> read(Parser& p, T& out) {
-    const TaggedSpec<T>& spec = Spec();
-    static const std::vector<std::string_view> words = typed::variant_words(Spec());
+    const TaggedSpec<T>& table = TableOf();
+    static const std::vector<std::string_view> words = typed::variant_words(TableOf());
     auto c = typed::peek_value_start(p);
     if (!c) return std::unexpected(std::move(c.error()));
     std::optional<std::size_t> tag;
@@ -814,8 +814,8 @@ struct TaggedReader {
           auto key = typed::next_key(p, first, scratch);
           if (!key) return std::unexpected(std::move(key.error()));
           if (!*key) break;
-          if (**key == spec.tag) {
-            if (tag) return std::unexpected(duplicate_field(spec.tag));
+          if (**key == table.tag) {
+            if (tag) return std::unexpected(duplicate_field(table.tag));
             if (auto r = typed::object_colon(p); !r) return r;
             auto w = typed::read_variant_word(p, words);
             if (!w) return std::unexpected(std::move(w.error()));
@@ -823,7 +823,7 @@ struct TaggedReader {
             continue;
           }
           if (auto r = typed::object_colon(p); !r) return r;
-          if (spec.keep_members_unparsed) {
+          if (table.keep_members_unparsed) {
             p.peek_ws();
             raw.push_back({std::string(**key), p.index()});
             if (auto r = p.ignore_value(); !r) return r;
@@ -833,13 +833,13 @@ struct TaggedReader {
             members.push_back(Member{std::string(**key), std::move(*v)});
           }
         }
-        if (!tag) return std::unexpected(missing_field(spec.tag));
+        if (!tag) return std::unexpected(missing_field(table.tag));
         return {};
       });
       if (!r) return r;
-      if (spec.keep_members_unparsed) {
+      if (table.keep_members_unparsed) {
         // Read only the members the variant has, from where they stand.
-        const VariantSpec<T>& v = spec.variants[*tag];
+        const VariantSpec<T>& v = table.variants[*tag];
         for (const typed::RawMember& m : raw) {
           std::size_t i = 0;
           if (v.unit || typed::find_field(v.fields, m.key, i) == nullptr) continue;
@@ -848,14 +848,14 @@ struct TaggedReader {
           members.push_back(Member{m.key, std::move(*value)});
         }
       }
-      return typed::variant_from_members(spec, *tag, members, out);
+      return typed::variant_from_members(table, *tag, members, out);
     }
     if (*c == '[') {
       auto r = typed::in_array(p, [&]() -> JsonResult<void> {
         bool first = true;
         auto more = typed::next_element(p, first);
         if (!more) return std::unexpected(std::move(more.error()));
-        if (!*more) return std::unexpected(missing_field(spec.tag));
+        if (!*more) return std::unexpected(missing_field(table.tag));
         auto w = typed::read_variant_word(p, words);
         if (!w) return std::unexpected(std::move(w.error()));
         tag = *w;
@@ -863,7 +863,7 @@ struct TaggedReader {
           more = typed::next_element(p, first);
           if (!more) return std::unexpected(std::move(more.error()));
           if (!*more) return {};
-          if (spec.keep_members_unparsed) {
+          if (table.keep_members_unparsed) {
             p.peek_ws();
             raw_elements.push_back(p.index());
             if (auto r = p.ignore_value(); !r) return r;
@@ -875,8 +875,8 @@ struct TaggedReader {
         }
       });
       if (!r) return r;
-      if (spec.keep_members_unparsed) {
-        const VariantSpec<T>& v = spec.variants[*tag];
+      if (table.keep_members_unparsed) {
+        const VariantSpec<T>& v = table.variants[*tag];
         const std::size_t wanted = v.unit ? 0 : std::min(raw_elements.size(), v.fields.size());
         for (std::size_t i = 0; i < raw_elements.size(); ++i) {
           if (i < wanted) {
@@ -888,42 +888,42 @@ struct TaggedReader {
           }
         }
       }
-      return typed::variant_from_elements(spec, *tag, elements, out);
+      return typed::variant_from_elements(table, *tag, elements, out);
     }
     // Any other value is read in full, then refused.
     auto v = p.parse_value();
     if (!v) return std::unexpected(std::move(v.error()));
-    JsonError e = invalid_type(describe(*v), "internally tagged enum " + std::string(spec.name));
+    JsonError e = invalid_type(describe(*v), "internally tagged enum " + std::string(table.name));
     p.fix_position(e);
     return std::unexpected(std::move(e));
   }
 
   static JsonResult<void> from_value(const Value& v, T& out) {
-    const TaggedSpec<T>& spec = Spec();
+    const TaggedSpec<T>& table = TableOf();
     if (v.is_object()) {
       std::vector<Member> members(v.as_object().begin(), v.as_object().end());
       return from_members(members, out);
     }
     if (v.is_array()) {
       const Array& a = v.as_array();
-      if (a.empty()) return std::unexpected(missing_field(spec.tag));
-      auto w = typed::variant_from_value(a[0], typed::variant_words(spec));
+      if (a.empty()) return std::unexpected(missing_field(table.tag));
+      auto w = typed::variant_from_value(a[0], typed::variant_words(table));
       if (!w) return std::unexpected(std::move(w.error()));
-      return typed::variant_from_elements(spec, *w, std::span<const Value>(a).subspan(1), out);
+      return typed::variant_from_elements(table, *w, std::span<const Value>(a).subspan(1), out);
     }
-    return std::unexpected(invalid_type(describe(v), "internally tagged enum " + std::string(spec.name)));
+    return std::unexpected(invalid_type(describe(v), "internally tagged enum " + std::string(table.name)));
   }
 
   // From buffered members in text order (a flattened enum): the first tag
   // is decoded when met, a second one is a duplicate.
   static JsonResult<void> from_members(std::vector<Member>& members, T& out) {
-    const TaggedSpec<T>& spec = Spec();
-    const auto words = typed::variant_words(spec);
+    const TaggedSpec<T>& table = TableOf();
+    const auto words = typed::variant_words(table);
     std::optional<std::size_t> tag;
     std::vector<Member> rest;
     for (Member& m : members) {
-      if (m.key == spec.tag) {
-        if (tag) return std::unexpected(duplicate_field(spec.tag));
+      if (m.key == table.tag) {
+        if (tag) return std::unexpected(duplicate_field(table.tag));
         auto w = typed::variant_from_value(m.value, words);
         if (!w) return std::unexpected(std::move(w.error()));
         tag = *w;
@@ -931,8 +931,8 @@ struct TaggedReader {
         rest.push_back(std::move(m));
       }
     }
-    if (!tag) return std::unexpected(missing_field(spec.tag));
-    return typed::variant_from_members(spec, *tag, rest, out);
+    if (!tag) return std::unexpected(missing_field(table.tag));
+    return typed::variant_from_members(table, *tag, rest, out);
   }
 
  private:

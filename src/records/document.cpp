@@ -70,13 +70,13 @@ std::string write_signed_document_json(const SignedDocument& document) {
 namespace {
 
 const json::StructSpec<SignedDocument>& signed_document_spec() {
-  static const json::StructSpec<SignedDocument> spec{
+  static const json::StructSpec<SignedDocument> table{
       "SignedDocument",
       {json::required<&SignedDocument::kind>("kind"), json::required<&SignedDocument::content>("content"),
        json::required<&SignedDocument::content_hash>("content_hash"),
        json::required<&SignedDocument::signature>("signature"),
        json::required<&SignedDocument::signer_public_key>("signer_public_key")}};
-  return spec;
+  return table;
 }
 
 }  // namespace

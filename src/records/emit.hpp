@@ -26,20 +26,6 @@
 
 namespace qv::records::emit {
 
-// A receiver that orders the members of every object by the bytes of their
-// keys (the canonical text) declares `kMembersByKey`; the builders of the
-// fixed-shape types give it their members in that order, which spares it
-// the reordering. The receiver checks the order and still reorders what
-// comes otherwise, so the order given here decides speed only.
-template <class Out>
-constexpr bool by_key() {
-  if constexpr (requires { Out::kMembersByKey; }) {
-    return Out::kMembersByKey;
-  } else {
-    return false;
-  }
-}
-
 template <class Out>
 void floating(Out& out, double v) {
   if (std::isfinite(v)) {
@@ -94,17 +80,10 @@ void decision(Out& out, Decision d) {
 template <class Out>
 void value(Out& out, const Span& span) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    out.key("end");
-    out.unsigned_integer(span.end);
-    out.key("start");
-    out.unsigned_integer(span.start);
-  } else {
-    out.key("start");
-    out.unsigned_integer(span.start);
-    out.key("end");
-    out.unsigned_integer(span.end);
-  }
+  out.key("start");
+  out.unsigned_integer(span.start);
+  out.key("end");
+  out.unsigned_integer(span.end);
   out.end_object();
 }
 
@@ -122,20 +101,6 @@ void value(Out& out, const Determinism& d) {
 template <class Out>
 void value(Out& out, const Receipt& r) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    if (!r.notes.empty()) {
-      out.key("notes");
-      text_list(out, r.notes);
-    }
-    optional_text(out, "source_id", r.source_id);
-    if (r.source_span) {
-      out.key("source_span");
-      value(out, *r.source_span);
-    }
-    optional_text(out, "source_text", r.source_text);
-    out.end_object();
-    return;
-  }
   optional_text(out, "source_id", r.source_id);
   if (r.source_span) {
     out.key("source_span");
@@ -152,25 +117,6 @@ void value(Out& out, const Receipt& r) {
 template <class Out>
 void value(Out& out, const Evidence& e) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    optional_text(out, "calibration_id", e.calibration_id);
-    text(out, "claim_id", e.claim_id);
-    out.key("confidence");
-    floating(out, e.confidence);
-    out.key("determinism");
-    value(out, e.determinism);
-    optional_text(out, "model_hash", e.model_hash);
-    text(out, "rationale", e.rationale);
-    out.key("receipt");
-    value(out, e.receipt);
-    text(out, "result", to_word(e.result));
-    out.key("score");
-    floating(out, e.score);
-    text(out, "verifier_id", e.verifier_id);
-    text(out, "verifier_version", e.verifier_version);
-    out.end_object();
-    return;
-  }
   text(out, "verifier_id", e.verifier_id);
   text(out, "verifier_version", e.verifier_version);
   text(out, "claim_id", e.claim_id);
@@ -192,25 +138,6 @@ void value(Out& out, const Evidence& e) {
 template <class Out>
 void value(Out& out, const VerifierInfo& v) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    out.key("applies_to");
-    out.begin_array();
-    for (ClaimKind k : v.applies_to) out.string(core::to_word(k));
-    out.end_array();
-    if (!v.artefacts.empty()) {
-      out.key("artefacts");
-      text_pairs(out, v.artefacts);
-    }
-    out.key("determinism");
-    value(out, v.determinism);
-    text(out, "id", v.id);
-    text(out, "kind", to_word(v.kind));
-    out.key("needs_network");
-    out.boolean(v.needs_network);
-    text(out, "version", v.version);
-    out.end_object();
-    return;
-  }
   text(out, "id", v.id);
   text(out, "version", v.version);
   text(out, "kind", to_word(v.kind));
@@ -232,22 +159,6 @@ void value(Out& out, const VerifierInfo& v) {
 template <class Out>
 void value(Out& out, const EvidenceGraph& g) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    out.key("evidence");
-    out.begin_array();
-    for (const auto& e : g.evidence) value(out, e);
-    out.end_array();
-    if (!g.failures.empty()) {
-      out.key("failures");
-      text_pairs(out, g.failures);
-    }
-    out.key("verifiers");
-    out.begin_array();
-    for (const auto& v : g.verifiers) value(out, v);
-    out.end_array();
-    out.end_object();
-    return;
-  }
   out.key("verifiers");
   out.begin_array();
   for (const auto& v : g.verifiers) value(out, v);
@@ -277,18 +188,6 @@ void value(Out& out, const ClaimOutcome& c) {
 template <class Out>
 void value(Out& out, const RegulatoryControl& c) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    text(out, "article", c.article);
-    text(out, "control", c.control);
-    text(out, "framework", c.framework);
-    text(out, "requirement", c.requirement);
-    out.key("triggered_by");
-    out.begin_array();
-    for (Decision d : c.triggered_by) decision(out, d);
-    out.end_array();
-    out.end_object();
-    return;
-  }
   text(out, "framework", c.framework);
   text(out, "article", c.article);
   text(out, "control", c.control);
@@ -310,31 +209,6 @@ void regulatory_mapping(Out& out, const std::vector<RegulatoryControl>& controls
 template <class Out>
 void value(Out& out, const PolicyOutcome& o) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    out.key("claims");
-    out.begin_array();
-    for (const auto& c : o.claims) value(out, c);
-    out.end_array();
-    out.key("decision");
-    decision(out, o.decision);
-    out.key("excluded_verifiers");
-    text_pairs(out, o.excluded_verifiers);
-    out.key("missing_required");
-    text_list(out, o.missing_required);
-    optional_text(out, "pass_means", o.pass_means);
-    text(out, "policy_hash", o.policy_hash);
-    text(out, "policy_id", o.policy_id);
-    text(out, "policy_version", o.policy_version);
-    if (!o.reasons.empty()) {
-      out.key("reasons");
-      text_list(out, o.reasons);
-    }
-    out.key("regulatory_mapping");
-    regulatory_mapping(out, o.regulatory_mapping);
-    optional_text(out, "risk_class", o.risk_class);
-    out.end_object();
-    return;
-  }
   text(out, "policy_id", o.policy_id);
   text(out, "policy_version", o.policy_version);
   text(out, "policy_hash", o.policy_hash);
@@ -362,19 +236,6 @@ void value(Out& out, const PolicyOutcome& o) {
 template <class Out>
 void value(Out& out, const RecordContent& c) {
   out.begin_object();
-  if constexpr (by_key<Out>()) {
-    text(out, "bundle_hash", c.bundle_hash);
-    text(out, "engine_version", c.engine_version);
-    out.key("graph");
-    value(out, c.graph);
-    text(out, "input_hash", c.input_hash);
-    text(out, "locale", c.locale);
-    out.key("outcome");
-    value(out, c.outcome);
-    text(out, "schema", c.schema);
-    out.end_object();
-    return;
-  }
   text(out, "schema", c.schema);
   text(out, "engine_version", c.engine_version);
   text(out, "bundle_hash", c.bundle_hash);

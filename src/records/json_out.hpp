@@ -71,8 +71,6 @@ class ValueOut {
 // object closes. Buffers are reused from one record to the next.
 class CanonicalOut {
  public:
-  static constexpr bool kMembersByKey = true;
-
   void reset() {
     frames_.clear();
     members_.clear();

@@ -41,9 +41,9 @@ template <>
 struct TypeReader<records::Determinism>
     : TaggedReader<records::Determinism, &records::readers::determinism_spec> {};
 
-#define QV_RECORDS_STRUCT_READER(Type, spec) \
+#define QV_RECORDS_STRUCT_READER(Type, table) \
   template <>                                \
-  struct TypeReader<records::Type> : StructReader<records::Type, &records::readers::spec> {};
+  struct TypeReader<records::Type> : StructReader<records::Type, &records::readers::table> {};
 QV_RECORDS_STRUCT_READER(Span, span_spec)
 QV_RECORDS_STRUCT_READER(Receipt, receipt_spec)
 QV_RECORDS_STRUCT_READER(Evidence, evidence_spec)

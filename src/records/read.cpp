@@ -28,14 +28,14 @@ using json::optional;
 using json::required;
 
 const json::StructSpec<Span>& span_spec() {
-  static const json::StructSpec<Span> spec{
+  static const json::StructSpec<Span> table{
       "Span",
       {required<&Span::start, json::UsizeReader>("start"), required<&Span::end, json::UsizeReader>("end")}};
-  return spec;
+  return table;
 }
 
 const json::TaggedSpec<Determinism>& determinism_spec() {
-  static const json::TaggedSpec<Determinism> spec{
+  static const json::TaggedSpec<Determinism> table{
       "Determinism",
       "class",
       {
@@ -48,22 +48,22 @@ const json::TaggedSpec<Determinism>& determinism_spec() {
       // reproducible class then reads its tolerance.
       true,
   };
-  return spec;
+  return table;
 }
 
 const json::StructSpec<Receipt>& receipt_spec() {
-  static const json::StructSpec<Receipt> spec{"Receipt",
+  static const json::StructSpec<Receipt> table{"Receipt",
                                               {
                                                   defaulted<&Receipt::source_id>("source_id"),
                                                   defaulted<&Receipt::source_span>("source_span"),
                                                   defaulted<&Receipt::source_text>("source_text"),
                                                   defaulted<&Receipt::notes>("notes"),
                                               }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<Evidence>& evidence_spec() {
-  static const json::StructSpec<Evidence> spec{"Evidence",
+  static const json::StructSpec<Evidence> table{"Evidence",
                                                {
                                                    required<&Evidence::verifier_id>("verifier_id"),
                                                    required<&Evidence::verifier_version>("verifier_version"),
@@ -77,11 +77,11 @@ const json::StructSpec<Evidence>& evidence_spec() {
                                                    defaulted<&Evidence::model_hash>("model_hash"),
                                                    defaulted<&Evidence::calibration_id>("calibration_id"),
                                                }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<VerifierInfo>& verifier_info_spec() {
-  static const json::StructSpec<VerifierInfo> spec{"VerifierInfo",
+  static const json::StructSpec<VerifierInfo> table{"VerifierInfo",
                                                    {
                                                        required<&VerifierInfo::id>("id"),
                                                        required<&VerifierInfo::version>("version"),
@@ -91,31 +91,31 @@ const json::StructSpec<VerifierInfo>& verifier_info_spec() {
                                                        defaulted<&VerifierInfo::artefacts>("artefacts"),
                                                        defaulted<&VerifierInfo::needs_network>("needs_network"),
                                                    }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<EvidenceGraph>& evidence_graph_spec() {
-  static const json::StructSpec<EvidenceGraph> spec{"EvidenceGraph",
+  static const json::StructSpec<EvidenceGraph> table{"EvidenceGraph",
                                                     {
                                                         required<&EvidenceGraph::verifiers>("verifiers"),
                                                         required<&EvidenceGraph::evidence>("evidence"),
                                                         defaulted<&EvidenceGraph::failures>("failures"),
                                                     }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<ClaimOutcome>& claim_outcome_spec() {
-  static const json::StructSpec<ClaimOutcome> spec{"ClaimOutcome",
+  static const json::StructSpec<ClaimOutcome> table{"ClaimOutcome",
                                                    {
                                                        required<&ClaimOutcome::claim_id>("claim_id"),
                                                        required<&ClaimOutcome::decision>("decision"),
                                                        required<&ClaimOutcome::reasons>("reasons"),
                                                    }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<RegulatoryControl>& regulatory_control_spec() {
-  static const json::StructSpec<RegulatoryControl> spec{
+  static const json::StructSpec<RegulatoryControl> table{
       "RegulatoryControl",
       {
           required<&RegulatoryControl::framework>("framework"),
@@ -126,11 +126,11 @@ const json::StructSpec<RegulatoryControl>& regulatory_control_spec() {
       },
       true,  // the one type that refuses unknown members
   };
-  return spec;
+  return table;
 }
 
 const json::StructSpec<PolicyOutcome>& policy_outcome_spec() {
-  static const json::StructSpec<PolicyOutcome> spec{
+  static const json::StructSpec<PolicyOutcome> table{
       "PolicyOutcome",
       {
           required<&PolicyOutcome::policy_id>("policy_id"),
@@ -145,11 +145,11 @@ const json::StructSpec<PolicyOutcome>& policy_outcome_spec() {
           defaulted<&PolicyOutcome::risk_class>("risk_class"),
           defaulted<&PolicyOutcome::pass_means>("pass_means"),
       }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<RecordContent>& record_content_spec() {
-  static const json::StructSpec<RecordContent> spec{"RecordContent",
+  static const json::StructSpec<RecordContent> table{"RecordContent",
                                                     {
                                                         required<&RecordContent::schema>("schema"),
                                                         required<&RecordContent::engine_version>("engine_version"),
@@ -159,11 +159,11 @@ const json::StructSpec<RecordContent>& record_content_spec() {
                                                         required<&RecordContent::graph>("graph"),
                                                         required<&RecordContent::outcome>("outcome"),
                                                     }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<EvidenceRecord>& evidence_record_spec() {
-  static const json::StructSpec<EvidenceRecord> spec{
+  static const json::StructSpec<EvidenceRecord> table{
       "EvidenceRecord",
       {
           required<&EvidenceRecord::record_id>("record_id"),
@@ -177,11 +177,11 @@ const json::StructSpec<EvidenceRecord>& evidence_record_spec() {
           required<&EvidenceRecord::signer_public_key>("signer_public_key"),
           defaulted<&EvidenceRecord::signature_algorithm>("signature_algorithm"),
       }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<UnsignedRecord>& unsigned_record_spec() {
-  static const json::StructSpec<UnsignedRecord> spec{
+  static const json::StructSpec<UnsignedRecord> table{
       "UnsignedRecord",
       {
           required<&UnsignedRecord::record_id>("record_id"),
@@ -191,64 +191,64 @@ const json::StructSpec<UnsignedRecord>& unsigned_record_spec() {
           optional<&UnsignedRecord::previous_record_hash>("previous_record_hash"),
           required<&UnsignedRecord::record_hash>("record_hash"),
       }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<Source>& source_spec() {
-  static const json::StructSpec<Source> spec{"Source",
+  static const json::StructSpec<Source> table{"Source",
                                              {
                                                  required<&Source::id>("id"),
                                                  required<&Source::text>("text"),
                                                  defaulted<&Source::locator>("locator"),
                                                  defaulted<&Source::provenance>("provenance"),
                                              }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<MatchOptions>& match_options_spec() {
-  static const json::StructSpec<MatchOptions> spec{
+  static const json::StructSpec<MatchOptions> table{
       "MatchOptions",
       {
           required<&MatchOptions::declared_precision>("declared_precision"),
           required<&MatchOptions::percent_as_fraction>("percent_as_fraction"),
       }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<NumericConfig>& numeric_config_spec() {
-  static const json::StructSpec<NumericConfig> spec{"NumericConfig",
+  static const json::StructSpec<NumericConfig> table{"NumericConfig",
                                                     {
                                                         defaulted<&NumericConfig::matching>("matching"),
                                                         defaulted<&NumericConfig::units>("units"),
                                                         defaulted<&NumericConfig::derive>("derive"),
                                                         defaulted<&NumericConfig::rounding>("rounding"),
                                                     }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<JudgeReply>& judge_reply_spec() {
-  static const json::StructSpec<JudgeReply> spec{"JudgeReply",
+  static const json::StructSpec<JudgeReply> table{"JudgeReply",
                                                  {
                                                      required<&JudgeReply::adapter>("adapter"),
                                                      required<&JudgeReply::model>("model"),
                                                      defaulted<&JudgeReply::response>("response"),
                                                      defaulted<&JudgeReply::error>("error"),
                                                  }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<StoredJudge>& stored_judge_spec() {
-  static const json::StructSpec<StoredJudge> spec{"StoredJudge",
+  static const json::StructSpec<StoredJudge> table{"StoredJudge",
                                                   {
                                                       required<&StoredJudge::info>("info"),
                                                       required<&StoredJudge::evidence>("evidence"),
                                                       defaulted<&StoredJudge::failure>("failure"),
                                                   }};
-  return spec;
+  return table;
 }
 
 const json::StructSpec<VerifyRequest>& verify_request_spec() {
-  static const json::StructSpec<VerifyRequest> spec{
+  static const json::StructSpec<VerifyRequest> table{
       "VerifyRequest",
       {
           required<&VerifyRequest::answer>("answer"),
@@ -266,7 +266,7 @@ const json::StructSpec<VerifyRequest>& verify_request_spec() {
           defaulted<&VerifyRequest::judge>("judge"),
           defaulted<&VerifyRequest::judge_evidence>("judge_evidence"),
       }};
-  return spec;
+  return table;
 }
 
 }  // namespace qv::records::readers
