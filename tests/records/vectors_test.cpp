@@ -3,9 +3,9 @@
 // with the Determinism reader and written with the record writer.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
+#include "common/vectors.hpp"
 #include "json/reader.hpp"
 #include "records/json_out.hpp"
 #include "records/emit.hpp"
@@ -33,13 +33,9 @@ std::string renamed(std::string message) {
 }
 
 TEST(DeterminismVectors, EveryCaseOfTheTaggedShape) {
-  std::ifstream in(std::string(QV_VECTORS_DIR) + "/serde_typed.jsonl");
-  ASSERT_TRUE(in.good());
-  std::string line;
   int cases = 0, unparsed = 0;
-  while (std::getline(in, line)) {
-    auto v = json::read_json(line);
-    ASSERT_TRUE(v.has_value()) << line;
+  for (const json::Value& line : qv::testing::read_vectors("serde_typed.jsonl")) {
+    const json::Value* v = &line;
     const json::Value* type = v->find("type");
     if (type == nullptr || !type->is_string() || type->as_string() != "T") continue;
     const std::string& input = v->find("in")->as_string();
