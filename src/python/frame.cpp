@@ -226,6 +226,16 @@ bool extract_text(PyObject* obj, const char* param, std::string& out) {
   return false;
 }
 
+bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out) {
+  std::vector<PyObject*> bound(params.size());
+  if (!bind_arguments(function, params, args, nargs, kwnames, bound.data())) return false;
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    if (!extract_text(bound[i], params.begin()[i], out[i])) return false;
+  }
+  return true;
+}
+
 bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out) {
   auto fail = [&] {
     note_type_error(param);

@@ -9,6 +9,7 @@
 #include <expected>
 #include <initializer_list>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -53,6 +54,11 @@ bool bind_arguments(const char* function, std::initializer_list<const char*> par
 // TypeError (with the note "while processing '<param>'") for a non-str,
 // the interpreter's UnicodeEncodeError for a str with lone surrogates.
 bool extract_text(PyObject* obj, const char* param, std::string& out);
+
+// Binds the arguments and takes each, in parameter order, as text (the
+// first that fails decides). `out` has one entry per parameter.
+bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out);
 
 // A sequence of str (not a str itself), each item's bytes copied.
 bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out);

@@ -4,6 +4,7 @@
 #include <expected>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -23,17 +24,8 @@ namespace qv::python {
 
 namespace {
 
-// Wipes a text that held secret material when it goes out of scope.
-struct WipedText {
-  std::string text;
-  WipedText() = default;
-  WipedText(const WipedText&) = delete;
-  WipedText& operator=(const WipedText&) = delete;
-  ~WipedText() { crypto::secure_wipe(text.data(), text.size()); }
-};
-
 std::expected<std::string, PyFailure> sign_document(const std::string& kind, const std::string& content_json,
-                                                    const std::string& seed_hex) {
+                                                    std::string_view seed_hex) {
   auto content = json::read_json(content_json);
   if (!content) return std::unexpected(value_error(content.error().display()));
   const auto key = crypto::signing_key_from_seed_hex(seed_hex);
@@ -81,48 +73,31 @@ std::expected<std::uint64_t, PyFailure> verify_chains(std::span<const std::strin
 
 PyObject* py_sign_document_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    PyObject* bound[3];
-    if (!bind_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs, kwnames, bound)) {
-      return nullptr;
-    }
-    std::string kind;
-    std::string content_json;
-    WipedText seed_hex;
-    if (!extract_text(bound[0], "kind", kind) || !extract_text(bound[1], "content_json", content_json) ||
-        !extract_text(bound[2], "seed_hex", seed_hex.text)) {
-      return nullptr;
-    }
-    return to_python_result(sign_document(kind, content_json, seed_hex.text));
+    std::string texts[3];
+    const bool bound = bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs,
+                                           kwnames, texts);
+    const crypto::SecretText seed_hex(std::move(texts[2]));
+    if (!bound) return nullptr;
+    return to_python_result(sign_document(texts[0], texts[1], seed_hex.view()));
   });
 }
 
 PyObject* py_verify_document_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    PyObject* bound[1];
-    if (!bind_arguments("verify_document_json", {"doc_json"}, args, nargs, kwnames, bound)) return nullptr;
-    std::string doc_json;
-    if (!extract_text(bound[0], "doc_json", doc_json)) return nullptr;
-    return to_python_result(verify_document(doc_json));
+    std::string doc_json[1];
+    if (!bind_text_arguments("verify_document_json", {"doc_json"}, args, nargs, kwnames, doc_json)) return nullptr;
+    return to_python_result(verify_document(doc_json[0]));
   });
 }
 
 PyObject* py_attach_signature_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    PyObject* bound[4];
-    if (!bind_arguments("attach_signature_json", {"unsigned_json", "algorithm", "public_key_hex", "signature_hex"},
-                        args, nargs, kwnames, bound)) {
+    std::string texts[4];
+    if (!bind_text_arguments("attach_signature_json", {"unsigned_json", "algorithm", "public_key_hex", "signature_hex"},
+                             args, nargs, kwnames, texts)) {
       return nullptr;
     }
-    std::string unsigned_json;
-    std::string algorithm;
-    std::string public_key_hex;
-    std::string signature_hex;
-    if (!extract_text(bound[0], "unsigned_json", unsigned_json) || !extract_text(bound[1], "algorithm", algorithm) ||
-        !extract_text(bound[2], "public_key_hex", public_key_hex) ||
-        !extract_text(bound[3], "signature_hex", signature_hex)) {
-      return nullptr;
-    }
-    return to_python_result(attach(unsigned_json, algorithm, public_key_hex, signature_hex));
+    return to_python_result(attach(texts[0], texts[1], texts[2], texts[3]));
   });
 }
 
@@ -138,11 +113,9 @@ PyObject* py_record_verify_chains(PyObject*, PyObject* const* args, Py_ssize_t n
 
 PyObject* py_record_verify(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    PyObject* bound[1];
-    if (!bind_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, bound)) return nullptr;
-    std::string jsonl;
-    if (!extract_text(bound[0], "jsonl", jsonl)) return nullptr;
-    return to_python_result(verify_chains(std::span<const std::string>(&jsonl, 1), false));
+    std::string jsonl[1];
+    if (!bind_text_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, jsonl)) return nullptr;
+    return to_python_result(verify_chains(jsonl, false));
   });
 }
 

@@ -13,10 +13,8 @@ PyObject* py_keygen(PyObject*, PyObject*) {
   return guarded([]() -> PyObject* {
     // Deriving the key checks the seed is usable; only the seed is returned.
     const crypto::SigningKey key = crypto::generate_signing_key();
-    std::string hex = crypto::hex_encode(key.seed());
-    PyObject* result = to_python(hex);
-    crypto::secure_wipe(hex.data(), hex.size());
-    return result;
+    const crypto::SecretText hex(crypto::hex_encode(key.seed()));
+    return to_python(hex.view());
   });
 }
 

@@ -65,9 +65,9 @@ QV_RECORDS_STRUCT_READER(VerifyRequest, verify_request_spec)
 
 // A secret text is read as a string and taken over without a copy left.
 template <>
-struct TypeReader<records::SecretText> {
-  static JsonResult<void> read(Parser& p, records::SecretText& out);
-  static JsonResult<void> from_value(const Value& v, records::SecretText& out);
+struct TypeReader<crypto::SecretText> {
+  static JsonResult<void> read(Parser& p, crypto::SecretText& out);
+  static JsonResult<void> from_value(const Value& v, crypto::SecretText& out);
 };
 
 }  // namespace qv::json

@@ -5,17 +5,17 @@
 
 namespace qv::json {
 
-JsonResult<void> TypeReader<records::SecretText>::read(Parser& p, records::SecretText& out) {
+JsonResult<void> TypeReader<crypto::SecretText>::read(Parser& p, crypto::SecretText& out) {
   std::string text;
   if (auto r = TypeReader<std::string>::read(p, text); !r) return r;
-  out = records::SecretText(std::move(text));
+  out = crypto::SecretText(std::move(text));
   return {};
 }
 
-JsonResult<void> TypeReader<records::SecretText>::from_value(const Value& v, records::SecretText& out) {
+JsonResult<void> TypeReader<crypto::SecretText>::from_value(const Value& v, crypto::SecretText& out) {
   std::string text;
   if (auto r = TypeReader<std::string>::from_value(v, text); !r) return r;
-  out = records::SecretText(std::move(text));
+  out = crypto::SecretText(std::move(text));
   return {};
 }
 

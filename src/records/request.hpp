@@ -7,7 +7,7 @@
 
 #include "core/vocabulary.hpp"
 #include "records/graph.hpp"
-#include "records/secret_text.hpp"
+#include "crypto/secret.hpp"
 #include "records/text_map.hpp"
 
 namespace qv::records {
@@ -66,7 +66,7 @@ struct VerifyRequest {
   std::string policy_yaml;
   std::vector<std::string> rule_sets_json;
   NumericConfig numeric;
-  std::optional<SecretText> signing_key_hex;  // the Ed25519 seed in hex
+  std::optional<crypto::SecretText> signing_key_hex;  // the Ed25519 seed in hex
   // Never the empty text: a request that gives "" reads as giving none.
   std::optional<std::string> previous_record_hash;
   SortedMap metadata;

@@ -51,6 +51,16 @@ TEST(Secret, MovedFromBufferIsWiped) {
   }
 }
 
+TEST(Secret, MovedFromTextIsEmptyAndCopiesCompareEqual) {
+  qv::crypto::SecretText a(std::string("00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"));
+  qv::crypto::SecretText b(std::move(a));
+  EXPECT_TRUE(a.empty());  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(b.view().size(), 64u);
+  qv::crypto::SecretText c;
+  c = b;
+  EXPECT_EQ(c, b);
+}
+
 }  // namespace
 
 namespace {

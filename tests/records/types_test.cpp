@@ -1,4 +1,4 @@
-// Plain values: the evidence order, the insertion-ordered map, secret texts.
+// Plain values: the evidence order, the insertion-ordered map.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "records/graph.hpp"
-#include "records/secret_text.hpp"
 #include "records/text_map.hpp"
 
 namespace qv::records {
@@ -77,16 +76,6 @@ TEST(InsertionMap, KeepsFirstPositionTakesLastValueSmallAndLarge) {
     EXPECT_EQ(m.entries().back().first, "new");
     EXPECT_EQ(*m.find("new"), "x");
   }
-}
-
-TEST(SecretText, MovedFromIsEmpty) {
-  SecretText a(std::string("00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"));
-  SecretText b(std::move(a));
-  EXPECT_TRUE(a.empty());  // NOLINT(bugprone-use-after-move)
-  EXPECT_EQ(b.view().size(), 64u);
-  SecretText c;
-  c = b;
-  EXPECT_EQ(c, b);
 }
 
 }  // namespace
