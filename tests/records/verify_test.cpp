@@ -37,6 +37,13 @@ std::string check(const EvidenceRecord& r) {
   return ok ? "ok" : ok.error().display();
 }
 
+// The check of `r` with its key and signature replaced.
+std::string check_signed(EvidenceRecord r, const std::string& key, const std::string& signature) {
+  r.signer_public_key = key;
+  r.signature = signature;
+  return check(r);
+}
+
 std::string upper(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -96,12 +103,7 @@ TEST(VerifyRecord, HashChecksComeFirstAndNameTheRecord) {
 // here one of each as a record's check reports it.
 TEST(VerifyRecord, Ed25519Failures) {
   const EvidenceRecord good = sealed();
-  auto with = [&](const std::string& key, const std::string& sig) {
-    EvidenceRecord r = good;
-    r.signer_public_key = key;
-    r.signature = sig;
-    return check(r);
-  };
+  auto with = [&](const std::string& key, const std::string& sig) { return check_signed(good, key, sig); };
   const std::string& pk = good.signer_public_key;
   const std::string& sig = good.signature;
   EXPECT_EQ(with(pk.substr(2), sig), "integrity error: bad public key");
@@ -160,12 +162,7 @@ EvidenceRecord p256_record() {
 
 TEST(VerifyRecord, P256KeyFormsAndFailures) {
   const EvidenceRecord good = p256_record();
-  auto with = [&](const std::string& key, const std::string& sig) {
-    EvidenceRecord r = good;
-    r.signer_public_key = key;
-    r.signature = sig;
-    return check(r);
-  };
+  auto with = [&](const std::string& key, const std::string& sig) { return check_signed(good, key, sig); };
   const std::string& pk = good.signer_public_key;
   const std::string& sig = good.signature;
   const bool odd_y = (decode_hex(kUy).value().back() & 1) != 0;
