@@ -90,14 +90,19 @@ def _add(a, b):
     return (e * f % P, g * h % P, f * g % P, e * h % P)
 
 
-def _mul(s, pt):
-    q = (0, 1, 1, 0)
-    while s:
-        if s & 1:
-            q = _add(q, pt)
-        pt = _add(pt, pt)
-        s >>= 1
+def _scalar_mul(k, pt, add, identity):
+    """Double-and-add on either curve."""
+    q = identity
+    while k:
+        if k & 1:
+            q = add(q, pt)
+        pt = add(pt, pt)
+        k >>= 1
     return q
+
+
+def _mul(s, pt):
+    return _scalar_mul(s, pt, _add, (0, 1, 1, 0))
 
 
 def _encode(pt):
@@ -154,13 +159,7 @@ def _padd(a, b):
 
 
 def _pmul(k, pt):
-    q = None
-    while k:
-        if k & 1:
-            q = _padd(q, pt)
-        pt = _padd(pt, pt)
-        k >>= 1
-    return q
+    return _scalar_mul(k, pt, _padd, None)
 
 
 def p256_public(d):
