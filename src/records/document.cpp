@@ -4,9 +4,10 @@
 
 #include "crypto/hex.hpp"
 #include "crypto/signature.hpp"
-#include "json/canonical.hpp"
+#include "json/reader.hpp"
 #include "json/typed.hpp"
 #include "json/writer.hpp"
+#include "records/digest.hpp"
 
 namespace qv::records {
 
@@ -14,7 +15,7 @@ core::Result<std::string> compute_document_hash(std::string_view kind, const jso
   json::Object object;
   object.insert_or_assign("kind", json::Value(kind));
   object.insert_or_assign("content", content);
-  return json::canonical_digest(json::Value(std::move(object)));
+  return canonical_digest(json::Value(std::move(object)));
 }
 
 core::EngineError document_signature_mismatch_error(std::string_view kind) {
@@ -69,8 +70,8 @@ std::string write_signed_document_json(const SignedDocument& document) {
 
 namespace {
 
-const json::StructSpec<SignedDocument>& signed_document_spec() {
-  static const json::StructSpec<SignedDocument> table{
+const json::StructTable<SignedDocument>& signed_document_table() {
+  static const json::StructTable<SignedDocument> table{
       "SignedDocument",
       {json::required<&SignedDocument::kind>("kind"), json::required<&SignedDocument::content>("content"),
        json::required<&SignedDocument::content_hash>("content_hash"),
@@ -82,7 +83,25 @@ const json::StructSpec<SignedDocument>& signed_document_spec() {
 }  // namespace
 
 json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text) {
-  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &signed_document_spec>>(text);
+  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &signed_document_table>>(text);
+}
+
+CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,
+                                           std::string_view seed_hex) {
+  auto content = json::read_json(content_json);
+  if (!content) return std::unexpected(InputError{content.error().display()});
+  const auto key = crypto::signing_key_from_seed_hex(seed_hex);
+  if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
+  auto document = sign_document(std::string(kind), std::move(*content), *key);
+  if (!document) return std::unexpected(std::move(document.error()));
+  return write_signed_document_json(*document);
+}
+
+CallResult<void> verify_document_json(std::string_view doc_json) {
+  const auto document = read_signed_document_json(doc_json);
+  if (!document) return std::unexpected(InputError{document.error().display()});
+  if (auto ok = verify_signed_document(*document); !ok) return std::unexpected(std::move(ok.error()));
+  return {};
 }
 
 }  // namespace qv::records

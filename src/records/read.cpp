@@ -1,8 +1,5 @@
 #include "records/read.hpp"
 
-#include "json/typed.hpp"
-#include "records/json_readers.hpp"
-
 namespace qv::json {
 
 JsonResult<void> TypeReader<crypto::SecretText>::read(Parser& p, crypto::SecretText& out) {
@@ -27,15 +24,15 @@ using json::defaulted;
 using json::optional;
 using json::required;
 
-const json::StructSpec<Span>& span_spec() {
-  static const json::StructSpec<Span> table{
+const json::StructTable<Span>& span_table() {
+  static const json::StructTable<Span> table{
       "Span",
       {required<&Span::start, json::UsizeReader>("start"), required<&Span::end, json::UsizeReader>("end")}};
   return table;
 }
 
-const json::TaggedSpec<Determinism>& determinism_spec() {
-  static const json::TaggedSpec<Determinism> table{
+const json::VariantTable<Determinism>& determinism_table() {
+  static const json::VariantTable<Determinism> table{
       "Determinism",
       "class",
       {
@@ -51,8 +48,8 @@ const json::TaggedSpec<Determinism>& determinism_spec() {
   return table;
 }
 
-const json::StructSpec<Receipt>& receipt_spec() {
-  static const json::StructSpec<Receipt> table{"Receipt",
+const json::StructTable<Receipt>& receipt_table() {
+  static const json::StructTable<Receipt> table{"Receipt",
                                               {
                                                   defaulted<&Receipt::source_id>("source_id"),
                                                   defaulted<&Receipt::source_span>("source_span"),
@@ -62,8 +59,8 @@ const json::StructSpec<Receipt>& receipt_spec() {
   return table;
 }
 
-const json::StructSpec<Evidence>& evidence_spec() {
-  static const json::StructSpec<Evidence> table{"Evidence",
+const json::StructTable<Evidence>& evidence_table() {
+  static const json::StructTable<Evidence> table{"Evidence",
                                                {
                                                    required<&Evidence::verifier_id>("verifier_id"),
                                                    required<&Evidence::verifier_version>("verifier_version"),
@@ -80,8 +77,8 @@ const json::StructSpec<Evidence>& evidence_spec() {
   return table;
 }
 
-const json::StructSpec<VerifierInfo>& verifier_info_spec() {
-  static const json::StructSpec<VerifierInfo> table{"VerifierInfo",
+const json::StructTable<VerifierInfo>& verifier_info_table() {
+  static const json::StructTable<VerifierInfo> table{"VerifierInfo",
                                                    {
                                                        required<&VerifierInfo::id>("id"),
                                                        required<&VerifierInfo::version>("version"),
@@ -94,8 +91,8 @@ const json::StructSpec<VerifierInfo>& verifier_info_spec() {
   return table;
 }
 
-const json::StructSpec<EvidenceGraph>& evidence_graph_spec() {
-  static const json::StructSpec<EvidenceGraph> table{"EvidenceGraph",
+const json::StructTable<EvidenceGraph>& evidence_graph_table() {
+  static const json::StructTable<EvidenceGraph> table{"EvidenceGraph",
                                                     {
                                                         required<&EvidenceGraph::verifiers>("verifiers"),
                                                         required<&EvidenceGraph::evidence>("evidence"),
@@ -104,8 +101,8 @@ const json::StructSpec<EvidenceGraph>& evidence_graph_spec() {
   return table;
 }
 
-const json::StructSpec<ClaimOutcome>& claim_outcome_spec() {
-  static const json::StructSpec<ClaimOutcome> table{"ClaimOutcome",
+const json::StructTable<ClaimOutcome>& claim_outcome_table() {
+  static const json::StructTable<ClaimOutcome> table{"ClaimOutcome",
                                                    {
                                                        required<&ClaimOutcome::claim_id>("claim_id"),
                                                        required<&ClaimOutcome::decision>("decision"),
@@ -114,8 +111,8 @@ const json::StructSpec<ClaimOutcome>& claim_outcome_spec() {
   return table;
 }
 
-const json::StructSpec<RegulatoryControl>& regulatory_control_spec() {
-  static const json::StructSpec<RegulatoryControl> table{
+const json::StructTable<RegulatoryControl>& regulatory_control_table() {
+  static const json::StructTable<RegulatoryControl> table{
       "RegulatoryControl",
       {
           required<&RegulatoryControl::framework>("framework"),
@@ -129,8 +126,8 @@ const json::StructSpec<RegulatoryControl>& regulatory_control_spec() {
   return table;
 }
 
-const json::StructSpec<PolicyOutcome>& policy_outcome_spec() {
-  static const json::StructSpec<PolicyOutcome> table{
+const json::StructTable<PolicyOutcome>& policy_outcome_table() {
+  static const json::StructTable<PolicyOutcome> table{
       "PolicyOutcome",
       {
           required<&PolicyOutcome::policy_id>("policy_id"),
@@ -148,8 +145,8 @@ const json::StructSpec<PolicyOutcome>& policy_outcome_spec() {
   return table;
 }
 
-const json::StructSpec<RecordContent>& record_content_spec() {
-  static const json::StructSpec<RecordContent> table{"RecordContent",
+const json::StructTable<RecordContent>& record_content_table() {
+  static const json::StructTable<RecordContent> table{"RecordContent",
                                                     {
                                                         required<&RecordContent::schema>("schema"),
                                                         required<&RecordContent::engine_version>("engine_version"),
@@ -162,8 +159,8 @@ const json::StructSpec<RecordContent>& record_content_spec() {
   return table;
 }
 
-const json::StructSpec<EvidenceRecord>& evidence_record_spec() {
-  static const json::StructSpec<EvidenceRecord> table{
+const json::StructTable<EvidenceRecord>& evidence_record_table() {
+  static const json::StructTable<EvidenceRecord> table{
       "EvidenceRecord",
       {
           required<&EvidenceRecord::record_id>("record_id"),
@@ -180,8 +177,8 @@ const json::StructSpec<EvidenceRecord>& evidence_record_spec() {
   return table;
 }
 
-const json::StructSpec<UnsignedRecord>& unsigned_record_spec() {
-  static const json::StructSpec<UnsignedRecord> table{
+const json::StructTable<UnsignedRecord>& unsigned_record_table() {
+  static const json::StructTable<UnsignedRecord> table{
       "UnsignedRecord",
       {
           required<&UnsignedRecord::record_id>("record_id"),
@@ -194,8 +191,8 @@ const json::StructSpec<UnsignedRecord>& unsigned_record_spec() {
   return table;
 }
 
-const json::StructSpec<Source>& source_spec() {
-  static const json::StructSpec<Source> table{"Source",
+const json::StructTable<Source>& source_table() {
+  static const json::StructTable<Source> table{"Source",
                                              {
                                                  required<&Source::id>("id"),
                                                  required<&Source::text>("text"),
@@ -205,8 +202,8 @@ const json::StructSpec<Source>& source_spec() {
   return table;
 }
 
-const json::StructSpec<MatchOptions>& match_options_spec() {
-  static const json::StructSpec<MatchOptions> table{
+const json::StructTable<MatchOptions>& match_options_table() {
+  static const json::StructTable<MatchOptions> table{
       "MatchOptions",
       {
           required<&MatchOptions::declared_precision>("declared_precision"),
@@ -215,8 +212,8 @@ const json::StructSpec<MatchOptions>& match_options_spec() {
   return table;
 }
 
-const json::StructSpec<NumericConfig>& numeric_config_spec() {
-  static const json::StructSpec<NumericConfig> table{"NumericConfig",
+const json::StructTable<NumericConfig>& numeric_config_table() {
+  static const json::StructTable<NumericConfig> table{"NumericConfig",
                                                     {
                                                         defaulted<&NumericConfig::matching>("matching"),
                                                         defaulted<&NumericConfig::units>("units"),
@@ -226,8 +223,8 @@ const json::StructSpec<NumericConfig>& numeric_config_spec() {
   return table;
 }
 
-const json::StructSpec<JudgeReply>& judge_reply_spec() {
-  static const json::StructSpec<JudgeReply> table{"JudgeReply",
+const json::StructTable<JudgeReply>& judge_reply_table() {
+  static const json::StructTable<JudgeReply> table{"JudgeReply",
                                                  {
                                                      required<&JudgeReply::adapter>("adapter"),
                                                      required<&JudgeReply::model>("model"),
@@ -237,8 +234,8 @@ const json::StructSpec<JudgeReply>& judge_reply_spec() {
   return table;
 }
 
-const json::StructSpec<StoredJudge>& stored_judge_spec() {
-  static const json::StructSpec<StoredJudge> table{"StoredJudge",
+const json::StructTable<StoredJudge>& stored_judge_table() {
+  static const json::StructTable<StoredJudge> table{"StoredJudge",
                                                   {
                                                       required<&StoredJudge::info>("info"),
                                                       required<&StoredJudge::evidence>("evidence"),
@@ -247,8 +244,8 @@ const json::StructSpec<StoredJudge>& stored_judge_spec() {
   return table;
 }
 
-const json::StructSpec<VerifyRequest>& verify_request_spec() {
-  static const json::StructSpec<VerifyRequest> table{
+const json::StructTable<VerifyRequest>& verify_request_table() {
+  static const json::StructTable<VerifyRequest> table{
       "VerifyRequest",
       {
           required<&VerifyRequest::answer>("answer"),

@@ -6,13 +6,27 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::records {
 
 // Recomputes the content hash and checks the seal. Every failure is
 // Integrity.
 core::Result<void> verify_evidence_record(const EvidenceRecord& record);
+
+// What a seal check compares: the members of a stored record that its seal
+// covers, and the content hash recomputed from its content. Borrowed.
+struct SealCheck {
+  std::string_view recomputed_content_hash;
+  std::string_view content_hash;
+  std::optional<std::string_view> previous_record_hash;
+  std::string_view record_id;
+  std::string_view timestamp;
+  std::string_view record_hash;
+  std::string_view signature;          // hex
+  std::string_view signer_public_key;  // hex
+  std::optional<std::string_view> signature_algorithm;  // absent means Ed25519
+};
 
 // The seal check without the record type, stopping at the first failure:
 //   "{id}: content hash mismatch"        stored and recomputed hashes differ
@@ -25,11 +39,6 @@ core::Result<void> verify_evidence_record(const EvidenceRecord& record);
 //             "{id}: bad signature encoding", "{id}: bad P-256 signature",
 //             "{id}: signature does not verify"
 // All comparisons are byte for byte.
-core::Result<void> verify_record_seal(std::string_view recomputed_content_hash, std::string_view content_hash,
-                                      std::optional<std::string_view> previous_record_hash,
-                                      std::string_view record_id, std::string_view timestamp,
-                                      std::string_view record_hash, std::string_view signature,
-                                      std::string_view signer_public_key,
-                                      std::optional<std::string_view> signature_algorithm);
+core::Result<void> verify_record_seal(const SealCheck& seal);
 
 }  // namespace qv::records

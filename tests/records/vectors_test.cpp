@@ -7,16 +7,17 @@
 
 #include "common/vectors.hpp"
 #include "json/reader.hpp"
-#include "records/json_out.hpp"
-#include "records/emit.hpp"
-#include "records/json_readers.hpp"
+#include "json/canonical.hpp"
+#include "json/writer.hpp"
+#include "records/write.hpp"
+#include "records/read.hpp"
 
 namespace qv::records {
 namespace {
 
 std::string written(const Determinism& d) {
   std::string text;
-  detail::TextOut out(text);
+  json::TextOut out(text);
   emit::value(out, d);
   return text;
 }

@@ -1,28 +1,25 @@
 #pragma once
-// The member-by-member builders of every record, graph and context type.
-// One set of builders drives three outputs (the hashed value, the value
-// form of the timed results and the written text), so the three always
-// carry the same members under the same presence rules:
+// Writing the record, graph and context types as JSON. One set of member
+// builders (records::emit) drives every sink of the JSON writer family: the
+// compact text (json::TextOut), the value form (json::ValueOut) and the
+// canonical text the digests are taken over (json::CanonicalOut), so all of
+// them carry the same members under the same presence rules:
 // - empty `failures`, `artefacts`, receipt `notes` and outcome `reasons`
 //   are left out, and so are absent optional texts and spans;
 // - `previous_record_hash` alone is written as null when absent;
 // - `receipt` is always an object;
 // - `score`, `confidence` and `tolerance` are always floats, null when not
 //   finite; span offsets are unsigned integers.
-//
-// `Out` receives the events: begin_object, end_object, key, begin_array,
-// end_array, string, unsigned_integer, floating, boolean, null.
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "records/claim.hpp"
-#include "records/context.hpp"
-#include "records/graph.hpp"
-#include "records/record.hpp"
+#include "json/value.hpp"
+#include "records/types.hpp"
 
 namespace qv::records::emit {
 
@@ -339,3 +336,37 @@ void value(Out& out, const VerificationContext& ctx) {
 }
 
 }  // namespace qv::records::emit
+
+namespace qv::records {
+
+// Compact one-line text of a sealed record: members in declared order,
+// `previous_record_hash` null when absent, `signature_algorithm` only when
+// present. Cannot fail.
+std::string write_evidence_record_json(const EvidenceRecord& record);
+// The six members of an unsigned record, by the same rules.
+std::string write_unsigned_record_json(const UnsignedRecord& record);
+// Appends the object of a record's content.
+void write_record_content_json(const RecordContent& content, std::string& output);
+
+// The value form of a record's content, members in declared order.
+json::Value record_content_to_value(const RecordContent& content);
+// Adds it to `record` under the key "content".
+void record_content_to_value(json::Object& record, const RecordContent& content);
+// Value forms of whole records, member for member as they are written.
+json::Value evidence_record_to_value(const EvidenceRecord& record);
+json::Value unsigned_record_to_value(const UnsignedRecord& record);
+// The value of any graph or outcome part, as it appears inside a record.
+json::Value evidence_to_value(const Evidence& evidence);
+json::Value verifier_info_to_value(const VerifierInfo& info);
+json::Value regulatory_mapping_to_value(const std::vector<RegulatoryControl>& controls);
+
+// Each verifier's run time in run order and the total, in microseconds.
+struct VerifierTimings {
+  std::vector<std::pair<std::string, std::uint64_t>> verifiers;
+  std::uint64_t total_us = 0;
+  bool operator==(const VerifierTimings&) const = default;
+};
+// {"verifiers": [[id, us], ...], "total_us": n}, integers throughout.
+json::Value timings_to_value(const VerifierTimings& timings);
+
+}  // namespace qv::records
