@@ -105,7 +105,8 @@ TEST(ReaderNumbers, IntegerAndFloatRepresentations) {
 }
 
 TEST(ReaderNumbers, FloatsAreCorrectlyRounded) {
-  // Literals the library's default reader gets wrong by an ULP or more.
+  // Each literal reads as the double nearest to its exact decimal value,
+  // also where a reader that is not correctly rounded is off by an ULP.
   EXPECT_EQ(reads_as("0.9999999999999999"), "0.9999999999999999");
   EXPECT_EQ(reads_as("9007199254740993.0"), "9007199254740992.0");
   EXPECT_EQ(reads_as("1e-274"), "1e-274");

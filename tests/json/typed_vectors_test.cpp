@@ -11,7 +11,7 @@
 namespace qv::json {
 namespace {
 
-// The reference types, as the cases declare them.
+// The types the cases are read as, as each case's "type" declares them.
 struct A {
   std::string a;
   std::uint64_t b = 0;

@@ -22,7 +22,8 @@ std::string written(const Determinism& d) {
   return text;
 }
 
-// The library names the type T; here it is Determinism.
+// The cases name the type T in their error texts; the reader names it
+// Determinism, as its table says.
 std::string renamed(std::string message) {
   for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"enum T", "enum Determinism"},
                                  {"variant T::", "variant Determinism::"}}) {
