@@ -1,6 +1,8 @@
 #pragma once
 // Typed reading of structs: a table of members (StructTable) and its reader
 // (StructReader), in object and array form.
+#include <tuple>
+
 #include "json/scalar_readers.hpp"
 
 namespace qv::json {
@@ -40,19 +42,37 @@ constexpr Field<typed::class_t<M>> field(std::string_view name, FieldKind kind) 
   return Field<C>{name, kind, [](Parser& p, C& c) { return R::read(p, c.*M); },
                   [](const Value& v, C& c) { return R::from_value(v, c.*M); }};
 }
+// One member of a struct, stated once: its name, how it may be absent, the
+// member it reads into and the reader it reads with. It converts to the
+// Field a StructTable holds; a list of them (a std::tuple) can also drive
+// writers, which reach the member through `member`.
+template <auto M, class R>
+struct MemberField {
+  static constexpr auto member = M;
+  std::string_view name;
+  FieldKind kind;
+  constexpr operator Field<typed::class_t<M>>() const { return field<M, R>(name, kind); }
+};
+
 template <auto M, class R = TypeReader<typed::member_t<M>>>
-constexpr Field<typed::class_t<M>> required(std::string_view name) {
-  return field<M, R>(name, FieldKind::Required);
+constexpr MemberField<M, R> required(std::string_view name) {
+  return {name, FieldKind::Required};
 }
 // An std::optional member without a default.
 template <auto M, class R = TypeReader<typed::member_t<M>>>
-constexpr Field<typed::class_t<M>> optional(std::string_view name) {
-  return field<M, R>(name, FieldKind::Optional);
+constexpr MemberField<M, R> optional(std::string_view name) {
+  return {name, FieldKind::Optional};
 }
 // A member that keeps its constructed value when absent.
 template <auto M, class R = TypeReader<typed::member_t<M>>>
-constexpr Field<typed::class_t<M>> defaulted(std::string_view name) {
-  return field<M, R>(name, FieldKind::Default);
+constexpr MemberField<M, R> defaulted(std::string_view name) {
+  return {name, FieldKind::Default};
+}
+
+// The fields of a member list, in its order.
+template <class T, class... Members>
+std::vector<Field<T>> fields_of(const std::tuple<Members...>& members) {
+  return std::apply([](const auto&... m) { return std::vector<Field<T>>{Field<T>(m)...}; }, members);
 }
 
 template <class T>

@@ -5,9 +5,10 @@
 #include "crypto/hex.hpp"
 #include "crypto/signature.hpp"
 #include "json/reader.hpp"
-#include "json/typed.hpp"
 #include "json/writer.hpp"
 #include "records/digest.hpp"
+#include "records/read.hpp"
+#include "records/write.hpp"
 
 namespace qv::records {
 
@@ -52,38 +53,27 @@ core::Result<void> verify_signed_document(const SignedDocument& document) {
   return {};
 }
 
+template <>
+struct Members<SignedDocument> {
+  static constexpr std::string_view name = "SignedDocument";
+  static constexpr auto list = std::tuple{
+      required<&SignedDocument::kind>("kind"),
+      required<&SignedDocument::content>("content"),
+      required<&SignedDocument::content_hash>("content_hash"),
+      required<&SignedDocument::signature>("signature"),
+      required<&SignedDocument::signer_public_key>("signer_public_key"),
+  };
+};
+
 std::string write_signed_document_json(const SignedDocument& document) {
-  std::string out;
-  out += "{\"kind\":";
-  json::write_json_string(document.kind, out);
-  out += ",\"content\":";
-  json::write_json_compact(document.content, out);
-  out += ",\"content_hash\":";
-  json::write_json_string(document.content_hash, out);
-  out += ",\"signature\":";
-  json::write_json_string(document.signature, out);
-  out += ",\"signer_public_key\":";
-  json::write_json_string(document.signer_public_key, out);
-  out += '}';
-  return out;
+  std::string text;
+  json::TextOut out(text);
+  emit::value(out, document);
+  return text;
 }
-
-namespace {
-
-const json::StructTable<SignedDocument>& signed_document_table() {
-  static const json::StructTable<SignedDocument> table{
-      "SignedDocument",
-      {json::required<&SignedDocument::kind>("kind"), json::required<&SignedDocument::content>("content"),
-       json::required<&SignedDocument::content_hash>("content_hash"),
-       json::required<&SignedDocument::signature>("signature"),
-       json::required<&SignedDocument::signer_public_key>("signer_public_key")}};
-  return table;
-}
-
-}  // namespace
 
 json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text) {
-  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &signed_document_table>>(text);
+  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &readers::table<SignedDocument>>>(text);
 }
 
 CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,

@@ -8,15 +8,16 @@
 // members in declared order. Reading checks form only: hashes, links and
 // signatures are checked elsewhere.
 //
-// The member tables follow the declared order of each type, which is also
-// the order of its array form; their TypeReaders below serve any reader that
-// meets these types inside a larger document.
+// The reading tables are built from the member lists (records/members.hpp);
+// the TypeReaders below serve any reader that meets these types inside a
+// larger document.
 #include <string_view>
 
 #include "crypto/secret.hpp"
 #include "json/error.hpp"
 #include "json/typed.hpp"
 #include "json/vocabulary.hpp"
+#include "records/members.hpp"
 #include "records/types.hpp"
 
 namespace qv::records {
@@ -33,24 +34,14 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
 
 namespace qv::records::readers {
 
-const json::StructTable<Span>& span_table();
+// The reading table of a type, built from its member list.
+template <class T>
+const json::StructTable<T>& table() {
+  static const json::StructTable<T> t{Members<T>::name, json::fields_of<T>(Members<T>::list), kDenyUnknownFields<T>};
+  return t;
+}
+
 const json::VariantTable<Determinism>& determinism_table();
-const json::StructTable<Receipt>& receipt_table();
-const json::StructTable<Evidence>& evidence_table();
-const json::StructTable<VerifierInfo>& verifier_info_table();
-const json::StructTable<EvidenceGraph>& evidence_graph_table();
-const json::StructTable<ClaimOutcome>& claim_outcome_table();
-const json::StructTable<RegulatoryControl>& regulatory_control_table();
-const json::StructTable<PolicyOutcome>& policy_outcome_table();
-const json::StructTable<RecordContent>& record_content_table();
-const json::StructTable<EvidenceRecord>& evidence_record_table();
-const json::StructTable<UnsignedRecord>& unsigned_record_table();
-const json::StructTable<Source>& source_table();
-const json::StructTable<MatchOptions>& match_options_table();
-const json::StructTable<NumericConfig>& numeric_config_table();
-const json::StructTable<JudgeReply>& judge_reply_table();
-const json::StructTable<StoredJudge>& stored_judge_table();
-const json::StructTable<VerifyRequest>& verify_request_table();
 
 }  // namespace qv::records::readers
 
@@ -65,26 +56,26 @@ template <>
 struct TypeReader<records::Determinism>
     : TaggedReader<records::Determinism, &records::readers::determinism_table> {};
 
-#define QV_RECORDS_STRUCT_READER(Type, table) \
-  template <>                                \
-  struct TypeReader<records::Type> : StructReader<records::Type, &records::readers::table> {};
-QV_RECORDS_STRUCT_READER(Span, span_table)
-QV_RECORDS_STRUCT_READER(Receipt, receipt_table)
-QV_RECORDS_STRUCT_READER(Evidence, evidence_table)
-QV_RECORDS_STRUCT_READER(VerifierInfo, verifier_info_table)
-QV_RECORDS_STRUCT_READER(EvidenceGraph, evidence_graph_table)
-QV_RECORDS_STRUCT_READER(ClaimOutcome, claim_outcome_table)
-QV_RECORDS_STRUCT_READER(RegulatoryControl, regulatory_control_table)
-QV_RECORDS_STRUCT_READER(PolicyOutcome, policy_outcome_table)
-QV_RECORDS_STRUCT_READER(RecordContent, record_content_table)
-QV_RECORDS_STRUCT_READER(EvidenceRecord, evidence_record_table)
-QV_RECORDS_STRUCT_READER(UnsignedRecord, unsigned_record_table)
-QV_RECORDS_STRUCT_READER(Source, source_table)
-QV_RECORDS_STRUCT_READER(MatchOptions, match_options_table)
-QV_RECORDS_STRUCT_READER(NumericConfig, numeric_config_table)
-QV_RECORDS_STRUCT_READER(JudgeReply, judge_reply_table)
-QV_RECORDS_STRUCT_READER(StoredJudge, stored_judge_table)
-QV_RECORDS_STRUCT_READER(VerifyRequest, verify_request_table)
+#define QV_RECORDS_STRUCT_READER(Type) \
+  template <>                         \
+  struct TypeReader<records::Type> : StructReader<records::Type, &records::readers::table<records::Type>> {};
+QV_RECORDS_STRUCT_READER(Span)
+QV_RECORDS_STRUCT_READER(Receipt)
+QV_RECORDS_STRUCT_READER(Evidence)
+QV_RECORDS_STRUCT_READER(VerifierInfo)
+QV_RECORDS_STRUCT_READER(EvidenceGraph)
+QV_RECORDS_STRUCT_READER(ClaimOutcome)
+QV_RECORDS_STRUCT_READER(RegulatoryControl)
+QV_RECORDS_STRUCT_READER(PolicyOutcome)
+QV_RECORDS_STRUCT_READER(RecordContent)
+QV_RECORDS_STRUCT_READER(EvidenceRecord)
+QV_RECORDS_STRUCT_READER(UnsignedRecord)
+QV_RECORDS_STRUCT_READER(Source)
+QV_RECORDS_STRUCT_READER(MatchOptions)
+QV_RECORDS_STRUCT_READER(NumericConfig)
+QV_RECORDS_STRUCT_READER(JudgeReply)
+QV_RECORDS_STRUCT_READER(StoredJudge)
+QV_RECORDS_STRUCT_READER(VerifyRequest)
 #undef QV_RECORDS_STRUCT_READER
 
 // A secret text is read as a string and taken over without a copy left.

@@ -1,6 +1,5 @@
 #include "records/write.hpp"
 
-#include "json/writer.hpp"
 
 namespace qv::records {
 
@@ -43,9 +42,7 @@ json::Value evidence_to_value(const Evidence& evidence) { return to_value(eviden
 json::Value verifier_info_to_value(const VerifierInfo& info) { return to_value(info); }
 
 json::Value regulatory_mapping_to_value(const std::vector<RegulatoryControl>& controls) {
-  json::ValueOut out;
-  emit::regulatory_mapping(out, controls);
-  return out.take();
+  return to_value(controls);
 }
 
 json::Value timings_to_value(const VerifierTimings& timings) {
