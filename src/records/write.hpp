@@ -55,22 +55,26 @@ bool holds_nothing(const X& x) {
 template <class Out, class X>
 void value(Out& out, const X& x);
 
+// One member of a struct, the I-th of its list; a defaulted member that
+// holds nothing is left out.
+template <std::size_t I, class Out, class T>
+void member(Out& out, const T& item) {
+  constexpr auto m = std::get<I>(Members<T>::list);
+  const auto& v = item.*(decltype(m)::member);
+  if constexpr (m.kind == json::FieldKind::Default) {
+    if (holds_nothing(v)) return;
+  }
+  out.key(m.name);
+  value(out, v);
+}
+
 // A struct, member by member from its list.
 template <class Out, class T>
 void members(Out& out, const T& item) {
   out.begin_object();
-  std::apply(
-      [&](const auto&... m) {
-        (
-            [&] {
-              const auto& v = item.*(std::remove_cvref_t<decltype(m)>::member);
-              if (m.kind == json::FieldKind::Default && holds_nothing(v)) return;
-              out.key(m.name);
-              value(out, v);
-            }(),
-            ...);
-      },
-      Members<T>::list);
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (member<I>(out, item), ...);
+  }(std::make_index_sequence<std::tuple_size_v<decltype(Members<T>::list)>>{});
   out.end_object();
 }
 
