@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/keyed_hash.hpp"
-#include "regex/internals.hpp"
 #include "regex/program.hpp"
+#include "regex/regex.hpp"
 
 namespace qv::regex {
 
@@ -141,6 +141,25 @@ struct Program::Cache {
   }
 };
 
+// A cache taken from the program's pool for one operation (a new one when
+// the pool has none for this number of slots) and given back after it.
+class CacheGuard {
+ public:
+  CacheGuard(const Program& prog, std::size_t nslots);
+  ~CacheGuard();
+  CacheGuard(const CacheGuard&) = delete;
+  CacheGuard& operator=(const CacheGuard&) = delete;
+  Program::Cache& get() { return *cache_; }
+
+ private:
+  const Program& prog_;
+  std::unique_ptr<Program::Cache> cache_;
+};
+
+// Group spans from capture slots (start and end of each group in turn; a
+// group whose slots were never set did not take part).
+Captures to_captures(const std::vector<std::size_t>& slots);
+
 // ------------------------------------------------------------- lazy DFA
 
 struct DfaResult {
@@ -169,6 +188,10 @@ bool backtrack(const Program& prog, Program::Cache& c, std::string_view text, st
                std::size_t* out, bool& found);
 
 // ------------------------------------------------------------- Pike VM
+
+// How the Pike VM keeps a thread's capture slots: a row of every slot, a
+// shared history of the slots set, or the one the number of slots favours.
+enum class PikeSlots { kAuto, kRows, kHistories };
 
 // A search from `start` keeping a row of slots per thread. Fills `out`
 // (the cache's nslots entries) with the slots of the leftmost-first match

@@ -17,7 +17,6 @@
 #include <mutex>
 
 #include "regex/hir.hpp"
-#include "regex/internals.hpp"
 #include "regex/matchers.hpp"
 
 namespace qv::regex {
@@ -51,35 +50,35 @@ std::size_t next_boundary(std::string_view text, std::size_t i) {
   return i;
 }
 
-class CacheGuard {
- public:
-  CacheGuard(const Program& prog, std::size_t nslots) : prog_(prog) {
-    {
-      std::lock_guard<std::mutex> lock(prog.pool_mutex);
-      for (auto it = prog.pool.begin(); it != prog.pool.end(); ++it) {
-        if ((*it)->nslots == nslots) {
-          cache_ = std::move(*it);
-          prog.pool.erase(it);
-          break;
-        }
-      }
-    }
-    if (!cache_) cache_ = std::make_unique<Program::Cache>(prog, nslots);
-  }
-  ~CacheGuard() {
-    std::lock_guard<std::mutex> lock(prog_.pool_mutex);
-    if (prog_.pool.size() < 8) prog_.pool.push_back(std::move(cache_));
-  }
-  CacheGuard(const CacheGuard&) = delete;
-  CacheGuard& operator=(const CacheGuard&) = delete;
-  Program::Cache& get() { return *cache_; }
-
- private:
-  const Program& prog_;
-  std::unique_ptr<Program::Cache> cache_;
-};
 
 }  // namespace
+
+CacheGuard::CacheGuard(const Program& prog, std::size_t nslots) : prog_(prog) {
+  {
+    std::lock_guard<std::mutex> lock(prog.pool_mutex);
+    for (auto it = prog.pool.begin(); it != prog.pool.end(); ++it) {
+      if ((*it)->nslots == nslots) {
+        cache_ = std::move(*it);
+        prog.pool.erase(it);
+        break;
+      }
+    }
+  }
+  if (!cache_) cache_ = std::make_unique<Program::Cache>(prog, nslots);
+}
+
+CacheGuard::~CacheGuard() {
+  std::lock_guard<std::mutex> lock(prog_.pool_mutex);
+  if (prog_.pool.size() < 8) prog_.pool.push_back(std::move(cache_));
+}
+
+Captures to_captures(const std::vector<std::size_t>& slots) {
+  Captures c(slots.size() / 2);
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    if (slots[2 * i] != kNone && slots[2 * i + 1] != kNone) c[i] = Match{slots[2 * i], slots[2 * i + 1]};
+  }
+  return c;
+}
 
 std::expected<Regex, Error> Regex::compile(std::string_view pattern) {
   auto hir = parse(pattern);
@@ -104,14 +103,6 @@ std::optional<Match> Regex::find(std::string_view text, std::size_t start) const
 }
 
 namespace {
-
-Captures to_captures(const std::vector<std::size_t>& slots) {
-  Captures c(slots.size() / 2);
-  for (std::size_t i = 0; i < c.size(); ++i) {
-    if (slots[2 * i] != kNone && slots[2 * i + 1] != kNone) c[i] = Match{slots[2 * i], slots[2 * i + 1]};
-  }
-  return c;
-}
 
 // Iterates the non-overlapping matches: after an empty match that ends where
 // the previous match ended, the search moves one character on.
@@ -172,21 +163,5 @@ std::optional<std::size_t> Regex::group_index(std::string_view name) const {
 }
 
 const std::string& Regex::pattern() const { return prog_->pattern; }
-
-bool RegexInternals::pike_is_match(const Regex& re, std::string_view text, std::size_t start) {
-  if (start > text.size()) return false;
-  CacheGuard g(*re.prog_, 0);
-  return pike_search(*re.prog_, g.get(), text, start, true, nullptr);
-}
-
-std::optional<Captures> RegexInternals::pike_captures(const Regex& re, std::string_view text, std::size_t start,
-                                                     PikeSlots how) {
-  if (start > text.size()) return std::nullopt;
-  const std::size_t nslots = 2 * re.prog_->captures_len;
-  CacheGuard g(*re.prog_, nslots);
-  std::vector<std::size_t> slots(nslots, kNone);
-  if (!pike_any(*re.prog_, g.get(), text, start, false, slots.data(), how)) return std::nullopt;
-  return to_captures(slots);
-}
 
 }  // namespace qv::regex
