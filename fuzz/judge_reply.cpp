@@ -15,7 +15,9 @@ namespace {
 
 std::size_t count(std::string_view text, std::string_view marker) {
   std::size_t n = 0;
-  for (std::size_t at = text.find(marker); at != std::string_view::npos; at = text.find(marker, at + marker.size())) ++n;
+  for (std::size_t at = text.find(marker); at != std::string_view::npos; at = text.find(marker, at + marker.size())) {
+    ++n;
+  }
   return n;
 }
 
