@@ -82,11 +82,10 @@ void DerivedFigures::fill_group_subset(std::uint32_t g, std::uint32_t mask) {
   const std::uint32_t m = static_cast<std::uint32_t>(std::popcount(mask));
   if (m < kSmallestGroup) return;
   const auto& members = groups_[g].members;
-  std::optional<Fraction> sum;
+  std::optional<Fraction> sum = Fraction{0, 1};
   for (std::uint32_t k = 0; k < members.size(); ++k) {
     if (!(mask & (1u << k))) continue;
-    const Fraction& v = operands_[members[k]].value;
-    sum = sum ? fraction_add(*sum, v) : std::optional<Fraction>(v);
+    sum = fraction_add(*sum, operands_[members[k]].value);
     if (!sum) return;
   }
   const auto mean = fraction_div(*sum, Fraction{static_cast<i128>(m), 1});
