@@ -4,7 +4,8 @@ import json
 
 import pytest
 
-from oracle import G, N, PP, content, der_signature, ed25519_sign, jsonl, p256_public, p256_sign, record_hash, sealed_chain
+from oracle import (G, L, N, PP, canonical, der_signature, digest, ed25519_sign, jsonl, p256_public, p256_sign,
+                    sealed_chain)
 
 SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
 PUBLIC = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a"
@@ -25,6 +26,24 @@ def test_sign_document_writes_content_as_given(engine):
     again = json.loads(sign(engine, content='{"a":[1.0,"x"],"b":1}', seed=SEED.upper()))
     assert (again["content_hash"], again["signature"]) == (doc["content_hash"], doc["signature"])
     assert engine.verify_document_json(text) is None
+
+
+def test_document_signature_covers_the_hash_text(engine):
+    doc = json.loads(sign(engine))
+    content_hash = digest(canonical({"kind": "report", "content": {"b": 1, "a": [1.0, "x"]}}))
+    public, signature = ed25519_sign(bytes.fromhex(SEED), content_hash.encode())
+    assert (doc["content_hash"], doc["signature"]) == (content_hash, signature.hex())
+    # Signed by the independent code: the signature over the 71-byte text
+    # verifies; over the hash without its prefix, or with s written
+    # non-canonically (s + L, a top bit set), it does not.
+    assert engine.verify_document_json(json.dumps(dict(doc, signature=signature.hex()))) is None
+    s = int.from_bytes(signature[32:], "little")
+    forged = [ed25519_sign(bytes.fromhex(SEED), content_hash[7:].encode())[1]]
+    forged += [signature[:32] + v.to_bytes(32, "little") for v in (s + L, s | 1 << 255, s | 1 << 253)]
+    for sig in forged:
+        with pytest.raises(RuntimeError) as e:
+            engine.verify_document_json(json.dumps(dict(doc, signature=sig.hex())))
+        assert str(e.value) == "integrity error: report: signature does not verify"
 
 
 def test_sign_document_failures(engine):
