@@ -8,7 +8,7 @@
 // Here every equal state is shared; a compiler that looks states up in a
 // bounded cache misses some and builds them twice. So the estimate of a
 // class is the least such a compiler can build (for the word class, about
-// 0.3% below a 1000-entry cache keyed by pattern-wide state numbers), and a
+// 0.25% below a 1000-entry cache keyed by pattern-wide state numbers), and a
 // pattern that fits such a compiler's limit fits this one.
 #include <algorithm>
 #include <array>

@@ -90,7 +90,7 @@ TEST(RegexVectors, CompileResultsAgree) {
 // The size rule on the reference's own \w (Unicode 16.0): 209 copies fit the
 // limit and 210 do not there. The estimate shares every equal state of a
 // class automaton, where the reference's bounded caches miss a few, so it is
-// the smaller by about 0.3% and 210 copies fit here. A 1% error in either
+// the smaller by about 0.25% and 210 copies fit here. A 1% error in either
 // direction fails.
 TEST(RegexVectors, SizeRuleOnTheReferenceWordClass) {
   unicode::RangeSet word;
