@@ -228,19 +228,6 @@ def test_record_verify_chains(engine, chain):
         engine.record_verify_chains([a, a, "{"])
 
 
-def test_record_verify_chains_arguments(engine, chain):
-    with pytest.raises(TypeError) as e:
-        engine.record_verify_chains("abc")
-    assert str(e.value) == "Can't extract `str` to `Vec`"
-    assert "while processing 'chains'" in e.value.__notes__[0]
-    with pytest.raises(TypeError) as e:
-        engine.record_verify_chains(("{", 1))
-    assert str(e.value) == "'int' object is not an instance of 'str'"
-    with pytest.raises(TypeError) as e:
-        engine.record_verify_chains({"a": 1})
-    assert str(e.value) == "'dict' object is not an instance of 'Sequence'"
-
-
 def unsigned_text(record):
     keys = ["record_id", "timestamp", "content", "content_hash", "previous_record_hash", "record_hash"]
     return json.dumps({k: record[k] for k in keys}, separators=(",", ":"), ensure_ascii=False)
