@@ -13,6 +13,7 @@
 
 namespace qv::verifiers {
 
+using core::ClaimKind;
 using records::Evidence;
 using records::VerificationContext;
 using records::VerifierInfo;
