@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "verifiers/verifier.hpp"
+
 namespace qv::verifiers {
 
 // The dimension of a figure's unit, in the numeric component's order.
@@ -66,6 +68,20 @@ class FigureReader {
   virtual bool same_figure(const Figure& claim, const Figure& source) const = 0;
   // The unit a (lower-cased) word names, if any.
   virtual std::optional<FigureUnit> unit_of_word(std::string_view word) const = 0;
+};
+
+// A verifier that reads figures through a reader, which must outlive it.
+class FigureVerifier : public Verifier {
+ public:
+  const VerifierInfo& info() const override { return info_; }
+
+ protected:
+  FigureVerifier(VerifierInfo info, const FigureReader& figures) : info_(std::move(info)), figures_(figures) {}
+  const FigureReader& figures() const { return figures_; }
+
+ private:
+  VerifierInfo info_;
+  const FigureReader& figures_;
 };
 
 }  // namespace qv::verifiers

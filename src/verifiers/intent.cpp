@@ -216,14 +216,7 @@ std::string describe_dimension(const FigureUnit& unit) {
 }
 
 VerifierInfo intent_verifier_info() {
-  VerifierInfo info;
-  info.id = "quillaveen.intent";
-  info.version = "1.1.0";
-  info.kind = records::VerifierKind::Symbolic;
-  info.determinism = records::Determinism::exact();
-  info.applies_to = {ClaimKind::Numeric};
-  info.needs_network = false;
-  return info;
+  return exact_verifier_info("quillaveen.intent", "1.1.0", records::VerifierKind::Symbolic, {ClaimKind::Numeric});
 }
 
 core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContext& context) const {
@@ -231,9 +224,9 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   if (!context.question || unicode::trim_white_space(*context.question).empty()) return findings;
   const std::string& question = *context.question;
   const std::optional<AskedKind> kind = classify_question(question);
-  const std::optional<AskedUnit> asked = find_asked_unit(question, figures_);
+  const std::optional<AskedUnit> asked = find_asked_unit(question, figures());
   if (!kind && !asked) return findings;
-  if (!figures_.knows_locale(context.locale)) {
+  if (!figures().knows_locale(context.locale)) {
     return std::unexpected(core::EngineError::invalid_input("unknown locale " + context.locale));
   }
 
@@ -241,7 +234,7 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   std::optional<Figure> figure;
   for (auto it = context.claims.rbegin(); it != context.claims.rend() && judged == nullptr; ++it) {
     if (it->kind != ClaimKind::Numeric) continue;
-    std::vector<Figure> read = figures_.read(it->text, context.locale, true);
+    std::vector<Figure> read = figures().read(it->text, context.locale, true);
     if (read.empty() || read.front().year_like) continue;
     judged = &*it;
     figure = std::move(read.front());
@@ -257,8 +250,8 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   }
 
   Evidence e;
-  e.verifier_id = info_.id;
-  e.verifier_version = info_.version;
+  e.verifier_id = info().id;
+  e.verifier_version = info().version;
   e.claim_id = judged->id;
   e.confidence = 1.0;
   e.determinism = records::Determinism::exact();
