@@ -1,8 +1,9 @@
 // A rule set read, compiled and run on a small request. The input is the
 // rule-set text, then optionally a NUL byte and the answer text (which also
-// serves as the one source). Nothing may crash; a set that reads has a
-// digest; the findings name known claims, at most one each, in id order, and
-// a second run gives the same list.
+// serves as the one source and the question). Nothing may crash; a set that
+// reads has a digest; the findings name known claims, at most one each, in id
+// order, and a second run gives the same list. The scope and intent
+// verifiers then run on the same request.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "verifiers/intent.hpp"
+#include "verifiers/numeric_figures.hpp"
 #include "verifiers/rules.hpp"
+#include "verifiers/scope.hpp"
 
 namespace {
 
@@ -66,5 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(e.receipt.notes.size() == 1 && e.receipt.notes[0].starts_with("rule:"));
   }
   check((*verifier)->run(ctx).value() == *found);
+
+  // The scope and intent verifiers on the same request, the answer also
+  // serving as the question.
+  ctx.scope = {{"company", "ACME"}};
+  ctx.question = answer;
+  const qv::verifiers::ScopeVerifier scope(qv::verifiers::numeric_figures());
+  const qv::verifiers::IntentVerifier intent(qv::verifiers::numeric_figures());
+  for (const qv::verifiers::Verifier* v : {static_cast<const qv::verifiers::Verifier*>(&scope),
+                                           static_cast<const qv::verifiers::Verifier*>(&intent)}) {
+    auto other = v->run(ctx);
+    check(other.has_value() && other->size() <= ctx.claims.size());
+  }
   return 0;
 }
