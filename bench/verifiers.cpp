@@ -13,9 +13,9 @@ namespace {
 using qv::verifiers::RuleSet;
 using qv::verifiers::VerificationContext;
 
-const char* const kWords[] = {"revenue", "growth",  "Europe",   "margin",  "analysts", "forecast", "quarter",
-                              "decline", "company", "dividend", "guidance", "segment", "Paris",    "naïve",
-                              "März",    "outlook", "pricing",  "volume",  "capital",  "report"};
+const char* const kWords[] = {"revenue", "growth",  "Europe",   "margin",   "analysts", "forecast", "quarter",
+                              "decline", "company", "dividend", "guidance", "segment",  "Paris",    "naïve",
+                              "März",    "outlook", "pricing",  "volume",   "capital",  "report"};
 
 // An answer of about `size` bytes with one word claim per 20 bytes.
 VerificationContext request(std::size_t size) {

@@ -47,9 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ctx.answer = answer;
   ctx.locale = "en";
   ctx.sources.push_back({"s0", answer, std::nullopt, {{"company", "ACME"}}});
-  const std::pair<qv::core::ClaimKind, std::string_view> pieces[] = {
-      {qv::core::ClaimKind::Numeric, "12%"}, {qv::core::ClaimKind::Word, "Paris"},
-      {qv::core::ClaimKind::Statement, answer}, {qv::core::ClaimKind::Word, ""}};
+  const std::pair<qv::core::ClaimKind, std::string_view> pieces[] = {{qv::core::ClaimKind::Numeric, "12%"},
+                                                                     {qv::core::ClaimKind::Word, "Paris"},
+                                                                     {qv::core::ClaimKind::Statement, answer},
+                                                                     {qv::core::ClaimKind::Word, ""}};
   for (std::size_t i = 0; i < std::size(pieces); ++i) {
     qv::records::Claim c;
     c.id = "c" + std::to_string(i);
@@ -77,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ctx.question = answer;
   const qv::verifiers::ScopeVerifier scope(qv::verifiers::numeric_figures());
   const qv::verifiers::IntentVerifier intent(qv::verifiers::numeric_figures());
-  for (const qv::verifiers::Verifier* v : {static_cast<const qv::verifiers::Verifier*>(&scope),
-                                           static_cast<const qv::verifiers::Verifier*>(&intent)}) {
+  for (const qv::verifiers::Verifier* v :
+       {static_cast<const qv::verifiers::Verifier*>(&scope), static_cast<const qv::verifiers::Verifier*>(&intent)}) {
     auto other = v->run(ctx);
     check(other.has_value() && other->size() <= ctx.claims.size());
   }

@@ -7,17 +7,6 @@
 #include "verifiers/year.hpp"
 
 namespace qv::verifiers {
-namespace {
-
-// The two enumerations list the dimensions in the same order.
-FigureUnit figure_unit(const numeric::Dimension& d) {
-  return FigureUnit{static_cast<FigureDimension>(d.kind), d.kind == numeric::DimensionKind::Currency ? d.code : ""};
-}
-static_assert(static_cast<int>(numeric::DimensionKind::Data) == static_cast<int>(FigureDimension::Data));
-static_assert(static_cast<int>(numeric::DimensionKind::Currency) == static_cast<int>(FigureDimension::Currency));
-
-}  // namespace
-
 bool NumericFigures::knows_locale(std::string_view locale) const { return numeric::locale_profile(locale).has_value(); }
 
 std::vector<Figure> NumericFigures::read(std::string_view text, std::string_view locale, bool with_units) const {
@@ -32,7 +21,7 @@ std::vector<Figure> NumericFigures::read(std::string_view text, std::string_view
     f.end = q.end;
     f.significant_digits = q.significant_digits;
     f.scale_power = static_cast<std::int32_t>(q.scale_power);
-    f.unit = figure_unit(q.unit.dimension);
+    f.unit = q.unit.dimension;
     f.year_like = is_year_like(q);
     f.quantity = std::move(q);
     out.push_back(std::move(f));
@@ -49,7 +38,7 @@ bool NumericFigures::same_figure(const Figure& claim, const Figure& source) cons
 std::optional<FigureUnit> NumericFigures::unit_of_word(std::string_view word) const {
   const auto unit = numeric::unit_lookup(word);
   if (!unit) return std::nullopt;
-  return figure_unit(unit->dimension);
+  return unit->dimension;
 }
 
 const FigureReader& numeric_figures() {

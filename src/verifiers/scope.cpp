@@ -27,8 +27,7 @@ struct Recorded {
 };
 
 bool on_char_boundary(std::string_view text, std::size_t at) {
-  return at == 0 || at == text.size() ||
-         (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) != 0x80u);
+  return at == 0 || at == text.size() || (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) != 0x80u);
 }
 
 Evidence finding(const Claim& claim, const Recorded& rec, EvidenceResult result, std::string rationale,
@@ -78,7 +77,8 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
   std::vector<Evidence> findings;
   if (context.scope.empty()) return findings;
   const std::string& locale = context.locale;
-  if (!figures().knows_locale(locale)) return std::unexpected(core::EngineError::invalid_input("unknown locale " + locale));
+  if (!figures().knows_locale(locale))
+    return std::unexpected(core::EngineError::invalid_input("unknown locale " + locale));
 
   // Every source's standing and figures, read once per run.
   std::vector<SourceFigures> sources;
@@ -116,7 +116,7 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
       bool significant = figure.significant_digits > 2;
       if (!significant) {
         const std::vector<Figure> with_units = figures().read(claim.text, locale, true);
-        significant = !with_units.empty() && (with_units.front().unit.dimension != FigureDimension::Dimensionless ||
+        significant = !with_units.empty() && (with_units.front().unit.kind != FigureDimension::Dimensionless ||
                                               with_units.front().scale_power != 0);
       }
       if (significant) {
@@ -130,10 +130,10 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
       }
     }
     if (unstated.source != nullptr) {
-      findings.push_back(finding(claim, unstated, EvidenceResult::Unsupported,
-                                 claim.text + " found only in " + unstated.source->source->id +
-                                     ", whose provenance does not state the scope",
-                                 "provenance_missing"));
+      findings.push_back(finding(
+          claim, unstated, EvidenceResult::Unsupported,
+          claim.text + " found only in " + unstated.source->source->id + ", whose provenance does not state the scope",
+          "provenance_missing"));
     }
   }
   if (findings.size() >= 2) std::stable_sort(findings.begin(), findings.end(), records::evidence_before);

@@ -49,7 +49,7 @@ class FakeFigures final : public FigureReader {
       f.scale_power = v.scale;
       f.unit = v.unit;
       f.year_like = v.digits.size() == 4 && v.digits >= "1900" && v.digits <= "2100" &&
-                    v.unit.dimension == FigureDimension::Dimensionless && v.scale == 0;
+                    v.unit.kind == FigureDimension::Dimensionless && v.scale == 0;
       f.quantity = v;
       out.push_back(std::move(f));
     }

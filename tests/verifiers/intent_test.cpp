@@ -1,9 +1,10 @@
 // The intent verifier: the asked kind in each language, the asked unit, and
 // the finding's result, notes and texts.
+#include "verifiers/intent.hpp"
+
 #include <gtest/gtest.h>
 
 #include "fake_figures.hpp"
-#include "verifiers/intent.hpp"
 
 namespace qv::verifiers {
 namespace {
@@ -13,18 +14,30 @@ using Notes = std::vector<std::string>;
 
 TEST(IntentAskedKind, SignalsPerLanguage) {
   const std::pair<const char*, std::optional<AskedKind>> cases[] = {
-      {"What percentage of sales?", AskedKind::Percent}, {"How many, as a percent?", AskedKind::Percent},
-      {"What is the growth rate?", AskedKind::Percent},   {"The rate of return?", AskedKind::Percent},
-      {"Revenue in %?", AskedKind::Percent},              {"¿Qué porcentaje de ventas?", AskedKind::Percent},
-      {"¿Cuál es la proporción?", AskedKind::Percent},    {"Quin percentatge de vendes?", AskedKind::Percent},
-      {"Quel pourcentage ?", AskedKind::Percent},         {"Wie hoch ist der Prozentsatz?", AskedKind::Percent},
-      {"Qual è la percentuale?", AskedKind::Percent},     {"Qual é a percentagem?", AskedKind::Percent},
-      {"How many stores?", AskedKind::Count},             {"The NUMBER OF stores?", AskedKind::Count},
-      {"¿Cuántas tiendas hay?", AskedKind::Count},        {"Wie viele Filialen?", AskedKind::Count},
-      {"How much did it cost?", AskedKind::Amount},       {"Revenue in millions?", AskedKind::Amount},
-      {"What is the total?", AskedKind::Amount},          {"¿Cuánto costó?", AskedKind::Amount},
-      {"Ventas en millones", AskedKind::Amount},          {"Combien coûte-t-il ?", AskedKind::Amount},
-      {"Wie viel kostet es?", AskedKind::Amount},         {"Who founded the company?", std::nullopt},
+      {"What percentage of sales?", AskedKind::Percent},
+      {"How many, as a percent?", AskedKind::Percent},
+      {"What is the growth rate?", AskedKind::Percent},
+      {"The rate of return?", AskedKind::Percent},
+      {"Revenue in %?", AskedKind::Percent},
+      {"¿Qué porcentaje de ventas?", AskedKind::Percent},
+      {"¿Cuál es la proporción?", AskedKind::Percent},
+      {"Quin percentatge de vendes?", AskedKind::Percent},
+      {"Quel pourcentage ?", AskedKind::Percent},
+      {"Wie hoch ist der Prozentsatz?", AskedKind::Percent},
+      {"Qual è la percentuale?", AskedKind::Percent},
+      {"Qual é a percentagem?", AskedKind::Percent},
+      {"How many stores?", AskedKind::Count},
+      {"The NUMBER OF stores?", AskedKind::Count},
+      {"¿Cuántas tiendas hay?", AskedKind::Count},
+      {"Wie viele Filialen?", AskedKind::Count},
+      {"How much did it cost?", AskedKind::Amount},
+      {"Revenue in millions?", AskedKind::Amount},
+      {"What is the total?", AskedKind::Amount},
+      {"¿Cuánto costó?", AskedKind::Amount},
+      {"Ventas en millones", AskedKind::Amount},
+      {"Combien coûte-t-il ?", AskedKind::Amount},
+      {"Wie viel kostet es?", AskedKind::Amount},
+      {"Who founded the company?", std::nullopt},
       {"List the totals", std::nullopt},
   };
   for (const auto& [question, kind] : cases) EXPECT_EQ(classify_question(question), kind) << question;
@@ -48,16 +61,19 @@ core::Result<std::vector<Evidence>> run(std::optional<std::string> question, std
 std::string judged(std::string question, std::vector<std::string> claims) {
   const auto found = run(std::move(question), std::move(claims)).value();
   if (found.size() != 1) return "findings: " + std::to_string(found.size());
-  std::string out = found[0].claim_id + " " + std::string(records::to_word(found[0].result)) + " | " + found[0].rationale + " |";
+  std::string out =
+      found[0].claim_id + " " + std::string(records::to_word(found[0].result)) + " | " + found[0].rationale + " |";
   for (const std::string& n : found[0].receipt.notes) out += " " + n;
   return out;
 }
 
 TEST(IntentVerifier, KindChecks) {
-  EXPECT_EQ(judged("What share of revenue?", {"12%"}),
-            "c0 supported | the question asks for a percentage; the answer's figure 12% is a percentage | asked:percent");
-  EXPECT_EQ(judged("What percentage?", {"12"}),
-            "c0 supported | the question asks for a percentage; the answer's figure 12 is a bare number | asked:percent");
+  EXPECT_EQ(
+      judged("What share of revenue?", {"12%"}),
+      "c0 supported | the question asks for a percentage; the answer's figure 12% is a percentage | asked:percent");
+  EXPECT_EQ(
+      judged("What percentage?", {"12"}),
+      "c0 supported | the question asks for a percentage; the answer's figure 12 is a bare number | asked:percent");
   EXPECT_EQ(judged("What percentage?", {"5 million"}),
             "c0 unsupported | the question asks for a percentage; the answer's figure 5 million is a bare number | "
             "intent_mismatch asked:percent");

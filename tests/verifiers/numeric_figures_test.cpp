@@ -1,10 +1,11 @@
 // The verifiers on the numeric component's figures: the year test, and the
 // scope and intent verifiers over real quantities.
+#include "verifiers/numeric_figures.hpp"
+
 #include <gtest/gtest.h>
 
 #include "numeric/locale.hpp"
 #include "verifiers/intent.hpp"
-#include "verifiers/numeric_figures.hpp"
 #include "verifiers/scope.hpp"
 #include "verifiers/year.hpp"
 
@@ -30,9 +31,11 @@ VerificationContext context(std::string question, std::vector<std::string> claim
   ctx.question = std::move(question);
   ctx.locale = "en";
   ctx.scope = {{"company", "ACME"}};
-  for (std::size_t i = 0; i < claims.size(); ++i) ctx.claims.push_back({"c" + std::to_string(i), ClaimKind::Numeric, claims[i], {}, {}});
+  for (std::size_t i = 0; i < claims.size(); ++i)
+    ctx.claims.push_back({"c" + std::to_string(i), ClaimKind::Numeric, claims[i], {}, {}});
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    ctx.sources.push_back({"src" + std::to_string(i + 1), sources[i].first, std::nullopt, {{"company", sources[i].second}}});
+    ctx.sources.push_back(
+        {"src" + std::to_string(i + 1), sources[i].first, std::nullopt, {{"company", sources[i].second}}});
   }
   return ctx;
 }

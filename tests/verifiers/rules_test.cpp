@@ -1,13 +1,13 @@
 // The rules verifier: which rule takes a claim, the findings' texts and
 // order, and the once-per-request conditions against a plain per-claim
 // evaluation on random rule sets.
+#include "verifiers/rules.hpp"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <random>
 #include <string>
-
-#include "verifiers/rules.hpp"
 
 namespace qv::verifiers {
 namespace {
@@ -18,7 +18,8 @@ Claim claim(std::string id, ClaimKind kind, std::string text, records::Insertion
   return Claim{std::move(id), kind, std::move(text), {}, std::move(attributes)};
 }
 
-VerificationContext context_of(std::vector<Claim> claims, std::string answer = "", std::vector<std::string> sources = {}) {
+VerificationContext context_of(std::vector<Claim> claims, std::string answer = "",
+                               std::vector<std::string> sources = {}) {
   VerificationContext ctx;
   ctx.answer = std::move(answer);
   ctx.claims = std::move(claims);
@@ -66,16 +67,21 @@ TEST(RulesVerifier, FirstMatchingRuleUnlessAndScopes) {
                                claim("c1", ClaimKind::Numeric, "12", {{"dimension", "dimensionless"}}),
                                claim("c2", ClaimKind::Word, "road"), claim("c3", ClaimKind::Statement, "A road.")},
                               "The road is long", {"first passage", "the second mentions roads"});
-  EXPECT_EQ(outline(run_set(R"([{"id":"n","scope":{"claim_kind":"numeric"},"emit":"contradicted"},{"id":"a","emit":"supported"}])", ctx)),
-            "c0:n/contradicted c1:n/contradicted c2:a/supported c3:a/supported");
+  EXPECT_EQ(
+      outline(run_set(
+          R"([{"id":"n","scope":{"claim_kind":"numeric"},"emit":"contradicted"},{"id":"a","emit":"supported"}])", ctx)),
+      "c0:n/contradicted c1:n/contradicted c2:a/supported c3:a/supported");
   // `unless` holding hands the claim on to the next rule.
-  EXPECT_EQ(outline(run_set(R"([{"id":"a","when":{"text_matches":"o"},"unless":{"text_matches":"^road$"},"emit":"unsupported"},
-                                {"id":"b","when":{"text_matches":"^r"},"emit":"supported"}])", ctx)),
+  EXPECT_EQ(outline(run_set(
+                R"([{"id":"a","when":{"text_matches":"o"},"unless":{"text_matches":"^road$"},"emit":"unsupported"},
+                                {"id":"b","when":{"text_matches":"^r"},"emit":"supported"}])",
+                ctx)),
             "c2:b/supported c3:a/unsupported");
   // "*" asks for presence only; other values are compared exactly.
   EXPECT_EQ(outline(run_set(R"([{"id":"d","scope":{"attribute":{"dimension":"*"}},"emit":"supported"}])", ctx)),
             "c0:d/supported c1:d/supported");
-  EXPECT_EQ(outline(run_set(R"([{"id":"u","when":{"attribute":{"unit":"km"}},"emit":"supported"}])", ctx)), "c0:u/supported");
+  EXPECT_EQ(outline(run_set(R"([{"id":"u","when":{"attribute":{"unit":"km"}},"emit":"supported"}])", ctx)),
+            "c0:u/supported");
   EXPECT_EQ(outline(run_set(R"([{"id":"u","scope":{"attribute":{"unit":"KM"}},"emit":"supported"}])", ctx)), "");
   // Answer and source patterns: unanchored searches of the whole text.
   EXPECT_EQ(run_set(R"([{"id":"a","when":{"answer_matches":"long$"},"emit":"supported"}])", ctx).size(), 4u);
@@ -117,8 +123,9 @@ std::string naive_outline(const RuleSet& set, const VerificationContext& ctx) {
   std::map<std::string, std::string> by_id;  // byte order of claim ids
   for (const Claim& cl : ctx.claims) {
     for (const Rule& r : set.rules) {
-      if ((r.scope.claim_kind && *r.scope.claim_kind != cl.kind) || !naive_attributes(r.scope.attribute, cl.attributes) ||
-          !naive_holds(r.when, cl, ctx) || (r.unless && naive_holds(*r.unless, cl, ctx))) {
+      if ((r.scope.claim_kind && *r.scope.claim_kind != cl.kind) ||
+          !naive_attributes(r.scope.attribute, cl.attributes) || !naive_holds(r.when, cl, ctx) ||
+          (r.unless && naive_holds(*r.unless, cl, ctx))) {
         continue;
       }
       by_id[cl.id] = r.id + "/" + std::string(to_word(r.emit));
@@ -161,7 +168,8 @@ TEST(RulesVerifier, OncePerRequestConditionsAgreeWithPerClaimEvaluation) {
     for (std::size_t i = 0, n = pick(14); i < n; ++i) {
       records::InsertionMap attrs;
       if (pick(2) == 0) attrs.insert_or_assign("k", pick(2) ? "v" : "w");
-      claims.push_back(claim("c" + std::to_string(i), static_cast<ClaimKind>(pick(6)), texts[pick(texts.size())], attrs));
+      claims.push_back(
+          claim("c" + std::to_string(i), static_cast<ClaimKind>(pick(6)), texts[pick(texts.size())], attrs));
     }
     std::vector<std::string> sources(pick(3));
     for (std::string& s : sources) s = texts[pick(texts.size())];

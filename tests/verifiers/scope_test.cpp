@@ -1,9 +1,10 @@
 // The scope verifier: the standing of a source, the three findings with
 // their texts and receipts, and the claims that get none.
+#include "verifiers/scope.hpp"
+
 #include <gtest/gtest.h>
 
 #include "fake_figures.hpp"
-#include "verifiers/scope.hpp"
 
 namespace qv::verifiers {
 namespace {
@@ -19,7 +20,8 @@ TEST(ScopeStanding, EachStanding) {
   EXPECT_EQ(scope_standing(scope, {}), ScopeStanding(Unstated{}));
   EXPECT_EQ(scope_standing({{"a", "1"}, {"b", "2"}}, {{"b", "2"}}), ScopeStanding(Inside{}));
   // Byte order of the scope's keys: a matches, then b differs; values kept untrimmed.
-  EXPECT_EQ(scope_standing({{"b", " 2"}, {"a", "1"}}, {{"b", "3"}, {"a", "1"}}), ScopeStanding(Outside{"b", " 2", "3"}));
+  EXPECT_EQ(scope_standing({{"b", " 2"}, {"a", "1"}}, {{"b", "3"}, {"a", "1"}}),
+            ScopeStanding(Outside{"b", " 2", "3"}));
 }
 
 // Numeric claims c0, c1, ... on the texts; sources src1, src2, ... with
