@@ -1,10 +1,10 @@
 // The intent verifier: the asked kind in each language, the asked unit, and
-// the finding's result, notes and texts.
+// the finding's result, notes and texts, on the numeric component's figures.
 #include "verifiers/intent.hpp"
 
 #include <gtest/gtest.h>
 
-#include "fake_figures.hpp"
+#include "verifiers/numeric_figures.hpp"
 
 namespace qv::verifiers {
 namespace {
@@ -47,7 +47,7 @@ TEST(IntentAskedKind, SignalsPerLanguage) {
 
 core::Result<std::vector<Evidence>> run(std::optional<std::string> question, std::vector<std::string> claims,
                                         std::string locale = "en") {
-  static const testing::FakeFigures figures;
+  const FigureReader& figures = numeric_figures();
   VerificationContext ctx;
   ctx.question = std::move(question);
   ctx.locale = std::move(locale);

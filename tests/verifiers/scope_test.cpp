@@ -1,10 +1,11 @@
 // The scope verifier: the standing of a source, the three findings with
-// their texts and receipts, and the claims that get none.
+// their texts and receipts, and the claims that get none, on the numeric
+// component's figures.
 #include "verifiers/scope.hpp"
 
 #include <gtest/gtest.h>
 
-#include "fake_figures.hpp"
+#include "verifiers/numeric_figures.hpp"
 
 namespace qv::verifiers {
 namespace {
@@ -29,7 +30,7 @@ TEST(ScopeStanding, EachStanding) {
 core::Result<std::vector<Evidence>> run(std::vector<std::string> claims,
                                         std::vector<std::pair<std::string, std::string>> sources,
                                         std::string locale = "en") {
-  static const testing::FakeFigures figures;
+  const FigureReader& figures = numeric_figures();
   VerificationContext ctx;
   ctx.locale = std::move(locale);
   ctx.scope = {{"company", "ACME"}};
@@ -78,7 +79,7 @@ TEST(ScopeVerifier, NoFindingAndLocale) {
   EXPECT_EQ(run({"450"}, {{"450", "ACME"}}, "xx").error().display(), "invalid input: unknown locale xx");
   VerificationContext unscoped;
   unscoped.locale = "xx";
-  EXPECT_TRUE(ScopeVerifier(testing::FakeFigures()).run(unscoped).value().empty());
+  EXPECT_TRUE(ScopeVerifier(numeric_figures()).run(unscoped).value().empty());
 }
 
 }  // namespace
