@@ -1,5 +1,6 @@
 #include "run/driver.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <utility>
@@ -115,6 +116,11 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
   }
   EventLog log(request.run_id, request.system_id, request.system_version,
                request.started_at ? *request.started_at : utc_now_rfc3339());
+  // About one event per line, as most lines are a call or its response; no
+  // more than a line of the shortest call could give, so that blank lines
+  // reserve nothing.
+  const auto lines = static_cast<std::size_t>(std::count(request.trace.begin(), request.trace.end(), '\n'));
+  log.reserve(std::min(lines, request.trace.size() / 48) + 2);
   if (auto first = event_log_append(log, std::nullopt, log.started_at, events::RunStarted{}); !first) {
     return std::unexpected(std::move(first.error()));
   }
@@ -125,8 +131,7 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
   run.run_id = log.run_id;
   run.system = SystemInfo{log.system_id, log.system_version, std::nullopt};
   run.started_at = log.started_at;
-  run.events.reserve(log.entries().size());
-  for (const LogEntry& entry : log.entries()) run.events.push_back(entry.event);
+  run.events = log.release_events();
   run.finished_at = std::move(*finished_at);
   run.status = RunStatus::Completed;
 
@@ -142,8 +147,8 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
   } else {
     key = crypto::generate_signing_key();
   }
-  return evaluate_run(run, log.entries(), *policy, std::move(record_id), std::move(timestamp),
-                      request.previous_record_hash, *key);
+  return evaluate_hashed_run(run, std::move(*hash), log.entries(), *policy, std::move(record_id),
+                             std::move(timestamp), request.previous_record_hash, *key);
 }
 
 }  // namespace qv::run

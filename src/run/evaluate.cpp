@@ -4,7 +4,10 @@
 #include <utility>
 
 #include "core/version.hpp"
+#include "crypto/hex.hpp"
+#include "crypto/sha256.hpp"
 #include "json/canonical.hpp"
+#include "json/writer.hpp"
 #include "records/seal.hpp"
 
 namespace qv::run {
@@ -72,7 +75,10 @@ Verdict judge_events(std::span<const RunEvent> events, const ExecutionPolicy& po
   return verdict;
 }
 
-json::Value run_description(const RunTrace& run) {
+namespace {
+
+// The description's members but `events`, which is streamed beside them.
+json::Object description_without_events(const RunTrace& run) {
   json::Object o;
   o.insert_or_assign("run_id", run.run_id);
   if (run.parent_run_id) o.insert_or_assign("parent_run_id", *run.parent_run_id);
@@ -83,10 +89,6 @@ json::Value run_description(const RunTrace& run) {
   o.insert_or_assign("system", std::move(system));
   o.insert_or_assign("started_at", run.started_at);
   if (run.finished_at) o.insert_or_assign("finished_at", *run.finished_at);
-  json::Array events;
-  events.reserve(run.events.size());
-  for (const RunEvent& e : run.events) events.push_back(event_to_json(e));
-  o.insert_or_assign("events", std::move(events));
   if (!run.artifacts.empty()) {
     json::Array artifacts;
     for (const Artifact& a : run.artifacts) {
@@ -102,21 +104,77 @@ json::Value run_description(const RunTrace& run) {
   return o;
 }
 
-core::Result<std::string> run_hash(const RunTrace& run) { return json::canonical_digest(run_description(run)); }
+}  // namespace
+
+core::Result<std::string> run_hash(const RunTrace& run) {
+  // The canonical text is hashed as it is written, member by member in key
+  // order, with the events array at its place among them: a long run is
+  // never held as one value tree or one text.
+  auto rest = json::canonicalize_json(description_without_events(run));
+  if (!rest) return std::unexpected(std::move(rest.error()));
+  crypto::Sha256 hasher;
+  std::string piece = "{";
+  bool first = true;
+  auto separate = [&] {
+    if (!first) piece += ',';
+    first = false;
+  };
+  bool events_written = false;
+  auto write_events = [&]() -> core::Result<void> {
+    separate();
+    piece += R"("events":[)";
+    for (std::size_t i = 0; i < run.events.size(); ++i) {
+      if (i != 0) piece += ',';
+      auto text = json::canonical_text(event_to_json(run.events[i]));
+      if (!text) return std::unexpected(std::move(text.error()));
+      hasher.update(piece);
+      hasher.update(*text);
+      piece.clear();
+    }
+    piece += ']';
+    events_written = true;
+    return {};
+  };
+  for (const json::Member& m : rest->as_object()) {
+    if (!events_written && m.key > std::string_view("events")) {
+      if (auto ok = write_events(); !ok) return std::unexpected(std::move(ok.error()));
+    }
+    separate();
+    json::write_json_string(m.key, piece);
+    piece += ':';
+    json::write_json_compact(m.value, piece);
+  }
+  if (!events_written) {
+    if (auto ok = write_events(); !ok) return std::unexpected(std::move(ok.error()));
+  }
+  piece += '}';
+  hasher.update(piece);
+  const crypto::Sha256Digest digest = hasher.finish();
+  return "sha256:" + crypto::hex_encode(digest);
+}
 
 core::Result<RunRecord> evaluate_run(const RunTrace& run, std::span<const LogEntry> log_entries,
                                      const ExecutionPolicy& policy, std::string record_id, std::string timestamp,
                                      std::optional<std::string> previous_record_hash, const crypto::SigningKey& key) {
-  Verdict verdict = judge_events(run.events, policy);
   auto hash = run_hash(run);
   if (!hash) return std::unexpected(std::move(hash.error()));
+  return evaluate_hashed_run(run, std::move(*hash), log_entries, policy, std::move(record_id), std::move(timestamp),
+                             std::move(previous_record_hash), key);
+}
+
+core::Result<RunRecord> evaluate_hashed_run(const RunTrace& run, std::string run_hash,
+                                            std::span<const LogEntry> log_entries, const ExecutionPolicy& policy,
+                                            std::string record_id, std::string timestamp,
+                                            std::optional<std::string> previous_record_hash,
+                                            const crypto::SigningKey& key) {
+  Verdict verdict = judge_events(run.events, policy);
   RunRecord record;
   RunRecordContent& c = record.content;
   c.schema = kRunRecordSchema;
   c.engine_version = core::kEngineVersion;
   c.run_id = run.run_id;
   c.parent_run_id = run.parent_run_id;
-  c.run_hash = std::move(*hash);
+  c.run_hash = std::move(run_hash);
   if (!log_entries.empty()) c.log_head = log_entries.back().head;
   c.policy_id = policy.id;
   c.policy_hash = policy.hash;

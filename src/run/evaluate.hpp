@@ -47,10 +47,9 @@ struct RunTrace {
   std::optional<RunStatus> status;
 };
 
-// {run_id, parent_run_id?, system, started_at, finished_at?, events,
-// artifacts (when not empty), status?}.
-json::Value run_description(const RunTrace& run);
-// "sha256:" digest of the description's canonical text.
+// "sha256:" digest of the canonical text of the run description {run_id,
+// parent_run_id?, system, started_at, finished_at?, events, artifacts (when
+// not empty), status?}, each event as event_to_json writes it.
 core::Result<std::string> run_hash(const RunTrace& run);
 
 // True when the rule selects the event: tool rules select tool events (of
@@ -69,5 +68,11 @@ Verdict judge_events(std::span<const RunEvent> events, const ExecutionPolicy& po
 core::Result<RunRecord> evaluate_run(const RunTrace& run, std::span<const LogEntry> log_entries,
                                      const ExecutionPolicy& policy, std::string record_id, std::string timestamp,
                                      std::optional<std::string> previous_record_hash, const crypto::SigningKey& key);
+// The same with the run hash already taken (by run_hash of the same run).
+core::Result<RunRecord> evaluate_hashed_run(const RunTrace& run, std::string run_hash,
+                                            std::span<const LogEntry> log_entries, const ExecutionPolicy& policy,
+                                            std::string record_id, std::string timestamp,
+                                            std::optional<std::string> previous_record_hash,
+                                            const crypto::SigningKey& key);
 
 }  // namespace qv::run

@@ -118,6 +118,18 @@ std::optional<std::string_view> EventLog::head() const {
   return std::string_view(entries_.back().head);
 }
 
+void EventLog::reserve(std::size_t n) {
+  entries_.reserve(n);
+  ids_.reserve(n);
+}
+
+std::vector<RunEvent> EventLog::release_events() {
+  std::vector<RunEvent> events;
+  events.reserve(entries_.size());
+  for (LogEntry& e : entries_) events.push_back(std::move(e.event));
+  return events;
+}
+
 core::Result<std::string> event_log_append(EventLog& log, std::optional<std::string> parent, std::string timestamp,
                                            RunEventKind payload) {
   const std::uint64_t n = log.counter_;

@@ -180,6 +180,11 @@ class EventLog {
   std::uint64_t counter() const { return counter_; }
   // The head of the last entry; none for an empty log.
   std::optional<std::string_view> head() const;
+  // Room for about n entries.
+  void reserve(std::size_t n);
+  // Moves the events out of the entries, in append order; the heads stay.
+  // For a log whose run is finished.
+  std::vector<RunEvent> release_events();
 
   std::string run_id;
   std::string system_id;
