@@ -19,16 +19,13 @@ std::expected<std::string, PyFailure> verify_run(const std::string& request_json
   return std::move(*record);
 }
 
-// A text that cannot be read is malformed input; every other failure is a
-// stored record that fails its check.
 std::expected<std::uint64_t, PyFailure> verify_run_records(const std::string& jsonl) {
   const auto count = run::run_record_verify(jsonl);
-  if (!count) {
-    const core::EngineError& e = count.error();
-    if (e.kind() == core::EngineError::Kind::Serialisation) return std::unexpected(value_error(e.display()));
-    return std::unexpected(runtime_error(e.display()));
-  }
-  return *count;
+  if (count) return *count;
+  // A text that cannot be read is malformed input; every other failure is a
+  // stored record that fails its check.
+  const bool unreadable = count.error().kind() == core::EngineError::Kind::Serialisation;
+  return std::unexpected(unreadable ? value_error(count.error().display()) : runtime_error(count.error().display()));
 }
 
 }  // namespace

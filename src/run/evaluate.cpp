@@ -168,31 +168,20 @@ core::Result<RunRecord> evaluate_hashed_run(const RunTrace& run, std::string run
                                             std::optional<std::string> previous_record_hash,
                                             const crypto::SigningKey& key) {
   Verdict verdict = judge_events(run.events, policy);
-  RunRecord record;
-  RunRecordContent& c = record.content;
-  c.schema = kRunRecordSchema;
-  c.engine_version = core::kEngineVersion;
-  c.run_id = run.run_id;
-  c.parent_run_id = run.parent_run_id;
-  c.run_hash = std::move(run_hash);
-  if (!log_entries.empty()) c.log_head = log_entries.back().head;
-  c.policy_id = policy.id;
-  c.policy_hash = policy.hash;
-  c.gate = verdict.gate;
-  c.breaches = std::move(verdict.breaches);
+  std::optional<std::string> log_head;
+  if (!log_entries.empty()) log_head = log_entries.back().head;
+  RunRecordContent c{std::string(kRunRecordSchema), std::string(core::kEngineVersion), run.run_id,
+                     run.parent_run_id, std::move(run_hash), std::move(log_head), policy.id, policy.hash,
+                     verdict.gate, std::move(verdict.breaches)};
   auto content_hash = run_record_content_hash(c);
   if (!content_hash) return std::unexpected(std::move(content_hash.error()));
   const std::optional<std::string_view> previous =
       previous_record_hash ? std::optional<std::string_view>(*previous_record_hash) : std::nullopt;
   records::RecordSignature seal = records::sign_record_hash(*content_hash, previous, record_id, timestamp, key);
-  record.record_id = std::move(record_id);
-  record.timestamp = std::move(timestamp);
-  record.content_hash = std::move(*content_hash);
-  record.previous_record_hash = std::move(previous_record_hash);
-  record.record_hash = std::move(seal.record_hash);
-  record.signature = std::move(seal.signature);
-  record.signer_public_key = std::move(seal.public_key);
-  return record;
+  return RunRecord{std::move(record_id),       std::move(timestamp),
+                   std::move(c),               std::move(*content_hash),
+                   std::move(previous_record_hash), std::move(seal.record_hash),
+                   std::move(seal.signature),  std::move(seal.public_key)};
 }
 
 }  // namespace qv::run

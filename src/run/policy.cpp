@@ -4,6 +4,20 @@
 #include "json/value.hpp"
 
 namespace qv::run {
+namespace {
+const json::TaggedSpec<RuleMatch>& rule_match_spec();
+const json::StructSpec<ExecutionRule>& rule_spec();
+}  // namespace
+}  // namespace qv::run
+
+namespace qv::json {
+template <>
+struct TypeReader<run::RuleMatch> : TaggedReader<run::RuleMatch, &run::rule_match_spec> {};
+template <>
+struct TypeReader<run::ExecutionRule> : StructReader<run::ExecutionRule, &run::rule_spec> {};
+}  // namespace qv::json
+
+namespace qv::run {
 
 namespace {
 
@@ -25,19 +39,6 @@ const json::TaggedSpec<RuleMatch>& rule_match_spec() {
   return table;
 }
 
-}  // namespace
-
-}  // namespace qv::run
-
-namespace qv::json {
-template <>
-struct TypeReader<run::RuleMatch> : TaggedReader<run::RuleMatch, &run::rule_match_spec> {};
-}  // namespace qv::json
-
-namespace qv::run {
-
-namespace {
-
 // The variant's members stand beside `id` and `effect` in the rule object:
 // they are gathered while the object is read and the variant is built after
 // it, once a missing `id` or `effect` has been reported.
@@ -50,19 +51,6 @@ const json::StructSpec<ExecutionRule>& rule_spec() {
   };
   return table;
 }
-
-}  // namespace
-
-}  // namespace qv::run
-
-namespace qv::json {
-template <>
-struct TypeReader<run::ExecutionRule> : StructReader<run::ExecutionRule, &run::rule_spec> {};
-}  // namespace qv::json
-
-namespace qv::run {
-
-namespace {
 
 // `hash` and `rules` have defaults, so an array form may end before them,
 // but never before `default`.

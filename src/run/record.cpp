@@ -9,6 +9,23 @@
 #include "records/verify.hpp"
 
 namespace qv::run {
+namespace {
+const json::StructSpec<Breach>& breach_spec();
+const json::StructSpec<RunRecordContent>& content_spec();
+const json::StructSpec<RunRecord>& record_spec();
+}  // namespace
+}  // namespace qv::run
+
+namespace qv::json {
+template <>
+struct TypeReader<run::Breach> : StructReader<run::Breach, &run::breach_spec> {};
+template <>
+struct TypeReader<run::RunRecordContent> : StructReader<run::RunRecordContent, &run::content_spec> {};
+template <>
+struct TypeReader<run::RunRecord> : StructReader<run::RunRecord, &run::record_spec> {};
+}  // namespace qv::json
+
+namespace qv::run {
 
 namespace {
 
@@ -21,17 +38,6 @@ const json::StructSpec<Breach>& breach_spec() {
       "Breach", {required<&Breach::action_id>("action_id"), required<&Breach::reason>("reason")}};
   return table;
 }
-
-}  // namespace
-}  // namespace qv::run
-
-namespace qv::json {
-template <>
-struct TypeReader<run::Breach> : StructReader<run::Breach, &run::breach_spec> {};
-}  // namespace qv::json
-
-namespace qv::run {
-namespace {
 
 const json::StructSpec<RunRecordContent>& content_spec() {
   static const json::StructSpec<RunRecordContent> table{
@@ -50,17 +56,6 @@ const json::StructSpec<RunRecordContent>& content_spec() {
       }};
   return table;
 }
-
-}  // namespace
-}  // namespace qv::run
-
-namespace qv::json {
-template <>
-struct TypeReader<run::RunRecordContent> : StructReader<run::RunRecordContent, &run::content_spec> {};
-}  // namespace qv::json
-
-namespace qv::run {
-namespace {
 
 const json::StructSpec<RunRecord>& record_spec() {
   static const json::StructSpec<RunRecord> table{
@@ -130,7 +125,7 @@ core::Result<std::string> run_record_content_hash(const RunRecordContent& conten
 }
 
 json::JsonResult<RunRecord> read_run_record_json(std::string_view line) {
-  return json::read_typed<RunRecord, json::StructReader<RunRecord, &record_spec>>(line);
+  return json::read_typed<RunRecord>(line);
 }
 
 core::Result<std::vector<RunRecord>> parse_run_records_jsonl(std::string_view text) {
