@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   request.run_id = "fuzz";
   request.system_id = "fuzzer";
   request.started_at = "2026-01-01T00:00:00Z";
-  request.signing_key_hex = std::string(64, '7');
+  request.signing_key_hex = qv::crypto::SecretText(std::string(64, '7'));
   if (auto record = verify_run(request)) {
     check(record->record_id == "run_" + record->content.run_hash.substr(7, 12));
     const std::string written = write_run_record_json(*record);

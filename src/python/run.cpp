@@ -4,6 +4,7 @@
 #include <expected>
 #include <string>
 
+#include "crypto/secret.hpp"
 #include "python/frame.hpp"
 #include "python/functions.hpp"
 #include "run/convert.hpp"
@@ -13,7 +14,7 @@ namespace qv::python {
 namespace {
 
 // Every failure is malformed input or a refused request.
-std::expected<std::string, PyFailure> verify_run(const std::string& request_json) {
+std::expected<std::string, PyFailure> verify_run(std::string_view request_json) {
   auto record = run::run_verify_json(request_json);
   if (!record) return std::unexpected(value_error(run::display(record.error())));
   return std::move(*record);
@@ -33,8 +34,10 @@ std::expected<std::uint64_t, PyFailure> verify_run_records(const std::string& js
 PyObject* py_run_verify_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
     std::string request_json[1];
-    if (!bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json)) return nullptr;
-    return to_python_result(verify_run(request_json[0]));
+    const bool bound = bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json);
+    const crypto::SecretText request(std::move(request_json[0]));  // it may hold a signing seed
+    if (!bound) return nullptr;
+    return to_python_result(verify_run(request.view()));
   });
 }
 

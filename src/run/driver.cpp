@@ -9,6 +9,7 @@
 #include "crypto/ed25519.hpp"
 #include "json/reader.hpp"
 #include "json/typed.hpp"
+#include "records/json_readers.hpp"
 #include "run/evaluate.hpp"
 #include "run/log.hpp"
 #include "run/policy.hpp"
@@ -142,7 +143,7 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
 
   std::optional<crypto::SigningKey> key;
   if (request.signing_key_hex) {
-    key = crypto::signing_key_from_seed_hex(*request.signing_key_hex);
+    key = crypto::signing_key_from_seed_hex(request.signing_key_hex->view());
     if (!key) return std::unexpected(core::EngineError::invalid_input("signing key must be 32 bytes hex"));
   } else {
     key = crypto::generate_signing_key();

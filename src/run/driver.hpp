@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
+#include "crypto/secret.hpp"
 #include "json/error.hpp"
 #include "run/record.hpp"
 
@@ -20,7 +21,7 @@ struct RunVerifyRequest {
   std::string system_id;
   std::optional<std::string> system_version;
   std::optional<std::string> started_at;
-  std::optional<std::string> signing_key_hex;
+  std::optional<crypto::SecretText> signing_key_hex;  // wiped when the request goes
   std::optional<std::string> previous_record_hash;
 };
 

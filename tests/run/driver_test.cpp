@@ -17,7 +17,8 @@ constexpr const char* kSeed = "9d61b19deffd5a60ba844af492ec2cc44449c5697b3269197
 constexpr const char* kDenyRm = R"({"id":"p","default":"ALLOW","rules":[{"id":"r","match":"tool","name":"rm","effect":"DENY"}]})";
 
 RunVerifyRequest request(std::string trace, std::string policy = kDenyRm) {
-  return RunVerifyRequest{std::move(trace), std::move(policy), "run-1", "sys", "1.0", "2026-01-01T00:00:00Z", kSeed, {}};
+  return RunVerifyRequest{std::move(trace), std::move(policy), "run-1", "sys", "1.0", "2026-01-01T00:00:00Z",
+                          qv::crypto::SecretText(kSeed), {}};
 }
 
 std::string failure(const RunVerifyRequest& r) {
@@ -80,13 +81,13 @@ TEST(Driver, Failures) {
   auto bad_key = request(kCall);
   for (std::string seed : {std::string(kSeed).substr(0, 62), std::string(kSeed) + "00", std::string(kSeed).substr(0, 63),
                            std::string(kSeed).substr(0, 62) + "zz"}) {
-    bad_key.signing_key_hex = seed;
+    bad_key.signing_key_hex = qv::crypto::SecretText(std::move(seed));
     EXPECT_EQ(failure(bad_key), "invalid input: signing key must be 32 bytes hex");
   }
   bad_key.trace = "x";
   EXPECT_EQ(failure(bad_key), "invalid input: trace line 1: expected value at line 1 column 1");
   bad_key.trace = "";
-  bad_key.signing_key_hex = "9D61B19DEFFD5A60BA844AF492EC2CC44449C5697B326919703BAC031CAE7F60";
+  bad_key.signing_key_hex = qv::crypto::SecretText("9D61B19DEFFD5A60BA844AF492EC2CC44449C5697B326919703BAC031CAE7F60");
   EXPECT_EQ(verify_run(bad_key).value().signer_public_key,
             "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a");
 }
