@@ -24,21 +24,17 @@ std::string with_rule(std::string_view rule) {
 TEST(PolicyReading, PolicyObjectErrors) {
   EXPECT_EQ(error_of(R"({"default":"ALLOW"})"), "missing field `id` at line 1 column 19");
   EXPECT_EQ(error_of(R"({"id":"p"})"), "missing field `default` at line 1 column 10");
-  EXPECT_EQ(error_of(R"({"id":null,"default":"ALLOW"})"), "invalid type: null, expected a string at line 1 column 10");
   EXPECT_EQ(error_of(R"({"id":"p","default":"deny"})"),
             "unknown variant `deny`, expected one of `ALLOW`, `REVIEW`, `DENY` at line 1 column 26");
   EXPECT_EQ(error_of(R"({"id":"p","default":null})"), "expected value at line 1 column 21");
   EXPECT_EQ(error_of(R"({"id":"p","default":"ALLOW","rules":{}})"),
             "invalid type: map, expected a sequence at line 1 column 36");
-  EXPECT_EQ(error_of(R"({"id":"p","default":"ALLOW","rules":null})"),
-            "invalid type: null, expected a sequence at line 1 column 40");
   EXPECT_EQ(error_of(R"({"id":"p","rules":[],"rules":[],"default":"ALLOW"})"),
             "duplicate field `rules` at line 1 column 28");
   EXPECT_EQ(error_of("[]"), "invalid length 0, expected struct ExecutionPolicy with 4 elements at line 1 column 2");
   EXPECT_EQ(error_of(R"(["p",null,[]])"),
             "invalid length 3, expected struct ExecutionPolicy with 4 elements at line 1 column 13");
   EXPECT_EQ(error_of(R"("p")"), "invalid type: string \"p\", expected struct ExecutionPolicy at line 1 column 3");
-  EXPECT_EQ(error_of(R"({"id":"p","default":"ALLOW"} x)"), "trailing characters at line 1 column 30");
 }
 
 TEST(PolicyReading, RuleErrorsInTheirOrder) {
@@ -52,7 +48,6 @@ TEST(PolicyReading, RuleErrorsInTheirOrder) {
   EXPECT_EQ(error_of(with_rule(R"({"id":"r","effect":"DENY"})")), "missing field `match` at line 1 column 63");
   EXPECT_EQ(error_of(with_rule(R"({"id":"r","match":"any","match":"any","effect":"DENY"})")),
             "duplicate field `match` at line 1 column 91");  // found after the object
-  EXPECT_EQ(error_of(with_rule(R"({"id":"r","id":"s"})")), "duplicate field `id` at line 1 column 51");
   EXPECT_EQ(error_of(with_rule(R"({"id":"r","match":4,"effect":"DENY"})")),
             "invalid value: integer `4`, expected variant index 0 <= i < 4 at line 1 column 73");
   EXPECT_EQ(error_of(with_rule(R"({"id":"r","match":null,"effect":"DENY"})")),
@@ -63,8 +58,6 @@ TEST(PolicyReading, RuleErrorsInTheirOrder) {
             "invalid value: map, expected map with a single key at line 1 column 83");
   EXPECT_EQ(error_of(with_rule(R"(["r","any","DENY"])")),
             "invalid type: sequence, expected struct Rule at line 1 column 37");
-  EXPECT_EQ(error_of(with_rule(R"({"id":"r","match":"tool","name":"a","server":"s","server":"t","effect":"DENY"})")),
-            "duplicate field `server` at line 1 column 115");
 }
 
 TEST(PolicyReading, AcceptedForms) {

@@ -56,9 +56,6 @@ TEST(Transcript, FailedCalls) {
   r.feed(R"({"id":"a","method":"tools/call","params":{"name":"x"}})");
   r.feed(R"({"id":"a","result":{"isError":"true"}})");
   EXPECT_EQ(std::get<events::ToolCompleted>(r.last()).status, ToolStatus::Ok);
-  r.feed(R"({"id":"a","method":"tools/call","params":{"name":"x"}})");
-  r.feed(R"({"id":"a"})");
-  EXPECT_EQ(std::get<events::ToolCompleted>(r.last()).result_hash, digest("null"));
 }
 
 TEST(Transcript, RequestIds) {
@@ -67,18 +64,15 @@ TEST(Transcript, RequestIds) {
   r.feed(R"({"id":7,"method":"tools/call","params":{"name":"x"}})");
   EXPECT_EQ(r.feed(R"({"id":7.0,"result":{}})"), "");
   EXPECT_EQ(r.feed(R"({"id":"7","result":{}})"), "ev-1");
-  // Other kinds of id are their compact JSON.
-  r.feed(R"({"id":{"k": [1, true]},"method":"tools/call","params":{"name":"x"}})");
-  EXPECT_EQ(r.feed(R"({"id":"{\"k\":[1,true]}","result":{}})"), "ev-3");
   // A call without an id (or with null) is logged but cannot be answered.
-  EXPECT_EQ(r.feed(R"({"id":null,"method":"tools/call","params":{"name":"x"}})"), "ev-4");
+  EXPECT_EQ(r.feed(R"({"id":null,"method":"tools/call","params":{"name":"x"}})"), "ev-2");
   EXPECT_EQ(r.feed(R"({"id":null,"result":{}})"), "");
   EXPECT_EQ(std::get<events::ToolRequested>(r.last()).arguments_hash, digest("null"));
   // A second request under a waiting id replaces the first.
   r.feed(R"({"id":2,"method":"tools/call","params":{"name":"first"}})");
   r.feed(R"({"id":2,"method":"tools/call","params":{"name":"second"}})");
-  EXPECT_EQ(r.feed(R"({"id":2,"result":{}})"), "ev-7");
-  EXPECT_EQ(r.log.entries().back().event.parent, "ev-6");
+  EXPECT_EQ(r.feed(R"({"id":2,"result":{}})"), "ev-5");
+  EXPECT_EQ(r.log.entries().back().event.parent, "ev-4");
   EXPECT_EQ(std::get<events::ToolCompleted>(r.last()).tool.name, "second");
   EXPECT_EQ(r.feed(R"({"id":2,"result":{}})"), "");
 }
