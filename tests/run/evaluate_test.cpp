@@ -105,9 +105,15 @@ TEST(Evaluation, RunHash) {
             "sha256:" + qv::crypto::sha256_hex(
                             R"({"events":[{"event":{"type":"run_started"},"id":"ev-0","sequence":0,"timestamp":"T0"}],)"
                             R"("finished_at":"T1","run_id":"r","started_at":"T0","status":"completed","system":{"id":"s","version":"1"}})"));
+  // Members before and after `events` in key order.
   RunTrace with_artifact = run;
   with_artifact.artifacts.push_back({"a", "file", "00"});
-  EXPECT_NE(run_hash(with_artifact).value(), run_hash(run).value());
+  with_artifact.parent_run_id = "r0";
+  with_artifact.events.clear();
+  EXPECT_EQ(run_hash(with_artifact).value(),
+            "sha256:" + qv::crypto::sha256_hex(R"({"artifacts":[{"id":"a","kind":"file","sha256":"00"}],"events":[],)"
+                                               R"("finished_at":"T1","parent_run_id":"r0","run_id":"r","started_at":"T0",)"
+                                               R"("status":"completed","system":{"id":"s","version":"1"}})"));
   RunTrace other_time = run;
   other_time.events[0].timestamp = "T9";
   EXPECT_NE(run_hash(other_time).value(), run_hash(run).value());
