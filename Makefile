@@ -34,9 +34,12 @@ build: deps $(BUILD)/build.ninja
 demo: build
 	PYTHONPATH=$(BUILD)/python $(PYTHON) examples/demo.py
 
+# The Python tests run even when a C++ test fails; either failing fails `make test`.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
+	@status=0; \
+	(cd $(BUILD) && ctest --output-on-failure -j $(JOBS)) || status=1; \
+	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python || status=1; \
+	exit $$status
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)

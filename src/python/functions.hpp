@@ -6,6 +6,10 @@
 
 namespace qv::python {
 
+// Runs.
+PyObject* py_run_verify_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_run_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Records and documents.
 PyObject* py_sign_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_verify_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);

@@ -22,4 +22,11 @@ using CallError = std::variant<InputError, core::EngineError>;
 template <class T>
 using CallResult = std::expected<T, CallError>;
 
+// The text a caller sees: an input error's own text, or the engine error's
+// display text.
+inline std::string display(const CallError& error) {
+  if (const auto* input = std::get_if<InputError>(&error)) return input->text;
+  return std::get<core::EngineError>(error).display();
+}
+
 }  // namespace qv::records

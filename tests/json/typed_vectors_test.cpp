@@ -43,6 +43,14 @@ struct R {
   M m;
   E effect = E::Alpha;
 };
+struct D {
+  std::uint32_t n = 0;
+  std::string s;
+};
+struct O {
+  std::optional<std::uint32_t> v;
+  std::uint32_t w = 0;
+};
 
 constexpr std::array<std::string_view, 3> kEWords = {"Alpha", "Beta", "Gamma"};
 constexpr std::array<std::string_view, 1> kE1Words = {"Only"};
@@ -60,6 +68,14 @@ const StructTable<B>& b_table() {
 }
 const StructTable<C>& c_table() {
   static const StructTable<C> s{"C", {required<&C::p>("p"), defaulted<&C::q>("q")}, true};
+  return s;
+}
+const StructTable<D>& d_table() {
+  static const StructTable<D> s{"D", {defaulted<&D::n>("n"), defaulted<&D::s>("s")}};
+  return s;
+}
+const StructTable<O>& o_table() {
+  static const StructTable<O> s{"O", {optional<&O::v>("v"), required<&O::w>("w")}};
   return s;
 }
 const VariantTable<T>& t_table() {
@@ -89,6 +105,10 @@ template <>
 struct TypeReader<B> : StructReader<B, b_table> {};
 template <>
 struct TypeReader<C> : StructReader<C, c_table> {};
+template <>
+struct TypeReader<D> : StructReader<D, d_table> {};
+template <>
+struct TypeReader<O> : StructReader<O, o_table> {};
 template <>
 struct TypeReader<E> : UnitEnumReader<E, kEWords> {};
 template <>
@@ -173,6 +193,18 @@ Value to_value(const C& x) {
   o.insert_or_assign("q", x.q);
   return o;
 }
+Value to_value(const D& x) {
+  Object o;
+  o.insert_or_assign("n", x.n);
+  o.insert_or_assign("s", x.s);
+  return o;
+}
+Value to_value(const O& x) {
+  Object o;
+  o.insert_or_assign("v", to_value(x.v));
+  o.insert_or_assign("w", x.w);
+  return o;
+}
 Value to_value(const T& x) {
   Object o;
   o.insert_or_assign("class", t_table().variants[x.variant].word);
@@ -211,6 +243,8 @@ const std::map<std::string, std::function<Outcome(std::string_view)>>& runners()
       {"A", run<A>},
       {"B", run<B>},
       {"C", run<C>},
+      {"D", run<D>},
+      {"O", run<O>},
       {"E", run<E>},
       {"E1", run<E1>},
       {"E2", run<E2>},
@@ -256,32 +290,33 @@ int nesting(std::string_view text) {
 
 TEST(TypedVectors, EveryCaseOfTheShapesInUseAgrees) {
   const auto cases = qv::testing::read_vectors("serde_typed.jsonl");
-  ASSERT_GT(cases.size(), 2000u);
-  std::size_t run_count = 0, depth_rule = 0, rounding = 0;
+  qv::testing::Tally tally;
   for (const Value& c : cases) {
     const std::string& type = c.find("type")->as_string();
     auto it = runners().find(type);
-    if (it == runners().end()) continue;  // a shape the engine does not use
+    if (it == runners().end()) {
+      tally.set_aside("shape not in use");
+      continue;
+    }
     const std::string input = testing::case_input(c);
     const Outcome got = it->second(input);
-    ++run_count;
     const std::string where = type + " " + testing::PrintToStringHelper(input);
     if (const Value* ok = c.find("ok")) {
       if (!got && got.error().message == "recursion limit exceeded" && nesting(input) > 127) {
         // Skipped members are depth-limited too.
-        ++depth_rule;
+        tally.set_aside("skipped member deeper than 127");
         continue;
       }
       ASSERT_TRUE(got.has_value()) << where << ": " << got.error().display();
       if (*got != ok->as_string()) {
-        auto mine = read_json(*got);
-        auto theirs = read_json(ok->as_string());
-        ASSERT_TRUE(mine && theirs);
-        EXPECT_TRUE(testing::equal_up_to_float_rounding(*mine, *theirs)) << where << ": " << *got << " vs " << ok->as_string();
-        ++rounding;
+        EXPECT_TRUE(testing::same_up_to_float_rounding(*got, ok->as_string())) << where << ": " << *got;
+        tally.set_aside("float correctly rounded");
+        continue;
       }
+      ++tally.compared;
       continue;
     }
+    ++tally.compared;
     const std::string& err = c.find("err")->as_string();
     if (got.has_value()) {
       ADD_FAILURE() << where << ": read as " << *got << ", expected " << err;
@@ -289,11 +324,10 @@ TEST(TypedVectors, EveryCaseOfTheShapesInUseAgrees) {
     }
     EXPECT_EQ(got.error().display(), err) << where;
   }
-  EXPECT_GT(run_count, 1000u);
-  RecordProperty("cases", static_cast<int>(run_count));
-  RecordProperty("depth_rule", static_cast<int>(depth_rule));
-  RecordProperty("rounding", static_cast<int>(rounding));
-  std::printf("typed cases run: %zu (depth rule %zu, float rounding %zu)\n", run_count, depth_rule, rounding);
+  // Not in use: untagged, adjacently and externally tagged enums, tuple and
+  // unit structs, renames, char, (), f32, i32, i64, u8, u32, arrays and maps
+  // with integer keys.
+  tally.expect(1386, {{"float correctly rounded", 2}, {"shape not in use", 692}, {"skipped member deeper than 127", 6}});
 }
 
 }  // namespace
