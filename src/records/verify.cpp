@@ -17,11 +17,6 @@ core::EngineError named(std::string_view record_id, std::string_view text) {
   return core::EngineError::integrity(std::move(message));
 }
 
-std::optional<std::string_view> view(const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
-  return std::string_view(*text);
-}
-
 }  // namespace
 
 core::Result<void> verify_record_seal(const SealCheck& seal) {
@@ -45,17 +40,7 @@ core::Result<void> verify_record_seal(const SealCheck& seal) {
 core::Result<void> verify_evidence_record(const EvidenceRecord& record) {
   const auto content_hash = compute_content_hash(record.content);
   if (!content_hash) return std::unexpected(content_hash.error());
-  return verify_record_seal(SealCheck{
-      .recomputed_content_hash = *content_hash,
-      .content_hash = record.content_hash,
-      .previous_record_hash = view(record.previous_record_hash),
-      .record_id = record.record_id,
-      .timestamp = record.timestamp,
-      .record_hash = record.record_hash,
-      .signature = record.signature,
-      .signer_public_key = record.signer_public_key,
-      .signature_algorithm = view(record.signature_algorithm),
-  });
+  return verify_record_seal(seal_check(record, *content_hash));
 }
 
 }  // namespace qv::records

@@ -28,6 +28,30 @@ struct SealCheck {
   std::optional<std::string_view> signature_algorithm;  // absent means Ed25519
 };
 
+// The seal check of any record that carries the sealed members (an
+// EvidenceRecord, a run record), against its recomputed content hash. A
+// record without a signature_algorithm member is Ed25519.
+template <class Record>
+SealCheck seal_check(const Record& record, std::string_view recomputed_content_hash) {
+  auto view = [](const std::optional<std::string>& text) -> std::optional<std::string_view> {
+    if (!text) return std::nullopt;
+    return std::string_view(*text);
+  };
+  std::optional<std::string_view> algorithm;
+  if constexpr (requires { record.signature_algorithm; }) algorithm = view(record.signature_algorithm);
+  return SealCheck{
+      .recomputed_content_hash = recomputed_content_hash,
+      .content_hash = record.content_hash,
+      .previous_record_hash = view(record.previous_record_hash),
+      .record_id = record.record_id,
+      .timestamp = record.timestamp,
+      .record_hash = record.record_hash,
+      .signature = record.signature,
+      .signer_public_key = record.signer_public_key,
+      .signature_algorithm = algorithm,
+  };
+}
+
 // The seal check without the record type, stopping at the first failure:
 //   "{id}: content hash mismatch"        stored and recomputed hashes differ
 //   "{id}: record hash mismatch"         the chained hash differs

@@ -73,11 +73,6 @@ const json::StructTable<RunRecord>& record_table() {
   return table;
 }
 
-std::optional<std::string_view> view(const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
-  return std::string_view(*text);
-}
-
 }  // namespace
 
 json::Value run_record_content_to_value(const RunRecordContent& content) {
@@ -144,16 +139,7 @@ core::Result<std::uint64_t> check_run_record_chain(std::span<const RunRecord> re
   for (const RunRecord& record : records) {
     auto content_hash = run_record_content_hash(record.content);
     if (!content_hash) return std::unexpected(std::move(content_hash.error()));
-    if (auto ok = records::verify_record_seal({.recomputed_content_hash = *content_hash,
-                                               .content_hash = record.content_hash,
-                                               .previous_record_hash = view(record.previous_record_hash),
-                                               .record_id = record.record_id,
-                                               .timestamp = record.timestamp,
-                                               .record_hash = record.record_hash,
-                                               .signature = record.signature,
-                                               .signer_public_key = record.signer_public_key,
-                                               .signature_algorithm = std::nullopt});
-        !ok) {
+    if (auto ok = records::verify_record_seal(records::seal_check(record, *content_hash)); !ok) {
       return std::unexpected(std::move(ok.error()));
     }
     const bool linked = record.previous_record_hash
