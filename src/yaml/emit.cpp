@@ -164,9 +164,12 @@ void write_node(Emitter& e, const Node& n, std::string_view tag) {
       }
       e.end_mapping();
       return;
-    case Node::Kind::Tagged:
-      write_node(e, *n.as_tagged().node, "!" + n.as_tagged().tag);
+    case Node::Kind::Tagged: {
+      // The bare "!" is written as it was read.
+      const std::string& t = n.as_tagged().tag;
+      write_node(e, *n.as_tagged().node, t == "!" ? t : "!" + t);
       return;
+    }
   }
 }
 

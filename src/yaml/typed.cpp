@@ -139,7 +139,7 @@ YamlError duplicate_field(Cursor& c, std::string_view name, const Mark& mark) {
 YamlResult<void> TypeReader<std::string>::read(Cursor& c, std::string& out) {
   const Event& e = c.event();
   if (e.kind != EventKind::Scalar) return std::unexpected(typed::invalid_type(c, "a string"));
-  out = e.text;
+  out.assign(e.text);
   c.advance();
   return {};
 }

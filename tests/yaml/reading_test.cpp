@@ -71,6 +71,36 @@ TEST(YamlAliases, ExpansionBudgetStopsQuadraticDocuments) {
   EXPECT_EQ(json.error().message(), "repetition limit exceeded");
 }
 
+TEST(YamlAliases, ExpansionBudgetCountsBytes) {
+  // Aliases to one long string copy its bytes each time: 64 MiB at most.
+  const std::string long_text(std::size_t{2} << 20, 'x');
+  auto text = [&](int aliases) {
+    std::string t = "a: &a " + long_text + "\nb: [";
+    for (int i = 0; i < aliases; ++i) t += "*a,";
+    return t + "]\n";
+  };
+  EXPECT_TRUE(read_tree(text(32)));
+  auto over = read_tree(text(33));
+  ASSERT_FALSE(over);
+  EXPECT_EQ(over.error().display(), "repetition limit exceeded");
+}
+
+TEST(YamlTags, DirectivePrefixesAreBounded) {
+  // A %TAG prefix is repeated in every tag that uses it.
+  const std::string prefix(200000, 'p');
+  auto text = [&](int uses) {
+    std::string t = "%TAG !e! !" + prefix + "\n---\n[";
+    for (int i = 0; i < uses; ++i) t += "!e!x " + std::to_string(i) + ",";
+    return t + "]\n";
+  };
+  auto few = read_tree(text(5));
+  ASSERT_TRUE(few) << few.error().display();
+  EXPECT_EQ(few->as_sequence()[4].as_tagged().tag.size(), prefix.size() + 1);
+  auto many = read_tree(text(20));
+  ASSERT_FALSE(many);
+  EXPECT_EQ(many.error().display(), "repetition limit exceeded");
+}
+
 TEST(YamlAliases, ExponentialDocumentsStopAtTheFollowCount) {
   // 20 levels of 10 aliases each would build 10^20 nodes.
   std::string text = "l0: &l0 [x]\n";
