@@ -167,9 +167,12 @@ void shortest_digits(double v, std::string& digits, int& exponent) {
 
 }  // namespace
 
-bool resolve_null(std::string_view text) { return one_of(text, {"~", "null", "Null", "NULL"}); }
+bool resolve_null(std::string_view text) {
+  return text.size() <= 4 && one_of(text, {"~", "null", "Null", "NULL"});
+}
 
 bool resolve_bool(std::string_view text, bool& out) {
+  if (text.size() < 4 || text.size() > 5) return false;
   if (one_of(text, {"true", "True", "TRUE"})) {
     out = true;
     return true;
@@ -226,6 +229,9 @@ Resolved resolve_plain(std::string_view text) {
     r.kind = ScalarKind::Bool;
     return r;
   }
+  // Every number starts with a digit, a sign or a dot.
+  const char first = text[0];
+  if (!is_digit(first) && first != '+' && first != '-' && first != '.') return r;
   // A digit string with a leading zero, signed or not, is a string.
   {
     std::string_view d = text;
