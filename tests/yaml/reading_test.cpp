@@ -140,6 +140,18 @@ TEST(YamlErrors, PathsMarksAndOrder) {
   EXPECT_EQ(form("{0.0: a, -0.0: b}"), "error: duplicate entry with key -0.0");
   EXPECT_EQ(form("{~: a, '': b, true: c, True: d}"), "error: duplicate entry with key `true`");
   EXPECT_EQ(form("x: {!t a: 1, !t a: 2}"), "error: x: duplicate entry in YAML map at line 1 column 4");
+  // Past 16 keys, keys are compared through a hashed form: the same rules.
+  std::string many = "{";
+  for (int i = 0; i < 20; ++i) many += "k" + std::to_string(i) + ": " + std::to_string(i) + ", ";
+  EXPECT_EQ(form(many + "1: a, 1.0: b, [x, {y: 1, z: 2}]: c, -0.0: d, .nan: e}"), "{\"$map\":[" + [] {
+              std::string pairs;
+              for (int i = 0; i < 20; ++i) pairs += "[\"k" + std::to_string(i) + "\"," + std::to_string(i) + "],";
+              return pairs + R"([1,"a"],[1.0,"b"],[["x",{"y":1,"z":2}],"c"],[-0.0,"d"],[{"$float":".nan"},"e"]]})";
+            }());
+  EXPECT_EQ(form(many + "k3: again}"), R"(error: duplicate entry with key "k3")");
+  EXPECT_EQ(form(many + "0.0: a, -0.0: b}"), "error: duplicate entry with key -0.0");
+  EXPECT_EQ(form(many + ".nan: a, .NAN: b}"), "error: duplicate entry with key .nan");
+  EXPECT_EQ(form(many + "[x, {y: 1, z: 2}]: a, [x, {z: 2, y: 1}]: b}"), "error: duplicate entry in YAML map");
   // The first error in document order wins, over a syntax error later on.
   EXPECT_EQ(form("a: 1\na: 2\nb: [\n"), R"(error: duplicate entry with key "a")");
   EXPECT_EQ(form("a: [1\n"), "error: did not find expected ',' or ']' at line 2 column 1, while parsing a flow sequence at line 1 column 4");
