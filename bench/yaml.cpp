@@ -7,6 +7,7 @@
 #include <string>
 
 #include "yaml/to_json.hpp"
+#include "yaml/tree.hpp"
 
 namespace {
 
@@ -91,6 +92,40 @@ void BM_LibyamlEventParse(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * doc.size()));
 }
 BENCHMARK(BM_LibyamlEventParse)->Unit(benchmark::kMillisecond);
+
+// One policy of about 1 KB, the size of the default policy: what reading a
+// policy text costs before any typed reading.
+void BM_ReadTreePolicy(benchmark::State& state) {
+  const std::string& doc = document();
+  const std::string one = doc.substr(doc.find('\n') + 1, doc.find("policy_1:") - doc.find('\n') - 1);
+  for (auto _ : state) {
+    auto tree = qv::yaml::read_tree(one);
+    if (!tree) std::abort();
+    benchmark::DoNotOptimize(tree);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * one.size()));
+}
+BENCHMARK(BM_ReadTreePolicy)->Unit(benchmark::kMicrosecond);
+
+void BM_LibyamlEventParsePolicy(benchmark::State& state) {
+  const std::string& doc = document();
+  const std::string one = doc.substr(doc.find('\n') + 1, doc.find("policy_1:") - doc.find('\n') - 1);
+  for (auto _ : state) {
+    yaml_parser_t parser;
+    yaml_parser_initialize(&parser);
+    yaml_parser_set_encoding(&parser, YAML_UTF8_ENCODING);
+    yaml_parser_set_input_string(&parser, reinterpret_cast<const unsigned char*>(one.data()), one.size());
+    for (bool done = false; !done;) {
+      yaml_event_t event;
+      if (yaml_parser_parse(&parser, &event) == 0) std::abort();
+      done = event.type == YAML_STREAM_END_EVENT;
+      yaml_event_delete(&event);
+    }
+    yaml_parser_delete(&parser);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * one.size()));
+}
+BENCHMARK(BM_LibyamlEventParsePolicy)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
