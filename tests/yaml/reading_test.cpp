@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "json/reader.hpp"
 #include "json/writer.hpp"
 #include "tree_form.hpp"
 #include "yaml/to_json.hpp"
@@ -184,6 +185,16 @@ TEST(YamlToJson, ConvertsOneDocument) {
   EXPECT_EQ(ok("[1]: 1\n"), "error: key must be a string");
   EXPECT_EQ(ok("!t a: 1\n"), "error: key must be a string");
   EXPECT_EQ(yaml_to_json("a: [").error().kind(), core::EngineError::Kind::InvalidInput);
+  // Every text returned reads back as JSON: 127 levels at most, a tagged
+  // node counting as one.
+  auto deepest = yaml_to_json(nested(127));
+  ASSERT_TRUE(deepest);
+  EXPECT_TRUE(json::read_json(*deepest));
+  EXPECT_EQ(ok(nested(128)), "error: recursion limit exceeded");
+  std::string tagged;
+  for (int i = 0; i < 64; ++i) tagged += "!t [";
+  EXPECT_EQ(ok(tagged + std::string(64, ']')), "error: recursion limit exceeded");
+  EXPECT_EQ(ok(tagged.substr(4) + std::string(63, ']')).substr(0, 9), R"({"!t":[{")");
 }
 
 }  // namespace
