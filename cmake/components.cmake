@@ -17,7 +17,7 @@ function(qv_component name)
 endfunction()
 
 # The reference cases travel with the project (xz-compressed JSON Lines).
-set(QV_VECTORS_DIR ${CMAKE_SOURCE_DIR}/tests/vectors)
+set(QV_VECTORS_DIR ${CMAKE_SOURCE_DIR}/testdata)
 
 # qv_test(<name> SOURCES files... LIBS targets...)
 # A GoogleTest executable registered with CTest; it reads the reference cases

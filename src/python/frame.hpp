@@ -78,9 +78,10 @@ enum class RuntimeFor { Nothing, FailedChecks };
 
 PyFailure to_failure(const core::EngineError& error, RuntimeFor runtime);
 PyFailure to_failure(const records::CallError& error, RuntimeFor runtime);
+inline PyFailure to_failure(const PyFailure& failure, RuntimeFor) { return failure; }
 
 // The result as a new reference (None for void), or nullptr with the
-// failure raised.
+// failure raised as `runtime` says.
 template <class T, class E>
 PyObject* to_python_result(std::expected<T, E>&& result, RuntimeFor runtime) {
   if (!result) {
@@ -92,6 +93,11 @@ PyObject* to_python_result(std::expected<T, E>&& result, RuntimeFor runtime) {
   } else {
     return to_python(*result);
   }
+}
+// A failure the function has already mapped itself.
+template <class T>
+PyObject* to_python_result(std::expected<T, PyFailure>&& result) {
+  return to_python_result(std::move(result), RuntimeFor::Nothing);
 }
 
 // Runs `body` and turns anything it throws into a Python exception:

@@ -1,6 +1,6 @@
 #pragma once
 // Reading the reference cases: xz-compressed JSON Lines files under
-// QV_VECTORS_DIR (tests/vectors), every non-empty line one JSON value. A
+// QV_VECTORS_DIR (testdata/), every non-empty line one JSON value. A
 // missing or damaged file, a line that is no JSON, or a file without any line
 // fails the calling test; a test run on the cases never passes by seeing none.
 // Tests that compare cases count what they compared and set aside, and assert
