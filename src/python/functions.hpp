@@ -16,5 +16,6 @@ PyObject* py_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nar
 // Utilities.
 PyObject* py_keygen(PyObject* self, PyObject* unused);
 PyObject* py_engine_version(PyObject* self, PyObject* unused);
+PyObject* py_yaml_to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace qv::python

@@ -79,7 +79,7 @@ std::array<PyMethodDef, 19> kMethods = {{
      "The resolved policy as YAML, headed by its id, version and hash."},
     {"keygen", entry(&py_keygen), kNoArgs, "keygen()\n--\n\n"},
     {"engine_version", entry(&py_engine_version), kNoArgs, "engine_version()\n--\n\n"},
-    {"yaml_to_json", nullptr, kWithArgs,
+    {"yaml_to_json", entry(&py_yaml_to_json), kWithArgs,
      "yaml_to_json(text)\n--\n\n"
      "YAML \u2192 JSON, so the Python package needs no YAML dependency for rule sets."},
 }};
