@@ -76,7 +76,8 @@ TEST(PolicyLint, ProblemsComeInTheOrderOfTheChecks) {
   const auto problems = lint(
       "id: a\nversion: b\n"
       "verifiers:\n"
-      "  required: [quillaveen.nosuch, quillaveen.rules.acme, foo.*, quillaveen.numeric, llm_judge.x, Quillaveen.scope]\n"
+      "  required: [quillaveen.nosuch, quillaveen.rules.acme, foo.*, quillaveen.numeric, llm_judge.x,\n"
+      "             Quillaveen.scope]\n"
       "  forbidden: [llm_judge.*, quillaveen.numeric, foo.*]\n"
       "risk_classes: {default: low, routine: [low, x, x, x], mandatory_review: [x, low]}\n"
       "judge: {contradicted: PASS, unsupported: PASS}\n"

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -137,11 +139,12 @@ class Generator {
   explicit Generator(unsigned seed) : rng_(seed) {}
 
   std::string policy() {
-    extends_ = pick(2) == 0;
     std::string out;
     // Key order is shuffled by writing the optional parts in a random order.
     std::vector<std::string> parts = {"id: " + text() + "\n", "version: " + text() + "\n"};
-    if (extends_) parts.push_back(std::string("extends: ") + (pick(2) ? "quillaveen_default_v1" : "eu_ai_act_high_risk_v1") + "\n");
+    if (pick(2) == 0) {
+      parts.push_back(std::string("extends: ") + (pick(2) ? "quillaveen_default_v1" : "eu_ai_act_high_risk_v1") + "\n");
+    }
     if (pick(2)) parts.push_back("description: " + text() + "\n");
     for (const char* key : {"pass_means", "locale", "rounding"}) {
       if (pick(3) == 0) parts.push_back(std::string(key) + ": " + (pick(3) == 0 ? "~" : text()) + "\n");
@@ -162,7 +165,9 @@ class Generator {
       }
       parts.push_back(v + "}\n");
     }
-    if (pick(3) == 0) parts.push_back(std::string("determinism: {minimum_to_decide: ") + (pick(2) ? "exact" : "'any'") + "}\n");
+    if (pick(3) == 0) {
+      parts.push_back(std::string("determinism: {minimum_to_decide: ") + (pick(2) ? "exact" : "'any'") + "}\n");
+    }
     if (pick(4) != 0) {
       std::string d = "decision: {";
       for (const char* key : {"any_contradiction_from", "unsupported_from", "tolerate_notes"}) {
@@ -221,7 +226,6 @@ class Generator {
   }
 
   std::mt19937 rng_;
-  bool extends_ = false;
 };
 
 TEST(ResolvedPolicy, GeneratedPoliciesReadBackWithTheSameHash) {

@@ -224,8 +224,8 @@ TEST(PolicyInheritance, SectionsMergeKeyByKeyAndListsAreReplaced) {
   EXPECT_EQ(parse_ok("id: mine\nversion: '1.10'\nextends: quillaveen_default_v1\n").version, "1.10");
   EXPECT_EQ(parse_ok("id: mine\nversion: 1.10\n").version, "1.10");
 
-  const Policy eu_child =
-      parse_ok("id: quillaveen_default_v1\nversion: x\nextends: !name eu_ai_act_high_risk_v1\nregulatory_mapping: []\n");
+  const Policy eu_child = parse_ok(
+      "id: quillaveen_default_v1\nversion: x\nextends: !name eu_ai_act_high_risk_v1\nregulatory_mapping: []\n");
   EXPECT_THAT(eu_child.regulatory_mapping, IsEmpty());
   EXPECT_EQ(eu_child.id, "quillaveen_default_v1");
   EXPECT_EQ(eu_child.extends, "eu_ai_act_high_risk_v1");
