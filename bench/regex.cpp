@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "numeric/numeral.hpp"
 #include "regex/regex.hpp"
 
 namespace {
@@ -29,20 +30,7 @@ std::string figures(std::size_t size) {
   return out;
 }
 
-const char* kNumeral =
-    "(?x)\n"
-    "            (?P<open>\\()?\n"
-    "            (?P<sign>[-−–+])?\n"
-    "            (?:(?P<cur>[$€£¥₹])\\s?)?\n"
-    "            (?P<body>\n"
-    "                \\d{1,3}(?:[\\u{202F}\\u{00A0}\\u{2009}\\u{2007}\\ ]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-    "              | \\d{1,3}(?:['’]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-    "              | \\d{1,3}(?:[.,]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-    "              | \\d+(?:[.,]\\d{1,9})?\n"
-    "            )\n"
-    "            (?P<pct>\\s?[%٪])?\n"
-    "            (?P<close>\\))?\n"
-    "            ";
+const std::string_view kNumeral = qv::numeric::kNumeralPattern;
 
 void BM_RuleIsMatch(benchmark::State& state) {
   const auto re = *qv::regex::Regex::compile("(?i)\\bguarantee[sd]?\\b");

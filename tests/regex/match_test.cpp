@@ -8,6 +8,7 @@
 
 #include "regex/internals.hpp"
 #include "core/panic.hpp"
+#include "numeric/numeral.hpp"
 #include "regex/regex.hpp"
 #include "text/pattern_cache.hpp"
 
@@ -85,21 +86,7 @@ TEST(RegexMatch, IterationAndEmptyMatches) {
 }
 
 TEST(RegexMatch, NumeralPattern) {
-  const std::string numeral =
-      "(?x)\n"
-      "            (?P<open>\\()?\n"
-      "            (?P<sign>[-−–+])?\n"
-      "            (?:(?P<cur>[$€£¥₹])\\s?)?\n"
-      "            (?P<body>\n"
-      "                \\d{1,3}(?:[\\u{202F}\\u{00A0}\\u{2009}\\u{2007}\\ ]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-      "              | \\d{1,3}(?:['’]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-      "              | \\d{1,3}(?:[.,]\\d{3}){1,8}(?:[.,]\\d{1,9})?\n"
-      "              | \\d+(?:[.,]\\d{1,9})?\n"
-      "            )\n"
-      "            (?P<pct>\\s?[%٪])?\n"
-      "            (?P<close>\\))?\n"
-      "            ";
-  const Regex r = re(numeral);
+  const Regex r = re(qv::numeric::kNumeralPattern);
   const std::size_t body = *r.group_index("body");
   auto body_of = [&](std::string_view t) {
     auto c = r.captures(t);
@@ -122,7 +109,7 @@ TEST(RegexMatch, NumeralPattern) {
   EXPECT_TRUE((*c)[*r.group_index("close")].has_value());
   auto plain = r.captures("12");
   EXPECT_FALSE((*plain)[*r.group_index("pct")].has_value());
-  const Regex plain_numeral = re("^\\d+(?:[.,]\\d{1,9})?");
+  const Regex plain_numeral = re(qv::numeric::kPlainNumeralPattern);
   EXPECT_EQ(plain_numeral.find("2345 rest"), (Match{0, 4}));
   EXPECT_FALSE(plain_numeral.find("x2345").has_value());
 }

@@ -1,0 +1,159 @@
+// Quantity extraction in both modes: units before and after, scale words
+// and connectors, keep-or-drop rules, scale contexts, and exact values.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "numeric/quantity.hpp"
+
+namespace {
+
+using qv::numeric::Decimal;
+using qv::numeric::DimensionKind;
+using qv::numeric::extract_quantities;
+using qv::numeric::Fraction;
+using qv::numeric::locale_profile;
+using qv::numeric::Quantity;
+using qv::numeric::quantity_exact_value;
+using V = std::vector<std::string>;
+
+std::vector<Quantity> units(std::string_view text, std::string_view tag = "en") {
+  return extract_quantities(text, locale_profile(tag).value(), true);
+}
+
+V values(const Quantity& q) {
+  V out;
+  for (const Decimal& d : q.values) out.push_back(d.normalize().to_string());
+  return out;
+}
+
+std::vector<std::string_view> notes(const Quantity& q) { return q.notes; }
+
+TEST(Quantities, CurrencyScaleAndSpan) {
+  const std::string text = "Revenue was $4.5 million.";
+  const auto q = units(text);
+  ASSERT_EQ(q.size(), 1u);
+  EXPECT_EQ(values(q[0]), V{"4500000"});
+  EXPECT_EQ(q[0].readings[0].to_string(), "4.5");
+  EXPECT_EQ(q[0].unit.unit, "USD");
+  EXPECT_EQ(q[0].scale_power, 6u);
+  EXPECT_EQ(text.substr(q[0].start, q[0].end - q[0].start), "$4.5 million");
+  EXPECT_EQ(quantity_exact_value(q[0]), (Fraction{4500000, 1}));
+
+  const auto eur = units("paid EUR 300");
+  EXPECT_EQ(eur[0].unit.unit, "EUR");
+  EXPECT_EQ(eur[0].start, 5u);
+  const auto lower = units("paid eur 300");
+  EXPECT_EQ(lower[0].unit.dimension.kind, DimensionKind::Dimensionless);
+  EXPECT_EQ(lower[0].start, 9u);
+  EXPECT_TRUE(units("USD5").empty());   // code recognised, but one digit glued to a letter
+  EXPECT_TRUE(units("XUSD 5").empty()); // a four-letter run is no code
+}
+
+TEST(Quantities, ScaleWordConnectorsAndFamilies) {
+  const std::string es = "3 billones de euros";
+  const auto q = units(es, "es");
+  ASSERT_EQ(q.size(), 1u);
+  EXPECT_EQ(values(q[0]), V{"3000000000000"});
+  EXPECT_EQ(q[0].unit.unit, "EUR");
+  EXPECT_TRUE(q[0].notes.empty());
+  EXPECT_EQ(q[0].end, es.size());
+  EXPECT_EQ(notes(units(es, "en")[0]), std::vector<std::string_view>{"scale_word_foreign_to_locale"});
+  EXPECT_EQ(units("2 milliards d'euros", "fr")[0].unit.unit, "EUR");
+  EXPECT_EQ(units("5 million of dollars")[0].unit.unit, "USD");
+  // A connector written with a narrow no-break space.
+  EXPECT_EQ(units("3 millones de\u202Feuros", "es")[0].unit.unit, "EUR");
+  EXPECT_EQ(units("5 mil\u202Fmillones", "es")[0].scale_power, 9u);
+}
+
+TEST(Quantities, UnitsAfterAndKeepOrDrop) {
+  EXPECT_EQ(units("5 kg")[0].unit.dimension.kind, DimensionKind::Mass);
+  EXPECT_TRUE(units("5 Kg").empty());
+  EXPECT_EQ(units("12kg.")[0].unit.unit, "kg");
+  EXPECT_EQ(units("12 kWh/yr")[0].unit.unit, "Wh");
+  EXPECT_EQ(units("12 m²")[0].unit.unit, "m2");
+  EXPECT_EQ(units("12 kg2")[0].unit.dimension.kind, DimensionKind::Dimensionless);
+  const std::string both = "$5 USD";
+  EXPECT_EQ(units(both)[0].end, both.size());
+  const std::string other = "$5 EUR";
+  EXPECT_EQ(units(other)[0].end, 2u);  // another currency after is ignored
+  EXPECT_EQ(units("5% pct")[0].end, 6u);
+  EXPECT_EQ(units("$5")[0].unit.unit, "USD");
+  EXPECT_EQ(units("5%")[0].unit.unit, "%");
+  EXPECT_EQ(units("$5%")[0].unit.unit, "%");  // the percent sign wins
+  EXPECT_EQ(units("5 million")[0].scale_power, 6u);
+  EXPECT_TRUE(units("5 M").empty());
+  EXPECT_TRUE(units("Plan 9").empty());
+  EXPECT_TRUE(units("A4").empty());
+  EXPECT_EQ(values(units("COVID19")[0]), V{"19"});
+  EXPECT_EQ(units("7").size(), 0u);
+  EXPECT_EQ(units("7 kg at start").size(), 1u);
+}
+
+TEST(Quantities, ScaleContexts) {
+  const auto q = units("(amounts in millions) Sales 12 and growth 15%");
+  ASSERT_EQ(q.size(), 2u);
+  EXPECT_EQ(values(q[0]), V{"12000000"});
+  EXPECT_EQ(notes(q[0]), std::vector<std::string_view>{"scale_from_context"});
+  EXPECT_EQ(q[1].scale_power, 0u);
+  const auto dollars = units("figures in millions of dollars: 70 units, 7 units");
+  ASSERT_EQ(dollars.size(), 1u);
+  EXPECT_EQ(dollars[0].scale_power, 6u);
+  EXPECT_EQ(dollars[0].unit.unit, "USD");
+  const auto none = units("Amounts in thousands. Total 1.234", "und");
+  ASSERT_EQ(none.size(), 1u);
+  EXPECT_EQ(values(none[0]), (V{"1234", "1.234"}));
+  EXPECT_EQ(notes(none[0]), std::vector<std::string_view>{"grouping_vs_decimal"});
+  EXPECT_EQ(units("Amounts in thousand euros: 40")[0].unit.unit, "EUR");
+  EXPECT_EQ(units("within millions 40")[0].scale_power, 0u);
+  EXPECT_EQ(units("importes en miles 40", "es")[0].scale_power, 0u);
+  // A later context replaces an earlier one; there is no limit of distance.
+  const auto two = units("in thousand 10, then in millions 20 ... 30");
+  ASSERT_EQ(two.size(), 3u);
+  EXPECT_EQ(two[0].scale_power, 3u);
+  EXPECT_EQ(two[1].scale_power, 6u);
+  EXPECT_EQ(two[2].scale_power, 6u);
+}
+
+// Normalised text writes a no-break space as U+202F: the phrases still declare their scale.
+TEST(Quantities, ContextPhrasesWithNarrowNoBreakSpace) {
+  EXPECT_EQ(units("(in\u202Fmillions) 12")[0].scale_power, 6u);
+  EXPECT_EQ(units("figures\u202Fin\u202Fmillions\u202Fof dollars: 70")[0].unit.unit, "USD");
+  EXPECT_EQ(units("cifras\u202Fen millones 70", "es")[0].scale_power, 6u);
+}
+
+// A percentage by its unit word takes no context scale, like one with the sign.
+TEST(Quantities, PercentWordsTakeNoContextScale) {
+  for (std::string_view text : {"(in millions) 15 percent", "(in millions) 15 pct", "(in millions) 15 PCT",
+                                "(in millions) PCT 15"}) {
+    const auto q = units(text);
+    ASSERT_EQ(q.size(), 1u) << text;
+    EXPECT_EQ(q[0].scale_power, 0u) << text;
+    EXPECT_EQ(values(q[0]), V{"15"}) << text;
+    EXPECT_TRUE(q[0].notes.empty()) << text;
+  }
+}
+
+TEST(Quantities, OverflowAndExactValues) {
+  const auto big = units("79228162514264337593543950335 million");
+  ASSERT_EQ(big.size(), 1u);
+  EXPECT_TRUE(big[0].values.empty());
+  EXPECT_EQ(notes(big[0]), std::vector<std::string_view>{"scale_overflow"});
+  EXPECT_EQ(quantity_exact_value(big[0]), std::nullopt);
+  EXPECT_EQ(quantity_exact_value(units("1.5 km")[0]), (Fraction{1500, 1}));
+  EXPECT_EQ(quantity_exact_value(units("250 g")[0]), (Fraction{1, 4}));
+  EXPECT_EQ(quantity_exact_value(units("72 °F")[0]), std::nullopt);
+}
+
+TEST(Quantities, BareMode) {
+  const auto q = extract_quantities("Call 5 at 10:30, $7 or 42% and 3 million", *locale_profile("en"), false);
+  V texts;
+  for (const Quantity& x : q) texts.push_back(x.text);
+  EXPECT_EQ(texts, (V{"10", "30", "42%"}));
+  EXPECT_EQ(q[2].unit.dimension.kind, DimensionKind::Dimensionless);
+  EXPECT_TRUE(q[2].percent);
+  EXPECT_EQ(q[2].scale_power, 0u);
+}
+
+}  // namespace
