@@ -135,11 +135,27 @@ Window window_of(const DerivationTarget& target, core::RoundingRule rule) {
   return w;
 }
 
-std::string dimension_key(const numeric::Dimension& d) {
-  std::string key(1, static_cast<char>(d.kind));
-  if (d.kind == numeric::DimensionKind::Currency) key += d.code;
-  return key;
-}
+// A few entries keyed by dimension (there are at most a dozen kinds and six
+// currencies), searched in place: no key is built per candidate.
+template <class V>
+class ByDimension {
+ public:
+  V& operator[](const numeric::Dimension& d) {
+    if (V* v = find(d)) return *v;
+    return entries_.emplace_back(d, V{}).second;
+  }
+  V* find(const numeric::Dimension& d) {
+    for (auto& [key, value] : entries_) {
+      if (key == d) return &value;
+    }
+    return nullptr;
+  }
+  auto begin() { return entries_.begin(); }
+  auto end() { return entries_.end(); }
+
+ private:
+  std::vector<std::pair<numeric::Dimension, V>> entries_;
+};
 
 // The open targets of one dimension: sorted by the low end of their
 // windows, with a tree of the largest high end over ranges of that order, so
@@ -165,23 +181,26 @@ class WindowSet {
                              [&](const Item& it) { return compare_to(v, it.window.lo) >= 0; }) -
         items_.begin());
     if (count == 0) return;
-    std::vector<std::size_t> stack = {1};
-    std::vector<std::pair<std::size_t, std::size_t>> spans = {{0, size_}};
-    while (!stack.empty()) {
-      const std::size_t node = stack.back();
-      const auto [from, to] = spans.back();
-      stack.pop_back();
-      spans.pop_back();
-      if (from >= count || tree_[node] == kNone || compare_to(v, items_[tree_[node]].window.hi) > 0) continue;
-      if (node >= size_) {
-        hits.push_back(node - size_);
+    // Depth-first over the tree, pruning nodes whose largest high end is
+    // below v or whose range starts past the windows opening at or before v.
+    // Each step pops one node and pushes at most two, so the stack stays
+    // within twice the tree's height.
+    struct Node {
+      std::size_t node, from, to;
+    };
+    std::array<Node, 2 * 64 + 2> stack;
+    std::size_t depth = 0;
+    stack[depth++] = {1, 0, size_};
+    while (depth > 0) {
+      const Node n = stack[--depth];
+      if (n.from >= count || tree_[n.node] == kNone || compare_to(v, items_[tree_[n.node]].window.hi) > 0) continue;
+      if (n.node >= size_) {
+        hits.push_back(n.node - size_);
         continue;
       }
-      const std::size_t mid = (from + to) / 2;
-      stack.push_back(2 * node + 1);
-      spans.emplace_back(mid, to);
-      stack.push_back(2 * node);
-      spans.emplace_back(from, mid);
+      const std::size_t mid = (n.from + n.to) / 2;
+      stack[depth++] = {2 * n.node + 1, mid, n.to};
+      stack[depth++] = {2 * n.node, n.from, mid};
     }
   }
 
@@ -239,14 +258,10 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   if (targets.empty() || operands.empty()) return found;
   const std::vector<bool> self = claims_among_operands(operands, targets);
-  std::map<std::string, WindowSet> sets;
-  for (std::size_t i = 0; i < targets.size(); ++i) sets[dimension_key(targets[i].dimension)].add(i, window_of(targets[i], rule));
+  ByDimension<WindowSet> sets;
+  for (std::size_t i = 0; i < targets.size(); ++i) sets[targets[i].dimension].add(i, window_of(targets[i], rule));
   for (auto& [key, set] : sets) set.build();
-  const auto set_of = [&](const numeric::Dimension& d) -> WindowSet* {
-    const auto it = sets.find(dimension_key(d));
-    return it == sets.end() ? nullptr : &it->second;
-  };
-  WindowSet* const dimensionless = set_of(numeric::Dimension{});
+  WindowSet* const dimensionless = sets.find(numeric::Dimension{});
 
   std::size_t open = targets.size();
   numeric::DerivedFigures figures(operands);
@@ -255,7 +270,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
     const std::optional<numeric::DerivedFigure> f = figures.next();
     if (!f) break;
     const numeric::Dimension& dim = figures.dimension(*f);
-    WindowSet* own = set_of(dim);
+    WindowSet* own = sets.find(dim);
     WindowSet* also = dim.kind == numeric::DimensionKind::Percent ? dimensionless : nullptr;
     for (WindowSet* set : {own, also}) {
       if (!set) continue;
@@ -304,13 +319,13 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
   for (std::size_t i = 0; i < operands.size(); ++i) position_of.emplace(operands[i].label, i);
   // Operand positions used per unit, for the targets whose claim no operand
   // carries; the others (only with repeated claim ids) keep their own.
-  std::map<std::string, std::vector<bool>> by_unit;
+  ByDimension<std::vector<bool>> by_unit;
   std::vector<std::size_t> own_targets;
   for (std::size_t t = 0; t < targets.size(); ++t) {
     if (self[t]) {
       own_targets.push_back(t);
     } else {
-      by_unit.emplace(dimension_key(targets[t].dimension), std::vector<bool>());
+      by_unit[targets[t].dimension];
     }
   }
   std::vector<std::vector<bool>> own(targets.size());
@@ -325,14 +340,13 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
   };
   while (const auto f = figures.next()) {
     const numeric::Dimension& dim = figures.dimension(*f);
-    const auto it = by_unit.find(dimension_key(dim));
-    if (it != by_unit.end()) mark(it->second, *f);
+    if (std::vector<bool>* used = by_unit.find(dim)) mark(*used, *f);
     for (std::size_t t : own_targets) {
       if (dim == targets[t].dimension && !built_on(figures, *f, targets[t].claim_id)) mark(own[t], *f);
     }
   }
   for (std::size_t t = 0; t < targets.size(); ++t) {
-    const std::vector<bool>& used = self[t] ? own[t] : by_unit.at(dimension_key(targets[t].dimension));
+    const std::vector<bool>& used = self[t] ? own[t] : *by_unit.find(targets[t].dimension);
     if (used.empty()) continue;
     // Every operand whose label is the label of a used one.
     std::vector<std::string_view> labels;
