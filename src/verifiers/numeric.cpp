@@ -9,6 +9,7 @@
 #include "verifiers/declared_scale.hpp"
 #include "verifiers/findings.hpp"
 #include "verifiers/numeric_finding.hpp"
+#include "verifiers/numeric_sources.hpp"
 
 namespace qv::verifiers {
 
@@ -78,10 +79,11 @@ bool has_note(const Quantity& q, std::string_view note) {
 // A figure under the scale its table declares: a context scale that makes
 // the two values equal, or the source's declared scale applied to a figure
 // without scale of its own.
-bool under_declared_scale(const NumericFinding& f, const SourceFigure& s) {
+bool under_declared_scale(const NumericFinding& f, const SourceFigure& s, const SourceFigureIndex& index,
+                          std::size_t i) {
   const Quantity& q = s.quantity;
-  if (is_year_like(q) || !(same_unit(f.figure, q) || is_dimensionless(q)) || !f.exact) return false;
-  const auto value = numeric::quantity_exact_value(q);
+  if (index.year_like(i) || !(same_unit(f.figure, q) || is_dimensionless(q)) || !f.exact) return false;
+  const std::optional<numeric::Fraction>& value = index.exact_value(i);
   if (!value) return false;
   if (q.scale_power != 0) return has_note(q, "scale_from_context") && *f.exact == *value;
   if (!s.declared) return false;
@@ -93,29 +95,9 @@ bool under_declared_scale(const NumericFinding& f, const SourceFigure& s) {
 
 using Code = numeric::ComparisonCode;
 
-struct Best {
-  std::size_t index = 0;
-  numeric::QuantityComparison comparison;
-};
-
-std::optional<Best> best_source_figure(const Quantity& claim, const std::vector<SourceFigure>& sources,
-                                       const records::MatchOptions& matching) {
-  std::optional<Best> best;
-  for (std::size_t i = 0; i < sources.size(); ++i) {
-    numeric::QuantityComparison c = numeric::compare_quantities(claim, sources[i].quantity,
-                                                                matching.declared_precision,
-                                                                matching.percent_as_fraction);
-    const bool better = !best || c.code < best->comparison.code ||
-                        (c.code == Code::Different && best->comparison.code == Code::Different &&
-                         c.distance < best->comparison.distance);
-    if (better) best = Best{i, std::move(c)};
-    if (best->comparison.code == Code::Equal) break;
-  }
-  return best;
-}
-
-void first_verdict(NumericFinding& f, const std::vector<SourceFigure>& sources, const records::MatchOptions& matching) {
-  const std::optional<Best> best = best_source_figure(f.figure, sources, matching);
+void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
+  const std::vector<SourceFigure>& sources = index.figures();
+  const std::optional<BestFigure> best = index.best(f.figure);
   if (!best) {
     f.settle(EvidenceResult::Unsupported, fill("{} : no numeral in any source", {f.claim_text}));
     return;
@@ -150,7 +132,8 @@ void first_verdict(NumericFinding& f, const std::vector<SourceFigure>& sources, 
   }
 }
 
-void second_chances(NumericFinding& f, const std::vector<SourceFigure>& sources) {
+void second_chances(NumericFinding& f, const SourceFigureIndex& index) {
+  const std::vector<SourceFigure>& sources = index.figures();
   if (f.supported() || sources.empty()) return;
   const std::uint32_t digits = f.figure.significant_digits;
   const auto first = [&](auto&& test) -> const SourceFigure* {
@@ -167,7 +150,10 @@ void second_chances(NumericFinding& f, const std::vector<SourceFigure>& sources)
     }
   }
   if (digits >= 2) {
-    if (const SourceFigure* s = first([&](const SourceFigure& s) { return under_declared_scale(f, s); })) {
+    const auto declared = [&](const SourceFigure& s) {
+      return under_declared_scale(f, s, index, static_cast<std::size_t>(&s - sources.data()));
+    };
+    if (const SourceFigure* s = first(declared)) {
       point_receipt_at(f, *s);
       f.notes.emplace_back("scale_from_header");
       f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares", {f.claim_text, *f.source_text, s->source_id}));
@@ -215,6 +201,7 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
   const std::optional<numeric::LocaleProfile> profile = numeric::locale_profile(context.locale);
   if (!profile) return std::unexpected(core::EngineError::invalid_input("unknown locale " + context.locale));
   const std::vector<SourceFigure> sources = find_declared_scale(context.sources, *profile, options_.units);
+  const SourceFigureIndex index(sources, options_.matching);
   std::vector<Quantity> question;
   if (context.question) question = numeric::extract_quantities(*context.question, *profile, options_.units);
 
@@ -235,8 +222,8 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
       return numeric::compare_quantities(f.figure, q, false, false).code == Code::Equal;
     });
     if (echoes) f.notes.emplace_back("echoes_question");
-    first_verdict(f, sources, options_.matching);
-    second_chances(f, sources);
+    first_verdict(f, index);
+    second_chances(f, index);
     findings.push_back(std::move(f));
   }
   year_pass(findings);
