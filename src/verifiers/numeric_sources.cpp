@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 
 #include "verifiers/findings.hpp"
@@ -31,29 +30,48 @@ std::optional<BestFigure> best_figure_in_order(const Quantity& claim, const std:
 
 namespace {
 
-// Magnitudes up to which the floating-point estimate of a distance is
-// trusted; beyond, the exact subtraction may overflow and skip a pair.
-constexpr double kEstimateLimit = 1e26;
-// Bound on the error of an estimated distance (every distance is at most 2
-// in the region that can hold the smallest, and the estimate is off by a
-// few units of 2^-53 there), with a wide allowance.
-constexpr double kEstimateMargin = 1e-12;
+constexpr std::size_t kNoFigure = std::numeric_limits<std::size_t>::max();
 
-double approximate(const Decimal& d) {
-  static const std::array<double, 29> kPowers = [] {
-    std::array<double, 29> p{};
-    double v = 1.0;
-    for (double& x : p) {
-      x = v;
-      v *= 10.0;
-    }
-    return p;
-  }();
-  const double m = static_cast<double>(d.mantissa()) / kPowers[d.scale()];
-  return d.is_sign_negative() ? -m : m;
+// Magnitudes from which a difference of two canonical values might not fit
+// the decimal type (the comparison then passes the pair over): claims and
+// figures of such a dimension are compared figure by figure.
+const Decimal& wide_limit() {
+  static const Decimal limit = *Decimal::parse("10000000000000000000000000");
+  return limit;
 }
 
-double estimate(double x, double y) { return std::fabs(x - y) / std::max({std::fabs(x), std::fabs(y), 1.0}); }
+// The relative distance as the comparison computes it.
+std::optional<Decimal> relative_distance(const Decimal& x, const Decimal& y) {
+  static const Decimal one = Decimal::from_int(1);
+  const auto difference = x.checked_sub(y);
+  if (!difference) return std::nullopt;
+  return difference->abs().checked_div(x.abs().max(y.abs()).max(one));
+}
+
+std::size_t tree_min(const std::vector<std::size_t>& tree, std::size_t lo, std::size_t hi) {
+  const std::size_t n = tree.size() / 2;
+  std::size_t best = kNoFigure;
+  for (lo += n, hi += n; lo < hi; lo >>= 1, hi >>= 1) {
+    if (lo & 1) best = std::min(best, tree[lo++]);
+    if (hi & 1) best = std::min(best, tree[--hi]);
+  }
+  return best;
+}
+
+// The first k in [lo, hi) for which `holds(k)` is true, where it is false
+// up to some point and true from there on; hi when it never holds.
+template <class Pred>
+std::size_t first_where(std::size_t lo, std::size_t hi, Pred holds) {
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
 
 }  // namespace
 
@@ -61,27 +79,30 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     : figures_(figures), matching_(matching), info_(figures.size()) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
-    Info& info = info_[i];
-    info.exact = numeric::quantity_exact_value(q);
-    info.year_like = is_year_like(q);
+    info_[i].exact = numeric::quantity_exact_value(q);
+    info_[i].year_like = is_year_like(q);
     auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
     if (it == groups_.end()) {
-      groups_.push_back(Group{q.unit.dimension, {}, {}, false});
+      groups_.push_back(Group{q.unit.dimension, {}, {}, std::nullopt, false});
       it = groups_.end() - 1;
     }
-    it->figures.push_back(i);
+    bool any = false;
     for (const Decimal& v : q.values) {
       const auto c = numeric::canonical_value(v, q.unit);
       if (!c) continue;
-      info.canonical.push_back(*c);
-      info.approx.push_back(approximate(*c));
-      if (std::fabs(info.approx.back()) > kEstimateLimit) it->wide = true;
+      any = true;
+      if (c->abs() >= wide_limit()) it->wide = true;
       it->by_value.push_back(Entry{*c, i});
     }
+    if (!any && !it->first_without_values) it->first_without_values = i;
   }
   for (Group& g : groups_) {
     std::stable_sort(g.by_value.begin(), g.by_value.end(),
                      [](const Entry& a, const Entry& b) { return a.value < b.value; });
+    const std::size_t n = g.by_value.size();
+    g.tree.assign(2 * n, kNoFigure);
+    for (std::size_t k = 0; k < n; ++k) g.tree[n + k] = g.by_value[k].figure;
+    for (std::size_t k = n; k-- > 1;) g.tree[k] = std::min(g.tree[2 * k], g.tree[2 * k + 1]);
   }
 }
 
@@ -90,6 +111,58 @@ const SourceFigureIndex::Group* SourceFigureIndex::group(const numeric::Dimensio
     if (g.dimension == d) return &g;
   }
   return nullptr;
+}
+
+std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) const {
+  const std::vector<Entry>& e = g.by_value;
+  const auto position = [&](const Decimal& v, bool after_equal) {
+    return static_cast<std::size_t>(
+        (after_equal ? std::upper_bound(e.begin(), e.end(), v, [](const Decimal& a, const Entry& b) { return a < b.value; })
+                     : std::lower_bound(e.begin(), e.end(), v, [](const Entry& a, const Decimal& b) { return a.value < b; })) -
+        e.begin());
+  };
+  const auto distance_at = [&](std::size_t k) { return relative_distance(x, e[k].value); };
+  const Decimal one = Decimal::from_int(1);
+  const Decimal m = x.abs().max(one);
+  const bool positive = !(x < Decimal());
+  // The value order cut into three runs on each of which the distance is
+  // monotone: rising with the position ("up") or falling ("down").
+  const std::size_t at = position(x, false);
+  struct Run {
+    std::size_t from, to;
+    bool up;
+  };
+  std::array<Run, 3> runs{};
+  if (positive) {
+    const std::size_t far = position(-m, false);  // values below −m
+    runs = {Run{0, far, true}, Run{far, at, false}, Run{at, e.size(), true}};
+  } else {
+    const std::size_t far = position(m, true);  // values above m
+    runs = {Run{0, at, false}, Run{at, far, true}, Run{far, e.size(), false}};
+  }
+  std::optional<Nearest> best;
+  for (const Run& r : runs) {
+    if (r.from >= r.to) continue;
+    // The smallest distance sits at the run's low end when it rises, at its
+    // high end when it falls; the positions at that same distance follow
+    // it without a gap.
+    const std::size_t edge = r.up ? r.from : r.to - 1;
+    const auto d = distance_at(edge);
+    if (!d) continue;
+    const auto beyond = [&](std::size_t k) {
+      const auto dk = distance_at(k);
+      return !dk || *dk > *d;
+    };
+    std::size_t lo = r.from, hi = r.to;
+    if (r.up) {
+      hi = first_where(r.from, r.to, beyond);
+    } else {
+      lo = first_where(r.from, r.to, [&](std::size_t k) { return !beyond(k); });
+    }
+    const std::size_t figure = tree_min(g.tree, lo, hi);
+    if (!best || *d < best->distance || (*d == best->distance && figure < best->figure)) best = Nearest{*d, figure};
+  }
+  return best;
 }
 
 std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
@@ -105,55 +178,38 @@ std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   if (!g) return compare_with(0);
 
   std::vector<Decimal> xs;
-  std::vector<double> xa;
   for (const Decimal& v : claim.values) {
-    if (const auto c = numeric::canonical_value(v, claim.unit)) {
-      xs.push_back(*c);
-      xa.push_back(approximate(*c));
-    }
+    if (const auto c = numeric::canonical_value(v, claim.unit)) xs.push_back(*c);
   }
-  // A claim without comparable values, or with values beyond the estimate,
-  // is compared figure by figure.
-  if (xs.empty() || g->wide ||
-      std::any_of(xa.begin(), xa.end(), [](double x) { return std::fabs(x) > kEstimateLimit; })) {
+  // A claim without comparable values, or with values too large for every
+  // difference to fit, is compared figure by figure.
+  if (xs.empty() || g->wide || std::any_of(xs.begin(), xs.end(), [](const Decimal& x) { return x.abs() >= wide_limit(); })) {
     return in_order();
   }
 
   // An equal figure: the first one in order among those holding a value
   // equal to one of the claim's.
-  std::size_t equal = std::numeric_limits<std::size_t>::max();
+  std::size_t equal = kNoFigure;
   for (const Decimal& x : xs) {
     const auto at = std::lower_bound(g->by_value.begin(), g->by_value.end(), x,
                                      [](const Entry& e, const Decimal& v) { return e.value < v; });
     if (at != g->by_value.end() && at->value == x) equal = std::min(equal, at->figure);
   }
-  if (equal != std::numeric_limits<std::size_t>::max()) return compare_with(equal);
+  if (equal != kNoFigure) return compare_with(equal);
 
-  // Differences only: the smallest relative distance, the first figure on a
-  // tie. Estimate each figure's distance, then compare exactly, in order,
-  // every figure that the estimate cannot rule out.
-  std::vector<double> estimates(g->figures.size(), 1.0);
-  double lowest = std::numeric_limits<double>::infinity();
-  for (std::size_t k = 0; k < g->figures.size(); ++k) {
-    const Info& info = info_[g->figures[k]];
-    double d = info.approx.empty() ? 1.0 : std::numeric_limits<double>::infinity();
-    for (double x : xa) {
-      for (double y : info.approx) d = std::min(d, estimate(x, y));
-    }
-    estimates[k] = d;
-    lowest = std::min(lowest, d);
-  }
-  std::optional<BestFigure> best;
-  for (std::size_t k = 0; k < g->figures.size(); ++k) {
-    if (estimates[k] > lowest + 2 * kEstimateMargin) continue;
-    BestFigure c = compare_with(g->figures[k]);
-    if (!best || c.comparison.code < best->comparison.code ||
-        (c.comparison.code == ComparisonCode::Different && best->comparison.code == ComparisonCode::Different &&
-         c.comparison.distance < best->comparison.distance)) {
-      best = std::move(c);
+  // Differences only: the smallest relative distance over every pair of
+  // values, the first figure on a tie; a figure without values stands at
+  // distance 1.
+  std::optional<Nearest> best;
+  if (g->first_without_values) best = Nearest{Decimal::from_int(1), *g->first_without_values};
+  for (const Decimal& x : xs) {
+    const auto n = nearest(*g, x);
+    if (n && (!best || n->distance < best->distance || (n->distance == best->distance && n->figure < best->figure))) {
+      best = n;
     }
   }
-  return best;
+  if (!best) return in_order();
+  return compare_with(best->figure);
 }
 
 }  // namespace qv::verifiers

@@ -32,9 +32,12 @@ class SourceFigureIndex {
 
   // The same answer as best_figure_in_order. With both matching options
   // off, the equal figure is looked up among the canonical values of the
-  // claim's dimension, and otherwise only the figures whose relative
-  // distance, estimated in floating point with a safe margin, could be the
-  // smallest are compared exactly.
+  // claim's dimension; without one, the smallest relative distance is found
+  // from the values next to the claim's and the extreme ones, since the
+  // distance only grows away from the claim's value on either side and only
+  // falls towards the far ends (values beyond the claim's magnitude on the
+  // other side of zero). The first figure at that distance is taken from a
+  // tree of the smallest figure position over runs of the value order.
   std::optional<BestFigure> best(const numeric::Quantity& claim) const;
 
   const std::vector<SourceFigure>& figures() const { return figures_; }
@@ -45,8 +48,6 @@ class SourceFigureIndex {
   struct Info {
     std::optional<numeric::Fraction> exact;
     bool year_like = false;
-    std::vector<numeric::Decimal> canonical;  // the values in the canonical unit that exist
-    std::vector<double> approx;               // the same, approximately
   };
   struct Entry {
     numeric::Decimal value;
@@ -54,11 +55,17 @@ class SourceFigureIndex {
   };
   struct Group {
     numeric::Dimension dimension;
-    std::vector<std::size_t> figures;  // in order
-    std::vector<Entry> by_value;       // canonical values, ascending, then by figure
-    bool wide = false;                 // some value too large for the estimate
+    std::vector<Entry> by_value;  // canonical values, ascending, then by figure
+    std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
+    std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
+    bool wide = false;  // some value so large that a difference may not fit
+  };
+  struct Nearest {
+    numeric::Decimal distance;
+    std::size_t figure;
   };
   const Group* group(const numeric::Dimension& d) const;
+  std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x) const;
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
