@@ -34,10 +34,6 @@ NumericVerifier::NumericVerifier(const records::NumericConfig& options)
 
 namespace {
 
-bool same_unit(const Quantity& a, const Quantity& b) { return a.unit.dimension == b.unit.dimension; }
-
-bool is_dimensionless(const Quantity& q) { return q.unit.dimension.kind == numeric::DimensionKind::Dimensionless; }
-
 // The slice of a source for a receipt: empty when the span does not lie on
 // character boundaries of the text.
 std::string figure_text(std::string_view source, std::size_t start, std::size_t end) {
@@ -52,45 +48,6 @@ void point_receipt_at(NumericFinding& f, const SourceFigure& s) {
   f.source_id = std::string(s.source_id);
   f.source_span = records::Span{s.quantity.start, s.quantity.end};
   f.source_text = figure_text(s.source_text, s.quantity.start, s.quantity.end);
-}
-
-// The unit or scale written on one side only: the same unit with exactly
-// one of the two scales 0, or one side dimensionless and the other not with
-// equal scales or one of them 0; and the bare numbers as written agree.
-bool one_sided_unit_or_scale(const Quantity& claim, const Quantity& source) {
-  const bool one_zero = (claim.scale_power == 0) != (source.scale_power == 0);
-  const bool unit_case = same_unit(claim, source) && one_zero;
-  const bool dimension_case = is_dimensionless(claim) != is_dimensionless(source) &&
-                              (claim.scale_power == source.scale_power || claim.scale_power == 0 ||
-                               source.scale_power == 0);
-  if (!unit_case && !dimension_case) return false;
-  for (const numeric::Decimal& a : claim.readings) {
-    for (const numeric::Decimal& b : source.readings) {
-      if (a == b) return true;
-    }
-  }
-  return false;
-}
-
-bool has_note(const Quantity& q, std::string_view note) {
-  return std::find(q.notes.begin(), q.notes.end(), note) != q.notes.end();
-}
-
-// A figure under the scale its table declares: a context scale that makes
-// the two values equal, or the source's declared scale applied to a figure
-// without scale of its own.
-bool under_declared_scale(const NumericFinding& f, const SourceFigure& s, const SourceFigureIndex& index,
-                          std::size_t i) {
-  const Quantity& q = s.quantity;
-  if (index.year_like(i) || !(same_unit(f.figure, q) || is_dimensionless(q)) || !f.exact) return false;
-  const std::optional<numeric::Fraction>& value = index.exact_value(i);
-  if (!value) return false;
-  if (q.scale_power != 0) return has_note(q, "scale_from_context") && *f.exact == *value;
-  if (!s.declared) return false;
-  const auto power = numeric::pow10_fraction(static_cast<std::int32_t>(s.declared_power));
-  if (!power) return false;
-  const auto scaled = numeric::fraction_mul(*value, *power);
-  return scaled && *f.exact == *scaled;
 }
 
 using Code = numeric::ComparisonCode;
@@ -136,32 +93,27 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index) {
   const std::vector<SourceFigure>& sources = index.figures();
   if (f.supported() || sources.empty()) return;
   const std::uint32_t digits = f.figure.significant_digits;
-  const auto first = [&](auto&& test) -> const SourceFigure* {
-    const auto it = std::find_if(sources.begin(), sources.end(), test);
-    return it == sources.end() ? nullptr : &*it;
-  };
-  const auto one_sided = [&](const SourceFigure& s) { return one_sided_unit_or_scale(f.figure, s.quantity); };
+  const auto at = [&](std::optional<std::size_t> i) -> const SourceFigure* { return i ? &sources[*i] : nullptr; };
   if (digits >= 3) {
-    if (const SourceFigure* s = first(one_sided)) {
+    if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
       point_receipt_at(f, *s);
       f.notes.emplace_back("unit_or_scale_on_one_side");
-      f.settle(EvidenceResult::Supported, fill("{} = {} in {}; the unit or scale is stated on one side only", {f.claim_text, *f.source_text, s->source_id}));
+      f.settle(EvidenceResult::Supported, fill("{} = {} in {}; the unit or scale is stated on one side only",
+                                               {f.claim_text, *f.source_text, s->source_id}));
       return;
     }
   }
   if (digits >= 2) {
-    const auto declared = [&](const SourceFigure& s) {
-      return under_declared_scale(f, s, index, static_cast<std::size_t>(&s - sources.data()));
-    };
-    if (const SourceFigure* s = first(declared)) {
+    if (const SourceFigure* s = at(index.first_under_declared_scale(f.figure, f.exact))) {
       point_receipt_at(f, *s);
       f.notes.emplace_back("scale_from_header");
-      f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares", {f.claim_text, *f.source_text, s->source_id}));
+      f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares",
+                                               {f.claim_text, *f.source_text, s->source_id}));
       return;
     }
   }
   if (f.result == EvidenceResult::Contradicted && digits == 2) {
-    if (const SourceFigure* s = first(one_sided)) {
+    if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
       f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
       f.settle(EvidenceResult::Unsupported,
                fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other", {f.claim_text, figure_text(s->source_text, s->quantity.start, s->quantity.end),

@@ -73,14 +73,111 @@ std::size_t first_where(std::size_t lo, std::size_t hi, Pred holds) {
   return lo;
 }
 
+bool is_dimensionless(const numeric::Dimension& d) { return d.kind == numeric::DimensionKind::Dimensionless; }
+
+bool has_note(const Quantity& q, std::string_view note) {
+  return std::find(q.notes.begin(), q.notes.end(), note) != q.notes.end();
+}
+
+// The exact value a claim must have for this figure to stand for it under a
+// scale: its own exact value when a context scale applies to it, its exact
+// value times the declared power when its source declares one and it has no
+// scale of its own; none for a year or when the value cannot be formed.
+std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
+  const Quantity& q = s.quantity;
+  if (q.scale_power != 0 && !has_note(q, "scale_from_context")) return std::nullopt;
+  if (q.scale_power == 0 && !s.declared) return std::nullopt;
+  if (is_year_like(q)) return std::nullopt;
+  const auto value = numeric::quantity_exact_value(q);
+  if (!value || q.scale_power != 0) return value;
+  const auto power = numeric::pow10_fraction(static_cast<std::int32_t>(s.declared_power));
+  if (!power) return std::nullopt;
+  return numeric::fraction_mul(*value, *power);
+}
+
 }  // namespace
 
+bool one_sided_unit_or_scale(const Quantity& claim, const Quantity& figure) {
+  const bool one_zero = (claim.scale_power == 0) != (figure.scale_power == 0);
+  const bool unit_case = claim.unit.dimension == figure.unit.dimension && one_zero;
+  const bool dimension_case = is_dimensionless(claim.unit.dimension) != is_dimensionless(figure.unit.dimension) &&
+                              (claim.scale_power == figure.scale_power || claim.scale_power == 0 ||
+                               figure.scale_power == 0);
+  if (!unit_case && !dimension_case) return false;
+  for (const Decimal& a : claim.readings) {
+    for (const Decimal& b : figure.readings) {
+      if (a == b) return true;
+    }
+  }
+  return false;
+}
+
+bool under_declared_scale(const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+                          const SourceFigure& s) {
+  const std::optional<numeric::Fraction> key = declared_value(s);
+  return key && claim_exact && *key == *claim_exact &&
+         (claim.unit.dimension == s.quantity.unit.dimension || is_dimensionless(s.quantity.unit.dimension));
+}
+
+std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (one_sided_unit_or_scale(claim, figures[i].quantity)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> first_under_declared_scale_in_order(const Quantity& claim,
+                                                               const std::optional<numeric::Fraction>& claim_exact,
+                                                               const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (under_declared_scale(claim, claim_exact, figures[i])) return i;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const Quantity& q, std::size_t i) {
+  for (const auto& f : list) {
+    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power) return;
+  }
+  list.push_back({q.unit.dimension, q.scale_power, i});
+}
+
+}  // namespace
+
+std::optional<std::size_t> SourceFigureIndex::first_one_sided(const Quantity& claim) const {
+  std::optional<std::size_t> first;
+  for (const Decimal& r : claim.readings) {
+    const auto it = by_reading_.find(r);
+    if (it == by_reading_.end()) continue;
+    for (const FirstOfUnit& f : it->second) {
+      if (first && *first <= f.figure) continue;
+      if (one_sided_unit_or_scale(claim, figures_[f.figure].quantity)) first = f.figure;
+    }
+  }
+  return first;
+}
+
+std::optional<std::size_t> SourceFigureIndex::first_under_declared_scale(
+    const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const {
+  if (!claim_exact) return std::nullopt;
+  const auto it = by_declared_value_.find({claim_exact->numerator, claim_exact->denominator});
+  if (it == by_declared_value_.end()) return std::nullopt;
+  std::optional<std::size_t> first;
+  for (const FirstOfUnit& f : it->second) {
+    if (first && *first <= f.figure) continue;
+    if (f.dimension == claim.unit.dimension || is_dimensionless(f.dimension)) first = f.figure;
+  }
+  return first;
+}
+
 SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
-    : figures_(figures), matching_(matching), info_(figures.size()) {
+    : figures_(figures), matching_(matching) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
-    info_[i].exact = numeric::quantity_exact_value(q);
-    info_[i].year_like = is_year_like(q);
+    for (const Decimal& r : q.readings) keep_first(by_reading_[r], q, i);
+    if (const auto key = declared_value(figures[i])) keep_first(by_declared_value_[{key->numerator, key->denominator}], q, i);
     auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
     if (it == groups_.end()) {
       groups_.push_back(Group{q.unit.dimension, {}, {}, std::nullopt, false});

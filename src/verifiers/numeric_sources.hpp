@@ -3,6 +3,9 @@
 // for every claim: the best figure of a claim's first verdict, and what the
 // second chances need of each figure (its exact value, whether it is a year).
 #include <cstddef>
+#include <cstdint>
+#include <map>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -26,6 +29,26 @@ struct BestFigure {
 std::optional<BestFigure> best_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
                                                const records::MatchOptions& matching);
 
+// The unit or scale written on one side only: the same unit with exactly
+// one of the two scales 0, or one side dimensionless and the other not with
+// equal scales or one of them 0; and some reading of each, as written,
+// equal.
+bool one_sided_unit_or_scale(const numeric::Quantity& claim, const numeric::Quantity& figure);
+
+// A figure under the scale its table declares: not a year, of the claim's
+// unit or dimensionless, and either with a context scale and the claim's
+// exact value, or without scale in a source that declares one, its exact
+// value times the declared power of ten being the claim's.
+bool under_declared_scale(const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+                          const SourceFigure& figure);
+
+// The first figure passing each test, trying them in order.
+std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
+                                                    const std::vector<SourceFigure>& figures);
+std::optional<std::size_t> first_under_declared_scale_in_order(const numeric::Quantity& claim,
+                                                               const std::optional<numeric::Fraction>& claim_exact,
+                                                               const std::vector<SourceFigure>& figures);
+
 class SourceFigureIndex {
  public:
   SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching);
@@ -40,15 +63,22 @@ class SourceFigureIndex {
   // tree of the smallest figure position over runs of the value order.
   std::optional<BestFigure> best(const numeric::Quantity& claim) const;
 
+  // The same answers as the in-order searches above, from the figures kept
+  // by reading and by the exact value each could stand for.
+  std::optional<std::size_t> first_one_sided(const numeric::Quantity& claim) const;
+  std::optional<std::size_t> first_under_declared_scale(const numeric::Quantity& claim,
+                                                        const std::optional<numeric::Fraction>& claim_exact) const;
+
   const std::vector<SourceFigure>& figures() const { return figures_; }
-  const std::optional<numeric::Fraction>& exact_value(std::size_t i) const { return info_[i].exact; }
-  bool year_like(std::size_t i) const { return info_[i].year_like; }
+
+  // The first figure of each unit and scale.
+  struct FirstOfUnit {
+    numeric::Dimension dimension;
+    std::uint32_t scale_power;
+    std::size_t figure;
+  };
 
  private:
-  struct Info {
-    std::optional<numeric::Fraction> exact;
-    bool year_like = false;
-  };
   struct Entry {
     numeric::Decimal value;
     std::size_t figure;
@@ -69,8 +99,11 @@ class SourceFigureIndex {
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
-  std::vector<Info> info_;
   std::vector<Group> groups_;
+  // Figures by each reading as written, and by the exact value a claim must
+  // have for the figure to stand for it under a declared or context scale.
+  std::map<numeric::Decimal, std::vector<FirstOfUnit>> by_reading_;
+  std::map<std::pair<numeric::i128, numeric::i128>, std::vector<FirstOfUnit>> by_declared_value_;
 };
 
 }  // namespace qv::verifiers
