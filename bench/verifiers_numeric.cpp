@@ -89,6 +89,24 @@ BENCHMARK(BM_NumericVerifier200Claims50KB)->Unit(benchmark::kMillisecond);
 void BM_NumericVerifier2000Claims10000Figures(benchmark::State& state) { run_numeric(state, 2000, 3334); }
 BENCHMARK(BM_NumericVerifier2000Claims10000Figures)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The derivation search at its worst: 1,000 supported figures of one unit
+// and ten figures of that unit that match no candidate, so that all of the
+// about eight million candidates are produced and looked up.
+void BM_NumericVerifierDerivationWithoutMatch(benchmark::State& state) {
+  VerificationContext ctx = make_request(0, 1000);
+  for (std::size_t i = 0; i < 1000; ++i) {
+    const std::string& text = ctx.sources[i * ctx.sources.size() / 1000].text;
+    const std::size_t at = text.find(" revenue was ");
+    const std::size_t end = text.find(' ', at + 13);
+    ctx.answer += "It came to $" + text.substr(at + 13, end - at - 13) + ". ";
+  }
+  for (std::size_t i = 0; i < 10; ++i) ctx.answer += "Not $" + std::to_string(90000000000000ULL + i * 7919) + ". ";
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+  const qv::verifiers::NumericVerifier verifier({});
+  for (auto _ : state) benchmark::DoNotOptimize(verifier.run(ctx));
+}
+BENCHMARK(BM_NumericVerifierDerivationWithoutMatch)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 }  // namespace
 
 BENCHMARK_MAIN();

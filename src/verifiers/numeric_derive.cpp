@@ -59,6 +59,15 @@ int compare_scaled(const Fraction& a, std::uint32_t ka, const Fraction& b, std::
   const int sa = sign(a.numerator), sb = sign(b.numerator);
   if (sa != sb) return sa < sb ? -1 : 1;
   if (sa == 0) return 0;
+  // Small parts, the common case: both products fit 128 bits.
+  constexpr u128 kSmall = u128{1} << 56;
+  const u128 an = numeric::magnitude(a.numerator), bn = numeric::magnitude(b.numerator);
+  const u128 ad = static_cast<u128>(a.denominator), bd = static_cast<u128>(b.denominator);
+  if (an < kSmall && bn < kSmall && ad < kSmall && bd < kSmall && ka < (1u << 16) && kb < (1u << 16)) {
+    const u128 left = an * bd * ka, right = bn * ad * kb;
+    const int c = left < right ? -1 : left > right ? 1 : 0;
+    return sa > 0 ? c : -c;
+  }
   const int c = compare_wide(wide_product(numeric::magnitude(a.numerator), static_cast<u128>(b.denominator), ka),
                              wide_product(numeric::magnitude(b.numerator), static_cast<u128>(a.denominator), kb));
   return sa > 0 ? c : -c;
@@ -240,6 +249,14 @@ std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOpera
   return out;
 }
 
+// Whether some candidate could have this dimension: pairs and groups give
+// their operands' dimensions, ratios are dimensionless, shares and changes
+// percentages.
+bool may_be_derived(const numeric::Dimension& d, std::span<const numeric::DerivationOperand> operands) {
+  if (d.kind == numeric::DimensionKind::Dimensionless || d.kind == numeric::DimensionKind::Percent) return true;
+  return std::any_of(operands.begin(), operands.end(), [&](const auto& op) { return op.dimension == d; });
+}
+
 bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::string_view claim_id) {
   const auto labels = figures.operand_labels(f);
   return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
@@ -259,11 +276,15 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   if (targets.empty() || operands.empty()) return found;
   const std::vector<bool> self = claims_among_operands(operands, targets);
   ByDimension<WindowSet> sets;
-  for (std::size_t i = 0; i < targets.size(); ++i) sets[targets[i].dimension].add(i, window_of(targets[i], rule));
+  std::size_t open = 0;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    if (!may_be_derived(targets[i].dimension, operands)) continue;
+    sets[targets[i].dimension].add(i, window_of(targets[i], rule));
+    ++open;
+  }
   for (auto& [key, set] : sets) set.build();
   WindowSet* const dimensionless = sets.find(numeric::Dimension{});
 
-  std::size_t open = targets.size();
   numeric::DerivedFigures figures(operands);
   std::vector<std::size_t> hits;
   for (std::size_t position = 0; open > 0; ++position) {
@@ -322,12 +343,14 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
   ByDimension<std::vector<bool>> by_unit;
   std::vector<std::size_t> own_targets;
   for (std::size_t t = 0; t < targets.size(); ++t) {
+    if (!may_be_derived(targets[t].dimension, operands)) continue;
     if (self[t]) {
       own_targets.push_back(t);
     } else {
       by_unit[targets[t].dimension];
     }
   }
+  if (own_targets.empty() && by_unit.begin() == by_unit.end()) return named;
   std::vector<std::vector<bool>> own(targets.size());
   numeric::DerivedFigures figures(operands);
   const auto mark = [&](std::vector<bool>& used, const numeric::DerivedFigure& f) {
@@ -346,12 +369,12 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
     }
   }
   for (std::size_t t = 0; t < targets.size(); ++t) {
-    const std::vector<bool>& used = self[t] ? own[t] : *by_unit.find(targets[t].dimension);
-    if (used.empty()) continue;
+    const std::vector<bool>* used = self[t] ? &own[t] : by_unit.find(targets[t].dimension);
+    if (!used || used->empty()) continue;
     // Every operand whose label is the label of a used one.
     std::vector<std::string_view> labels;
     for (std::size_t i = 0; i < operands.size(); ++i) {
-      if (used[i]) labels.push_back(operands[i].label);
+      if ((*used)[i]) labels.push_back(operands[i].label);
     }
     std::sort(labels.begin(), labels.end());
     named[t].assign(operands.size(), false);
