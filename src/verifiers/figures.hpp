@@ -2,7 +2,7 @@
 // What the scope and intent verifiers read of the figures in a text, behind
 // one small interface: the locale check, the figures of a text, the exact
 // comparison of two figures, and the unit a word names. The engine hands
-// the verifiers a reader over the numeric component's quantities.
+// the verifiers the reader over the numeric component (numeric_figures.hpp).
 #include <any>
 #include <array>
 #include <cstddef>
@@ -12,36 +12,22 @@
 #include <string_view>
 #include <vector>
 
+#include "numeric/units.hpp"
+#include "verifiers/verifier.hpp"
+
 namespace qv::verifiers {
 
-// The dimension of a figure's unit, in the numeric component's order.
-enum class FigureDimension : std::uint8_t {
-  Dimensionless,
-  Percent,
-  Currency,
-  Length,
-  Mass,
-  Time,
-  Temperature,
-  Energy,
-  Power,
-  Volume,
-  Area,
-  Data,
-};
-// The variant names in lower case.
-inline constexpr std::array<std::string_view, 12> kFigureDimensionNames = {
-    "dimensionless", "percent", "currency", "length", "mass", "time",
-    "temperature",   "energy",  "power",    "volume", "area", "data"};
-constexpr std::string_view dimension_name(FigureDimension d) {
-  return kFigureDimensionNames[static_cast<std::size_t>(d)];
-}
+// What a figure measures: its dimension's kind and, for a currency, the code.
+using FigureDimension = numeric::DimensionKind;
+using FigureUnit = numeric::Dimension;
 
-struct FigureUnit {
-  FigureDimension dimension = FigureDimension::Dimensionless;
-  std::string currency;  // the code as stored, for Currency only
-  bool operator==(const FigureUnit&) const = default;
-};
+// The dimension's variant name in lower case ("dimensionless", "length").
+constexpr std::string_view dimension_name(FigureDimension d) {
+  constexpr std::array<std::string_view, 12> kNames = {"dimensionless", "percent", "currency",    "length",
+                                                       "mass",          "time",    "temperature", "energy",
+                                                       "power",         "volume",  "area",        "data"};
+  return kNames[static_cast<std::size_t>(d)];
+}
 
 // One figure of a text.
 struct Figure {
@@ -66,6 +52,20 @@ class FigureReader {
   virtual bool same_figure(const Figure& claim, const Figure& source) const = 0;
   // The unit a (lower-cased) word names, if any.
   virtual std::optional<FigureUnit> unit_of_word(std::string_view word) const = 0;
+};
+
+// A verifier that reads figures through a reader, which must outlive it.
+class FigureVerifier : public Verifier {
+ public:
+  const VerifierInfo& info() const override { return info_; }
+
+ protected:
+  FigureVerifier(VerifierInfo info, const FigureReader& figures) : info_(std::move(info)), figures_(figures) {}
+  const FigureReader& figures() const { return figures_; }
+
+ private:
+  VerifierInfo info_;
+  const FigureReader& figures_;
 };
 
 }  // namespace qv::verifiers

@@ -19,12 +19,15 @@ using records::EvidenceResult;
 
 constexpr std::string_view kCountSignals =
     R"((?xi) \bhow\s+many\b | \bcu[aá]nt[oa]s\b | \bwie\s+viele\b | \bnumber\s+of\b)";
-constexpr std::array<std::string_view, 9> kAmountSignals = {
-    R"(\bhow\s+much\b)", R"(\bin\s+(millions|thousands|billions)\b)",
-    R"(\btotal\b)",      R"(\bamount\b)",
-    R"(\bcu[aá]nto\b)",  R"(\bimporte\b)",
-    R"(\ben\s+(millones|miles)\b)", R"(\bcombien\b)",
-    R"(\bwie\s+viel\b)"};
+constexpr std::array<std::string_view, 9> kAmountSignals = {R"(\bhow\s+much\b)",
+                                                            R"(\bin\s+(millions|thousands|billions)\b)",
+                                                            R"(\btotal\b)",
+                                                            R"(\bamount\b)",
+                                                            R"(\bcu[aá]nto\b)",
+                                                            R"(\bimporte\b)",
+                                                            R"(\ben\s+(millones|miles)\b)",
+                                                            R"(\bcombien\b)",
+                                                            R"(\bwie\s+viel\b)"};
 constexpr std::array<std::string_view, 16> kPercentSignals = {
     R"(%)",
     R"(\bpercent(age)?s?\b)",
@@ -108,11 +111,12 @@ std::optional<AskedUnit> find_asked_unit(std::string_view question, const Figure
   const std::vector<std::string_view> words = question_tokens(lowered);
   for (std::size_t i = 0; i < words.size(); ++i) {
     bool introduced = false;
-    for (std::size_t back = 1; back <= 3 && back <= i; ++back) introduced = introduced || is_introducing_word(words[i - back]);
+    for (std::size_t back = 1; back <= 3 && back <= i; ++back)
+      introduced = introduced || is_introducing_word(words[i - back]);
     if (!introduced) continue;
     if (char_count(words[i]) < 2 && !is_single_sign(words[i])) continue;
     std::optional<FigureUnit> unit = figures.unit_of_word(words[i]);
-    if (!unit || unit->dimension == FigureDimension::Dimensionless || unit->dimension == FigureDimension::Percent) {
+    if (!unit || unit->kind == FigureDimension::Dimensionless || unit->kind == FigureDimension::Percent) {
       continue;
     }
     return AskedUnit{std::string(words[i]), std::move(*unit)};
@@ -126,7 +130,7 @@ struct Issue {
 };
 
 std::optional<Issue> kind_issue(AskedKind kind, const Figure& figure, const Claim& claim) {
-  const FigureDimension d = figure.unit.dimension;
+  const FigureDimension d = figure.unit.kind;
   bool agrees = false;
   if (kind == AskedKind::Percent) {
     agrees = d == FigureDimension::Percent || (d == FigureDimension::Dimensionless && figure.scale_power == 0);
@@ -143,21 +147,18 @@ std::optional<Issue> unit_issue(const std::optional<AskedKind>& kind, const Aske
                                 const Claim& claim) {
   const FigureUnit& d = figure.unit;
   const FigureUnit& a = asked.unit;
-  if (d.dimension == FigureDimension::Dimensionless) {
+  if (d.kind == FigureDimension::Dimensionless) {
     return Issue{"the question asks for " + asked.word + "; the answer's figure " + claim.text + " has no unit",
                  "unit_missing"};
   }
-  const std::string asks = "the question asks for " + asked.word + " (" + describe_dimension(a) + "); the answer's figure " + claim.text;
-  if (kind != AskedKind::Percent && d.dimension == FigureDimension::Percent) {
+  const std::string asks =
+      "the question asks for " + asked.word + " (" + describe_dimension(a) + "); the answer's figure " + claim.text;
+  if (kind != AskedKind::Percent && d.kind == FigureDimension::Percent) {
     return Issue{asks + " is a percentage", "unit_mismatch"};
   }
-  bool differ = d.dimension != a.dimension;
-  if (!differ) {
-    differ = d.dimension == FigureDimension::Currency && d.currency != a.currency;
-  } else if (d.dimension == FigureDimension::Percent) {
-    differ = false;
-  }
-  if (!differ) return std::nullopt;
+  // The same dimension (for currencies, the same code) agrees; a percentage
+  // can reach here only when one was asked for.
+  if (d == a || d.kind == FigureDimension::Percent) return std::nullopt;
   return Issue{asks + " is in " + describe_dimension(d), "unit_mismatch"};
 }
 
@@ -198,32 +199,25 @@ std::vector<std::string_view> question_tokens(std::string_view text) {
 }
 
 std::string describe_figure_kind(const FigureUnit& unit) {
-  switch (unit.dimension) {
+  switch (unit.kind) {
     case FigureDimension::Dimensionless:
       return "a bare number";
     case FigureDimension::Percent:
       return "a percentage";
     case FigureDimension::Currency:
-      return "an amount in " + unit.currency;
+      return "an amount in " + unit.code;
     default:
-      return "a " + std::string(dimension_name(unit.dimension));
+      return "a " + std::string(dimension_name(unit.kind));
   }
 }
 
 std::string describe_dimension(const FigureUnit& unit) {
-  if (unit.dimension == FigureDimension::Currency) return unit.currency;
-  return std::string(dimension_name(unit.dimension));
+  if (unit.kind == FigureDimension::Currency) return unit.code;
+  return std::string(dimension_name(unit.kind));
 }
 
 VerifierInfo intent_verifier_info() {
-  VerifierInfo info;
-  info.id = "quillaveen.intent";
-  info.version = "1.1.0";
-  info.kind = records::VerifierKind::Symbolic;
-  info.determinism = records::Determinism::exact();
-  info.applies_to = {ClaimKind::Numeric};
-  info.needs_network = false;
-  return info;
+  return exact_verifier_info("quillaveen.intent", "1.1.0", records::VerifierKind::Symbolic, {ClaimKind::Numeric});
 }
 
 core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContext& context) const {
@@ -231,9 +225,9 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   if (!context.question || unicode::trim_white_space(*context.question).empty()) return findings;
   const std::string& question = *context.question;
   const std::optional<AskedKind> kind = classify_question(question);
-  const std::optional<AskedUnit> asked = find_asked_unit(question, figures_);
+  const std::optional<AskedUnit> asked = find_asked_unit(question, figures());
   if (!kind && !asked) return findings;
-  if (!figures_.knows_locale(context.locale)) {
+  if (!figures().knows_locale(context.locale)) {
     return std::unexpected(core::EngineError::invalid_input("unknown locale " + context.locale));
   }
 
@@ -241,7 +235,7 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   std::optional<Figure> figure;
   for (auto it = context.claims.rbegin(); it != context.claims.rend() && judged == nullptr; ++it) {
     if (it->kind != ClaimKind::Numeric) continue;
-    std::vector<Figure> read = figures_.read(it->text, context.locale, true);
+    std::vector<Figure> read = figures().read(it->text, context.locale, true);
     if (read.empty() || read.front().year_like) continue;
     judged = &*it;
     figure = std::move(read.front());
@@ -257,8 +251,8 @@ core::Result<std::vector<Evidence>> IntentVerifier::run(const VerificationContex
   }
 
   Evidence e;
-  e.verifier_id = info_.id;
-  e.verifier_version = info_.version;
+  e.verifier_id = info().id;
+  e.verifier_version = info().version;
   e.claim_id = judged->id;
   e.confidence = 1.0;
   e.determinism = records::Determinism::exact();

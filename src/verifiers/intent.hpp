@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "verifiers/figures.hpp"
-#include "verifiers/verifier.hpp"
 
 namespace qv::verifiers {
 
@@ -33,19 +32,13 @@ std::string describe_dimension(const FigureUnit& unit);
 // id quillaveen.intent, version "1.1.0", symbolic, exact, numeric.
 VerifierInfo intent_verifier_info();
 
-class IntentVerifier final : public Verifier {
+class IntentVerifier final : public FigureVerifier {
  public:
-  // The reader must outlive the verifier.
-  explicit IntentVerifier(const FigureReader& figures) : info_(intent_verifier_info()), figures_(figures) {}
-  const VerifierInfo& info() const override { return info_; }
+  explicit IntentVerifier(const FigureReader& figures) : FigureVerifier(intent_verifier_info(), figures) {}
   // Zero or one finding, on the answer's last numeric claim that is not a
   // year; InvalidInput "unknown locale {}" when the question asks for
   // something and the locale names no profile.
   core::Result<std::vector<Evidence>> run(const VerificationContext& context) const override;
-
- private:
-  VerifierInfo info_;
-  const FigureReader& figures_;
 };
 
 }  // namespace qv::verifiers

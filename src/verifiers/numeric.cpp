@@ -8,6 +8,7 @@
 #include "numeric/locale.hpp"
 #include "verifiers/declared_scale.hpp"
 #include "verifiers/findings.hpp"
+#include "verifiers/year.hpp"
 #include "verifiers/numeric_finding.hpp"
 #include "verifiers/numeric_sources.hpp"
 

@@ -40,33 +40,31 @@ using json::required;
 // Every member that is not required keeps its default when absent, in the
 // array form too; null stands for "absent" where the member is optional.
 const json::StructSpec<Scope>& scope_table() {
-  static const json::StructSpec<Scope> t{"Scope",
-                                         {defaulted<&Scope::claim_kind>("claim_kind"),
-                                          defaulted<&Scope::attribute>("attribute")}};
+  static const json::StructSpec<Scope> t{
+      "Scope", {defaulted<&Scope::claim_kind>("claim_kind"), defaulted<&Scope::attribute>("attribute")}};
   return t;
 }
 
 const json::StructSpec<Condition>& condition_table() {
-  static const json::StructSpec<Condition> t{"Condition",
-                                             {defaulted<&Condition::text_matches>("text_matches"),
-                                              defaulted<&Condition::answer_matches>("answer_matches"),
-                                              defaulted<&Condition::source_matches>("source_matches"),
-                                              defaulted<&Condition::attribute>("attribute")}};
+  static const json::StructSpec<Condition> t{
+      "Condition",
+      {defaulted<&Condition::text_matches>("text_matches"), defaulted<&Condition::answer_matches>("answer_matches"),
+       defaulted<&Condition::source_matches>("source_matches"), defaulted<&Condition::attribute>("attribute")}};
   return t;
 }
 
 const json::StructSpec<Rule>& rule_table() {
-  static const json::StructSpec<Rule> t{"Rule",
-                                        {required<&Rule::id>("id"), defaulted<&Rule::description>("description"),
-                                         defaulted<&Rule::scope>("scope"), defaulted<&Rule::when>("when"),
-                                         defaulted<&Rule::unless>("unless"), required<&Rule::emit>("emit")}};
+  static const json::StructSpec<Rule> t{
+      "Rule",
+      {required<&Rule::id>("id"), defaulted<&Rule::description>("description"), defaulted<&Rule::scope>("scope"),
+       defaulted<&Rule::when>("when"), defaulted<&Rule::unless>("unless"), required<&Rule::emit>("emit")}};
   return t;
 }
 
 const json::StructSpec<RuleSet>& rule_set_table() {
   static const json::StructSpec<RuleSet> t{
-      "RuleSet", {required<&RuleSet::id>("id"), required<&RuleSet::version>("version"),
-                  required<&RuleSet::rules>("rules")}};
+      "RuleSet",
+      {required<&RuleSet::id>("id"), required<&RuleSet::version>("version"), required<&RuleSet::rules>("rules")}};
   return t;
 }
 
@@ -107,7 +105,8 @@ json::Value rule_value(const Rule& r) {
 core::Result<std::optional<regex::Regex>> compile_pattern(const std::optional<std::string>& pattern) {
   if (!pattern) return std::optional<regex::Regex>();
   auto re = regex::Regex::compile(*pattern);
-  if (!re) return std::unexpected(core::EngineError::invalid_input("bad regex " + *pattern + ": " + re.error().to_string()));
+  if (!re)
+    return std::unexpected(core::EngineError::invalid_input("bad regex " + *pattern + ": " + re.error().to_string()));
   return std::optional<regex::Regex>(std::move(*re));
 }
 
@@ -134,9 +133,9 @@ core::Result<std::string> rule_set_digest(const RuleSet& set) { return json::can
 
 core::Result<CompiledCondition> compile_condition(const Condition& condition) {
   CompiledCondition out;
-  for (auto [source, target] : {std::pair{&condition.text_matches, &out.text},
-                                std::pair{&condition.answer_matches, &out.answer},
-                                std::pair{&condition.source_matches, &out.source}}) {
+  for (auto [source, target] :
+       {std::pair{&condition.text_matches, &out.text}, std::pair{&condition.answer_matches, &out.answer},
+        std::pair{&condition.source_matches, &out.source}}) {
     auto re = compile_pattern(*source);
     if (!re) return std::unexpected(std::move(re.error()));
     *target = std::move(*re);

@@ -107,15 +107,10 @@ std::vector<Evidence> apply_rules(const VerifierInfo& info, const std::vector<Co
 }  // namespace
 
 VerifierInfo rules_verifier_info(const RuleSet& set, std::string digest) {
-  VerifierInfo info;
-  info.id = "quillaveen.rules." + set.id;
-  info.version = set.version;
-  info.kind = records::VerifierKind::Symbolic;
-  info.determinism = records::Determinism::exact();
-  info.applies_to = {ClaimKind::Numeric,  ClaimKind::Temporal,  ClaimKind::Entity,
-                     ClaimKind::Citation, ClaimKind::Statement, ClaimKind::Word};
+  VerifierInfo info = exact_verifier_info("quillaveen.rules." + set.id, set.version, records::VerifierKind::Symbolic,
+                                          {ClaimKind::Numeric, ClaimKind::Temporal, ClaimKind::Entity,
+                                           ClaimKind::Citation, ClaimKind::Statement, ClaimKind::Word});
   info.artefacts.emplace_back("ruleset", std::move(digest));
-  info.needs_network = false;
   return info;
 }
 

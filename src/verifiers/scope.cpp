@@ -27,8 +27,7 @@ struct Recorded {
 };
 
 bool on_char_boundary(std::string_view text, std::size_t at) {
-  return at == 0 || at == text.size() ||
-         (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) != 0x80u);
+  return at == 0 || at == text.size() || (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0u) != 0x80u);
 }
 
 Evidence finding(const Claim& claim, const Recorded& rec, EvidenceResult result, std::string rationale,
@@ -71,32 +70,26 @@ ScopeStanding scope_standing(const records::SortedMap& scope, const records::Ins
 }
 
 VerifierInfo scope_verifier_info() {
-  VerifierInfo info;
-  info.id = "quillaveen.scope";
-  info.version = "1.2.0";
-  info.kind = records::VerifierKind::Exact;
-  info.determinism = records::Determinism::exact();
-  info.applies_to = {ClaimKind::Numeric};
-  info.needs_network = false;
-  return info;
+  return exact_verifier_info("quillaveen.scope", "1.2.0", records::VerifierKind::Exact, {ClaimKind::Numeric});
 }
 
 core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext& context) const {
   std::vector<Evidence> findings;
   if (context.scope.empty()) return findings;
   const std::string& locale = context.locale;
-  if (!figures_.knows_locale(locale)) return std::unexpected(core::EngineError::invalid_input("unknown locale " + locale));
+  if (!figures().knows_locale(locale))
+    return std::unexpected(core::EngineError::invalid_input("unknown locale " + locale));
 
   // Every source's standing and figures, read once per run.
   std::vector<SourceFigures> sources;
   sources.reserve(context.sources.size());
   for (const Source& s : context.sources) {
-    sources.push_back({scope_standing(context.scope, s.provenance), &s, figures_.read(s.text, locale, false)});
+    sources.push_back({scope_standing(context.scope, s.provenance), &s, figures().read(s.text, locale, false)});
   }
 
   for (const Claim& claim : context.claims) {
     if (claim.kind != ClaimKind::Numeric) continue;
-    const std::vector<Figure> read = figures_.read(claim.text, locale, false);
+    const std::vector<Figure> read = figures().read(claim.text, locale, false);
     if (read.empty()) continue;
     const Figure& figure = read.front();
     if (figure.year_like || sources.empty()) continue;
@@ -106,7 +99,7 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
       Recorded& slot = recorded[s.standing.index()];
       if (slot.source != nullptr) continue;
       auto hit = std::find_if(s.figures.begin(), s.figures.end(),
-                              [&](const Figure& f) { return figures_.same_figure(figure, f); });
+                              [&](const Figure& f) { return figures().same_figure(figure, f); });
       if (hit != s.figures.end()) slot = {&s, hit->start, hit->end};
     }
 
@@ -122,8 +115,8 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
     if (outside.source != nullptr) {
       bool significant = figure.significant_digits > 2;
       if (!significant) {
-        const std::vector<Figure> with_units = figures_.read(claim.text, locale, true);
-        significant = !with_units.empty() && (with_units.front().unit.dimension != FigureDimension::Dimensionless ||
+        const std::vector<Figure> with_units = figures().read(claim.text, locale, true);
+        significant = !with_units.empty() && (with_units.front().unit.kind != FigureDimension::Dimensionless ||
                                               with_units.front().scale_power != 0);
       }
       if (significant) {
@@ -137,10 +130,10 @@ core::Result<std::vector<Evidence>> ScopeVerifier::run(const VerificationContext
       }
     }
     if (unstated.source != nullptr) {
-      findings.push_back(finding(claim, unstated, EvidenceResult::Unsupported,
-                                 claim.text + " found only in " + unstated.source->source->id +
-                                     ", whose provenance does not state the scope",
-                                 "provenance_missing"));
+      findings.push_back(finding(
+          claim, unstated, EvidenceResult::Unsupported,
+          claim.text + " found only in " + unstated.source->source->id + ", whose provenance does not state the scope",
+          "provenance_missing"));
     }
   }
   if (findings.size() >= 2) std::stable_sort(findings.begin(), findings.end(), records::evidence_before);

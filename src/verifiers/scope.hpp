@@ -9,7 +9,6 @@
 
 #include "records/request.hpp"
 #include "verifiers/figures.hpp"
-#include "verifiers/verifier.hpp"
 
 namespace qv::verifiers {
 
@@ -35,18 +34,12 @@ ScopeStanding scope_standing(const records::SortedMap& scope, const records::Ins
 // id quillaveen.scope, version "1.2.0", exact, determinism exact, numeric.
 VerifierInfo scope_verifier_info();
 
-class ScopeVerifier final : public Verifier {
+class ScopeVerifier final : public FigureVerifier {
  public:
-  // The reader must outlive the verifier.
-  explicit ScopeVerifier(const FigureReader& figures) : info_(scope_verifier_info()), figures_(figures) {}
-  const VerifierInfo& info() const override { return info_; }
+  explicit ScopeVerifier(const FigureReader& figures) : FigureVerifier(scope_verifier_info(), figures) {}
   // InvalidInput "unknown locale {}" when the scope is not empty and the
   // locale names no profile.
   core::Result<std::vector<Evidence>> run(const VerificationContext& context) const override;
-
- private:
-  VerifierInfo info_;
-  const FigureReader& figures_;
 };
 
 }  // namespace qv::verifiers

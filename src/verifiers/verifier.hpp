@@ -5,6 +5,8 @@
 // them per request and runs each once; `run` changes nothing, neither in the
 // verifier nor in the context, so running it twice gives the same result.
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/error.hpp"
@@ -35,5 +37,13 @@ class Verifier {
 };
 
 using VerifierPtr = std::unique_ptr<Verifier>;
+
+// The description of a verifier with exact determinism, no artefacts and no
+// network.
+inline VerifierInfo exact_verifier_info(std::string id, std::string version, records::VerifierKind kind,
+                                        std::vector<ClaimKind> applies_to) {
+  return VerifierInfo{std::move(id), std::move(version), kind, records::Determinism::exact(), std::move(applies_to), {},
+                      false};
+}
 
 }  // namespace qv::verifiers

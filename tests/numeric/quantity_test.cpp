@@ -79,15 +79,11 @@ TEST(Quantities, UnitsAfterAndKeepOrDrop) {
   const std::string other = "$5 EUR";
   EXPECT_EQ(units(other)[0].end, 2u);  // another currency after is ignored
   EXPECT_EQ(units("5% pct")[0].end, 6u);
-  EXPECT_EQ(units("$5")[0].unit.unit, "USD");
-  EXPECT_EQ(units("5%")[0].unit.unit, "%");
   EXPECT_EQ(units("$5%")[0].unit.unit, "%");  // the percent sign wins
-  EXPECT_EQ(units("5 million")[0].scale_power, 6u);
   EXPECT_TRUE(units("5 M").empty());
   EXPECT_TRUE(units("Plan 9").empty());
   EXPECT_TRUE(units("A4").empty());
   EXPECT_EQ(values(units("COVID19")[0]), V{"19"});
-  EXPECT_EQ(units("7").size(), 0u);
   EXPECT_EQ(units("7 kg at start").size(), 1u);
 }
 

@@ -1,155 +1,122 @@
 // The intent verifier: the asked kind in each language, the asked unit, and
-// the finding's result, notes and texts.
+// the finding's result, notes and texts, on the numeric component's figures.
+#include "verifiers/intent.hpp"
+
 #include <gtest/gtest.h>
 
-#include "fake_figures.hpp"
-#include "verifiers/intent.hpp"
+#include "verifiers/numeric_figures.hpp"
 
 namespace qv::verifiers {
 namespace {
 
-using records::Claim;
 using records::EvidenceResult;
-
-const testing::FakeFigures kFigures;
+using Notes = std::vector<std::string>;
 
 TEST(IntentAskedKind, SignalsPerLanguage) {
-  struct Case {
-    const char* question;
-    std::optional<AskedKind> kind;
-  };
-  const Case cases[] = {
-      {"What percentage of sales came from Europe?", AskedKind::Percent},
-      {"How many stores, as a percent?", AskedKind::Percent},  // percent is tried first
+  const std::pair<const char*, std::optional<AskedKind>> cases[] = {
+      {"What percentage of sales?", AskedKind::Percent},
+      {"How many, as a percent?", AskedKind::Percent},
       {"What is the growth rate?", AskedKind::Percent},
-      {"What was the rate of return?", AskedKind::Percent},
+      {"The rate of return?", AskedKind::Percent},
       {"Revenue in %?", AskedKind::Percent},
-      {"¿Qué porcentaje de ventas?", AskedKind::Percent},       // es
-      {"¿Cuál es la proporción?", AskedKind::Percent},          // es
-      {"Quin percentatge de vendes?", AskedKind::Percent},      // ca
-      {"Quel pourcentage des ventes ?", AskedKind::Percent},    // fr
-      {"Wie hoch ist der Prozentsatz?", AskedKind::Percent},    // de, open-ended boundary
-      {"Qual è la percentuale?", AskedKind::Percent},           // it
-      {"Qual é a percentagem?", AskedKind::Percent},            // pt
-      {"How many stores are open?", AskedKind::Count},
-      {"What is the NUMBER OF stores?", AskedKind::Count},
-      {"¿Cuántas tiendas hay?", AskedKind::Count},              // es
-      {"Wie viele Filialen gibt es?", AskedKind::Count},        // de
+      {"¿Qué porcentaje de ventas?", AskedKind::Percent},
+      {"¿Cuál es la proporción?", AskedKind::Percent},
+      {"Quin percentatge de vendes?", AskedKind::Percent},
+      {"Quel pourcentage ?", AskedKind::Percent},
+      {"Wie hoch ist der Prozentsatz?", AskedKind::Percent},
+      {"Qual è la percentuale?", AskedKind::Percent},
+      {"Qual é a percentagem?", AskedKind::Percent},
+      {"How many stores?", AskedKind::Count},
+      {"The NUMBER OF stores?", AskedKind::Count},
+      {"¿Cuántas tiendas hay?", AskedKind::Count},
+      {"Wie viele Filialen?", AskedKind::Count},
       {"How much did it cost?", AskedKind::Amount},
       {"Revenue in millions?", AskedKind::Amount},
       {"What is the total?", AskedKind::Amount},
-      {"¿Cuánto costó?", AskedKind::Amount},                    // es
-      {"Ventas en millones", AskedKind::Amount},                // es
-      {"Combien coûte-t-il ?", AskedKind::Amount},              // fr
-      {"Wie viel kostet es?", AskedKind::Amount},               // de
+      {"¿Cuánto costó?", AskedKind::Amount},
+      {"Ventas en millones", AskedKind::Amount},
+      {"Combien coûte-t-il ?", AskedKind::Amount},
+      {"Wie viel kostet es?", AskedKind::Amount},
       {"Who founded the company?", std::nullopt},
-      {"Is the ratio-free totals list ready?", AskedKind::Percent},  // "ratio" stands alone before "-"
-      {"List the totals", std::nullopt},                         // "total" needs its closing boundary
+      {"List the totals", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(classify_question(c.question), c.kind) << c.question;
+  for (const auto& [question, kind] : cases) EXPECT_EQ(classify_question(question), kind) << question;
+  EXPECT_EQ(question_tokens("revenue, in $/€ (2024) años²?"),
+            (std::vector<std::string_view>{"revenue", "in", "$", "€", "2024", "años²"}));
 }
 
-TEST(IntentAskedKind, TokensAndDescriptions) {
-  EXPECT_EQ(question_tokens("revenue, in $/€ (2024)?"),
-            (std::vector<std::string_view>{"revenue", "in", "$", "€", "2024"}));
-  EXPECT_EQ(question_tokens("¿años²?"), (std::vector<std::string_view>{"años²"}));
-  EXPECT_EQ(describe_figure_kind({FigureDimension::Dimensionless, ""}), "a bare number");
-  EXPECT_EQ(describe_figure_kind({FigureDimension::Currency, "EUR"}), "an amount in EUR");
-  EXPECT_EQ(describe_figure_kind({FigureDimension::Energy, ""}), "a energy");
-  EXPECT_EQ(describe_dimension({FigureDimension::Area, ""}), "area");
-}
-
-Claim numeric(std::string id, std::string text) {
-  Claim c;
-  c.id = std::move(id);
-  c.kind = ClaimKind::Numeric;
-  c.text = std::move(text);
-  return c;
-}
-
-core::Result<std::vector<Evidence>> run(std::optional<std::string> question, std::vector<Claim> claims,
+core::Result<std::vector<Evidence>> run(std::optional<std::string> question, std::vector<std::string> claims,
                                         std::string locale = "en") {
+  const FigureReader& figures = numeric_figures();
   VerificationContext ctx;
   ctx.question = std::move(question);
-  ctx.claims = std::move(claims);
   ctx.locale = std::move(locale);
-  return IntentVerifier(kFigures).run(ctx);
+  for (std::size_t i = 0; i < claims.size(); ++i) {
+    ctx.claims.push_back({"c" + std::to_string(i), ClaimKind::Numeric, claims[i], {}, {}});
+  }
+  return IntentVerifier(figures).run(ctx);
 }
 
-// The single finding, or a failed test.
-Evidence one(std::optional<std::string> question, std::vector<Claim> claims) {
-  auto r = run(std::move(question), std::move(claims));
-  EXPECT_TRUE(r.has_value());
-  EXPECT_EQ(r.value_or(std::vector<Evidence>{}).size(), 1u);
-  return r.value_or(std::vector<Evidence>{Evidence{}}).at(0);
+// The one finding's result, rationale and notes, as one text.
+std::string judged(std::string question, std::vector<std::string> claims) {
+  const auto found = run(std::move(question), std::move(claims)).value();
+  if (found.size() != 1) return "findings: " + std::to_string(found.size());
+  std::string out =
+      found[0].claim_id + " " + std::string(records::to_word(found[0].result)) + " | " + found[0].rationale + " |";
+  for (const std::string& n : found[0].receipt.notes) out += " " + n;
+  return out;
 }
-
-using Notes = std::vector<std::string>;
 
 TEST(IntentVerifier, KindChecks) {
-  const Evidence share = one("What share of revenue came from Europe?", {numeric("c0", "12%")});
-  EXPECT_EQ(share.result, EvidenceResult::Supported);
-  EXPECT_EQ(share.score, 1.0);
-  EXPECT_EQ(share.rationale, "the question asks for a percentage; the answer's figure 12% is a percentage");
-  EXPECT_EQ(share.receipt.notes, Notes{"asked:percent"});
-  EXPECT_EQ(share.verifier_id, "quillaveen.intent");
-  EXPECT_EQ(share.verifier_version, "1.1.0");
-  EXPECT_FALSE(share.receipt.source_id.has_value());
-
-  EXPECT_EQ(one("What percentage?", {numeric("c0", "12")}).result, EvidenceResult::Supported);
-  const Evidence scaled = one("What percentage?", {numeric("c0", "5 million")});
-  EXPECT_EQ(scaled.result, EvidenceResult::Unsupported);
-  EXPECT_EQ(scaled.score, 0.0);
-  EXPECT_EQ(scaled.rationale, "the question asks for a percentage; the answer's figure 5 million is a bare number");
-  EXPECT_EQ(scaled.receipt.notes, (Notes{"intent_mismatch", "asked:percent"}));
-  EXPECT_EQ(one("What percentage?", {numeric("c0", "$12")}).rationale,
-            "the question asks for a percentage; the answer's figure $12 is an amount in USD");
-
-  const Evidence count = one("How many stores?", {numeric("c0", "12%")});
-  EXPECT_EQ(count.rationale, "the question asks for a count; the answer's figure 12% is a percentage");
-  EXPECT_EQ(count.receipt.notes, (Notes{"intent_mismatch", "asked:count"}));
-  EXPECT_EQ(one("How much?", {numeric("c0", "$12")}).result, EvidenceResult::Supported);
+  EXPECT_EQ(
+      judged("What share of revenue?", {"12%"}),
+      "c0 supported | the question asks for a percentage; the answer's figure 12% is a percentage | asked:percent");
+  EXPECT_EQ(
+      judged("What percentage?", {"12"}),
+      "c0 supported | the question asks for a percentage; the answer's figure 12 is a bare number | asked:percent");
+  EXPECT_EQ(judged("What percentage?", {"5 million"}),
+            "c0 unsupported | the question asks for a percentage; the answer's figure 5 million is a bare number | "
+            "intent_mismatch asked:percent");
+  EXPECT_EQ(judged("What percentage?", {"$12"}),
+            "c0 unsupported | the question asks for a percentage; the answer's figure $12 is an amount in USD | "
+            "intent_mismatch asked:percent");
+  EXPECT_EQ(judged("How many stores?", {"12%"}),
+            "c0 unsupported | the question asks for a count; the answer's figure 12% is a percentage | "
+            "intent_mismatch asked:count");
+  EXPECT_EQ(judged("How much?", {"5 km"}),
+            "c0 supported | the question asks for an amount; the answer's figure 5 km is a length | asked:amount");
 }
 
 TEST(IntentVerifier, UnitChecks) {
-  const Evidence other = one("What was revenue in euros?", {numeric("c0", "$450")});
-  EXPECT_EQ(other.rationale, "the question asks for euros (EUR); the answer's figure $450 is in USD");
-  EXPECT_EQ(other.receipt.notes, (Notes{"unit_mismatch", "asked_unit:EUR"}));
-  const Evidence bare = one("What was revenue in euros?", {numeric("c0", "450")});
-  EXPECT_EQ(bare.rationale, "the question asks for euros; the answer's figure 450 has no unit");
-  EXPECT_EQ(bare.receipt.notes, (Notes{"unit_missing", "asked_unit:EUR"}));
-  const Evidence same = one("Distance in KM?", {numeric("c0", "5 km")});
-  EXPECT_EQ(same.result, EvidenceResult::Supported);
-  EXPECT_EQ(same.rationale, "the question asks for the unit asked for; the answer's figure 5 km is a length");
-  EXPECT_EQ(same.receipt.notes, Notes{"asked_unit:length"});
-  EXPECT_EQ(one("Revenue in $?", {numeric("c0", "€3")}).receipt.notes, (Notes{"unit_mismatch", "asked_unit:USD"}));
-
-  // Both issues, the kind first.
-  const Evidence both = one("How many roads, measured in km?", {numeric("c0", "12%")});
-  EXPECT_EQ(both.rationale,
-            "the question asks for a count; the answer's figure 12% is a percentage; "
-            "the question asks for km (length); the answer's figure 12% is a percentage");
-  EXPECT_EQ(both.receipt.notes, (Notes{"intent_mismatch", "unit_mismatch", "asked:count", "asked_unit:length"}));
-  // A percentage asked for and given, with a unit asked: no unit issue.
-  EXPECT_EQ(one("What percentage, in km?", {numeric("c0", "12%")}).result, EvidenceResult::Supported);
+  EXPECT_EQ(judged("What was revenue in euros?", {"$450"}),
+            "c0 unsupported | the question asks for euros (EUR); the answer's figure $450 is in USD | "
+            "unit_mismatch asked_unit:EUR");
+  EXPECT_EQ(judged("What was revenue in euros?", {"450"}),
+            "c0 unsupported | the question asks for euros; the answer's figure 450 has no unit | "
+            "unit_missing asked_unit:EUR");
+  EXPECT_EQ(judged("Distance in KM?", {"5 km"}),
+            "c0 supported | the question asks for the unit asked for; the answer's figure 5 km is a length | "
+            "asked_unit:length");
+  EXPECT_EQ(judged("How many roads, measured in km?", {"12%"}),
+            "c0 unsupported | the question asks for a count; the answer's figure 12% is a percentage; the question "
+            "asks for km (length); the answer's figure 12% is a percentage | "
+            "intent_mismatch unit_mismatch asked:count asked_unit:length");
+  EXPECT_EQ(judged("What percentage, in km?", {"12%"}).substr(0, 12), "c0 supported");
+  // Too far after "in", one letter, "$" without an introducing word.
+  EXPECT_EQ(judged("Revenue in the very big old km", {"12"}), "findings: 0");
+  EXPECT_EQ(judged("Length in m", {"12"}), "findings: 0");
+  EXPECT_EQ(judged("Revenue $", {"12"}), "findings: 0");
+  EXPECT_EQ(judged("Revenue of $?", {"€3"}).substr(0, 14), "c0 unsupported");
 }
 
-TEST(IntentVerifier, WhenNothingIsJudged) {
-  EXPECT_TRUE(run(" \u3000 ", {numeric("c0", "12%")}).value().empty());
-  EXPECT_TRUE(run(std::nullopt, {numeric("c0", "12%")}).value().empty());
-  // Too far from "in", a one-letter unit, "$" without an introducing word.
-  EXPECT_TRUE(run("Revenue in the very big old km", {numeric("c0", "12")}).value().empty());
-  EXPECT_TRUE(run("Length in m", {numeric("c0", "12")}).value().empty());
-  EXPECT_TRUE(run("Revenue $", {numeric("c0", "12")}).value().empty());
-  // Nothing asked: no locale check.
-  EXPECT_TRUE(run("Who?", {numeric("c0", "12")}, "xx").value().empty());
-  auto bad = run("How many?", {numeric("c0", "12")}, "xx");
-  ASSERT_FALSE(bad.has_value());
-  EXPECT_EQ(bad.error().display(), "invalid input: unknown locale xx");
+TEST(IntentVerifier, WhatIsJudged) {
+  EXPECT_TRUE(run(" \u3000 ", {"12%"}).value().empty());
+  EXPECT_TRUE(run(std::nullopt, {"12%"}).value().empty());
+  EXPECT_TRUE(run("Who?", {"12"}, "xx").value().empty());  // nothing asked: no locale check
+  EXPECT_EQ(run("How many?", {"12"}, "xx").error().display(), "invalid input: unknown locale xx");
   // Years are passed over; the last other figure is judged.
-  const Evidence e = one("How many stores?", {numeric("c0", "12"), numeric("c1", "30%"), numeric("c2", "2023")});
-  EXPECT_EQ(e.claim_id, "c1");
-  EXPECT_TRUE(run("How many stores?", {numeric("c0", "2023"), numeric("c1", "1999")}).value().empty());
+  EXPECT_EQ(judged("How many stores?", {"12", "30%", "2023"}).substr(0, 2), "c1");
+  EXPECT_EQ(judged("How many stores?", {"2023", "1999"}), "findings: 0");
 }
 
 }  // namespace

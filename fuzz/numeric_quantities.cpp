@@ -1,0 +1,77 @@
+// Numeral reading, quantity extraction, comparison and derived figures on
+// arbitrary text. The first byte picks the locale profile and the mode.
+// Spans must lie inside the text, in order, on character boundaries of
+// well-formed text; a figure must equal itself; candidates must come out.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "core/utf8.hpp"
+#include "numeric/compare.hpp"
+#include "numeric/derived.hpp"
+#include "numeric/numeral.hpp"
+#include "numeric/quantity.hpp"
+
+namespace {
+
+using namespace qv::numeric;
+
+void require(bool ok) {
+  if (!ok) std::abort();
+}
+
+bool boundary(std::string_view text, std::size_t at) {
+  return at == text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+}
+
+void check_numerals(std::string_view text, const LocaleProfile& p, bool valid) {
+  std::size_t previous_end = 0;
+  for (const Numeral& n : read_numerals(text, p.decimal, p.group, 1)) {
+    require(n.start < n.end && n.end <= text.size() && n.start >= previous_end);
+    require(text.substr(n.start, n.end - n.start) == n.text);
+    require(!n.readings.empty() && n.readings.size() <= 2 && n.notes.size() <= 1);
+    require(n.significant_digits >= 1);
+    require(!valid || (boundary(text, n.start) && boundary(text, n.end)));
+    previous_end = n.end;
+  }
+}
+
+void check_quantities(std::string_view text, const LocaleProfile& p, bool with_units) {
+  const auto quantities = extract_quantities(text, p, with_units);
+  std::vector<DerivationOperand> operands;
+  std::size_t previous = 0;
+  for (const Quantity& q : quantities) {
+    require(q.start <= q.numeral_start && q.numeral_start < q.numeral_end && q.numeral_end <= q.end);
+    require(q.end <= text.size() && q.numeral_start >= previous);
+    require(q.values.size() <= q.readings.size());
+    previous = q.numeral_end;
+    const auto self = compare_quantities(q, q, true, true);
+    bool convertible = !q.values.empty();
+    for (const Decimal& v : q.values) convertible = convertible && canonical_value(v, q.unit).has_value();
+    require(!convertible || self.code == ComparisonCode::Equal);
+    (void)render_rescaled_values(q);
+    if (operands.size() < 12) {
+      if (auto op = make_derivation_operand("c", q.text, q)) operands.push_back(std::move(*op));
+    }
+  }
+  DerivedFigures figures(operands);
+  std::size_t taken = 0;
+  while (const auto f = figures.next()) {
+    require(f->value.denominator >= 1);
+    if (taken++ % 97 == 0) require(!figures.candidate(*f).operands.empty());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const LocaleProfile& profile = kLocaleProfiles[data[0] % kLocaleProfiles.size()];
+  const bool with_units = (data[0] / kLocaleProfiles.size()) % 2 == 0;
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  check_numerals(text, profile, qv::core::is_valid_utf8(text));
+  check_quantities(text, profile, with_units);
+  return 0;
+}
