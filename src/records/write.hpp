@@ -78,6 +78,18 @@ void members(Out& out, const T& item) {
   out.end_object();
 }
 
+// A keyed text, and a keyed optional text left out when absent: for the
+// writers of forms that have no member list.
+template <class Out>
+void text(Out& out, std::string_view key, std::string_view value) {
+  out.key(key);
+  out.string(value);
+}
+template <class Out>
+void optional_text(Out& out, std::string_view key, const std::optional<std::string>& value) {
+  if (value) text(out, key, *value);
+}
+
 // Any value of a record type, by its type: texts, floats (null when not
 // finite), booleans, unsigned integers, the words of enums, optionals
 // (null when absent), lists, text pairs as two-element arrays, text maps
