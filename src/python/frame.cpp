@@ -75,7 +75,7 @@ void note_type_error(const char* param) {
   PyErr_Restore(type, value, tb);
 }
 
-bool text_of(PyObject* obj, std::string& out) {
+bool text_of(PyObject* obj, std::string_view& out) {
   if (!PyUnicode_Check(obj)) {
     raise_not_instance(obj, "str");
     return false;
@@ -83,7 +83,7 @@ bool text_of(PyObject* obj, std::string& out) {
   Py_ssize_t n = 0;
   const char* p = PyUnicode_AsUTF8AndSize(obj, &n);
   if (p == nullptr) return false;
-  out.assign(p, static_cast<std::size_t>(n));
+  out = std::string_view(p, static_cast<std::size_t>(n));
   return true;
 }
 
@@ -233,14 +233,14 @@ bool bind_arguments(const char* function, std::initializer_list<const char*> par
   return true;
 }
 
-bool extract_text(PyObject* obj, const char* param, std::string& out) {
+bool extract_text(PyObject* obj, const char* param, std::string_view& out) {
   if (text_of(obj, out)) return true;
   note_type_error(param);
   return false;
 }
 
 bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out) {
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out) {
   std::vector<PyObject*> bound(params.size());
   if (!bind_arguments(function, params, args, nargs, kwnames, bound.data())) return false;
   for (std::size_t i = 0; i < params.size(); ++i) {
@@ -249,7 +249,7 @@ bool bind_text_arguments(const char* function, std::initializer_list<const char*
   return true;
 }
 
-bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out) {
+bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out) {
   auto fail = [&] {
     note_type_error(param);
     return false;
@@ -264,8 +264,7 @@ bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::st
   }
   const Py_ssize_t hint = PyObject_Size(obj);
   if (hint < 0) PyErr_Clear();
-  out.clear();
-  out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, kMaxReserve)));
+  out.items_.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, kMaxReserve)));
 
   Ref iter(PyObject_GetIter(obj));
   if (!iter) return fail();
@@ -275,11 +274,112 @@ bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::st
       if (PyErr_Occurred() != nullptr) return fail();
       break;
     }
-    std::string text;
-    if (!text_of(item.p, text)) return fail();
-    out.push_back(std::move(text));
+    if (!out.add(item.p)) return fail();
   }
   return true;
+}
+
+bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out) {
+  if (out.add(obj)) return true;
+  note_type_error(param);
+  return false;
+}
+
+namespace {
+
+// str.isascii, taken from the type itself (a subclass cannot override it).
+bool is_ascii(PyObject* text) {
+  static PyObject* method = nullptr;
+  if (method == nullptr) {
+    method = PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii");
+    if (method == nullptr) {
+      PyErr_Clear();
+      core::panic("str has no isascii");
+    }
+  }
+  Ref result(PyObject_CallFunctionObjArgs(method, text, nullptr));
+  if (!result) {
+    PyErr_Clear();
+    core::panic("str.isascii failed");
+  }
+  return result.p == Py_True;
+}
+
+// The UTF-8 bytes of text[at, at + kPieceChars), or nullptr with the
+// encoding error set.
+PyObject* encode_piece(PyObject* text, Py_ssize_t at, Py_ssize_t length) {
+  Ref piece(PyUnicode_Substring(text, at, std::min(length, at + TextItems::kPieceChars)));
+  if (!piece) return nullptr;
+  return PyUnicode_AsUTF8String(piece.p);
+}
+
+}  // namespace
+
+TextItems::~TextItems() {
+  for (Item& item : items_) {
+    Py_XDECREF(item.piece);
+    Py_DECREF(item.text);
+  }
+}
+
+bool TextItems::add(PyObject* obj) {
+  if (!PyUnicode_Check(obj)) {
+    raise_not_instance(obj, "str");
+    return false;
+  }
+  Item item{obj, std::nullopt};
+  if (is_ascii(obj)) {
+    std::string_view view;
+    if (!text_of(obj, view)) return false;
+    item.whole = view;
+  } else {
+    // Every piece is encoded once now, so that a text that cannot be
+    // encoded fails here, with the error of the whole text.
+    const Py_ssize_t length = PyUnicode_GetLength(obj);
+    for (Py_ssize_t at = 0; at < length; at += kPieceChars) {
+      Ref bytes(encode_piece(obj, at, length));
+      if (!bytes) {
+        PyErr_Clear();
+        std::string_view unused;
+        if (!text_of(obj, unused)) return false;
+        core::panic("a str failed to encode in part only");
+      }
+    }
+  }
+  items_.push_back(item);
+  Py_INCREF(obj);
+  return true;
+}
+
+std::optional<std::string_view> TextItems::next_piece(Item& item, Py_ssize_t& at) {
+  Py_CLEAR(item.piece);
+  if (item.whole) {
+    if (at > 0) return std::nullopt;
+    at = 1;
+    return item.whole;
+  }
+  const Py_ssize_t length = PyUnicode_GetLength(item.text);
+  if (at >= length) return std::nullopt;
+  item.piece = encode_piece(item.text, at, length);
+  if (item.piece == nullptr) {
+    // Checked when taken, so only memory can run out here.
+    PyErr_Clear();
+    throw std::bad_alloc();
+  }
+  at += kPieceChars;
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(item.piece, &data, &size) != 0) core::panic("encoded piece is no bytes object");
+  return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+std::vector<TextItems::Pieces> TextItems::pieces() {
+  std::vector<Pieces> out;
+  out.reserve(items_.size());
+  for (Item& item : items_) {
+    out.emplace_back([&item, at = Py_ssize_t{0}]() mutable { return next_piece(item, at); });
+  }
+  return out;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
+#include <optional>
 #include <initializer_list>
 #include <new>
 #include <span>
@@ -51,18 +53,60 @@ void raise_panic(std::string_view message);
 bool bind_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
                     Py_ssize_t nargs, PyObject* kwnames, PyObject** out);
 
-// The UTF-8 bytes of a str argument. Returns false with the exception set:
-// TypeError (with the note "while processing '<param>'") for a non-str,
-// the interpreter's UnicodeEncodeError for a str with lone surrogates.
-bool extract_text(PyObject* obj, const char* param, std::string& out);
+// The UTF-8 bytes of a str argument, as a view into the UTF-8 form the
+// interpreter keeps with the str object (made once and cached there), so
+// nothing is copied: it lives as long as the object. Returns false with the
+// exception set: TypeError (with the note "while processing '<param>'") for
+// a non-str, the interpreter's UnicodeEncodeError for a str with lone
+// surrogates.
+bool extract_text(PyObject* obj, const char* param, std::string_view& out);
 
 // Binds the arguments and takes each, in parameter order, as text (the
-// first that fails decides). `out` has one entry per parameter.
+// first that fails decides). `out` has one entry per parameter, each a view
+// into its argument's UTF-8 form (the caller holds the arguments for the
+// whole call).
 bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out);
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out);
 
-// A sequence of str (not a str itself), each item's bytes copied.
-bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out);
+// Long texts read without a UTF-8 copy of the whole: an ASCII str is read
+// where the interpreter holds it (its UTF-8 form is its own data); any other
+// str is encoded a piece (kPieceChars characters) at a time as it is read,
+// so neither a copy nor the interpreter's cached UTF-8 form of the whole
+// text is made. Each str is checked when it is taken: one that cannot be
+// encoded raises the interpreter's own UnicodeEncodeError then, as a str
+// argument does. A reference to every item is held for the object's life.
+class TextItems {
+ public:
+  static constexpr Py_ssize_t kPieceChars = Py_ssize_t{1} << 20;
+  using Pieces = std::function<std::optional<std::string_view>()>;
+
+  TextItems() = default;
+  TextItems(const TextItems&) = delete;
+  TextItems& operator=(const TextItems&) = delete;
+  ~TextItems();
+  // The texts, each given in pieces; they stay valid while this object does.
+  std::vector<Pieces> pieces();
+  std::size_t size() const { return items_.size(); }
+  // Room reserved up front: bounded, whatever the sequence's length says.
+  std::size_t capacity() const { return items_.capacity(); }
+
+ private:
+  friend bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out);
+  friend bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out);
+  struct Item {
+    PyObject* text;                         // the str, held
+    std::optional<std::string_view> whole;  // an ASCII str's own bytes
+    PyObject* piece = nullptr;              // the bytes of the piece being read
+  };
+  // Checks and holds a str; false with the exception set.
+  bool add(PyObject* obj);
+  static std::optional<std::string_view> next_piece(Item& item, Py_ssize_t& at);
+  std::vector<Item> items_;
+};
+// A sequence of str (not a str itself), every item taken in order.
+bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out);
+// One str argument, as one item.
+bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out);
 
 // Result conversions. Each returns a new reference; a constructor that fails
 // is a broken invariant.

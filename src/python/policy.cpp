@@ -14,13 +14,13 @@ namespace qv::python {
 
 namespace {
 
-std::expected<std::pair<std::string, std::vector<std::string>>, PyFailure> lint(const std::string& yaml) {
+std::expected<std::pair<std::string, std::vector<std::string>>, PyFailure> lint(std::string_view yaml) {
   auto report = engine::lint_policy_text(yaml);
   if (!report) return std::unexpected(value_error(report.error().display()));
   return std::pair{std::move(report->policy_hash), std::move(report->problems)};
 }
 
-std::expected<std::string, PyFailure> resolve(const std::string& yaml) {
+std::expected<std::string, PyFailure> resolve(std::string_view yaml) {
   auto text = engine::resolve_policy_text(yaml);
   if (!text) return std::unexpected(value_error(text.error().display()));
   return std::move(*text);
@@ -30,7 +30,7 @@ std::expected<std::string, PyFailure> resolve(const std::string& yaml) {
 
 PyObject* py_policy_lint(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string text[1];
+    std::string_view text[1];
     if (!bind_text_arguments("policy_lint", {"yaml"}, args, nargs, kwnames, text)) return nullptr;
     return to_python_result(lint(text[0]));
   });
@@ -42,7 +42,7 @@ PyObject* py_default_policy_yaml(PyObject*, PyObject*) {
 
 PyObject* py_builtin_policy_yaml(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string name[1];
+    std::string_view name[1];
     if (!bind_text_arguments("builtin_policy_yaml", {"name"}, args, nargs, kwnames, name)) return nullptr;
     const auto text = engine::shipped_policy_text(name[0]);
     if (!text) Py_RETURN_NONE;
@@ -52,7 +52,7 @@ PyObject* py_builtin_policy_yaml(PyObject*, PyObject* const* args, Py_ssize_t na
 
 PyObject* py_policy_resolve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string text[1];
+    std::string_view text[1];
     if (!bind_text_arguments("policy_resolve", {"yaml"}, args, nargs, kwnames, text)) return nullptr;
     return to_python_result(resolve(text[0]));
   });

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "crypto/secret.hpp"
 #include "python/frame.hpp"
 #include "python/functions.hpp"
 #include "records/chain.hpp"
@@ -16,18 +15,19 @@ namespace qv::python {
 
 PyObject* py_sign_document_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string texts[3];
-    const bool bound = bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs,
-                                           kwnames, texts);
-    const crypto::SecretText seed_hex(std::move(texts[2]));
-    if (!bound) return nullptr;
-    return to_python_result(records::sign_document_json(texts[0], texts[1], seed_hex.view()), RuntimeFor::Nothing);
+    // The seed is read where the interpreter holds it; no copy of it is made
+    // here, so none is left to wipe.
+    std::string_view texts[3];
+    if (!bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs, kwnames, texts)) {
+      return nullptr;
+    }
+    return to_python_result(records::sign_document_json(texts[0], texts[1], texts[2]), RuntimeFor::Nothing);
   });
 }
 
 PyObject* py_verify_document_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string doc_json[1];
+    std::string_view doc_json[1];
     if (!bind_text_arguments("verify_document_json", {"doc_json"}, args, nargs, kwnames, doc_json)) return nullptr;
     return to_python_result(records::verify_document_json(doc_json[0]), RuntimeFor::FailedChecks);
   });
@@ -35,7 +35,7 @@ PyObject* py_verify_document_json(PyObject*, PyObject* const* args, Py_ssize_t n
 
 PyObject* py_attach_signature_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string texts[4];
+    std::string_view texts[4];
     if (!bind_text_arguments("attach_signature_json", {"unsigned_json", "algorithm", "public_key_hex", "signature_hex"},
                              args, nargs, kwnames, texts)) {
       return nullptr;
@@ -51,17 +51,19 @@ PyObject* py_record_verify_chains(PyObject*, PyObject* const* args, Py_ssize_t n
   return guarded([&]() -> PyObject* {
     PyObject* bound[1];
     if (!bind_arguments("record_verify_chains", {"chains"}, args, nargs, kwnames, bound)) return nullptr;
-    std::vector<std::string> texts;
+    TextItems texts;
     if (!extract_text_sequence(bound[0], "chains", texts)) return nullptr;
-    return to_python_result(records::verify_jsonl_chains(texts, true), RuntimeFor::FailedChecks);
+    return to_python_result(records::verify_jsonl_chains(texts.pieces(), true), RuntimeFor::FailedChecks);
   });
 }
 
 PyObject* py_record_verify(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string jsonl[1];
-    if (!bind_text_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, jsonl)) return nullptr;
-    return to_python_result(records::verify_jsonl_chains(jsonl, false), RuntimeFor::FailedChecks);
+    PyObject* bound[1];
+    if (!bind_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, bound)) return nullptr;
+    TextItems jsonl;
+    if (!extract_text_pieces(bound[0], "jsonl", jsonl)) return nullptr;
+    return to_python_result(records::verify_jsonl_chains(jsonl.pieces(), false), RuntimeFor::FailedChecks);
   });
 }
 

@@ -4,7 +4,6 @@
 // RuntimeError.
 #include <string>
 
-#include "crypto/secret.hpp"
 #include "python/frame.hpp"
 #include "python/functions.hpp"
 #include "run/convert.hpp"
@@ -13,18 +12,18 @@ namespace qv::python {
 
 PyObject* py_run_verify_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string request_json[1];
-    const bool bound = bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json);
-    const crypto::SecretText request(std::move(request_json[0]));  // it may hold a signing seed
-    if (!bound) return nullptr;
+    // The request may hold a signing seed: it is read where the interpreter
+    // holds it, and no copy of it is made here.
+    std::string_view request_json[1];
+    if (!bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json)) return nullptr;
     // Every failure is malformed input or a refused request.
-    return to_python_result(run::run_verify_json(request.view()), RuntimeFor::Nothing);
+    return to_python_result(run::run_verify_json(request_json[0]), RuntimeFor::Nothing);
   });
 }
 
 PyObject* py_run_record_verify(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string jsonl[1];
+    std::string_view jsonl[1];
     if (!bind_text_arguments("run_record_verify", {"jsonl"}, args, nargs, kwnames, jsonl)) return nullptr;
     return to_python_result(run::run_record_verify(jsonl[0]), RuntimeFor::FailedChecks);
   });

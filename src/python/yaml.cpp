@@ -12,7 +12,7 @@ namespace {
 
 // Both failures, YAML reading and JSON writing, raise ValueError with the
 // bare message.
-std::expected<std::string, PyFailure> convert(const std::string& text) {
+std::expected<std::string, PyFailure> convert(std::string_view text) {
   auto json = yaml::yaml_to_json(text);
   if (!json) return std::unexpected(value_error(json.error().message()));
   return std::move(*json);
@@ -22,7 +22,7 @@ std::expected<std::string, PyFailure> convert(const std::string& text) {
 
 PyObject* py_yaml_to_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string text[1];
+    std::string_view text[1];
     if (!bind_text_arguments("yaml_to_json", {"text"}, args, nargs, kwnames, text)) return nullptr;
     return to_python_result(convert(text[0]));
   });

@@ -28,6 +28,42 @@ std::optional<std::string_view> JsonLines::next() {
   return std::nullopt;
 }
 
+std::optional<std::string_view> JsonLinePieces::next() {
+  while (true) {
+    std::string_view line;
+    const std::size_t feed = piece_.find('\n');
+    if (feed != std::string_view::npos) {
+      line = piece_.substr(0, feed);
+      piece_.remove_prefix(feed + 1);
+      if (!carry_.empty()) {  // the line began in an earlier piece
+        carry_ += line;
+        line = take_carry();
+      }
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    } else if (!done_) {
+      carry_ += piece_;
+      piece_ = {};
+      if (const auto more = pieces_()) {
+        piece_ = *more;
+      } else {
+        done_ = true;
+      }
+      continue;
+    } else {
+      // The final line, without a line feed, is all in carry_.
+      if (carry_.empty()) return std::nullopt;
+      line = take_carry();
+    }
+    if (!unicode::is_blank(line)) return line;
+  }
+}
+
+std::string_view JsonLinePieces::take_carry() {
+  joined_.swap(carry_);
+  carry_.clear();
+  return joined_;
+}
+
 core::Result<std::vector<EvidenceRecord>> parse_evidence_records_jsonl(std::string_view text) {
   std::vector<EvidenceRecord> records;
   JsonLines lines(text);
@@ -78,15 +114,15 @@ core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<Evid
   return total;
 }
 
-core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> texts, bool refuse_shared) {
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> texts, bool refuse_shared) {
   std::unordered_set<std::string> seen;
   std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
   std::uint64_t total = 0;
-  for (const std::string& text : texts) {
+  for (const TextPieces& text : texts) {
     ChainLinks links;
     std::optional<core::EngineError> broken;  // this chain's first seal or link failure
     std::optional<core::EngineError> shared;  // its first record seen before
-    JsonLines lines(text);
+    JsonLinePieces lines(text);
     while (const auto line = lines.next()) {
       auto record = read_evidence_record_json(*line);
       if (!record) return std::unexpected(json::json_error_to_engine_error(record.error()));
@@ -103,6 +139,33 @@ core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> tex
   }
   if (failure) return std::unexpected(std::move(*failure));
   return total;
+}
+
+namespace {
+
+// Each text as one piece.
+template <class Text>
+core::Result<std::uint64_t> verify_whole_texts(std::span<const Text> texts, bool refuse_shared) {
+  std::vector<TextPieces> pieces;
+  pieces.reserve(texts.size());
+  for (const Text& text : texts) {
+    pieces.emplace_back([view = std::string_view(text), given = false]() mutable -> std::optional<std::string_view> {
+      if (given) return std::nullopt;
+      given = true;
+      return view;
+    });
+  }
+  return verify_jsonl_chains(std::span<const TextPieces>(pieces), refuse_shared);
+}
+
+}  // namespace
+
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string_view> texts, bool refuse_shared) {
+  return verify_whole_texts(texts, refuse_shared);
+}
+
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> texts, bool refuse_shared) {
+  return verify_whole_texts(texts, refuse_shared);
 }
 
 }  // namespace qv::records

@@ -3,6 +3,7 @@
 // chain's seals and links.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <span>
@@ -27,6 +28,31 @@ class JsonLines {
  private:
   std::string_view text_;
   std::size_t pos_ = 0;
+};
+
+// A text handed over a piece at a time, in order: each call gives the next
+// piece (valid until the next call), or none at the end. Lets a caller hand
+// over a long text without holding all of it in one buffer.
+using TextPieces = std::function<std::optional<std::string_view>()>;
+
+// The lines of a text given in pieces, as JsonLines walks them: a line that
+// spans pieces is joined in a buffer, every other line is handed out where
+// it lies.
+class JsonLinePieces {
+ public:
+  explicit JsonLinePieces(TextPieces pieces) : pieces_(std::move(pieces)) {}
+  // The next line that is not blank, valid until the next call.
+  std::optional<std::string_view> next();
+
+ private:
+  // The joined line, handed out from joined_ (carry_ starts afresh).
+  std::string_view take_carry();
+
+  TextPieces pieces_;
+  std::string_view piece_;  // the rest of the current piece
+  std::string carry_;       // the start of a line that goes on in the next piece
+  std::string joined_;      // the last line joined from pieces
+  bool done_ = false;
 };
 
 // The records of a JSON Lines chain, in line order. The first line that is
@@ -65,6 +91,8 @@ core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<Evid
 // cannot be read gives its Serialisation error even when an earlier record
 // failed a check; otherwise the first integrity failure (Integrity), else
 // the number of records. Only a record hash per record is kept.
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> texts, bool refuse_shared);
+core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string_view> texts, bool refuse_shared);
 core::Result<std::uint64_t> verify_jsonl_chains(std::span<const std::string> texts, bool refuse_shared);
 
 }  // namespace qv::records

@@ -149,7 +149,7 @@ TEST(Binding, ErrorTexts) {
 }
 
 TEST(Extraction, TextArguments) {
-  std::string out;
+  std::string_view out;
   PyObject* sub = eval("S('a\\x00b')", "class S(str):\n  def __str__(self): return 'other'\n");
   ASSERT_TRUE(extract_text(sub, "p", out));
   EXPECT_EQ(out, std::string("a\0b", 3));
@@ -175,7 +175,7 @@ TEST(Extraction, TextArguments) {
 }
 
 Raised sequence_error(const std::string& expr, const std::string& setup = "") {
-  std::vector<std::string> out;
+  TextItems out;
   PyObject* v = eval(expr, setup);
   EXPECT_FALSE(extract_text_sequence(v, "chains", out));
   Py_DECREF(v);
@@ -183,14 +183,48 @@ Raised sequence_error(const std::string& expr, const std::string& setup = "") {
 }
 
 TEST(Extraction, Sequences) {
-  std::vector<std::string> out;
-  PyObject* ok = eval("('a', 'b\\x00')");
-  ASSERT_TRUE(extract_text_sequence(ok, "chains", out));
-  EXPECT_EQ(out, (std::vector<std::string>{"a", std::string("b\0", 2)}));
-  Py_DECREF(ok);
+  {
+    // The items outlive the sequence, since they are held. An ASCII str is
+    // read where it lies (one str given twice is one buffer); any other is
+    // encoded a piece at a time, and pieces join to the whole text.
+    TextItems out;
+    PyObject* ok = eval("(lambda s: [s, 'b\\x00', s, 'x\\xe9\\u20ac' * (2**20 + 3), ''])('a' * 3)");
+    ASSERT_TRUE(extract_text_sequence(ok, "chains", out));
+    Py_DECREF(ok);
+    std::vector<std::string> texts;
+    std::vector<std::size_t> counts;
+    std::vector<const char*> first;
+    for (auto& pieces : out.pieces()) {
+      texts.emplace_back();
+      counts.push_back(0);
+      first.push_back(nullptr);
+      while (const auto piece = pieces()) {
+        texts.back() += *piece;
+        if (counts.back()++ == 0) first.back() = piece->data();
+      }
+    }
+    std::string long_text;
+    for (int i = 0; i < (1 << 20) + 3; ++i) long_text += "x\xC3\xA9\xE2\x82\xAC";
+    EXPECT_EQ(texts, (std::vector<std::string>{"aaa", std::string("b\0", 2), "aaa", long_text, ""}));
+    EXPECT_EQ(counts, (std::vector<std::size_t>{1, 1, 1, 4, 1}));
+    EXPECT_EQ(first[0], first[2]);
+  }
+  {
+    // A str that cannot be encoded fails when taken, before the items after
+    // it, with the error of the whole text (its position counted in it).
+    TextItems out;
+    PyObject* bad = eval("['ok', 'x' * (2**20 + 5) + '\\ud800', 5]");
+    EXPECT_FALSE(extract_text_sequence(bad, "chains", out));
+    Py_DECREF(bad);
+    const Raised e = take_error();
+    EXPECT_EQ(e.type, "builtins.UnicodeEncodeError");
+    EXPECT_EQ(e.message, "'utf-8' codec can't encode character '\\ud800' in position 1048581: surrogates not allowed");
+    EXPECT_TRUE(e.notes.empty());
+  }
+  TextItems out;
   PyObject* empty_bytes = eval("b''");
   ASSERT_TRUE(extract_text_sequence(empty_bytes, "chains", out));
-  EXPECT_TRUE(out.empty());
+  EXPECT_EQ(out.size(), 0u);
   Py_DECREF(empty_bytes);
 
   const std::vector<std::string> note = {"while processing 'chains'"};
@@ -233,7 +267,7 @@ TEST(Extraction, LengthIsOnlyAHint) {
       "class Broken(Huge):\n"
       "  def __len__(self): raise RuntimeError('no length')\n";
   for (const char* expr : {"Huge()", "Broken()"}) {
-    std::vector<std::string> out;
+    TextItems out;
     PyObject* v = eval(expr, setup);
     ASSERT_TRUE(extract_text_sequence(v, "chains", out)) << expr;
     EXPECT_EQ(out.size(), 2u);

@@ -39,6 +39,39 @@ TEST(JsonLines, SplitsAtLineFeedsAndSkipsBlankLines) {
   EXPECT_EQ(lines_of("\r\n\r\r\n\xff"), (Lines{"\xff"}));
 }
 
+// The same lines when the text comes in pieces, cut at every place (into
+// two, three and one-byte pieces, empty pieces among them).
+TEST(JsonLinePieces, GiveTheLinesOfTheWholeText) {
+  const std::vector<std::string> texts = {"a\r\nbc\n\n \t\nd\re\r\r\n\rf", "\xc2\xa0\r\n  x \n\xe2\x80\xa8\nlast\r",
+                                          "", "\n", "one"};
+  auto pieces_of = [](std::vector<std::string> parts) {
+    return [parts = std::move(parts), i = std::size_t{0}]() mutable -> std::optional<std::string_view> {
+      if (i == parts.size()) return std::nullopt;
+      return std::string_view(parts[i++]);
+    };
+  };
+  auto lines_from = [](TextPieces pieces) {
+    JsonLinePieces lines(std::move(pieces));
+    Lines out;
+    while (auto line = lines.next()) out.emplace_back(*line);
+    return out;
+  };
+  std::size_t compared = 0;
+  for (const std::string& text : texts) {
+    const Lines whole = lines_of(text);
+    for (std::size_t a = 0; a <= text.size(); ++a) {
+      for (std::size_t b = a; b <= text.size(); ++b) {
+        EXPECT_EQ(lines_from(pieces_of({text.substr(0, a), text.substr(a, b - a), text.substr(b)})), whole) << text;
+        ++compared;
+      }
+    }
+    std::vector<std::string> bytes;
+    for (char c : text) bytes.emplace_back(1, c);
+    EXPECT_EQ(lines_from(pieces_of(bytes)), whole);
+  }
+  EXPECT_EQ(compared, 394u);
+}
+
 // Three records, each linked to the one before.
 std::vector<EvidenceRecord> chain3(const SigningKey& key, const std::string& prefix = "rec_") {
   std::vector<EvidenceRecord> out;
