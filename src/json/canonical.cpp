@@ -112,11 +112,18 @@ void CanonicalOut::end_object() {
   if (first != members_.end()) {
     members_.back().end = len_;
     if (!f.in_order) {
-      std::sort(first, members_.end(), less);
+      // Stable, so that of two members with one key the later stays last.
+      std::stable_sort(first, members_.end(), less);
       scratch_.assign(buf_, f.start, len_ - f.start);
       len_ = f.start;
+      bool any = false;
       for (auto m = first; m != members_.end(); ++m) {
-        if (m != first) put(',');
+        if (m + 1 != members_.end() && m->key == (m + 1)->key) {
+          duplicate_key_ = true;
+          continue;  // the later value wins
+        }
+        if (any) put(',');
+        any = true;
         raw(std::string_view(scratch_).substr(m->start - f.start, m->end - m->start));
       }
     }

@@ -30,6 +30,9 @@ core::Result<std::string> canonical_text(const Value& value);
 // rewrites its members in key order unless they came in that order already
 // (each key greater than the one before). A key must stay valid until its
 // object closes. Buffers are reused from one record to the next.
+//
+// A key that comes twice in one object (as a text may hold it) is written
+// once, with the value that came last, as a value read from that text has it.
 class CanonicalOut {
  public:
   void reset() {
@@ -37,8 +40,20 @@ class CanonicalOut {
     members_.clear();
     len_ = 0;
     non_finite_ = false;
+    duplicate_key_ = false;
   }
   std::string_view text() const { return std::string_view(buf_.data(), len_); }
+  // The text, moved out (the writer starts afresh).
+  std::string take_text() {
+    buf_.resize(len_);
+    buf_.shrink_to_fit();
+    std::string out = std::move(buf_);
+    buf_.clear();
+    reset();
+    return out;
+  }
+  // Whether an object had a key twice.
+  bool saw_duplicate_key() const { return duplicate_key_; }
   // Whether a NaN or infinite float came (it is written as null).
   bool saw_non_finite() const { return non_finite_; }
 
@@ -131,6 +146,7 @@ class CanonicalOut {
   std::string scratch_;  // an object's members while they are reordered
   std::string piece_;    // a number or an escaped string being written
   bool non_finite_ = false;
+  bool duplicate_key_ = false;
 };
 
 }  // namespace qv::json

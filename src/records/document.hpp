@@ -12,18 +12,26 @@
 
 namespace qv::records {
 
-struct SignedDocument {
+// The content is a json::Value; the text operations below also use other
+// forms of it (the content's text, its canonical text), so that no value
+// tree is built for it.
+template <class Content>
+struct BasicSignedDocument {
   std::string kind;
-  json::Value content;            // kept as read: member order and number forms
+  Content content;                // kept as read: member order and number forms
   std::string content_hash;       // compute_document_hash(kind, content)
   std::string signature;          // 128 hex digits
   std::string signer_public_key;  // 64 hex digits
-  bool operator==(const SignedDocument&) const = default;
+  bool operator==(const BasicSignedDocument&) const = default;
 };
+using SignedDocument = BasicSignedDocument<json::Value>;
 
 // The canonical digest of {"kind": kind, "content": content}. Fails only
 // when the content holds a non-finite float (Serialisation).
 core::Result<std::string> compute_document_hash(std::string_view kind, const json::Value& content);
+
+// The same digest from the content's canonical text.
+std::string compute_document_hash_of_canonical(std::string_view kind, std::string_view canonical_content);
 
 // Integrity "{kind}: signature does not verify".
 core::EngineError document_signature_mismatch_error(std::string_view kind);

@@ -93,7 +93,7 @@ void optional_text(Out& out, std::string_view key, const std::optional<std::stri
 // Any value of a record type, by its type: texts, floats (null when not
 // finite), booleans, unsigned integers, the words of enums, optionals
 // (null when absent), lists, text pairs as two-element arrays, text maps
-// as objects, JSON values as they are, Determinism by its class, and
+// as objects, JSON values as they are, members that write themselves, Determinism by its class, and
 // structs by their member lists.
 template <class Out, class X>
 void value(Out& out, const X& x) {
@@ -136,6 +136,8 @@ void value(Out& out, const X& x) {
     out.end_object();
   } else if constexpr (std::is_same_v<X, json::Value>) {
     json::write_value(out, x);
+  } else if constexpr (requires { x.write(out); }) {
+    x.write(out);  // a member that writes itself
   } else if constexpr (std::is_same_v<X, Determinism>) {
     // Tagged by "class"; only the reproducible class carries a tolerance.
     out.begin_object();

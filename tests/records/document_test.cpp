@@ -113,3 +113,33 @@ TEST(SignedDocumentJson, ReaderMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text operations read no value tree; what they write and accept is
+// what the value-based ones give for the same content, keys given twice and
+// escaped keys included.
+TEST(SignedDocumentText, SameAsThroughAValue) {
+  const auto key = qv::crypto::signing_key_from_seed_hex(kSeed).value();
+  std::size_t compared = 0;
+  for (const char* content : {R"({"z":1,"a":[true]})", R"( {"b" : 1, "a":2, "b":[3, {"\u0063":1,"c":2}]} )",
+                              R"("t\u00e9xt")", "[1, -2, 3.5e3, null, {}, []]", R"({"\u0062":{},"a":0})"}) {
+    for (const char* kind : {"replay", "k\"\n\u00e9"}) {
+      const std::string via_value = write_signed_document_json(sign_document(kind, parse(content), key).value());
+      const auto text = sign_document_json(kind, content, kSeed);
+      ASSERT_TRUE(text.has_value()) << content;
+      EXPECT_EQ(*text, via_value) << content;
+      EXPECT_TRUE(verify_document_json(*text).has_value()) << content;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 10u);
+  auto text = sign_document_json("k", R"({"a":1,"a":2})", kSeed).value();
+  text.replace(text.find(R"("a":2)"), 5, R"("a":3)");
+  EXPECT_EQ(display(verify_document_json(text).error()), "integrity error: k: content hash mismatch");
+  EXPECT_EQ(display(sign_document_json("k", "[1,]", kSeed).error()), "trailing comma at line 1 column 4");
+  EXPECT_EQ(display(verify_document_json(R"({"kind":"k","content":[1e400]})").error()),
+            "number out of range at line 1 column 28");
+}
+
+}  // namespace

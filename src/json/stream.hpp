@@ -1,0 +1,133 @@
+#pragma once
+// Reading a JSON value as a stream of writer events (begin_object, key,
+// string, unsigned_integer, ..., end_array), without building a value: the
+// same text, positions and errors as Parser::parse_value, for any sink of
+// the writer family (CanonicalOut, TextOut, ValueOut). Iterative, under the
+// parser's depth limit.
+//
+// Members come as the text holds them: a key repeated in an object comes
+// twice (a value reader keeps the last value at the first key's place).
+// Keys stay valid until their object closes.
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "json/parser.hpp"
+
+namespace qv::json {
+
+template <class Sink>
+JsonResult<void> stream_value(Parser& p, Sink& out) {
+  struct Frame {
+    bool array;
+    std::size_t keys;  // escaped keys kept in `owned` when the object opened
+  };
+  std::vector<Frame> stack;
+  // Keys that needed unescaping, each kept until its object closes (a
+  // deque keeps them where they are as it grows); others are views into
+  // the text.
+  std::deque<std::string> owned;
+  std::string scratch;
+
+  for (;;) {
+    // One value: a scalar, or the opening of a container.
+    const int c = p.peek_ws();
+    bool opened = false;
+    switch (c) {
+      case -1:
+        return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
+      case 'n':
+      case 't':
+      case 'f': {
+        auto word = p.parse_word(c);
+        if (!word) return std::unexpected(std::move(word.error()));
+        if (word->is_null()) {
+          out.null();
+        } else {
+          out.boolean(word->as_bool());
+        }
+        break;
+      }
+      case '"': {
+        p.eat();
+        auto s = p.parse_string_view(scratch);
+        if (!s) return std::unexpected(std::move(s.error()));
+        out.string(*s);
+        break;
+      }
+      case '[':
+      case '{':
+        if (auto r = p.enter(); !r) return std::unexpected(std::move(r.error()));
+        p.eat();
+        stack.push_back(Frame{c == '[', owned.size()});
+        if (c == '[') {
+          out.begin_array();
+        } else {
+          out.begin_object();
+        }
+        opened = true;
+        break;
+      default: {
+        if (c != '-' && (c < '0' || c > '9')) return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        auto n = p.parse_number();
+        if (!n) return std::unexpected(std::move(n.error()));
+        if (n->is_u64()) {
+          out.unsigned_integer(n->as_u64());
+        } else if (n->is_i64()) {
+          out.signed_integer(n->as_i64());
+        } else {
+          out.floating(n->as_f64());
+        }
+        break;
+      }
+    }
+
+    // Close the containers that end, until the next value is positioned.
+    bool first = opened;
+    for (;;) {
+      if (stack.empty()) return {};
+      const Frame top = stack.back();
+      auto more = p.next_entry(top.array ? ']' : '}', first);
+      if (!more) return std::unexpected(std::move(more.error()));
+      if (!*more) {
+        p.eat();
+        p.leave();
+        stack.pop_back();
+        if (top.array) {
+          out.end_array();
+        } else {
+          out.end_object();
+          owned.resize(top.keys);
+        }
+        first = false;
+        continue;
+      }
+      if (!top.array) {
+        if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
+        p.eat();
+        auto key = p.parse_string_view(scratch);
+        if (!key) return std::unexpected(std::move(key.error()));
+        if (key->data() == scratch.data()) {
+          owned.emplace_back(*key);
+          out.key(owned.back());
+        } else {
+          out.key(*key);
+        }
+        if (auto r = p.parse_colon(); !r) return std::unexpected(std::move(r.error()));
+      }
+      break;  // read the next value
+    }
+  }
+}
+
+// One JSON document (one value, white space around it) as events; the same
+// errors as read_json.
+template <class Sink>
+JsonResult<void> stream_json(std::string_view text, Sink& out) {
+  Parser p(text);
+  if (auto r = stream_value(p, out); !r) return r;
+  return p.end();
+}
+
+}  // namespace qv::json
