@@ -55,12 +55,7 @@ core::Result<std::string> canonical_text(const Value& value) {
 void CanonicalOut::quoted(std::string_view s) {
   bool non_ascii = false;  // not needed here
   if (detail::find_special_string_byte(s.data(), 0, s.size(), non_ascii) == s.size()) {
-    // Nothing to escape: the bytes go out as they are.
-    char* p = room(s.size() + 2);
-    p[0] = '"';
-    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
-    p[s.size() + 1] = '"';
-    len_ += s.size() + 2;
+    plain_quoted(s);  // nothing to escape
     return;
   }
   piece_.clear();
@@ -88,7 +83,7 @@ void CanonicalOut::floating(double d) {
   raw(piece_);
 }
 
-void CanonicalOut::key(std::string_view k) {
+void CanonicalOut::member_key(std::string_view k, bool plain) {
   Frame& f = frames_.back();
   const Member m{k, 0, 0};
   if (f.first) {
@@ -101,7 +96,11 @@ void CanonicalOut::key(std::string_view k) {
   }
   members_.push_back(m);
   members_.back().start = len_;
-  quoted(k);
+  if (plain) {
+    plain_quoted(k);
+  } else {
+    quoted(k);
+  }
   put(':');
 }
 
@@ -112,8 +111,18 @@ void CanonicalOut::end_object() {
   if (first != members_.end()) {
     members_.back().end = len_;
     if (!f.in_order) {
-      // Stable, so that of two members with one key the later stays last.
-      std::stable_sort(first, members_.end(), less);
+      // Stable, so that of two members with one key the later stays last;
+      // objects are mostly small, where insertion beats merging.
+      if (members_.end() - first <= 16) {
+        for (auto i = first + 1; i < members_.end(); ++i) {
+          const Member m = *i;
+          auto j = i;
+          for (; j != first && less(m, *(j - 1)); --j) *j = *(j - 1);
+          *j = m;
+        }
+      } else {
+        std::stable_sort(first, members_.end(), less);
+      }
       scratch_.assign(buf_, f.start, len_ - f.start);
       len_ = f.start;
       bool any = false;

@@ -64,10 +64,17 @@ class CanonicalOut {
     frames_.pop_back();
   }
   void end_object();
-  void key(std::string_view k);
+  void key(std::string_view k) { member_key(k, false); }
   void string(std::string_view s) {
     place();
     quoted(s);
+  }
+  // A key or string known to hold no byte the writer escapes (as one read
+  // from a text without escapes): written between quotes as it is.
+  void plain_key(std::string_view k) { member_key(k, true); }
+  void plain_string(std::string_view s) {
+    place();
+    plain_quoted(s);
   }
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
@@ -123,6 +130,14 @@ class CanonicalOut {
   }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
+  [[gnu::always_inline]] void plain_quoted(std::string_view s) {
+    char* p = room(s.size() + 2);
+    p[0] = '"';
+    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    len_ += s.size() + 2;
+  }
+  void member_key(std::string_view k, bool plain);
   void open(bool object, char bracket) {
     place();
     put(bracket);

@@ -53,6 +53,13 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         p.eat();
         auto s = p.parse_string_view(scratch);
         if (!s) return std::unexpected(std::move(s.error()));
+        if constexpr (requires { out.plain_string(*s); }) {
+          // Read without escapes, it holds nothing the writer escapes.
+          if (s->data() != scratch.data()) {
+            out.plain_string(*s);
+            break;
+          }
+        }
         out.string(*s);
         break;
       }
@@ -111,6 +118,8 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         if (key->data() == scratch.data()) {
           owned.emplace_back(*key);
           out.key(owned.back());
+        } else if constexpr (requires { out.plain_key(*key); }) {
+          out.plain_key(*key);
         } else {
           out.key(*key);
         }
