@@ -12,6 +12,7 @@
 // - `receipt` is always an object;
 // - `score`, `confidence` and `tolerance` are always floats, null when not
 //   finite; span offsets are unsigned integers.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -23,6 +24,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "json/canonical.hpp"
 #include "json/struct_table.hpp"
 #include "json/value.hpp"
 #include "json/writer.hpp"
@@ -55,6 +57,14 @@ bool holds_nothing(const X& x) {
 template <class Out, class X>
 void value(Out& out, const X& x);
 
+// Whether a member name holds no byte a JSON string escapes.
+consteval bool plain_name(std::string_view name) {
+  for (const char c : name) {
+    if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return true;
+}
+
 // One member of a struct, the I-th of its list; a defaulted member that
 // holds nothing is left out.
 template <std::size_t I, class Out, class T>
@@ -64,17 +74,57 @@ void member(Out& out, const T& item) {
   if constexpr (m.kind == json::FieldKind::Default) {
     if (holds_nothing(v)) return;
   }
-  out.key(m.name);
+  if constexpr (requires { out.plain_key(m.name); }) {
+    static_assert(plain_name(m.name));
+    out.plain_key(m.name);
+  } else {
+    out.key(m.name);
+  }
   value(out, v);
 }
 
-// A struct, member by member from its list.
+template <class T>
+inline constexpr std::size_t kMemberCount = std::tuple_size_v<decltype(Members<T>::list)>;
+
+// The positions of a struct's members in the byte order of their names
+// (the order of its canonical text), found when the code is compiled.
+template <class T>
+consteval std::array<std::size_t, kMemberCount<T>> sorted_member_order() {
+  constexpr std::size_t n = kMemberCount<T>;
+  const auto names = []<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<std::string_view, n>{std::get<I>(Members<T>::list).name...};
+  }(std::make_index_sequence<n>{});
+  std::array<std::size_t, n> order{};
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  auto less = [&](std::size_t a, std::size_t b) {
+    const std::string_view x = names[a];
+    const std::string_view y = names[b];
+    for (std::size_t k = 0; k < x.size() && k < y.size(); ++k) {
+      if (x[k] != y[k]) return static_cast<unsigned char>(x[k]) < static_cast<unsigned char>(y[k]);
+    }
+    return x.size() < y.size();
+  };
+  for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t j = i; j > 0 && less(order[j], order[j - 1]); --j) std::swap(order[j], order[j - 1]);
+  }
+  return order;
+}
+
+// A struct, member by member from its list: in declared order, or for the
+// canonical writer in key order, so that it has nothing to reorder.
 template <class Out, class T>
 void members(Out& out, const T& item) {
   out.begin_object();
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    (member<I>(out, item), ...);
-  }(std::make_index_sequence<std::tuple_size_v<decltype(Members<T>::list)>>{});
+  if constexpr (std::is_same_v<Out, json::CanonicalOut>) {
+    static constexpr auto order = sorted_member_order<T>();
+    [&]<std::size_t... K>(std::index_sequence<K...>) {
+      (member<order[K]>(out, item), ...);
+    }(std::make_index_sequence<kMemberCount<T>>{});
+  } else {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (member<I>(out, item), ...);
+    }(std::make_index_sequence<kMemberCount<T>>{});
+  }
   out.end_object();
 }
 
