@@ -85,17 +85,15 @@ void CanonicalOut::floating(double d) {
 
 void CanonicalOut::member_key(std::string_view k, bool plain) {
   Frame& f = frames_.back();
-  const Member m{k, 0, 0};
   if (f.first) {
     f.first = false;
   } else {
     Member& before = members_.back();
     before.end = len_;
-    if (f.in_order && !less(before, m)) f.in_order = false;
+    if (f.in_order && !less(before, Member{k, 0, 0})) f.in_order = false;
     put(',');
   }
-  members_.push_back(m);
-  members_.back().start = len_;
+  members_.push_back(Member{k, len_, 0});
   if (plain) {
     plain_quoted(k);
   } else {

@@ -72,6 +72,19 @@ class CanonicalOut {
   // A key or string known to hold no byte the writer escapes (as one read
   // from a text without escapes): written between quotes as it is.
   void plain_key(std::string_view k) { member_key(k, true); }
+  // A plain key known to come after every key before it in its object
+  // (as a writer that knows its members' order gives them): nothing is
+  // kept to reorder. Every key of that object must come this way.
+  void ordered_key(std::string_view k) {
+    Frame& f = frames_.back();
+    if (f.first) {
+      f.first = false;
+    } else {
+      put(',');
+    }
+    plain_quoted(k);
+    put(':');
+  }
   void plain_string(std::string_view s) {
     place();
     plain_quoted(s);

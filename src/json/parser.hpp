@@ -70,6 +70,33 @@ class Parser {
   // A number literal starting at the next byte ('-' or a digit, not eaten):
   // u64, i64 or f64 (correctly rounded), as a Value.
   JsonResult<Value> parse_number();
+  // The common case of a number, taken in one pass: an integer literal of
+  // at most 18 digits (so it fits either integer form), without fraction or
+  // exponent, and not "-0". True with the cursor after it; false with the
+  // cursor unmoved for anything else, which parse_number then reads.
+  bool take_short_integer(std::uint64_t& magnitude, bool& negative) {
+    std::size_t i = index_;
+    const std::size_t n = text_.size();
+    negative = i < n && text_[i] == '-';
+    if (negative) ++i;
+    const std::size_t first = i;
+    std::uint64_t v = 0;
+    while (i < n && i - first <= 18) {
+      const auto d = static_cast<unsigned>(static_cast<unsigned char>(text_[i]) - '0');
+      if (d > 9) break;
+      v = v * 10 + d;
+      ++i;
+    }
+    const std::size_t digits = i - first;
+    if (digits == 0 || digits > 18 || (text_[first] == '0' && (digits > 1 || negative))) return false;
+    if (i < n) {
+      const char c = text_[i];
+      if (c == '.' || c == 'e' || c == 'E') return false;
+    }
+    magnitude = v;
+    index_ = i;
+    return true;
+  }
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();

@@ -8,6 +8,7 @@
 // Members come as the text holds them: a key repeated in an object comes
 // twice (a value reader keeps the last value at the first key's place).
 // Keys stay valid until their object closes.
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -77,6 +78,16 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         break;
       default: {
         if (c != '-' && (c < '0' || c > '9')) return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        std::uint64_t magnitude = 0;
+        bool negative = false;
+        if (p.take_short_integer(magnitude, negative)) {
+          if (negative) {
+            out.signed_integer(-static_cast<std::int64_t>(magnitude));
+          } else {
+            out.unsigned_integer(magnitude);
+          }
+          break;
+        }
         auto n = p.parse_number();
         if (!n) return std::unexpected(std::move(n.error()));
         if (n->is_u64()) {

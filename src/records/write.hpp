@@ -74,9 +74,10 @@ void member(Out& out, const T& item) {
   if constexpr (m.kind == json::FieldKind::Default) {
     if (holds_nothing(v)) return;
   }
-  if constexpr (requires { out.plain_key(m.name); }) {
+  if constexpr (std::is_same_v<Out, json::CanonicalOut>) {
+    // members() gives them in key order to this writer
     static_assert(plain_name(m.name));
-    out.plain_key(m.name);
+    out.ordered_key(m.name);
   } else {
     out.key(m.name);
   }
