@@ -1,0 +1,1 @@
+qv_bench(bench_verifiers_numeric SOURCES ${CMAKE_CURRENT_LIST_DIR}/verifiers_numeric.cpp LIBS qv_verifiers)

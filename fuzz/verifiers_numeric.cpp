@@ -1,0 +1,90 @@
+// Hostile text as an answer, a source and a question: claim spans lie on
+// character boundaries and hold their text, ids run from c0, the numeric
+// verifier gives at most one finding per numeric claim with receipts inside
+// their sources, the same findings on a second run, and its best-figure
+// lookup agrees with comparing figure by figure.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numeric/locale.hpp"
+#include "verifiers/extract.hpp"
+#include "verifiers/numeric.hpp"
+#include "verifiers/numeric_sources.hpp"
+
+namespace {
+
+constexpr std::string_view kLocales[] = {"und", "en", "es", "de", "fr", "it", "ch", "ES"};
+
+bool on_boundary(std::string_view text, std::size_t at) {
+  return at == text.size() || (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const std::uint8_t flags = data[0];
+  std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
+  // Parts separated by a vertical bar: answer | source | source | question.
+  std::vector<std::string> parts;
+  for (std::size_t bar; (bar = rest.find('|')) != std::string_view::npos && parts.size() < 3;) {
+    parts.emplace_back(rest.substr(0, bar));
+    rest.remove_prefix(bar + 1);
+  }
+  parts.emplace_back(rest);
+
+  qv::records::VerificationContext ctx;
+  ctx.locale = std::string(kLocales[flags & 7]);
+  ctx.answer = parts[0];
+  for (std::size_t i = 1; i < parts.size() && i < 3; ++i) {
+    ctx.sources.push_back({"s" + std::to_string(i), parts[i], std::nullopt, {}});
+  }
+  if (parts.size() == 4) ctx.question = parts[3];
+  const bool units = (flags & 8) == 0;
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, units);
+  std::size_t numeric = 0;
+  for (std::size_t i = 0; i < ctx.claims.size(); ++i) {
+    const auto& c = ctx.claims[i];
+    if (c.id != "c" + std::to_string(i)) std::abort();
+    if (c.span.start > c.span.end || c.span.end > ctx.answer.size()) std::abort();
+    if (!on_boundary(ctx.answer, c.span.start) || !on_boundary(ctx.answer, c.span.end)) std::abort();
+    if (ctx.answer.substr(c.span.start, c.span.end - c.span.start) != c.text) std::abort();
+    numeric += c.kind == qv::records::ClaimKind::Numeric;
+  }
+
+  qv::records::NumericConfig options;
+  options.units = units;
+  options.derive = (flags & 16) == 0;
+  options.matching.declared_precision = (flags & 32) != 0;
+  options.matching.percent_as_fraction = (flags & 64) != 0;
+  options.rounding = static_cast<qv::core::RoundingRule>((flags >> 6) % 3);
+  const qv::verifiers::NumericVerifier verifier(options);
+  const auto first = verifier.run(ctx);
+  if (!first || first->size() > numeric) std::abort();
+  for (const auto& e : *first) {
+    if (!e.receipt.source_span) continue;
+    const auto& span = *e.receipt.source_span;
+    const auto& source = ctx.sources.at(std::stoul(e.receipt.source_id.value().substr(1)) - 1).text;
+    if (span.start > span.end || span.end > source.size()) std::abort();
+  }
+  const auto second = verifier.run(ctx);
+  if (!second || *second != *first) std::abort();
+
+  const auto profile = *qv::numeric::locale_profile(ctx.locale).or_else([] { return qv::numeric::locale_profile("und"); });
+  const auto figures = qv::verifiers::find_declared_scale(ctx.sources, profile, units);
+  const qv::verifiers::SourceFigureIndex index(figures, {});
+  for (const auto& q : qv::numeric::extract_quantities(ctx.answer, profile, units)) {
+    const auto a = index.best(q);
+    const auto b = qv::verifiers::best_figure_in_order(q, figures, {});
+    if (a.has_value() != b.has_value()) std::abort();
+    if (a && (a->index != b->index || a->comparison.code != b->comparison.code ||
+              a->comparison.distance.to_string() != b->comparison.distance.to_string())) {
+      std::abort();
+    }
+  }
+  return 0;
+}

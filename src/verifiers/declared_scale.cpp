@@ -1,0 +1,57 @@
+#include "verifiers/declared_scale.hpp"
+
+#include <expected>
+#include <string>
+#include <utility>
+
+#include "core/panic.hpp"
+#include "regex/regex.hpp"
+#include "unicode/case.hpp"
+
+namespace qv::verifiers {
+
+namespace {
+
+constexpr std::string_view kDeclaredScalePattern =
+    "(?i)\\(\\s*(?:\\$|€|£|dollars|usd|eur|euros?)?\\s*in\\s+(thousands|millions|billions)\\b"
+    "|\\b(?:dollars|usd|euros?)\\s+in\\s+(thousands|millions|billions)\\b";
+
+const regex::Regex& declared_scale_regex() {
+  static const regex::Regex compiled = [] {
+    auto r = regex::Regex::compile(kDeclaredScalePattern);
+    if (!r) core::panic("declared scale");
+    return std::move(*r);
+  }();
+  return compiled;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> declared_scale(std::string_view text) {
+  const auto caps = declared_scale_regex().captures(text);
+  if (!caps) return std::nullopt;
+  std::optional<regex::Match> word;
+  for (std::size_t g = 1; g < caps->size() && !word; ++g) word = (*caps)[g];
+  if (!word || word->end > text.size() || word->start > word->end) return std::nullopt;
+  // Lower-casing, not folding: a long s (U+017F) that the pattern let through
+  // stays a long s here and names no scale.
+  const std::string lowered = unicode::to_lowercase(text.substr(word->start, word->end - word->start));
+  if (lowered == "thousands") return 3;
+  if (lowered == "millions") return 6;
+  if (lowered == "billions") return 9;
+  return std::nullopt;
+}
+
+std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
+                                              const numeric::LocaleProfile& profile, bool with_units) {
+  std::vector<SourceFigure> figures;
+  for (const records::Source& source : sources) {
+    const std::optional<std::uint32_t> power = declared_scale(source.text);
+    for (numeric::Quantity& q : numeric::extract_quantities(source.text, profile, with_units)) {
+      figures.push_back(SourceFigure{std::move(q), power.has_value(), power.value_or(0), source.id, source.text});
+    }
+  }
+  return figures;
+}
+
+}  // namespace qv::verifiers

@@ -1,0 +1,39 @@
+#pragma once
+// The scale a source table declares once in its header ("(in thousands)",
+// "($ in millions)", "USD in billions"), and the figures of every source
+// handed out beside the declaration of their own source. The figures are
+// never rescaled here: the numeric verifier applies a declaration only as a
+// second chance.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "numeric/locale.hpp"
+#include "numeric/quantity.hpp"
+#include "records/request.hpp"
+
+namespace qv::verifiers {
+
+// The power of ten (3, 6 or 9) that the first declaration in `text` names;
+// none without one. Only the first match counts.
+std::optional<std::uint32_t> declared_scale(std::string_view text);
+
+// One figure of a source with its source's declaration. The source id and
+// text are borrowed from the sources passed in; `quantity`'s offsets point
+// into `source_text`.
+struct SourceFigure {
+  numeric::Quantity quantity;
+  bool declared = false;
+  std::uint32_t declared_power = 0;  // meaningful only when declared
+  std::string_view source_id;
+  std::string_view source_text;
+};
+
+// The figures of every source, sources in order and, within one, in text
+// order, each read with `extract_quantities(text, profile, with_units)`.
+std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
+                                              const numeric::LocaleProfile& profile, bool with_units);
+
+}  // namespace qv::verifiers

@@ -1,0 +1,194 @@
+#include "verifiers/numeric.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "numeric/compare.hpp"
+#include "numeric/locale.hpp"
+#include "verifiers/declared_scale.hpp"
+#include "verifiers/findings.hpp"
+#include "verifiers/numeric_finding.hpp"
+#include "verifiers/numeric_sources.hpp"
+
+namespace qv::verifiers {
+
+using numeric::Quantity;
+using records::EvidenceResult;
+using numeric_detail::fill;
+using numeric_detail::NumericFinding;
+
+VerifierInfo numeric_verifier_info() {
+  VerifierInfo info;
+  info.id = std::string(kNumericVerifierId);
+  info.version = std::string(kNumericVerifierVersion);
+  info.kind = records::VerifierKind::Exact;
+  info.determinism = records::Determinism::exact();
+  info.applies_to = {records::ClaimKind::Numeric};
+  info.needs_network = false;
+  return info;
+}
+
+NumericVerifier::NumericVerifier(const records::NumericConfig& options)
+    : info_(numeric_verifier_info()), options_(options) {}
+
+namespace {
+
+// The slice of a source for a receipt: empty when the span does not lie on
+// character boundaries of the text.
+std::string figure_text(std::string_view source, std::size_t start, std::size_t end) {
+  const auto boundary = [&](std::size_t at) {
+    return at == source.size() || (at < source.size() && (static_cast<unsigned char>(source[at]) & 0xC0) != 0x80);
+  };
+  if (start > end || end > source.size() || !boundary(start) || !boundary(end)) return {};
+  return std::string(source.substr(start, end - start));
+}
+
+void point_receipt_at(NumericFinding& f, const SourceFigure& s) {
+  f.source_id = std::string(s.source_id);
+  f.source_span = records::Span{s.quantity.start, s.quantity.end};
+  f.source_text = figure_text(s.source_text, s.quantity.start, s.quantity.end);
+}
+
+using Code = numeric::ComparisonCode;
+
+void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
+  const std::vector<SourceFigure>& sources = index.figures();
+  const std::optional<BestFigure> best = index.best(f.figure);
+  if (!best) {
+    f.settle(EvidenceResult::Unsupported, fill("{} : no numeral in any source", {f.claim_text}));
+    return;
+  }
+  const SourceFigure& s = sources[best->index];
+  point_receipt_at(f, s);
+  const std::string canonical = numeric::render_rescaled_values(s.quantity);
+  switch (best->comparison.code) {
+    case Code::Equal:
+      f.settle(EvidenceResult::Supported,
+               fill("{} = {} in {} ({})", {f.claim_text, *f.source_text, s.source_id, canonical}));
+      break;
+    case Code::EqualAtPrecision:
+      f.notes.emplace_back("matches_at_declared_precision");
+      f.settle(EvidenceResult::Supported, fill("{} matches {} at {} significant digits", {f.claim_text,
+                                                      canonical, std::to_string(best->comparison.significant_digits)}));
+      break;
+    case Code::EqualAsFraction:
+      f.notes.emplace_back("percent_as_fraction");
+      f.settle(EvidenceResult::Supported, fill("{} matches {} read as a fraction", {f.claim_text, canonical}));
+      break;
+    case Code::Different:
+      f.settle(EvidenceResult::Contradicted,
+               fill("{} not in sources; nearest {} in {} (relative distance {})", {f.claim_text, canonical,
+                           s.source_id, best->comparison.distance.round_dp(3).to_string()}));
+      break;
+    case Code::NotComparable:
+      f.notes.emplace_back("dimension_mismatch");
+      f.settle(EvidenceResult::Unsupported,
+               fill("{} has no source value of the same dimension", {f.claim_text}));
+      break;
+  }
+}
+
+void second_chances(NumericFinding& f, const SourceFigureIndex& index) {
+  const std::vector<SourceFigure>& sources = index.figures();
+  if (f.supported() || sources.empty()) return;
+  const std::uint32_t digits = f.figure.significant_digits;
+  const auto at = [&](std::optional<std::size_t> i) -> const SourceFigure* { return i ? &sources[*i] : nullptr; };
+  if (digits >= 3) {
+    if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
+      point_receipt_at(f, *s);
+      f.notes.emplace_back("unit_or_scale_on_one_side");
+      f.settle(EvidenceResult::Supported, fill("{} = {} in {}; the unit or scale is stated on one side only",
+                                               {f.claim_text, *f.source_text, s->source_id}));
+      return;
+    }
+  }
+  if (digits >= 2) {
+    if (const SourceFigure* s = at(index.first_under_declared_scale(f.figure, f.exact))) {
+      point_receipt_at(f, *s);
+      f.notes.emplace_back("scale_from_header");
+      f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares",
+                                               {f.claim_text, *f.source_text, s->source_id}));
+      return;
+    }
+  }
+  if (f.result == EvidenceResult::Contradicted && digits == 2) {
+    if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
+      f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
+      f.settle(EvidenceResult::Unsupported,
+               fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other", {f.claim_text, figure_text(s->source_text, s->quantity.start, s->quantity.end),
+                           s->source_id}));
+    }
+  }
+}
+
+void year_pass(std::vector<NumericFinding>& findings) {
+  for (NumericFinding& f : findings) {
+    if (f.supported() || !f.year_like) continue;
+    f.notes.emplace_back("year_not_in_sources");
+    f.settle(EvidenceResult::Unsupported, fill("{} reads as a year and appears in no source", {f.claim_text}));
+  }
+}
+
+Evidence to_evidence(NumericFinding&& f) {
+  Evidence e;
+  e.verifier_id = std::string(kNumericVerifierId);
+  e.verifier_version = std::string(kNumericVerifierVersion);
+  e.claim_id = std::move(f.claim_id);
+  e.result = f.result;
+  e.score = f.score;
+  e.confidence = 1.0;
+  e.determinism = records::Determinism::exact();
+  e.rationale = std::move(f.rationale);
+  e.receipt.source_id = std::move(f.source_id);
+  e.receipt.source_span = f.source_span;
+  e.receipt.source_text = std::move(f.source_text);
+  e.receipt.notes = std::move(f.notes);
+  return e;
+}
+
+}  // namespace
+
+core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationContext& context) const {
+  const std::optional<numeric::LocaleProfile> profile = numeric::locale_profile(context.locale);
+  if (!profile) return std::unexpected(core::EngineError::invalid_input("unknown locale " + context.locale));
+  const std::vector<SourceFigure> sources = find_declared_scale(context.sources, *profile, options_.units);
+  const SourceFigureIndex index(sources, options_.matching);
+  std::vector<Quantity> question;
+  if (context.question) question = numeric::extract_quantities(*context.question, *profile, options_.units);
+
+  std::vector<NumericFinding> findings;
+  for (const records::Claim& claim : context.claims) {
+    if (claim.kind != records::ClaimKind::Numeric) continue;
+    std::vector<Quantity> figures = numeric::extract_quantities(claim.text, *profile, options_.units);
+    if (figures.empty()) continue;
+    NumericFinding f;
+    f.claim_id = claim.id;
+    f.claim_text = claim.text;
+    f.figure = std::move(figures.front());
+    f.exact = numeric::quantity_exact_value(f.figure);
+    f.year_like = is_year_like(f.figure);
+    for (const auto& note : f.figure.notes) f.notes.emplace_back(note);
+    if (f.figure.readings.size() > 1) f.notes.emplace_back("numeral_ambiguous");
+    const bool echoes = std::any_of(question.begin(), question.end(), [&](const Quantity& q) {
+      return numeric::compare_quantities(f.figure, q, false, false).code == Code::Equal;
+    });
+    if (echoes) f.notes.emplace_back("echoes_question");
+    first_verdict(f, index);
+    second_chances(f, index);
+    findings.push_back(std::move(f));
+  }
+  year_pass(findings);
+  if (options_.derive) {
+    numeric_detail::run_derivation_passes(findings, options_.rounding);
+    numeric_detail::run_recomputation_pass(findings);
+  }
+
+  std::vector<Evidence> evidence;
+  evidence.reserve(findings.size());
+  for (NumericFinding& f : findings) evidence.push_back(to_evidence(std::move(f)));
+  sort_findings_small(evidence);
+  return evidence;
+}
+
+}  // namespace qv::verifiers

@@ -1,0 +1,77 @@
+#pragma once
+// The search of the derivation passes: for each unsupported claim, the first
+// derived candidate, in the candidates' order, that its exact value matches
+// (exactly, rounded under the rule, or as a slip in the last digit), and,
+// for the recomputation pass, the operands that the candidates of its unit
+// are built on.
+//
+// Within one pass every claim is tried against the same candidates, so the
+// claims are indexed instead of the candidates: the candidates are produced
+// once, in order, and each is looked up among the value windows of the
+// claims still open. A claim's first hit is its first match in candidate
+// order, the same answer as trying every candidate for every claim.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/vocabulary.hpp"
+#include "numeric/derived.hpp"
+#include "numeric/fraction.hpp"
+#include "numeric/units.hpp"
+
+namespace qv::verifiers {
+
+// What one unsupported claim is tried with.
+struct DerivationTarget {
+  std::string claim_id;
+  numeric::Fraction value;                // the claim's exact value
+  std::optional<numeric::Fraction> step;  // one unit of its last written digit, in canonical terms
+  numeric::Dimension dimension;
+  std::uint32_t significant_digits = 0;
+};
+
+enum class DerivedMatchKind : std::uint8_t { Exact, Rounded, Slip };
+
+struct DerivedMatch {
+  std::size_t position = 0;  // of the candidate in the candidates' order
+  DerivedMatchKind kind = DerivedMatchKind::Exact;
+  numeric::Fraction value;
+  std::string expression;
+  std::vector<std::string> operands;  // labels
+};
+
+// How a candidate value matches the target's value, if it does: equal; else,
+// for two or more significant digits, rounding to the target under `rule`;
+// else, under within_last_digit, off by at most 1/200 of the candidate.
+std::optional<DerivedMatchKind> derived_value_match(const numeric::Fraction& candidate,
+                                                    const DerivationTarget& target, core::RoundingRule rule);
+
+// Whether a candidate of this dimension is tried for the target: the
+// target's own unit, or a percentage for a dimensionless target.
+bool derived_dimension_applies(const numeric::Dimension& candidate, const numeric::Dimension& target);
+
+// The first match of each target (none where no candidate matches), by
+// the claim index described above.
+std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
+                                                               std::span<const DerivationTarget> targets,
+                                                               core::RoundingRule rule);
+
+// The same by trying every candidate in order for every target: the
+// reference the index agrees with.
+std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
+    std::span<const numeric::DerivationOperand> operands, std::span<const DerivationTarget> targets,
+    core::RoundingRule rule);
+
+// For each target, which operands (by position) some candidate of exactly
+// the target's unit, not built on the target's claim, is built on.
+std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::DerivationOperand> operands,
+                                                      std::span<const DerivationTarget> targets);
+
+// Sign of ka·a − kb·b for fractions with positive denominators and positive
+// factors, computed without overflow.
+int compare_scaled(const numeric::Fraction& a, std::uint32_t ka, const numeric::Fraction& b, std::uint32_t kb);
+
+}  // namespace qv::verifiers

@@ -1,0 +1,312 @@
+#include "verifiers/numeric_sources.hpp"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "verifiers/findings.hpp"
+
+namespace qv::verifiers {
+
+using numeric::ComparisonCode;
+using numeric::Decimal;
+using numeric::Quantity;
+
+std::optional<BestFigure> best_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                               const records::MatchOptions& matching) {
+  std::optional<BestFigure> best;
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    numeric::QuantityComparison c = numeric::compare_quantities(claim, figures[i].quantity,
+                                                                matching.declared_precision,
+                                                                matching.percent_as_fraction);
+    const bool better = !best || c.code < best->comparison.code ||
+                        (c.code == ComparisonCode::Different && best->comparison.code == ComparisonCode::Different &&
+                         c.distance < best->comparison.distance);
+    if (better) best = BestFigure{i, std::move(c)};
+    if (best->comparison.code == ComparisonCode::Equal) break;
+  }
+  return best;
+}
+
+namespace {
+
+constexpr std::size_t kNoFigure = std::numeric_limits<std::size_t>::max();
+
+// Magnitudes from which a difference of two canonical values might not fit
+// the decimal type (the comparison then passes the pair over): claims and
+// figures of such a dimension are compared figure by figure.
+const Decimal& wide_limit() {
+  static const Decimal limit = *Decimal::parse("10000000000000000000000000");
+  return limit;
+}
+
+// The relative distance as the comparison computes it.
+std::optional<Decimal> relative_distance(const Decimal& x, const Decimal& y) {
+  static const Decimal one = Decimal::from_int(1);
+  const auto difference = x.checked_sub(y);
+  if (!difference) return std::nullopt;
+  return difference->abs().checked_div(x.abs().max(y.abs()).max(one));
+}
+
+std::size_t tree_min(const std::vector<std::size_t>& tree, std::size_t lo, std::size_t hi) {
+  const std::size_t n = tree.size() / 2;
+  std::size_t best = kNoFigure;
+  for (lo += n, hi += n; lo < hi; lo >>= 1, hi >>= 1) {
+    if (lo & 1) best = std::min(best, tree[lo++]);
+    if (hi & 1) best = std::min(best, tree[--hi]);
+  }
+  return best;
+}
+
+// The first k in [lo, hi) for which `holds(k)` is true, where it is false
+// up to some point and true from there on; hi when it never holds.
+template <class Pred>
+std::size_t first_where(std::size_t lo, std::size_t hi, Pred holds) {
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+bool is_dimensionless(const numeric::Dimension& d) { return d.kind == numeric::DimensionKind::Dimensionless; }
+
+bool has_note(const Quantity& q, std::string_view note) {
+  return std::find(q.notes.begin(), q.notes.end(), note) != q.notes.end();
+}
+
+// The exact value a claim must have for this figure to stand for it under a
+// scale: its own exact value when a context scale applies to it, its exact
+// value times the declared power when its source declares one and it has no
+// scale of its own; none for a year or when the value cannot be formed.
+std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
+  const Quantity& q = s.quantity;
+  if (q.scale_power != 0 && !has_note(q, "scale_from_context")) return std::nullopt;
+  if (q.scale_power == 0 && !s.declared) return std::nullopt;
+  if (is_year_like(q)) return std::nullopt;
+  const auto value = numeric::quantity_exact_value(q);
+  if (!value || q.scale_power != 0) return value;
+  const auto power = numeric::pow10_fraction(static_cast<std::int32_t>(s.declared_power));
+  if (!power) return std::nullopt;
+  return numeric::fraction_mul(*value, *power);
+}
+
+}  // namespace
+
+bool one_sided_unit_or_scale(const Quantity& claim, const Quantity& figure) {
+  const bool one_zero = (claim.scale_power == 0) != (figure.scale_power == 0);
+  const bool unit_case = claim.unit.dimension == figure.unit.dimension && one_zero;
+  const bool dimension_case = is_dimensionless(claim.unit.dimension) != is_dimensionless(figure.unit.dimension) &&
+                              (claim.scale_power == figure.scale_power || claim.scale_power == 0 ||
+                               figure.scale_power == 0);
+  if (!unit_case && !dimension_case) return false;
+  for (const Decimal& a : claim.readings) {
+    for (const Decimal& b : figure.readings) {
+      if (a == b) return true;
+    }
+  }
+  return false;
+}
+
+bool under_declared_scale(const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+                          const SourceFigure& s) {
+  const std::optional<numeric::Fraction> key = declared_value(s);
+  return key && claim_exact && *key == *claim_exact &&
+         (claim.unit.dimension == s.quantity.unit.dimension || is_dimensionless(s.quantity.unit.dimension));
+}
+
+std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (one_sided_unit_or_scale(claim, figures[i].quantity)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> first_under_declared_scale_in_order(const Quantity& claim,
+                                                               const std::optional<numeric::Fraction>& claim_exact,
+                                                               const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (under_declared_scale(claim, claim_exact, figures[i])) return i;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const Quantity& q, std::size_t i) {
+  for (const auto& f : list) {
+    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power) return;
+  }
+  list.push_back({q.unit.dimension, q.scale_power, i});
+}
+
+}  // namespace
+
+std::optional<std::size_t> SourceFigureIndex::first_one_sided(const Quantity& claim) const {
+  std::optional<std::size_t> first;
+  for (const Decimal& r : claim.readings) {
+    const auto it = by_reading_.find(r);
+    if (it == by_reading_.end()) continue;
+    for (const FirstOfUnit& f : it->second) {
+      if (first && *first <= f.figure) continue;
+      if (one_sided_unit_or_scale(claim, figures_[f.figure].quantity)) first = f.figure;
+    }
+  }
+  return first;
+}
+
+std::optional<std::size_t> SourceFigureIndex::first_under_declared_scale(
+    const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const {
+  if (!claim_exact) return std::nullopt;
+  const auto it = by_declared_value_.find({claim_exact->numerator, claim_exact->denominator});
+  if (it == by_declared_value_.end()) return std::nullopt;
+  std::optional<std::size_t> first;
+  for (const FirstOfUnit& f : it->second) {
+    if (first && *first <= f.figure) continue;
+    if (f.dimension == claim.unit.dimension || is_dimensionless(f.dimension)) first = f.figure;
+  }
+  return first;
+}
+
+SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
+    : figures_(figures), matching_(matching) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    const Quantity& q = figures[i].quantity;
+    for (const Decimal& r : q.readings) keep_first(by_reading_[r], q, i);
+    if (const auto key = declared_value(figures[i])) keep_first(by_declared_value_[{key->numerator, key->denominator}], q, i);
+    auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
+    if (it == groups_.end()) {
+      groups_.push_back(Group{q.unit.dimension, {}, {}, std::nullopt, false});
+      it = groups_.end() - 1;
+    }
+    bool any = false;
+    for (const Decimal& v : q.values) {
+      const auto c = numeric::canonical_value(v, q.unit);
+      if (!c) continue;
+      any = true;
+      if (c->abs() >= wide_limit()) it->wide = true;
+      it->by_value.push_back(Entry{*c, i});
+    }
+    if (!any && !it->first_without_values) it->first_without_values = i;
+  }
+  for (Group& g : groups_) {
+    std::stable_sort(g.by_value.begin(), g.by_value.end(),
+                     [](const Entry& a, const Entry& b) { return a.value < b.value; });
+    const std::size_t n = g.by_value.size();
+    g.tree.assign(2 * n, kNoFigure);
+    for (std::size_t k = 0; k < n; ++k) g.tree[n + k] = g.by_value[k].figure;
+    for (std::size_t k = n; k-- > 1;) g.tree[k] = std::min(g.tree[2 * k], g.tree[2 * k + 1]);
+  }
+}
+
+const SourceFigureIndex::Group* SourceFigureIndex::group(const numeric::Dimension& d) const {
+  for (const Group& g : groups_) {
+    if (g.dimension == d) return &g;
+  }
+  return nullptr;
+}
+
+std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) const {
+  const std::vector<Entry>& e = g.by_value;
+  const auto position = [&](const Decimal& v, bool after_equal) {
+    return static_cast<std::size_t>(
+        (after_equal ? std::upper_bound(e.begin(), e.end(), v, [](const Decimal& a, const Entry& b) { return a < b.value; })
+                     : std::lower_bound(e.begin(), e.end(), v, [](const Entry& a, const Decimal& b) { return a.value < b; })) -
+        e.begin());
+  };
+  const auto distance_at = [&](std::size_t k) { return relative_distance(x, e[k].value); };
+  const Decimal one = Decimal::from_int(1);
+  const Decimal m = x.abs().max(one);
+  const bool positive = !(x < Decimal());
+  // The value order cut into three runs on each of which the distance is
+  // monotone: rising with the position ("up") or falling ("down").
+  const std::size_t at = position(x, false);
+  struct Run {
+    std::size_t from, to;
+    bool up;
+  };
+  std::array<Run, 3> runs{};
+  if (positive) {
+    const std::size_t far = position(-m, false);  // values below −m
+    runs = {Run{0, far, true}, Run{far, at, false}, Run{at, e.size(), true}};
+  } else {
+    const std::size_t far = position(m, true);  // values above m
+    runs = {Run{0, at, false}, Run{at, far, true}, Run{far, e.size(), false}};
+  }
+  std::optional<Nearest> best;
+  for (const Run& r : runs) {
+    if (r.from >= r.to) continue;
+    // The smallest distance sits at the run's low end when it rises, at its
+    // high end when it falls; the positions at that same distance follow
+    // it without a gap.
+    const std::size_t edge = r.up ? r.from : r.to - 1;
+    const auto d = distance_at(edge);
+    if (!d) continue;
+    const auto beyond = [&](std::size_t k) {
+      const auto dk = distance_at(k);
+      return !dk || *dk > *d;
+    };
+    std::size_t lo = r.from, hi = r.to;
+    if (r.up) {
+      hi = first_where(r.from, r.to, beyond);
+    } else {
+      lo = first_where(r.from, r.to, [&](std::size_t k) { return !beyond(k); });
+    }
+    const std::size_t figure = tree_min(g.tree, lo, hi);
+    if (!best || *d < best->distance || (*d == best->distance && figure < best->figure)) best = Nearest{*d, figure};
+  }
+  return best;
+}
+
+std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
+  if (figures_.empty()) return std::nullopt;
+  const auto in_order = [&] { return best_figure_in_order(claim, figures_, matching_); };
+  if (matching_.declared_precision || matching_.percent_as_fraction) return in_order();
+  const auto compare_with = [&](std::size_t i) {
+    return BestFigure{i, numeric::compare_quantities(claim, figures_[i].quantity, false, false)};
+  };
+  const Group* g = group(claim.unit.dimension);
+  // No figure of the claim's unit: every figure is incomparable, and the
+  // first one stays the best.
+  if (!g) return compare_with(0);
+
+  std::vector<Decimal> xs;
+  for (const Decimal& v : claim.values) {
+    if (const auto c = numeric::canonical_value(v, claim.unit)) xs.push_back(*c);
+  }
+  // A claim without comparable values, or with values too large for every
+  // difference to fit, is compared figure by figure.
+  if (xs.empty() || g->wide || std::any_of(xs.begin(), xs.end(), [](const Decimal& x) { return x.abs() >= wide_limit(); })) {
+    return in_order();
+  }
+
+  // An equal figure: the first one in order among those holding a value
+  // equal to one of the claim's.
+  std::size_t equal = kNoFigure;
+  for (const Decimal& x : xs) {
+    const auto at = std::lower_bound(g->by_value.begin(), g->by_value.end(), x,
+                                     [](const Entry& e, const Decimal& v) { return e.value < v; });
+    if (at != g->by_value.end() && at->value == x) equal = std::min(equal, at->figure);
+  }
+  if (equal != kNoFigure) return compare_with(equal);
+
+  // Differences only: the smallest relative distance over every pair of
+  // values, the first figure on a tie; a figure without values stands at
+  // distance 1.
+  std::optional<Nearest> best;
+  if (g->first_without_values) best = Nearest{Decimal::from_int(1), *g->first_without_values};
+  for (const Decimal& x : xs) {
+    const auto n = nearest(*g, x);
+    if (n && (!best || n->distance < best->distance || (n->distance == best->distance && n->figure < best->figure))) {
+      best = n;
+    }
+  }
+  if (!best) return in_order();
+  return compare_with(best->figure);
+}
+
+}  // namespace qv::verifiers

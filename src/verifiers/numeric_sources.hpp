@@ -1,0 +1,109 @@
+#pragma once
+// The source figures of one numeric-verifier run, read once and looked up
+// for every claim: the best figure of a claim's first verdict, and what the
+// second chances need of each figure (its exact value, whether it is a year).
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <optional>
+#include <vector>
+
+#include "numeric/compare.hpp"
+#include "numeric/fraction.hpp"
+#include "numeric/quantity.hpp"
+#include "records/request.hpp"
+#include "verifiers/declared_scale.hpp"
+
+namespace qv::verifiers {
+
+// The figure a claim is judged against and how the two compare.
+struct BestFigure {
+  std::size_t index = 0;
+  numeric::QuantityComparison comparison;
+};
+
+// Compares the claim with each figure in order: a lower code replaces the
+// best so far, and between two differences the strictly smaller relative
+// distance; the first equal figure ends the search.
+std::optional<BestFigure> best_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
+                                               const records::MatchOptions& matching);
+
+// The unit or scale written on one side only: the same unit with exactly
+// one of the two scales 0, or one side dimensionless and the other not with
+// equal scales or one of them 0; and some reading of each, as written,
+// equal.
+bool one_sided_unit_or_scale(const numeric::Quantity& claim, const numeric::Quantity& figure);
+
+// A figure under the scale its table declares: not a year, of the claim's
+// unit or dimensionless, and either with a context scale and the claim's
+// exact value, or without scale in a source that declares one, its exact
+// value times the declared power of ten being the claim's.
+bool under_declared_scale(const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+                          const SourceFigure& figure);
+
+// The first figure passing each test, trying them in order.
+std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
+                                                    const std::vector<SourceFigure>& figures);
+std::optional<std::size_t> first_under_declared_scale_in_order(const numeric::Quantity& claim,
+                                                               const std::optional<numeric::Fraction>& claim_exact,
+                                                               const std::vector<SourceFigure>& figures);
+
+class SourceFigureIndex {
+ public:
+  SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching);
+
+  // The same answer as best_figure_in_order. With both matching options
+  // off, the equal figure is looked up among the canonical values of the
+  // claim's dimension; without one, the smallest relative distance is found
+  // from the values next to the claim's and the extreme ones, since the
+  // distance only grows away from the claim's value on either side and only
+  // falls towards the far ends (values beyond the claim's magnitude on the
+  // other side of zero). The first figure at that distance is taken from a
+  // tree of the smallest figure position over runs of the value order.
+  std::optional<BestFigure> best(const numeric::Quantity& claim) const;
+
+  // The same answers as the in-order searches above, from the figures kept
+  // by reading and by the exact value each could stand for.
+  std::optional<std::size_t> first_one_sided(const numeric::Quantity& claim) const;
+  std::optional<std::size_t> first_under_declared_scale(const numeric::Quantity& claim,
+                                                        const std::optional<numeric::Fraction>& claim_exact) const;
+
+  const std::vector<SourceFigure>& figures() const { return figures_; }
+
+  // The first figure of each unit and scale.
+  struct FirstOfUnit {
+    numeric::Dimension dimension;
+    std::uint32_t scale_power;
+    std::size_t figure;
+  };
+
+ private:
+  struct Entry {
+    numeric::Decimal value;
+    std::size_t figure;
+  };
+  struct Group {
+    numeric::Dimension dimension;
+    std::vector<Entry> by_value;  // canonical values, ascending, then by figure
+    std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
+    std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
+    bool wide = false;  // some value so large that a difference may not fit
+  };
+  struct Nearest {
+    numeric::Decimal distance;
+    std::size_t figure;
+  };
+  const Group* group(const numeric::Dimension& d) const;
+  std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x) const;
+
+  const std::vector<SourceFigure>& figures_;
+  records::MatchOptions matching_;
+  std::vector<Group> groups_;
+  // Figures by each reading as written, and by the exact value a claim must
+  // have for the figure to stand for it under a declared or context scale.
+  std::map<numeric::Decimal, std::vector<FirstOfUnit>> by_reading_;
+  std::map<std::pair<numeric::i128, numeric::i128>, std::vector<FirstOfUnit>> by_declared_value_;
+};
+
+}  // namespace qv::verifiers
