@@ -13,8 +13,15 @@ PyObject* py_attach_signature_json(PyObject* self, PyObject* const* args, Py_ssi
 PyObject* py_record_verify_chains(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
+// Policies.
+PyObject* py_policy_lint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_default_policy_yaml(PyObject* self, PyObject* unused);
+PyObject* py_builtin_policy_yaml(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_policy_resolve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Utilities.
 PyObject* py_keygen(PyObject* self, PyObject* unused);
 PyObject* py_engine_version(PyObject* self, PyObject* unused);
+PyObject* py_yaml_to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace qv::python

@@ -69,17 +69,17 @@ std::array<PyMethodDef, 19> kMethods = {{
      "record_verify(jsonl)\n--\n\n"
      "Verify one record or a whole JSON Lines chain. Returns the number of\n"
      "records checked; raises on the first broken hash, link or signature."},
-    {"policy_lint", nullptr, kWithArgs, "policy_lint(yaml)\n--\n\n`(policy_hash, problems)`."},
-    {"default_policy_yaml", nullptr, kNoArgs, "default_policy_yaml()\n--\n\n"},
-    {"builtin_policy_yaml", nullptr, kWithArgs,
+    {"policy_lint", entry(&py_policy_lint), kWithArgs, "policy_lint(yaml)\n--\n\n`(policy_hash, problems)`."},
+    {"default_policy_yaml", entry(&py_default_policy_yaml), kNoArgs, "default_policy_yaml()\n--\n\n"},
+    {"builtin_policy_yaml", entry(&py_builtin_policy_yaml), kWithArgs,
      "builtin_policy_yaml(name)\n--\n\n"
      "The YAML of a shipped policy, by id; `None` when no such policy ships."},
-    {"policy_resolve", nullptr, kWithArgs,
+    {"policy_resolve", entry(&py_policy_resolve), kWithArgs,
      "policy_resolve(yaml)\n--\n\n"
      "The resolved policy as YAML, headed by its id, version and hash."},
     {"keygen", entry(&py_keygen), kNoArgs, "keygen()\n--\n\n"},
     {"engine_version", entry(&py_engine_version), kNoArgs, "engine_version()\n--\n\n"},
-    {"yaml_to_json", nullptr, kWithArgs,
+    {"yaml_to_json", entry(&py_yaml_to_json), kWithArgs,
      "yaml_to_json(text)\n--\n\n"
      "YAML \u2192 JSON, so the Python package needs no YAML dependency for rule sets."},
 }};

@@ -1,0 +1,29 @@
+#pragma once
+// Reading YAML text into the untyped tree.
+#include <cstddef>
+#include <string_view>
+
+#include "yaml/error.hpp"
+#include "yaml/events.hpp"
+#include "yaml/node.hpp"
+
+namespace qv::yaml {
+
+// Nesting of sequences and mappings allowed on one path, aliases included.
+inline constexpr std::size_t kMaxDepth = 128;
+// Nodes that following aliases may copy into one tree. Beyond it the text
+// is refused as alias abuse, with the same message as the count of aliases
+// followed (which is at most 100 per event of the document).
+inline constexpr std::size_t kMaxAliasExpansionNodes = 1'000'000;
+inline constexpr std::size_t kAliasesPerEvent = 100;
+
+// Reads exactly one document. No document at all fails with "EOF while
+// parsing a value"; a second one with the "more than one document" error; a
+// repeated key with "duplicate entry ..."; an alias names the node most
+// recently anchored under its name.
+YamlResult<Node> read_tree(std::string_view text);
+
+// The same from events already loaded.
+YamlResult<Node> build_tree(const Document& document);
+
+}  // namespace qv::yaml

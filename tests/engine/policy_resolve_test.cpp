@@ -1,0 +1,257 @@
+// The policy hash and the resolved policy YAML: the hash ignores how a
+// policy is written, and the resolved text reads back as the same policy.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/utf8.hpp"
+#include "engine/policy.hpp"
+
+namespace qv::engine {
+namespace {
+
+std::string hash_of(std::string_view text) {
+  auto p = parse_policy(text);
+  EXPECT_TRUE(p.has_value()) << (p ? "" : p.error().display());
+  if (!p) return {};
+  auto h = compute_policy_hash(*p);
+  EXPECT_TRUE(h.has_value());
+  return h ? *h : std::string{};
+}
+
+TEST(PolicyHash, StableUnderKeyOrderCommentsAndListStyle) {
+  const std::string a = hash_of(
+      "id: a\nversion: b\nverifiers: {required: [x, y], forbidden: [z]}\n"
+      "decision: {conflicts: FAIL, unsupported_from: [], any_contradiction_from: []}\n");
+  EXPECT_EQ(a.size(), 71u);
+  EXPECT_TRUE(a.starts_with("sha256:"));
+  EXPECT_EQ(a, hash_of("# a comment\ndecision:\n  any_contradiction_from: []\n  conflicts: FAIL\n"
+                       "verifiers:\n  forbidden:\n  - z\n  required:\n    - x\n    - y\n  optional: []\n"
+                       "version: \"b\"\nid: 'a'\n"));
+  // Arrays keep their order.
+  EXPECT_NE(a, hash_of("id: a\nversion: b\nverifiers: {required: [y, x], forbidden: [z]}\n"
+                       "decision: {conflicts: FAIL}\n"));
+  // Restating an inherited value changes nothing; `extends` itself is part
+  // of the form.
+  const std::string child = hash_of("id: c\nversion: v\nextends: quillaveen_default_v1\n");
+  EXPECT_EQ(child, hash_of("version: v\nverifiers: {required: [quillaveen.numeric]}\nid: c\n"
+                           "extends: quillaveen_default_v1\n"));
+  std::string restated(default_policy_text());
+  restated.replace(restated.find("quillaveen_default_v1"), 21, "c").replace(restated.find("1.5.0"), 5, "v");
+  EXPECT_NE(child, hash_of(restated));
+  EXPECT_EQ(child, hash_of(restated + "extends: quillaveen_default_v1\n"));
+  // A rounding text enters as written, whether lint accepts it or not.
+  EXPECT_NE(hash_of("id: a\nversion: b\nrounding: half_up\n"), hash_of("id: a\nversion: b\nrounding: HALF_UP\n"));
+  EXPECT_NE(hash_of("id: a\nversion: b\n"), hash_of("id: a\nversion: b\njudge: {}\n"));
+}
+
+// The resolved text of the default policy, as the YAML writer lays it out.
+constexpr std::string_view kResolvedDefaultBody =
+    "id: quillaveen_default_v1\n"
+    "version: 1.5.0\n"
+    "description: |\n"
+    "  Numeric claims must be exactly supported by the sources. A numeric contradiction fails the answer, and so "
+    "does a figure taken from a passage outside the request's scope. A figure the sources do not contain, and the "
+    "answer cannot recompute from figures they do, goes to review, and so does an answer whose figure is not the "
+    "kind or unit the question asked for, and any claim no deterministic verifier can resolve. No model is needed "
+    "and no generative verifier decides.\n"
+    "verifiers:\n  required:\n  - quillaveen.numeric\n  recommended:\n  - quillaveen.scope\n  - quillaveen.intent\n"
+    "  - quillaveen.rules.*\n  optional: []\n  fallback: []\n  forbidden:\n  - llm_judge.*\n"
+    "determinism:\n  minimum_to_decide: reproducible\n"
+    "decision:\n  any_contradiction_from:\n  - quillaveen.numeric\n  - quillaveen.scope\n  - quillaveen.rules.*\n"
+    "  unsupported_from:\n  - quillaveen.numeric\n  - quillaveen.scope\n  - quillaveen.intent\n"
+    "  unresolved_claims: REVIEW\n  conflicts: REVIEW\n  tolerate_unresolved_kinds:\n  - word\n  - statement\n"
+    "  tolerate_notes:\n  - year_not_in_sources\n"
+    "regulatory_mapping: []\n";
+
+TEST(ResolvedPolicy, DefaultPolicyLayoutAndHeader) {
+  const auto text = resolve_policy_text("\tquillaveen_default_v1 ");
+  ASSERT_TRUE(text);
+  const std::string hash = hash_of(default_policy_text());
+  EXPECT_EQ(*text, "# quillaveen_default_v1 v1.5.0\n# hash: " + hash + "\n" + std::string(kResolvedDefaultBody));
+  EXPECT_EQ(resolve_policy_text("").error().display(), "invalid input: policy: EOF while parsing a value");
+
+  // Optional sections appear only when present; the empty lists the form
+  // leaves out stay out when nothing is inherited.
+  const auto small = resolve_policy_text(
+      "id: a\nversion: '2'\njudge: {}\nrisk_classes: {default: low, routine: []}\n"
+      "decision: {unsupported_from: [], tolerate_notes: []}\n");
+  ASSERT_TRUE(small);
+  EXPECT_THAT(*small, ::testing::HasSubstr("version: '2'\ndescription: ''\nrisk_classes:\n  default: low\n"
+                                           "  mandatory_review: []\njudge:\n  required: false\n"
+                                           "  contradicted: REVIEW\n  unsupported: REVIEW\nverifiers:\n"));
+  EXPECT_THAT(*small, ::testing::HasSubstr("decision:\n  any_contradiction_from: []\n  unresolved_claims: REVIEW\n"
+                                           "  conflicts: REVIEW\n  tolerate_unresolved_kinds: []\n"
+                                           "regulatory_mapping: []\n"));
+  for (const char* key : {"scope", "pass_means", "locale", "rounding", "extends", "routine", "unsupported_from",
+                          "tolerate_notes", "null"}) {
+    EXPECT_THAT(*small, ::testing::Not(::testing::HasSubstr(key))) << key;
+  }
+}
+
+TEST(ResolvedPolicy, ListsEmptiedAgainstTheBaselineAreWrittenAndReadBack) {
+  const std::string child =
+      "id: mine\nversion: v\nextends: quillaveen_default_v1\n"
+      "decision: {unsupported_from: [], tolerate_notes: []}\n";
+  const auto text = resolve_policy_text(child);
+  ASSERT_TRUE(text);
+  EXPECT_THAT(*text, ::testing::HasSubstr("  unsupported_from: []\n"));
+  EXPECT_THAT(*text, ::testing::HasSubstr("  tolerate_notes: []\n"));
+  const auto back = parse_policy(*text);
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(back->decision.unsupported_from.empty());
+  EXPECT_TRUE(back->decision.tolerate_notes.empty());
+  EXPECT_EQ(*back, *parse_policy(child));
+  EXPECT_EQ(*compute_policy_hash(*back), hash_of(child));
+}
+
+TEST(ResolvedPolicy, LineBreaksInIdOrVersionStayInsideTheHeaderComments) {
+  const std::string policy = "id: \"a\\nb\\rc\"\nversion: \"1\\x85\\u2028\\u2029\\x01\\x7f2\"\n";
+  const auto text = resolve_policy_text(policy);
+  ASSERT_TRUE(text);
+  EXPECT_TRUE(text->starts_with("# a b c v1     2\n# hash: " + hash_of(policy) + "\nid: \"a\\nb\\rc\"\n")) << *text;
+  const auto back = parse_policy(*text);
+  ASSERT_TRUE(back) << back.error().display();
+  EXPECT_EQ(back->id, "a\nb\rc");
+  EXPECT_EQ(back->version, "1\u0085\u2028\u2029\x01\x7f" "2");
+}
+
+// ---------------------------------------------------------------------------
+// Generated policies: resolve, read the text back, compare.
+
+// Texts that YAML writers must quote, fold or escape.
+const std::vector<std::string>& tricky_texts() {
+  static const std::vector<std::string> t = {
+      "plain", "1.10", "2", "true", "null", "~", "", " lead", "trail ", "a: b", "#x", "x #y", "multi\nline",
+      "end\n", "\n\nx\n\n", "tab\there", "caf\u00e9", "a\u2028b", "x\u0085y", "007", "- dash", "[x]", "'q'",
+      "\"dq\"", "0x1F", ".inf", "1e3", "quillaveen.rules.*", "llm_judge.*", "sp  ace ", "\u00a0nbsp", "\r", "k:",
+      "\u200d", "a\\b", "\x01\x7f"};
+  return t;
+}
+
+class Generator {
+ public:
+  explicit Generator(unsigned seed) : rng_(seed) {}
+
+  std::string policy() {
+    extends_ = pick(2) == 0;
+    std::string out;
+    // Key order is shuffled by writing the optional parts in a random order.
+    std::vector<std::string> parts = {"id: " + text() + "\n", "version: " + text() + "\n"};
+    if (extends_) parts.push_back(std::string("extends: ") + (pick(2) ? "quillaveen_default_v1" : "eu_ai_act_high_risk_v1") + "\n");
+    if (pick(2)) parts.push_back("description: " + text() + "\n");
+    for (const char* key : {"pass_means", "locale", "rounding"}) {
+      if (pick(3) == 0) parts.push_back(std::string(key) + ": " + (pick(3) == 0 ? "~" : text()) + "\n");
+    }
+    if (pick(3) == 0) parts.push_back("scope: {required: " + list() + ", missing_scope: " + decision() + "}\n");
+    if (pick(3) == 0) {
+      parts.push_back("risk_classes: {default: " + text() + ", routine: " + list() + ", mandatory_review: " + list() +
+                      "}\n");
+    }
+    if (pick(3) == 0) {
+      parts.push_back(std::string("judge: {required: ") + (pick(2) ? "true" : "False") +
+                      ", contradicted: " + decision() + "}\n");
+    }
+    if (pick(2)) {
+      std::string v = "verifiers: {";
+      for (const char* key : {"required", "recommended", "optional", "fallback", "forbidden"}) {
+        if (pick(2)) v += std::string(key) + ": " + list() + ", ";
+      }
+      parts.push_back(v + "}\n");
+    }
+    if (pick(3) == 0) parts.push_back(std::string("determinism: {minimum_to_decide: ") + (pick(2) ? "exact" : "'any'") + "}\n");
+    if (pick(4) != 0) {
+      std::string d = "decision: {";
+      for (const char* key : {"any_contradiction_from", "unsupported_from", "tolerate_notes"}) {
+        if (pick(3) != 0) d += std::string(key) + ": " + list() + ", ";
+      }
+      if (pick(2)) d += "unresolved_claims: " + decision() + ", ";
+      if (pick(2)) d += "tolerate_unresolved_kinds: [" + std::string(pick(2) ? "numeric, " : "") + "\"word\"], ";
+      parts.push_back(d + "}\n");
+    }
+    if (pick(3) == 0) {
+      std::string r = "regulatory_mapping:\n";
+      for (unsigned i = pick(3); i > 0; --i) {
+        r += "- {framework: " + text() + ", article: " + text() + ", control: " + text() +
+             (pick(2) ? ", requirement: " + text() : std::string()) + ", triggered_by: [" + decision() + "]}\n";
+      }
+      parts.push_back(r == "regulatory_mapping:\n" ? "regulatory_mapping: []\n" : r);
+    }
+    std::shuffle(parts.begin(), parts.end(), rng_);
+    for (const auto& p : parts) out += p;
+    return out;
+  }
+
+ private:
+  unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
+  std::string decision() {
+    static const char* words[] = {"PASS", "REVIEW", "FAIL", "'FAIL'"};
+    return words[pick(4)];
+  }
+  // A text from the pool, double-quoted with escapes, or written plain when
+  // plain keeps its meaning as text.
+  std::string text() {
+    const std::string& s = tricky_texts()[pick(static_cast<unsigned>(tricky_texts().size()))];
+    if ((s == "1.10" || s == "2" || s == "true" || s == "plain") && pick(2)) return s;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+      const auto step = core::utf8_step(s, i);
+      const char32_t c = step.code_point;
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += static_cast<char>(c);
+      } else if (c < 0x20 || c == 0x7F || c == 0x85 || c == 0x2028) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+        out += buf;
+      } else {
+        out.append(s, i, step.length);
+      }
+      i += step.length;
+    }
+    return out + "\"";
+  }
+  std::string list() {
+    std::string out = "[";
+    for (unsigned i = pick(3); i > 0; --i) out += text() + (i > 1 ? ", " : "");
+    return out + "]";
+  }
+
+  std::mt19937 rng_;
+  bool extends_ = false;
+};
+
+TEST(ResolvedPolicy, GeneratedPoliciesReadBackWithTheSameHash) {
+  Generator gen(20260101);
+  int compared = 0, emptied_against_base = 0;
+  for (int n = 0; n < 400; ++n) {
+    const std::string text = gen.policy();
+    const auto policy = parse_policy(text);
+    ASSERT_TRUE(policy) << text << "\n" << policy.error().display();
+    const auto resolved = resolve_policy_text(text);
+    ASSERT_TRUE(resolved) << text;
+    // The header is two comment lines whatever the id and version hold.
+    const std::size_t first = resolved->find('\n');
+    const std::size_t second = resolved->find('\n', first + 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_TRUE(resolved->substr(first + 1).starts_with("# hash: sha256:")) << *resolved;
+    EXPECT_TRUE(resolved->substr(second + 1).starts_with("id:")) << *resolved;
+
+    const auto back = parse_policy(*resolved);
+    ASSERT_TRUE(back) << text << "\n---\n" << *resolved << "\n" << back.error().display();
+    EXPECT_EQ(*back, *policy) << text << "\n---\n" << *resolved;
+    EXPECT_EQ(compute_policy_hash(*back), compute_policy_hash(*policy));
+    ++compared;
+    if (policy->extends && (policy->decision.unsupported_from.empty() || policy->decision.tolerate_notes.empty())) {
+      ++emptied_against_base;
+    }
+  }
+  EXPECT_EQ(compared, 400);
+  EXPECT_GT(emptied_against_base, 20);
+}
+
+}  // namespace
+}  // namespace qv::engine

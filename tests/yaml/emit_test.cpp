@@ -1,0 +1,130 @@
+// Emitted texts: the layout of a policy-shaped document written through the
+// event interface, the style rule for strings, and write-back of trees.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "json/writer.hpp"
+#include "tree_form.hpp"
+#include "yaml/emit.hpp"
+#include "yaml/tree.hpp"
+
+namespace qv::yaml {
+namespace {
+
+TEST(YamlEmit, PolicyShapedLayout) {
+  Emitter e;
+  e.begin_mapping();
+  e.string("id");
+  e.string("p1");
+  e.string("version");
+  e.string("1.10");
+  e.string("description");
+  e.string("Folded text that ends\nwith a line break.\n");
+  e.string("verifiers");
+  e.begin_mapping();
+  e.string("required");
+  e.begin_sequence();
+  e.string("quillaveen.numeric");
+  e.string("quillaveen.rules.*");
+  e.end_sequence();
+  e.string("optional");
+  e.begin_sequence();
+  e.end_sequence();
+  e.end_mapping();
+  e.string("judge");
+  e.begin_mapping();
+  e.string("required");
+  e.boolean(false);
+  e.string("contradicted");
+  e.string("FAIL");
+  e.end_mapping();
+  e.string("regulatory_mapping");
+  e.begin_sequence();
+  e.begin_mapping();
+  e.string("framework");
+  e.string("EU-AI-Act-2024/1689");
+  e.string("article");
+  e.string("Art. 15(1)");
+  e.string("triggered_by");
+  e.begin_sequence();
+  e.string("PASS");
+  e.end_sequence();
+  e.end_mapping();
+  e.end_sequence();
+  e.end_mapping();
+  auto text = e.finish();
+  ASSERT_TRUE(text) << text.error().display();
+  EXPECT_EQ(*text,
+            "id: p1\n"
+            "version: '1.10'\n"
+            "description: |\n"
+            "  Folded text that ends\n"
+            "  with a line break.\n"
+            "verifiers:\n"
+            "  required:\n"
+            "  - quillaveen.numeric\n"
+            "  - quillaveen.rules.*\n"
+            "  optional: []\n"
+            "judge:\n"
+            "  required: false\n"
+            "  contradicted: FAIL\n"
+            "regulatory_mapping:\n"
+            "- framework: EU-AI-Act-2024/1689\n"
+            "  article: Art. 15(1)\n"
+            "  triggered_by:\n"
+            "  - PASS\n");
+}
+
+std::string written(const std::string& s) {
+  auto t = write_yaml(Node::string(s));
+  return t ? *t : "error: " + t.error().display();
+}
+
+TEST(YamlEmit, StringStyles) {
+  // Texts that a plain scalar would turn into another type are quoted.
+  for (const char* s : {"", "~", "null", "True", "1", "-0", "007", "+5", "0x1F", "1e3", ".inf", "1.10", "1."}) {
+    EXPECT_EQ(written(s), "'" + std::string(s) + "'\n") << s;
+  }
+  // Texts that read back as the same string stay plain.
+  for (const char* s : {"yes", "x, y", ":x", "a'b", "1.5.0", "é", "1e400", "1_000", "NaN", "-a"}) {
+    EXPECT_EQ(written(s), std::string(s) + "\n") << s;
+  }
+  // libyaml's own refusals of plain.
+  EXPECT_EQ(written("- a"), "'- a'\n");
+  EXPECT_EQ(written("a: b"), "'a: b'\n");
+  EXPECT_EQ(written("it's #1 "), "'it''s #1 '\n");
+  EXPECT_EQ(written("tab\there"), "\"tab\\there\"\n");
+  EXPECT_EQ(written("\xEF\xBB\xBFx"), "\"\\uFEFFx\"\n");
+  // Line breaks: a literal block with the chomping libyaml chooses.
+  EXPECT_EQ(written("a\nb"), "|-\n  a\n  b\n");
+  EXPECT_EQ(written("a\n"), "|\n  a\n");
+  EXPECT_EQ(written("\n"), "|2+\n\n");
+  EXPECT_EQ(written(" a\n"), "|2\n   a\n");
+  EXPECT_EQ(written("a \nb"), "\"a \\nb\"\n");
+}
+
+TEST(YamlEmit, WriteBackReadsBackTheSameTree) {
+  const char* texts[] = {
+      "a: 1\nb: [x, 2.5, ~, true, -3, .inf, .nan, 1e20, '007', '1.10']\nc: {d: {e: []}}\n",
+      "? [1, 2]\n: seq key\n? {a: 1}\n: map key\n~: null key\n1.5: float key\n",
+      "- !money 12\n- !tag {a: [1]}\n- !x [a]\n- 'multi\n\n  line'\n- \"tab\\t\"\n- \" lead\"\n",
+      "k: |+\n  keep\n\n\nz: >\n  folded\n  text\n",
+  };
+  for (const char* text : texts) {
+    auto tree = read_tree(text);
+    ASSERT_TRUE(tree) << text;
+    auto yaml = write_yaml(*tree);
+    ASSERT_TRUE(yaml) << yaml.error().display();
+    auto back = read_tree(*yaml);
+    ASSERT_TRUE(back) << *yaml;
+    EXPECT_EQ(json::write_json_compact(testing::tree_form(*back)), json::write_json_compact(testing::tree_form(*tree)))
+        << *yaml;
+  }
+  EXPECT_EQ(*write_yaml(*read_tree("a: !money 12\nb: !t {x: 1}\n")), "a: !money 12\nb: !t\n  x: 1\n");
+  EXPECT_EQ(*write_yaml(*read_tree("- [1.10, 1e3, 0x10, +1, -0, True, ~, 007, 1e400]")),
+            "- - 1.1\n  - 1000.0\n  - 16\n  - 1\n  - 0\n  - true\n  - null\n  - '007'\n  - 1e400\n");
+}
+
+}  // namespace
+}  // namespace qv::yaml
