@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/panic.hpp"
 #include "core/version.hpp"
 #include "crypto/ed25519.hpp"
 #include "engine/assemble.hpp"
@@ -158,8 +159,19 @@ core::Result<crypto::SigningKey> choose_signing_key(const records::VerifyRequest
 
 core::EngineError signing_key_error() { return core::EngineError::invalid_input("signing key must be 32 bytes hex"); }
 
+// The default policy is read once: it is built in, so every reading gives
+// the same policy, and most requests use it.
+const Policy& default_policy() {
+  static const Policy policy = [] {
+    auto parsed = parse_policy(default_policy_text());
+    if (!parsed) core::panic("the built-in default policy does not read: " + parsed.error().display());
+    return std::move(*parsed);
+  }();
+  return policy;
+}
+
 core::Result<Policy> request_policy(const records::VerifyRequest& request) {
-  if (unicode::is_blank(request.policy_yaml)) return parse_policy(default_policy_text());
+  if (unicode::is_blank(request.policy_yaml)) return default_policy();
   return parse_policy(request.policy_yaml);
 }
 
