@@ -1,4 +1,5 @@
-// Hostile text as an answer, a source and a question: claim spans lie on
+// Hostile text as an answer, sources and a question, normalised as the
+// engine normalises them before anything reads them: claim spans lie on
 // character boundaries and hold their text, ids run from c0, the numeric
 // verifier gives at most one finding per numeric claim with receipts inside
 // their sources, the same findings on a second run, and its best-figure
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "numeric/locale.hpp"
+#include "text/normalize.hpp"
 #include "verifiers/extract.hpp"
 #include "verifiers/numeric.hpp"
 #include "verifiers/numeric_sources.hpp"
@@ -39,11 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   qv::records::VerificationContext ctx;
   ctx.locale = std::string(kLocales[flags & 7]);
-  ctx.answer = parts[0];
+  ctx.answer = qv::text::normalize_text(parts[0]);
   for (std::size_t i = 1; i < parts.size() && i < 3; ++i) {
-    ctx.sources.push_back({"s" + std::to_string(i), parts[i], std::nullopt, {}});
+    ctx.sources.push_back({"s" + std::to_string(i), qv::text::normalize_text(parts[i]), std::nullopt, {}});
   }
-  if (parts.size() == 4) ctx.question = parts[3];
+  if (parts.size() == 4) ctx.question = qv::text::normalize_text(parts[3]);
   const bool units = (flags & 8) == 0;
   ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, units);
   std::size_t numeric = 0;

@@ -8,6 +8,7 @@
 #include "numeric/locale.hpp"
 #include "verifiers/declared_scale.hpp"
 #include "verifiers/findings.hpp"
+#include "verifiers/year.hpp"
 #include "verifiers/numeric_finding.hpp"
 #include "verifiers/numeric_sources.hpp"
 
@@ -19,14 +20,8 @@ using numeric_detail::fill;
 using numeric_detail::NumericFinding;
 
 VerifierInfo numeric_verifier_info() {
-  VerifierInfo info;
-  info.id = std::string(kNumericVerifierId);
-  info.version = std::string(kNumericVerifierVersion);
-  info.kind = records::VerifierKind::Exact;
-  info.determinism = records::Determinism::exact();
-  info.applies_to = {records::ClaimKind::Numeric};
-  info.needs_network = false;
-  return info;
+  return exact_verifier_info(std::string(kNumericVerifierId), std::string(kNumericVerifierVersion),
+                             records::VerifierKind::Exact, {records::ClaimKind::Numeric});
 }
 
 NumericVerifier::NumericVerifier(const records::NumericConfig& options)

@@ -51,8 +51,6 @@ int compare_wide(const Wide& a, const Wide& b) {
 
 int sign(i128 v) { return (v > 0) - (v < 0); }
 
-
-
 }  // namespace
 
 int compare_scaled(const Fraction& a, std::uint32_t ka, const Fraction& b, std::uint32_t kb) {
@@ -129,11 +127,15 @@ Window window_of(const DerivationTarget& target, core::RoundingRule rule) {
     if (compare_bounds(hi, w.hi) > 0) w.hi = hi;
   };
   if (target.significant_digits < 2) return w;
-  if (target.step && target.step->numerator > 0) {
-    const auto lo = numeric::fraction_sub(t, *target.step);
-    const auto hi = numeric::fraction_add(t, *target.step);
-    // The full step reaches beyond every rule's window; where it cannot be
-    // formed, the rounding test cannot form its bounds either.
+  if (target.step && target.step->denominator > 0 && target.step->denominator <= numeric::kI128Max / 2) {
+    // The rounding window with its ends included, its bounds formed as the
+    // rounding test forms them: half a step either side, a whole step under
+    // within_last_digit; where they cannot be formed, the test never holds.
+    const Fraction& step = *target.step;
+    const auto half = numeric::normalize_fraction(step.numerator, step.denominator * 2);
+    const Fraction* reach = !half ? nullptr : rule == core::RoundingRule::WithinLastDigit ? &step : &*half;
+    const auto lo = reach ? numeric::fraction_sub(t, *reach) : std::nullopt;
+    const auto hi = reach ? numeric::fraction_add(t, *reach) : std::nullopt;
     if (lo && hi) widen(Bound{*lo}, Bound{*hi});
   }
   if (rule == core::RoundingRule::WithinLastDigit && t.numerator != 0) {

@@ -2,6 +2,8 @@
 // figures the answer computed from other figures it states, and figures that
 // match none of those computations.
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <string>
 #include <utility>
 
@@ -39,20 +41,56 @@ std::optional<Fraction> precision_step(const numeric::Quantity& q) {
   return numeric::fraction_mul(*unit, vm->multiplier);
 }
 
-// The first operand, other than the claim itself, with the same unit and
-// exact value, or, for a dimensionless claim, the same first reading.
-const DerivationOperand* restated(const NumericFinding& f, const std::vector<DerivationOperand>& operands) {
-  std::optional<Fraction> reading;
-  if (f.figure.unit.dimension.kind == numeric::DimensionKind::Dimensionless && !f.figure.readings.empty()) {
-    reading = numeric::decimal_to_fraction(f.figure.readings.front());
+// The operands of one pass by exact value and by first reading, each key
+// holding the positions in order, so that the first operand restating a
+// claim is found without trying them all.
+class Restatements {
+ public:
+  explicit Restatements(const std::vector<DerivationOperand>& operands) : operands_(operands) {
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+      const DerivationOperand& op = operands[i];
+      by_value_[value_key(op.dimension, op.value)].push_back(i);
+      by_reading_[{op.reading.numerator, op.reading.denominator}].push_back(i);
+    }
   }
-  for (const DerivationOperand& op : operands) {
-    if (op.label == f.claim_id) continue;
-    if (op.dimension == f.figure.unit.dimension && op.value == *f.exact) return &op;
-    if (reading && op.reading == *reading) return &op;
+
+  // The first operand, other than the claim itself, with the same unit and
+  // exact value, or, for a dimensionless claim, the same first reading.
+  const DerivationOperand* first(const NumericFinding& f) const {
+    std::size_t best = operands_.size();
+    const auto scan = [&](const auto& map, const auto& key) {
+      const auto it = map.find(key);
+      if (it == map.end()) return;
+      for (std::size_t i : it->second) {
+        if (i >= best) return;
+        if (operands_[i].label == f.claim_id) continue;
+        best = i;
+        return;
+      }
+    };
+    const numeric::Dimension& d = f.figure.unit.dimension;
+    scan(by_value_, value_key(d, *f.exact));
+    if (d.kind == numeric::DimensionKind::Dimensionless && !f.figure.readings.empty()) {
+      if (const auto reading = numeric::decimal_to_fraction(f.figure.readings.front())) {
+        scan(by_reading_, ReadingKey{reading->numerator, reading->denominator});
+      }
+    }
+    return best < operands_.size() ? &operands_[best] : nullptr;
   }
-  return nullptr;
-}
+
+ private:
+  // A currency's code takes part in the unit; other kinds carry an empty one.
+  using ValueKey = std::tuple<std::uint8_t, std::string, numeric::i128, numeric::i128>;
+  using ReadingKey = std::pair<numeric::i128, numeric::i128>;
+  static ValueKey value_key(const numeric::Dimension& d, const Fraction& v) {
+    const bool currency = d.kind == numeric::DimensionKind::Currency;
+    return {static_cast<std::uint8_t>(d.kind), currency ? d.code : std::string(), v.numerator, v.denominator};
+  }
+
+  const std::vector<DerivationOperand>& operands_;
+  std::map<ValueKey, std::vector<std::size_t>> by_value_;
+  std::map<ReadingKey, std::vector<std::size_t>> by_reading_;
+};
 
 std::string join(const std::vector<std::string>& items, std::string_view sep) {
   std::string out;
@@ -85,11 +123,12 @@ void settle_derived(NumericFinding& f, const DerivedMatch& m, core::RoundingRule
 bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<DerivationOperand>& operands,
                      core::RoundingRule rule) {
   bool changed = false;
+  const Restatements restatements(operands);
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
     if (f.supported() || f.year_like || !f.exact) continue;
-    if (const DerivationOperand* op = restated(f, operands)) {
+    if (const DerivationOperand* op = restatements.first(f)) {
       f.notes.emplace_back("restates_answer_figure");
       f.settle(EvidenceResult::Supported,
                fill("{} restates {} ({}), which the sources support", {f.claim_text, op->text, op->label}));

@@ -4,7 +4,7 @@
 #include <array>
 #include <limits>
 
-#include "verifiers/findings.hpp"
+#include "verifiers/year.hpp"
 
 namespace qv::verifiers {
 

@@ -11,25 +11,6 @@
 namespace qv::verifiers {
 namespace {
 
-numeric::Quantity only_quantity(std::string_view text) {
-  const auto qs = numeric::extract_quantities(text, *numeric::locale_profile("en"), true);
-  EXPECT_EQ(qs.size(), 1u) << text;
-  return qs.empty() ? numeric::Quantity{} : qs.front();
-}
-
-TEST(YearHandling, BareFourDigitYearsInRange) {
-  for (const char* text : {"2019", "(2019)", "\u22122019", "\u20132019", "1900", "2100"}) {
-    EXPECT_TRUE(is_year_like(only_quantity(text))) << text;
-  }
-  for (const char* text : {"2019.0", "2,019", "2200", "1899", "0000", "2019 million", "2019 kg", "$2019", "2019%"}) {
-    EXPECT_FALSE(is_year_like(only_quantity(text))) << text;
-  }
-  // Two readings under the undetermined locale.
-  const auto qs = numeric::extract_quantities("2.019", *numeric::locale_profile("und"), true);
-  ASSERT_EQ(qs.size(), 1u);
-  EXPECT_FALSE(is_year_like(qs.front()));
-}
-
 records::Evidence finding(std::string claim, std::string verifier, records::EvidenceResult result, std::string tag) {
   records::Evidence e;
   e.claim_id = std::move(claim);

@@ -220,6 +220,10 @@ TEST(Derivation, RestatesAnswerFigure) {
   EXPECT_EQ(e.rationale, "4,250,000 USD restates $4.25 million (" + out.id_of("$4.25 million") +
                              "), which the sources support");
   EXPECT_EQ(e.receipt.notes, (Notes{"dimension_mismatch", "restates_answer_figure"}));
+  // A bare number restates a figure whose reading, as written, it repeats.
+  const auto bare = verify(make_context("Revenue was $4.25 million, or 4.25 in millions.", {"Revenue 4,250,000 USD"}));
+  EXPECT_EQ(bare.on("4.25").rationale,
+            "4.25 restates $4.25 million (" + bare.id_of("$4.25 million") + "), which the sources support");
 }
 
 TEST(Derivation, ExactDifference) {
