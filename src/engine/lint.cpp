@@ -47,7 +47,8 @@ void lint_required(const Policy& policy, std::span<const records::VerifierInfo> 
     const bool pattern_like =
         entry.starts_with("quillaveen.rules.") || is_judge_id(entry) || entry.ends_with(".*");
     if (!pattern_like && !known_ids.contains(entry)) {
-      problems.push_back(entry + ": required, but this engine has no such verifier (the model channels were removed in 6.0)");
+      problems.push_back(entry +
+                         ": required, but this engine has no such verifier (the model channels were removed in 6.0)");
     }
     if (forbidden.contains(entry)) problems.push_back(entry + ": both required and forbidden");
   }

@@ -10,11 +10,14 @@
 #include "engine/policy.hpp"
 #include "json/canonical.hpp"
 #include "json/value.hpp"
+#include "records/emit.hpp"
 #include "yaml/emit.hpp"
 
 namespace qv::engine {
 
 namespace {
+
+namespace emit = records::emit;
 
 // Lists that the form leaves out when empty, written anyway: a list the
 // policy's baseline sets and the policy empties must be written, or reading
@@ -25,16 +28,18 @@ struct KeepEmpty {
   bool tolerate_notes = false;
 };
 
-// Builds a JSON value from the form's events.
+// The sinks take the events of the records' member builders (emit.hpp).
+
+// Builds a JSON value.
 class JsonSink {
  public:
   void key(std::string_view k) { keys_.emplace_back(k); }
   void string(std::string_view s) { put(json::Value(s)); }
   void boolean(bool b) { put(json::Value(b)); }
-  void begin_mapping() { stack_.emplace_back(json::Object{}); }
-  void begin_sequence() { stack_.emplace_back(json::Array{}); }
-  void end_mapping() { close(); }
-  void end_sequence() { close(); }
+  void begin_object() { stack_.emplace_back(json::Object{}); }
+  void begin_array() { stack_.emplace_back(json::Array{}); }
+  void end_object() { close(); }
+  void end_array() { close(); }
   json::Value take() { return std::move(result_); }
 
  private:
@@ -64,32 +69,21 @@ class YamlSink {
   void key(std::string_view k) { e_.string(k); }
   void string(std::string_view s) { e_.string(s); }
   void boolean(bool b) { e_.boolean(b); }
-  void begin_mapping() { e_.begin_mapping(); }
-  void begin_sequence() { e_.begin_sequence(); }
-  void end_mapping() { e_.end_mapping(); }
-  void end_sequence() { e_.end_sequence(); }
+  void begin_object() { e_.begin_mapping(); }
+  void begin_array() { e_.begin_sequence(); }
+  void end_object() { e_.end_mapping(); }
+  void end_array() { e_.end_sequence(); }
   yaml::YamlResult<std::string> finish() { return e_.finish(); }
 
  private:
   yaml::Emitter e_;
 };
 
-template <class Sink>
-void text_field(Sink& s, std::string_view key, std::string_view value) {
-  s.key(key);
-  s.string(value);
-}
-
-template <class Sink>
-void optional_text_field(Sink& s, std::string_view key, const std::optional<std::string>& value) {
-  if (value) text_field(s, key, *value);
-}
-
-// A list of words: texts, or enumeration values by their words.
+// A list of texts, or of enumeration values by their words.
 template <class Sink, class T>
 void list_field(Sink& s, std::string_view key, const std::vector<T>& items) {
   s.key(key);
-  s.begin_sequence();
+  s.begin_array();
   for (const T& item : items) {
     if constexpr (std::is_same_v<T, std::string>) {
       s.string(item);
@@ -97,7 +91,7 @@ void list_field(Sink& s, std::string_view key, const std::vector<T>& items) {
       s.string(to_word(item));
     }
   }
-  s.end_sequence();
+  s.end_array();
 }
 
 // A list the form leaves out when it is empty, unless kept.
@@ -107,74 +101,70 @@ void nonempty_list_field(Sink& s, std::string_view key, const std::vector<std::s
 }
 
 template <class Sink>
+void decision_field(Sink& s, std::string_view key, Decision d) {
+  s.key(key);
+  emit::decision(s, d);
+}
+
+template <class Sink>
 void write_form(Sink& s, const Policy& p, const KeepEmpty& keep) {
-  s.begin_mapping();
-  text_field(s, "id", p.id);
-  text_field(s, "version", p.version);
-  optional_text_field(s, "extends", p.extends);
-  text_field(s, "description", p.description);
-  optional_text_field(s, "pass_means", p.pass_means);
-  optional_text_field(s, "locale", p.locale);
-  optional_text_field(s, "rounding", p.rounding);
+  s.begin_object();
+  emit::text(s, "id", p.id);
+  emit::text(s, "version", p.version);
+  emit::optional_text(s, "extends", p.extends);
+  emit::text(s, "description", p.description);
+  emit::optional_text(s, "pass_means", p.pass_means);
+  emit::optional_text(s, "locale", p.locale);
+  emit::optional_text(s, "rounding", p.rounding);
   if (p.scope) {
     s.key("scope");
-    s.begin_mapping();
+    s.begin_object();
     list_field(s, "required", p.scope->required);
-    text_field(s, "missing_scope", to_word(p.scope->missing_scope));
-    s.end_mapping();
+    decision_field(s, "missing_scope", p.scope->missing_scope);
+    s.end_object();
   }
   if (p.risk_classes) {
     s.key("risk_classes");
-    s.begin_mapping();
-    text_field(s, "default", p.risk_classes->default_class);
+    s.begin_object();
+    emit::text(s, "default", p.risk_classes->default_class);
     nonempty_list_field(s, "routine", p.risk_classes->routine, keep.routine);
     list_field(s, "mandatory_review", p.risk_classes->mandatory_review);
-    s.end_mapping();
+    s.end_object();
   }
   if (p.judge) {
     s.key("judge");
-    s.begin_mapping();
+    s.begin_object();
     s.key("required");
     s.boolean(p.judge->required);
-    text_field(s, "contradicted", to_word(p.judge->contradicted));
-    text_field(s, "unsupported", to_word(p.judge->unsupported));
-    s.end_mapping();
+    decision_field(s, "contradicted", p.judge->contradicted);
+    decision_field(s, "unsupported", p.judge->unsupported);
+    s.end_object();
   }
   s.key("verifiers");
-  s.begin_mapping();
+  s.begin_object();
   list_field(s, "required", p.verifiers.required);
   list_field(s, "recommended", p.verifiers.recommended);
   list_field(s, "optional", p.verifiers.optional);
   list_field(s, "fallback", p.verifiers.fallback);
   list_field(s, "forbidden", p.verifiers.forbidden);
-  s.end_mapping();
+  s.end_object();
   s.key("determinism");
-  s.begin_mapping();
-  text_field(s, "minimum_to_decide", to_word(p.determinism.minimum_to_decide));
-  s.end_mapping();
+  s.begin_object();
+  emit::text(s, "minimum_to_decide", to_word(p.determinism.minimum_to_decide));
+  s.end_object();
   const DecisionRules& d = p.decision;
   s.key("decision");
-  s.begin_mapping();
+  s.begin_object();
   list_field(s, "any_contradiction_from", d.any_contradiction_from);
   nonempty_list_field(s, "unsupported_from", d.unsupported_from, keep.unsupported_from);
-  text_field(s, "unresolved_claims", to_word(d.unresolved_claims));
-  text_field(s, "conflicts", to_word(d.conflicts));
+  decision_field(s, "unresolved_claims", d.unresolved_claims);
+  decision_field(s, "conflicts", d.conflicts);
   list_field(s, "tolerate_unresolved_kinds", d.tolerate_unresolved_kinds);
   nonempty_list_field(s, "tolerate_notes", d.tolerate_notes, keep.tolerate_notes);
-  s.end_mapping();
+  s.end_object();
   s.key("regulatory_mapping");
-  s.begin_sequence();
-  for (const RegulatoryControl& c : p.regulatory_mapping) {
-    s.begin_mapping();
-    text_field(s, "framework", c.framework);
-    text_field(s, "article", c.article);
-    text_field(s, "control", c.control);
-    text_field(s, "requirement", c.requirement);
-    list_field(s, "triggered_by", c.triggered_by);
-    s.end_mapping();
-  }
-  s.end_sequence();
-  s.end_mapping();
+  emit::regulatory_mapping(s, p.regulatory_mapping);
+  s.end_object();
 }
 
 // Which emptied lists the resolved text must still write: those the

@@ -2,7 +2,11 @@
 
 #include <yaml.h>
 
+#include <cstdint>
+#include <limits>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "yaml/scalar.hpp"
 
@@ -33,52 +37,172 @@ bool plain_changes_meaning(std::string_view text) {
   return true;
 }
 
+namespace {
+
+bool is_astral_lead(unsigned char c) { return c >= 0xF0 && c <= 0xF4; }
+
+// Debian's libyaml 0.2.5 takes characters beyond U+FFFF for unprintable and
+// escapes them in double quotes, where the corrected parser writes them
+// raw. So each such character is emitted as a stand-in of the same byte
+// length that libyaml treats alike (a private-use character found nowhere
+// else in the document, then "a"), and put back in the output in order.
+class AstralStandIns {
+ public:
+  // Picks the private-use character; false when every one of them occurs
+  // in the document's texts (then nothing is replaced).
+  bool choose(const std::vector<std::string>& texts) {
+    std::vector<bool> used(kCount, false);
+    bool astral = false;
+    for (const std::string& t : texts) {
+      for (std::size_t i = 0; i + 2 < t.size(); ++i) {
+        const auto b = static_cast<unsigned char>(t[i]);
+        astral = astral || is_astral_lead(b);
+        if (b == 0xEE || b == 0xEF) {
+          const std::uint32_t cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(t[i + 1]) & 0x3Fu) << 6) |
+                                   (static_cast<unsigned char>(t[i + 2]) & 0x3Fu);
+          if (cp >= kFirst && cp < kFirst + kCount) used[cp - kFirst] = true;
+        }
+      }
+    }
+    if (!astral) return false;
+    for (std::uint32_t k = 0; k < kCount; ++k) {
+      if (!used[k]) {
+        const std::uint32_t cp = kFirst + k;
+        marker_ = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                   static_cast<char>(0x80 | (cp & 0x3F)), 'a'};
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // The text with its 4-byte characters replaced, which are kept in order.
+  std::string replace(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+      if (is_astral_lead(static_cast<unsigned char>(text[i])) && i + 4 <= text.size()) {
+        originals_.emplace_back(text.substr(i, 4));
+        out += marker_;
+        i += 4;
+      } else {
+        out += text[i++];
+      }
+    }
+    return out;
+  }
+
+  void restore(std::string& output) const {
+    std::string out;
+    out.reserve(output.size());
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < output.size();) {
+      if (next < originals_.size() && output.compare(i, marker_.size(), marker_) == 0) {
+        out += originals_[next++];
+        i += marker_.size();
+      } else {
+        out += output[i++];
+      }
+    }
+    output = std::move(out);
+  }
+
+ private:
+  static constexpr std::uint32_t kFirst = 0xE000;
+  static constexpr std::uint32_t kCount = 0x1900;  // U+E000..U+F8FF
+  std::string marker_;
+  std::vector<std::string> originals_;
+};
+
+enum class Step : std::uint8_t { Scalar, MappingStart, MappingEnd, SequenceStart, SequenceEnd };
+
+}  // namespace
+
+// The events are kept until finish(), which emits them all once the
+// stand-in for 4-byte characters is known.
 struct Emitter::State {
+  struct Pending {
+    Step step;
+    yaml_scalar_style_t style;
+    std::string tag;
+  };
+  std::vector<Pending> steps;
+  std::vector<std::string> texts;  // the scalars' values, in order
+
   yaml_emitter_t emitter{};
   std::string out;
-  std::string tag;  // NUL-terminated copy for libyaml
   std::optional<YamlError> error;
 
   void emit(yaml_event_t& event, int made) {
+    if (error) {
+      if (made != 0) yaml_event_delete(&event);
+      return;
+    }
     if (made == 0) {
-      yaml_event_delete(&event);
-      if (!error) error = bare_error("invalid YAML event");
+      error = bare_error("invalid YAML event");
       return;
     }
     // yaml_emitter_emit takes the event over, also when it fails.
-    if (yaml_emitter_emit(&emitter, &event) == 0 && !error) {
+    if (yaml_emitter_emit(&emitter, &event) == 0) {
       if (emitter.error == YAML_MEMORY_ERROR) throw std::bad_alloc();
       error = bare_error(emitter.problem != nullptr ? emitter.problem : "emitter error");
     }
   }
 
-  yaml_char_t* tag_or_null(std::string_view t) {
-    if (t.empty()) return nullptr;
-    tag.assign(t);
-    return chars(tag);
-  }
-
-  void scalar(std::string_view text, std::string_view t, yaml_scalar_style_t style) {
-    if (error) return;
+  YamlResult<std::string> run() {
+    if (yaml_emitter_initialize(&emitter) == 0) throw std::bad_alloc();
+    struct Release {
+      yaml_emitter_t* e;
+      ~Release() { yaml_emitter_delete(e); }
+    } release{&emitter};
+    yaml_emitter_set_unicode(&emitter, 1);
+    yaml_emitter_set_width(&emitter, -1);
+    yaml_emitter_set_output(&emitter, append_output, &out);
+    AstralStandIns stand_ins;
+    const bool replacing = stand_ins.choose(texts);
     yaml_event_t ev;
-    const int implicit = t.empty() ? 1 : 0;
-    const int made = yaml_scalar_event_initialize(&ev, nullptr, tag_or_null(t), chars(text), static_cast<int>(text.size()),
-                                                  implicit, implicit, style);
-    emit(ev, made);
+    emit(ev, yaml_stream_start_event_initialize(&ev, YAML_UTF8_ENCODING));
+    emit(ev, yaml_document_start_event_initialize(&ev, nullptr, nullptr, nullptr, 1));
+    std::size_t next_text = 0;
+    for (const Pending& p : steps) {
+      yaml_char_t* tag = p.tag.empty() ? nullptr : chars(p.tag);
+      const int implicit = p.tag.empty() ? 1 : 0;
+      switch (p.step) {
+        case Step::Scalar: {
+          const std::string& raw = texts[next_text++];
+          const std::string text = replacing ? stand_ins.replace(raw) : raw;
+          if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+            if (!error) error = bare_error("scalar too long");
+            break;
+          }
+          emit(ev, yaml_scalar_event_initialize(&ev, nullptr, tag, chars(text), static_cast<int>(text.size()), implicit,
+                                                implicit, p.style));
+          break;
+        }
+        case Step::MappingStart:
+          emit(ev, yaml_mapping_start_event_initialize(&ev, nullptr, tag, implicit, YAML_ANY_MAPPING_STYLE));
+          break;
+        case Step::SequenceStart:
+          emit(ev, yaml_sequence_start_event_initialize(&ev, nullptr, tag, implicit, YAML_ANY_SEQUENCE_STYLE));
+          break;
+        case Step::MappingEnd:
+          emit(ev, yaml_mapping_end_event_initialize(&ev));
+          break;
+        case Step::SequenceEnd:
+          emit(ev, yaml_sequence_end_event_initialize(&ev));
+          break;
+      }
+    }
+    emit(ev, yaml_document_end_event_initialize(&ev, 1));
+    if (error) return std::unexpected(*error);
+    if (replacing) stand_ins.restore(out);
+    return std::move(out);
   }
 };
 
-Emitter::Emitter() : s_(std::make_unique<State>()) {
-  if (yaml_emitter_initialize(&s_->emitter) == 0) throw std::bad_alloc();
-  yaml_emitter_set_unicode(&s_->emitter, 1);
-  yaml_emitter_set_width(&s_->emitter, -1);
-  yaml_emitter_set_output(&s_->emitter, append_output, &s_->out);
-  yaml_event_t ev;
-  s_->emit(ev, yaml_stream_start_event_initialize(&ev, YAML_UTF8_ENCODING));
-  s_->emit(ev, yaml_document_start_event_initialize(&ev, nullptr, nullptr, nullptr, 1));
-}
+Emitter::Emitter() : s_(std::make_unique<State>()) {}
 
-Emitter::~Emitter() { yaml_emitter_delete(&s_->emitter); }
+Emitter::~Emitter() = default;
 
 void Emitter::string(std::string_view text, std::string_view tag) {
   yaml_scalar_style_t style = YAML_ANY_SCALAR_STYLE;
@@ -87,47 +211,25 @@ void Emitter::string(std::string_view text, std::string_view tag) {
   } else if (plain_changes_meaning(text)) {
     style = YAML_SINGLE_QUOTED_SCALAR_STYLE;
   }
-  s_->scalar(text, tag, style);
+  s_->steps.push_back({Step::Scalar, style, std::string(tag)});
+  s_->texts.emplace_back(text);
 }
 
-void Emitter::plain(std::string_view text, std::string_view tag) { s_->scalar(text, tag, YAML_PLAIN_SCALAR_STYLE); }
+void Emitter::plain(std::string_view text, std::string_view tag) {
+  s_->steps.push_back({Step::Scalar, YAML_PLAIN_SCALAR_STYLE, std::string(tag)});
+  s_->texts.emplace_back(text);
+}
 
 void Emitter::begin_mapping(std::string_view tag) {
-  if (s_->error) return;
-  yaml_event_t ev;
-  const int made = yaml_mapping_start_event_initialize(&ev, nullptr, s_->tag_or_null(tag), tag.empty() ? 1 : 0,
-                                                       YAML_ANY_MAPPING_STYLE);
-  s_->emit(ev, made);
+  s_->steps.push_back({Step::MappingStart, YAML_ANY_SCALAR_STYLE, std::string(tag)});
 }
-
-void Emitter::end_mapping() {
-  if (s_->error) return;
-  yaml_event_t ev;
-  s_->emit(ev, yaml_mapping_end_event_initialize(&ev));
-}
-
+void Emitter::end_mapping() { s_->steps.push_back({Step::MappingEnd, YAML_ANY_SCALAR_STYLE, {}}); }
 void Emitter::begin_sequence(std::string_view tag) {
-  if (s_->error) return;
-  yaml_event_t ev;
-  const int made = yaml_sequence_start_event_initialize(&ev, nullptr, s_->tag_or_null(tag), tag.empty() ? 1 : 0,
-                                                        YAML_ANY_SEQUENCE_STYLE);
-  s_->emit(ev, made);
+  s_->steps.push_back({Step::SequenceStart, YAML_ANY_SCALAR_STYLE, std::string(tag)});
 }
+void Emitter::end_sequence() { s_->steps.push_back({Step::SequenceEnd, YAML_ANY_SCALAR_STYLE, {}}); }
 
-void Emitter::end_sequence() {
-  if (s_->error) return;
-  yaml_event_t ev;
-  s_->emit(ev, yaml_sequence_end_event_initialize(&ev));
-}
-
-YamlResult<std::string> Emitter::finish() {
-  if (!s_->error) {
-    yaml_event_t ev;
-    s_->emit(ev, yaml_document_end_event_initialize(&ev, 1));
-  }
-  if (s_->error) return std::unexpected(*s_->error);
-  return std::move(s_->out);
-}
+YamlResult<std::string> Emitter::finish() { return s_->run(); }
 
 namespace {
 
@@ -164,9 +266,12 @@ void write_node(Emitter& e, const Node& n, std::string_view tag) {
       }
       e.end_mapping();
       return;
-    case Node::Kind::Tagged:
-      write_node(e, *n.as_tagged().node, "!" + n.as_tagged().tag);
+    case Node::Kind::Tagged: {
+      // The bare "!" is written as it was read.
+      const std::string& t = n.as_tagged().tag;
+      write_node(e, *n.as_tagged().node, t == "!" ? t : "!" + t);
       return;
+    }
   }
 }
 

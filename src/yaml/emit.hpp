@@ -36,7 +36,8 @@ class Emitter {
   void begin_sequence(std::string_view tag = {});
   void end_sequence();
 
-  // Ends the document and returns the text, or the first error met.
+  // Ends the document and returns the text, or the first error met. Call
+  // it once.
   YamlResult<std::string> finish();
 
  private:

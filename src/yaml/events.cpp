@@ -99,22 +99,71 @@ struct EventGuard {
 
 }  // namespace
 
-Document load_document(std::string_view text) {
-  Document doc;
+namespace {
+
+// Copies the events' texts into one block and points the events at it.
+class Storage {
+ public:
+  explicit Storage(std::size_t text_size) : tag_budget_(kTagBytesPerTextByte * text_size + kTagBytesAllowance) {
+    // Scalar values are rarely longer than the text that holds them.
+    bytes_.reserve(text_size);
+    places_.reserve(text_size / 16);
+  }
+
+  // Keeps the texts of the next event; false, keeping nothing, when the
+  // tags would pass their budget.
+  bool add(std::string_view text, std::string_view tag) {
+    if (tag.size() > tag_budget_ - tag_bytes_) return false;
+    tag_bytes_ += tag.size();
+    if (!text.empty() || !tag.empty()) places_.push_back(Place{index_, bytes_.size(), text.size(), tag.size()});
+    bytes_.insert(bytes_.end(), text.begin(), text.end());
+    bytes_.insert(bytes_.end(), tag.begin(), tag.end());
+    ++index_;
+    return true;
+  }
+
+  void finish(Document& doc) {
+    doc.storage = std::move(bytes_);
+    const char* base = doc.storage.data();
+    for (const Place& p : places_) {
+      Event& e = doc.events[p.event];
+      e.text = std::string_view(base + p.at, p.text);
+      e.tag = std::string_view(base + p.at + p.text, p.tag);
+    }
+  }
+
+ private:
+  struct Place {
+    std::size_t event, at, text, tag;
+  };
+  std::vector<char> bytes_;
+  std::vector<Place> places_;
+  std::size_t index_ = 0;
+  std::size_t tag_bytes_ = 0;
+  std::size_t tag_budget_;
+};
+
+}  // namespace
+
+namespace {
+
+void collect(Document& doc, Storage& storage, std::string_view text) {
   Parser parser(text);
   core::TextMap<std::size_t> anchors;
   auto remember = [&](const yaml_char_t* anchor) {
     if (anchor != nullptr) anchors.insert_or_assign(std::string(chars(anchor)), doc.events.size());
   };
+  std::size_t depth = 0;
   for (;;) {
     EventGuard g;
     if (!parser.next(g.event)) {
       doc.error = parser_error(parser.state());
-      return doc;
+      return;
     }
     const yaml_event_t& ev = g.event;
     Event out;
     out.mark = to_mark(ev.start_mark);
+    std::string_view value, tag;
     switch (ev.type) {
       case YAML_STREAM_START_EVENT:
       case YAML_DOCUMENT_START_EVENT:
@@ -122,17 +171,17 @@ Document load_document(std::string_view text) {
         continue;
       case YAML_STREAM_END_EVENT:
         doc.no_document = true;
-        return doc;
+        return;
       case YAML_DOCUMENT_END_EVENT: {
         EventGuard after;
         doc.more_documents = !parser.next(after.event) || after.event.type != YAML_STREAM_END_EVENT;
-        return doc;
+        return;
       }
       case YAML_ALIAS_EVENT: {
         const auto it = anchors.find(chars(ev.data.alias.anchor));
         if (it == anchors.end()) {
           doc.error = YamlError{"unknown anchor", {}, out.mark, false};
-          return doc;
+          return;
         }
         out.kind = EventKind::Alias;
         out.target = it->second;
@@ -142,18 +191,18 @@ Document load_document(std::string_view text) {
         remember(ev.data.scalar.anchor);
         out.kind = EventKind::Scalar;
         out.style = to_style(ev.data.scalar.style);
-        out.text.assign(reinterpret_cast<const char*>(ev.data.scalar.value), ev.data.scalar.length);
-        out.tag = chars(ev.data.scalar.tag);
+        value = std::string_view(reinterpret_cast<const char*>(ev.data.scalar.value), ev.data.scalar.length);
+        tag = chars(ev.data.scalar.tag);
         break;
       case YAML_SEQUENCE_START_EVENT:
         remember(ev.data.sequence_start.anchor);
         out.kind = EventKind::SequenceStart;
-        out.tag = chars(ev.data.sequence_start.tag);
+        tag = chars(ev.data.sequence_start.tag);
         break;
       case YAML_MAPPING_START_EVENT:
         remember(ev.data.mapping_start.anchor);
         out.kind = EventKind::MappingStart;
-        out.tag = chars(ev.data.mapping_start.tag);
+        tag = chars(ev.data.mapping_start.tag);
         break;
       case YAML_SEQUENCE_END_EVENT:
         out.kind = EventKind::SequenceEnd;
@@ -162,8 +211,33 @@ Document load_document(std::string_view text) {
         out.kind = EventKind::MappingEnd;
         break;
     }
-    doc.events.push_back(std::move(out));
+    if (!storage.add(value, tag)) {
+      doc.error = bare_error(kRepetitionLimit);
+      return;
+    }
+    doc.events.push_back(out);
+    if (out.kind == EventKind::SequenceStart || out.kind == EventKind::MappingStart) {
+      if (++depth > kMaxDepth) {
+        doc.error = YamlError{kRecursionLimit, {}, out.mark, false};
+        return;
+      }
+    } else if (out.kind == EventKind::SequenceEnd || out.kind == EventKind::MappingEnd) {
+      --depth;
+    }
   }
+}
+
+
+}  // namespace
+
+Document load_document(std::string_view text) {
+  Document doc;
+  // A typical event stands for a dozen bytes of text.
+  doc.events.reserve(text.size() / 12);
+  Storage storage(text.size());
+  collect(doc, storage, text);
+  storage.finish(doc);
+  return doc;
 }
 
 std::size_t skip_node(const std::vector<Event>& events, std::size_t index) {

@@ -167,9 +167,12 @@ void shortest_digits(double v, std::string& digits, int& exponent) {
 
 }  // namespace
 
-bool resolve_null(std::string_view text) { return one_of(text, {"~", "null", "Null", "NULL"}); }
+bool resolve_null(std::string_view text) {
+  return text.size() <= 4 && one_of(text, {"~", "null", "Null", "NULL"});
+}
 
 bool resolve_bool(std::string_view text, bool& out) {
+  if (text.size() < 4 || text.size() > 5) return false;
   if (one_of(text, {"true", "True", "TRUE"})) {
     out = true;
     return true;
@@ -226,6 +229,9 @@ Resolved resolve_plain(std::string_view text) {
     r.kind = ScalarKind::Bool;
     return r;
   }
+  // Every number starts with a digit, a sign or a dot.
+  const char first = text[0];
+  if (!is_digit(first) && first != '+' && first != '-' && first != '.') return r;
   // A digit string with a leading zero, signed or not, is a string.
   {
     std::string_view d = text;
@@ -257,33 +263,21 @@ Resolved resolve_plain(std::string_view text) {
   return r;
 }
 
-std::string format_float(double v) {
-  if (std::isnan(v)) return ".nan";
-  if (std::isinf(v)) return v > 0 ? ".inf" : "-.inf";
+namespace {
+
+// Shortest round-trip digits of a float, laid out positionally; `yaml`
+// switches to exponent form outside 1e-5 <= |v| < 1e16, as YAML numbers are
+// written, where messages stay positional.
+std::string layout(double v, bool yaml) {
   std::string out;
   if (std::signbit(v)) out += '-';
-  if (v == 0) {
-    out += "0.0";
-    return out;
-  }
+  if (v == 0) return out + "0.0";
   std::string d;
   int e = 0;
   shortest_digits(v, d, e);
   const int n = static_cast<int>(d.size());
   const int kk = e + 1;  // 10^(kk-1) <= |v| < 10^kk
-  if (n <= kk && kk <= 16) {
-    out += d;
-    out.append(static_cast<std::size_t>(kk - n), '0');
-    out += ".0";
-  } else if (0 < kk && kk <= 16) {
-    out += d.substr(0, static_cast<std::size_t>(kk));
-    out += '.';
-    out += d.substr(static_cast<std::size_t>(kk));
-  } else if (-5 < kk && kk <= 0) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-kk), '0');
-    out += d;
-  } else {
+  if (yaml && (kk > 16 || kk <= -5)) {
     out += d[0];
     if (n > 1) {
       out += '.';
@@ -291,25 +285,7 @@ std::string format_float(double v) {
     }
     out += 'e';
     out += std::to_string(kk - 1);
-  }
-  return out;
-}
-
-std::string display_float(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-  std::string out;
-  if (std::signbit(v)) out += '-';
-  if (v == 0) {
-    out += "0.0";
-    return out;
-  }
-  std::string d;
-  int e = 0;
-  shortest_digits(v, d, e);
-  const int n = static_cast<int>(d.size());
-  const int kk = e + 1;
-  if (kk <= 0) {
+  } else if (kk <= 0) {
     out += "0.";
     out.append(static_cast<std::size_t>(-kk), '0');
     out += d;
@@ -323,6 +299,20 @@ std::string display_float(double v) {
     out += d.substr(static_cast<std::size_t>(kk));
   }
   return out;
+}
+
+}  // namespace
+
+std::string format_float(double v) {
+  if (std::isnan(v)) return ".nan";
+  if (std::isinf(v)) return v > 0 ? ".inf" : "-.inf";
+  return layout(v, true);
+}
+
+std::string display_float(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+  return layout(v, false);
 }
 
 }  // namespace qv::yaml

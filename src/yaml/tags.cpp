@@ -34,7 +34,7 @@ std::expected<Node, std::string> from_resolved(const Resolved& r, std::string_vi
 }
 
 std::expected<Node, std::string> untagged(const Event& e) {
-  if (e.style != ScalarStyle::Plain) return Node::string(e.text);
+  if (e.style != ScalarStyle::Plain) return Node::string(std::string(e.text));
   return from_resolved(resolve_plain(e.text), e.text);
 }
 
@@ -47,7 +47,7 @@ std::expected<Node, std::string> scalar_node(const Event& e) {
     if (!inner) return inner;
     return Node::tagged(local_tag_name(e.tag), std::move(*inner));
   }
-  if (!e.tag.starts_with(kCoreTagPrefix)) return Node::string(e.text);
+  if (!e.tag.starts_with(kCoreTagPrefix)) return Node::string(std::string(e.text));
   const std::string_view core = std::string_view(e.tag).substr(kCoreTagPrefix.size());
   if (core == "bool") {
     bool b = false;
@@ -68,7 +68,7 @@ std::expected<Node, std::string> scalar_node(const Event& e) {
     if (!resolve_null(e.text)) return std::unexpected(invalid_value(e.text, "null"));
     return Node::null();
   }
-  return Node::string(e.text);
+  return Node::string(std::string(e.text));
 }
 
 }  // namespace qv::yaml

@@ -42,7 +42,14 @@ json::JsonResult<void> write_key(const Node& key, std::string& out) {
   }
 }
 
-json::JsonResult<void> write_node(const Node& n, std::string& out) {
+// The JSON reader accepts 127 nested arrays and objects; the text written
+// here must read back, so deeper output is refused with the reader's text.
+constexpr std::size_t kMaxJsonDepth = 127;
+
+json::JsonResult<void> write_node(const Node& n, std::string& out, std::size_t depth) {
+  if ((n.is_sequence() || n.is_mapping() || n.is_tagged()) && ++depth > kMaxJsonDepth) {
+    return std::unexpected(write_error("recursion limit exceeded"));
+  }
   switch (n.kind()) {
     case Node::Kind::Null:
       out += "null";
@@ -68,7 +75,7 @@ json::JsonResult<void> write_node(const Node& n, std::string& out) {
       for (const Node& item : n.as_sequence()) {
         if (!first) out += ',';
         first = false;
-        if (auto r = write_node(item, out); !r) return r;
+        if (auto r = write_node(item, out, depth); !r) return r;
       }
       out += ']';
       return {};
@@ -81,7 +88,7 @@ json::JsonResult<void> write_node(const Node& n, std::string& out) {
         first = false;
         if (auto r = write_key(k, out); !r) return r;
         out += ':';
-        if (auto r = write_node(v, out); !r) return r;
+        if (auto r = write_node(v, out, depth); !r) return r;
       }
       out += '}';
       return {};
@@ -90,7 +97,7 @@ json::JsonResult<void> write_node(const Node& n, std::string& out) {
       out += '{';
       json::write_json_string("!" + n.as_tagged().tag, out);
       out += ':';
-      if (auto r = write_node(*n.as_tagged().node, out); !r) return r;
+      if (auto r = write_node(*n.as_tagged().node, out, depth); !r) return r;
       out += '}';
       return {};
     }
@@ -103,7 +110,7 @@ json::JsonResult<void> write_node(const Node& n, std::string& out) {
 json::JsonResult<std::string> tree_to_json(const Node& node) {
   std::string out;
   out.reserve(128);
-  if (auto r = write_node(node, out); !r) return std::unexpected(std::move(r.error()));
+  if (auto r = write_node(node, out, 0); !r) return std::unexpected(std::move(r.error()));
   return out;
 }
 

@@ -15,7 +15,9 @@ namespace qv::yaml {
 // member names: strings as they are, booleans and integers as their text,
 // finite floats in the number form; a non-finite float key fails with
 // "float key must be finite (got NaN or +/-inf)", any other key with "key
-// must be a string".
+// must be a string". Output nested deeper than the JSON reader accepts (127
+// arrays and objects, a tagged node counting as one) fails with "recursion
+// limit exceeded", so that every text returned reads back.
 // A YAML error is InvalidInput carrying the YAML message (with its path and
 // position); a key that JSON cannot hold is Serialisation carrying the bare
 // message. The message alone is what callers show.

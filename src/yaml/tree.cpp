@@ -51,8 +51,13 @@ class Builder {
     return YamlError{std::move(message), path_.text(), mark, false};
   }
 
-  // Counts a node copied through an alias against the budget.
-  bool over_budget() { return alias_depth_ > 0 && ++copied_ > kMaxAliasExpansionNodes; }
+  // Counts a node copied through an alias, with the bytes of its text and
+  // tag, against the budgets.
+  bool over_budget(const Event& e) {
+    if (alias_depth_ == 0) return false;
+    copied_bytes_ += e.text.size() + e.tag.size();
+    return ++copied_ > kMaxAliasExpansionNodes || copied_bytes_ > kMaxAliasExpansionBytes;
+  }
 
   YamlResult<Node> node(std::size_t& i, std::size_t depth) {
     if (i >= ev_.size()) return std::unexpected(ran_out());
@@ -69,7 +74,7 @@ class Builder {
       }
       case EventKind::Scalar: {
         ++i;
-        if (over_budget()) return std::unexpected(bare_error(kRepetitionLimit));
+        if (over_budget(e)) return std::unexpected(bare_error(kRepetitionLimit));
         auto r = scalar_node(e);
         if (!r) return std::unexpected(at(std::move(r.error()), e.mark));
         return std::move(*r);
@@ -77,7 +82,7 @@ class Builder {
       case EventKind::SequenceStart:
       case EventKind::MappingStart: {
         if (depth >= kMaxDepth) return std::unexpected(YamlError{kRecursionLimit, {}, e.mark, false});
-        if (over_budget()) return std::unexpected(bare_error(kRepetitionLimit));
+        if (over_budget(e)) return std::unexpected(bare_error(kRepetitionLimit));
         ++i;
         auto n = e.kind == EventKind::SequenceStart ? sequence(i, depth + 1) : mapping(e, i, depth + 1);
         if (!n) return n;
@@ -118,9 +123,7 @@ class Builder {
       const Event& key_event = ev_[i];
       auto key = node(i, depth);
       if (!key) return key;
-      if (!keys.insert(key_form(*key)).second) {
-        return std::unexpected(at(duplicate_message(*key), start.mark));
-      }
+      if (repeats(entries, keys, *key)) return std::unexpected(at(duplicate_message(*key), start.mark));
       if (key_event.kind == EventKind::Scalar) {
         path_.push_key(key_event.text);
       } else {
@@ -133,11 +136,29 @@ class Builder {
     }
   }
 
+  // Whether `key` equals a key of `entries`. Small mappings compare keys
+  // directly; larger ones keep a set of the keys' forms, so a mapping of n
+  // keys costs O(n).
+  static bool repeats(const Mapping& entries, core::TextSet& forms, const Node& key) {
+    constexpr std::size_t kCompareUpTo = 16;
+    if (entries.size() < kCompareUpTo) {
+      for (const auto& entry : entries) {
+        if (entry.first == key) return true;
+      }
+      return false;
+    }
+    if (forms.empty()) {
+      for (const auto& entry : entries) forms.insert(key_form(entry.first));
+    }
+    return !forms.insert(key_form(key)).second;
+  }
+
   const Document& doc_;
   const std::vector<Event>& ev_;
   const std::size_t jump_limit_;
   std::size_t jumps_ = 0;
   std::size_t copied_ = 0;
+  std::size_t copied_bytes_ = 0;
   std::size_t alias_depth_ = 0;
   PathStack path_;
 };

@@ -9,13 +9,14 @@
 
 namespace qv::yaml {
 
-// Nesting of sequences and mappings allowed on one path, aliases included.
-inline constexpr std::size_t kMaxDepth = 128;
 // Nodes that following aliases may copy into one tree. Beyond it the text
 // is refused as alias abuse, with the same message as the count of aliases
 // followed (which is at most 100 per event of the document).
 inline constexpr std::size_t kMaxAliasExpansionNodes = 1'000'000;
 inline constexpr std::size_t kAliasesPerEvent = 100;
+// Bytes of scalar text and tags that following aliases may copy into one
+// tree: a few aliases to one long string must not multiply it without end.
+inline constexpr std::size_t kMaxAliasExpansionBytes = std::size_t{64} << 20;
 
 // Reads exactly one document. No document at all fails with "EOF while
 // parsing a value"; a second one with the "more than one document" error; a

@@ -16,14 +16,18 @@ YamlResult<std::optional<std::size_t>> Cursor::enter_alias() {
   return std::optional<std::size_t>(resume);
 }
 
-namespace typed {
-
 namespace {
 
 bool is_core(const Event& e, std::string_view name) {
   return e.tag.size() == kCoreTagPrefix.size() + name.size() && e.tag.starts_with(kCoreTagPrefix) &&
          e.tag.ends_with(name);
 }
+
+}  // namespace
+
+namespace typed {
+
+namespace {
 
 std::string describe_node(const Node& n) {
   switch (n.kind()) {
@@ -72,7 +76,8 @@ YamlError invalid_type(Cursor& c, std::string_view expected) {
 bool is_absent(const Event& e, bool& bad_null) {
   bad_null = false;
   if (e.kind != EventKind::Scalar) return false;
-  if (e.is_plain_untagged()) return e.text.empty() || resolve_null(e.text);
+  if (e.style != ScalarStyle::Plain) return false;
+  if (e.tag.empty()) return e.text.empty() || resolve_null(e.text);
   if (is_core(e, "null")) {
     if (resolve_null(e.text)) return true;
     bad_null = true;
@@ -139,15 +144,16 @@ YamlError duplicate_field(Cursor& c, std::string_view name, const Mark& mark) {
 YamlResult<void> TypeReader<std::string>::read(Cursor& c, std::string& out) {
   const Event& e = c.event();
   if (e.kind != EventKind::Scalar) return std::unexpected(typed::invalid_type(c, "a string"));
-  out = e.text;
+  out.assign(e.text);
   c.advance();
   return {};
 }
 
 YamlResult<void> TypeReader<bool>::read(Cursor& c, bool& out) {
   const Event& e = c.event();
-  const bool accepted =
-      e.kind == EventKind::Scalar && (e.is_plain_untagged() || e.tag == std::string(kCoreTagPrefix) + "bool");
+  // A plain scalar whatever its tag, or a literal block tagged !!bool.
+  const bool accepted = e.kind == EventKind::Scalar && (e.style == ScalarStyle::Plain ||
+                                                        (e.style == ScalarStyle::Literal && is_core(e, "bool")));
   if (!accepted || !resolve_bool(e.text, out)) return std::unexpected(typed::invalid_type(c, "a boolean"));
   c.advance();
   return {};

@@ -11,7 +11,8 @@
 //   std::optional<X> absent for a plain empty, ~, null, Null or NULL (or one
 //                   of the last four tagged !!null), else X;
 //   std::vector<X>  a sequence; a plain empty scalar is an empty list;
-//   bool            a plain true/True/TRUE/false/False/FALSE;
+//   bool            a plain true/True/TRUE/false/False/FALSE (or such a
+//                   literal block tagged !!bool);
 //   unit enums      (UnitEnumReader) a scalar of any style matched on its
 //                   text, or a local tag naming the word on a null value; a
 //                   collection is refused ("variant identifier");
@@ -103,9 +104,9 @@ YamlError invalid_type(Cursor& c, std::string_view expected);
 inline bool is_plain_empty(const Event& e) {
   return e.kind == EventKind::Scalar && e.is_plain_untagged() && e.text.empty();
 }
-// Null for an optional: plain ~, null, Null, NULL or empty, untagged; or
-// tagged !!null with one of the four words. `bad_null` is set for a !!null
-// scalar whose text is none of them.
+// Null for an optional: a plain ~, null, Null, NULL or empty, untagged; or
+// a plain one of the four words tagged !!null. `bad_null` is set for a
+// plain !!null scalar whose text is none of them.
 bool is_absent(const Event& e, bool& bad_null);
 YamlError bad_null(Cursor& c);
 }  // namespace typed

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,26 +28,19 @@ TEST(PolicyHash, StableUnderKeyOrderCommentsAndListStyle) {
   const std::string a = hash_of(
       "id: a\nversion: b\nverifiers: {required: [x, y], forbidden: [z]}\n"
       "decision: {conflicts: FAIL, unsupported_from: [], any_contradiction_from: []}\n");
-  EXPECT_EQ(a.size(), 71u);
-  EXPECT_TRUE(a.starts_with("sha256:"));
+  EXPECT_TRUE(a.starts_with("sha256:") && a.size() == 71u);
   EXPECT_EQ(a, hash_of("# a comment\ndecision:\n  any_contradiction_from: []\n  conflicts: FAIL\n"
                        "verifiers:\n  forbidden:\n  - z\n  required:\n    - x\n    - y\n  optional: []\n"
                        "version: \"b\"\nid: 'a'\n"));
-  // Arrays keep their order.
   EXPECT_NE(a, hash_of("id: a\nversion: b\nverifiers: {required: [y, x], forbidden: [z]}\n"
                        "decision: {conflicts: FAIL}\n"));
-  // Restating an inherited value changes nothing; `extends` itself is part
-  // of the form.
+  // Restating inherited values changes nothing; `extends` is a member.
   const std::string child = hash_of("id: c\nversion: v\nextends: quillaveen_default_v1\n");
-  EXPECT_EQ(child, hash_of("version: v\nverifiers: {required: [quillaveen.numeric]}\nid: c\n"
-                           "extends: quillaveen_default_v1\n"));
   std::string restated(default_policy_text());
   restated.replace(restated.find("quillaveen_default_v1"), 21, "c").replace(restated.find("1.5.0"), 5, "v");
   EXPECT_NE(child, hash_of(restated));
   EXPECT_EQ(child, hash_of(restated + "extends: quillaveen_default_v1\n"));
-  // A rounding text enters as written, whether lint accepts it or not.
   EXPECT_NE(hash_of("id: a\nversion: b\nrounding: half_up\n"), hash_of("id: a\nversion: b\nrounding: HALF_UP\n"));
-  EXPECT_NE(hash_of("id: a\nversion: b\n"), hash_of("id: a\nversion: b\njudge: {}\n"));
 }
 
 // The resolved text of the default policy, as the YAML writer lays it out.
@@ -74,22 +69,13 @@ TEST(ResolvedPolicy, DefaultPolicyLayoutAndHeader) {
   EXPECT_EQ(*text, "# quillaveen_default_v1 v1.5.0\n# hash: " + hash + "\n" + std::string(kResolvedDefaultBody));
   EXPECT_EQ(resolve_policy_text("").error().display(), "invalid input: policy: EOF while parsing a value");
 
-  // Optional sections appear only when present; the empty lists the form
-  // leaves out stay out when nothing is inherited.
-  const auto small = resolve_policy_text(
-      "id: a\nversion: '2'\njudge: {}\nrisk_classes: {default: low, routine: []}\n"
-      "decision: {unsupported_from: [], tolerate_notes: []}\n");
+  // An empty list the form leaves out stays out when nothing is inherited.
+  const auto small = resolve_policy_text("id: a\nversion: '2'\ndecision: {unsupported_from: [], tolerate_notes: []}\n");
   ASSERT_TRUE(small);
-  EXPECT_THAT(*small, ::testing::HasSubstr("version: '2'\ndescription: ''\nrisk_classes:\n  default: low\n"
-                                           "  mandatory_review: []\njudge:\n  required: false\n"
-                                           "  contradicted: REVIEW\n  unsupported: REVIEW\nverifiers:\n"));
+  EXPECT_THAT(*small, ::testing::HasSubstr("version: '2'\ndescription: ''\nverifiers:\n"));
   EXPECT_THAT(*small, ::testing::HasSubstr("decision:\n  any_contradiction_from: []\n  unresolved_claims: REVIEW\n"
                                            "  conflicts: REVIEW\n  tolerate_unresolved_kinds: []\n"
                                            "regulatory_mapping: []\n"));
-  for (const char* key : {"scope", "pass_means", "locale", "rounding", "extends", "routine", "unsupported_from",
-                          "tolerate_notes", "null"}) {
-    EXPECT_THAT(*small, ::testing::Not(::testing::HasSubstr(key))) << key;
-  }
 }
 
 TEST(ResolvedPolicy, ListsEmptiedAgainstTheBaselineAreWrittenAndReadBack) {
@@ -122,88 +108,61 @@ TEST(ResolvedPolicy, LineBreaksInIdOrVersionStayInsideTheHeaderComments) {
 // ---------------------------------------------------------------------------
 // Generated policies: resolve, read the text back, compare.
 
-// Texts that YAML writers must quote, fold or escape.
-const std::vector<std::string>& tricky_texts() {
-  static const std::vector<std::string> t = {
-      "plain", "1.10", "2", "true", "null", "~", "", " lead", "trail ", "a: b", "#x", "x #y", "multi\nline",
-      "end\n", "\n\nx\n\n", "tab\there", "caf\u00e9", "a\u2028b", "x\u0085y", "007", "- dash", "[x]", "'q'",
-      "\"dq\"", "0x1F", ".inf", "1e3", "quillaveen.rules.*", "llm_judge.*", "sp  ace ", "\u00a0nbsp", "\r", "k:",
-      "\u200d", "a\\b", "\x01\x7f"};
-  return t;
-}
-
+// Random policy texts whose keys come in random order, with texts that YAML
+// writers must quote, fold or escape, and lists that are often empty.
 class Generator {
  public:
   explicit Generator(unsigned seed) : rng_(seed) {}
 
   std::string policy() {
-    extends_ = pick(2) == 0;
-    std::string out;
-    // Key order is shuffled by writing the optional parts in a random order.
-    std::vector<std::string> parts = {"id: " + text() + "\n", "version: " + text() + "\n"};
-    if (extends_) parts.push_back(std::string("extends: ") + (pick(2) ? "quillaveen_default_v1" : "eu_ai_act_high_risk_v1") + "\n");
-    if (pick(2)) parts.push_back("description: " + text() + "\n");
-    for (const char* key : {"pass_means", "locale", "rounding"}) {
-      if (pick(3) == 0) parts.push_back(std::string(key) + ": " + (pick(3) == 0 ? "~" : text()) + "\n");
+    std::vector<std::string> parts = {"id: " + text(), "version: " + text()};
+    if (pick(2)) parts.push_back(pick(2) ? "extends: quillaveen_default_v1" : "extends: eu_ai_act_high_risk_v1");
+    for (const char* key : {"description", "pass_means", "locale", "rounding"}) {
+      if (pick(3) == 0) parts.push_back(std::string(key) + ": " + (pick(4) == 0 ? "~" : text()));
     }
-    if (pick(3) == 0) parts.push_back("scope: {required: " + list() + ", missing_scope: " + decision() + "}\n");
+    if (pick(3) == 0) parts.push_back("scope: {required: " + list() + ", missing_scope: " + decision() + "}");
     if (pick(3) == 0) {
-      parts.push_back("risk_classes: {default: " + text() + ", routine: " + list() + ", mandatory_review: " + list() +
-                      "}\n");
+      parts.push_back("risk_classes: {default: " + text() + ", routine: " + list() + ", mandatory_review: " +
+                      list() + "}");
     }
-    if (pick(3) == 0) {
-      parts.push_back(std::string("judge: {required: ") + (pick(2) ? "true" : "False") +
-                      ", contradicted: " + decision() + "}\n");
-    }
-    if (pick(2)) {
-      std::string v = "verifiers: {";
-      for (const char* key : {"required", "recommended", "optional", "fallback", "forbidden"}) {
-        if (pick(2)) v += std::string(key) + ": " + list() + ", ";
-      }
-      parts.push_back(v + "}\n");
-    }
-    if (pick(3) == 0) parts.push_back(std::string("determinism: {minimum_to_decide: ") + (pick(2) ? "exact" : "'any'") + "}\n");
+    if (pick(3) == 0) parts.push_back("judge: {required: " + std::string(pick(2) ? "true" : "False") + "}");
+    parts.push_back("verifiers: {" + keys({"required", "recommended", "optional", "fallback", "forbidden"}) + "}");
+    if (pick(3) == 0) parts.push_back("determinism: {minimum_to_decide: 'any'}");
     if (pick(4) != 0) {
-      std::string d = "decision: {";
-      for (const char* key : {"any_contradiction_from", "unsupported_from", "tolerate_notes"}) {
-        if (pick(3) != 0) d += std::string(key) + ": " + list() + ", ";
-      }
-      if (pick(2)) d += "unresolved_claims: " + decision() + ", ";
-      if (pick(2)) d += "tolerate_unresolved_kinds: [" + std::string(pick(2) ? "numeric, " : "") + "\"word\"], ";
-      parts.push_back(d + "}\n");
+      parts.push_back("decision: {" + keys({"any_contradiction_from", "unsupported_from", "tolerate_notes"}) +
+                      "unresolved_claims: " + decision() + ", tolerate_unresolved_kinds: [numeric, \"word\"]}");
     }
     if (pick(3) == 0) {
-      std::string r = "regulatory_mapping:\n";
+      std::string r = "regulatory_mapping: [";
       for (unsigned i = pick(3); i > 0; --i) {
-        r += "- {framework: " + text() + ", article: " + text() + ", control: " + text() +
-             (pick(2) ? ", requirement: " + text() : std::string()) + ", triggered_by: [" + decision() + "]}\n";
+        r += "{framework: " + text() + ", article: " + text() + ", control: " + text() + ", requirement: " +
+             text() + ", triggered_by: [" + decision() + "]},";
       }
-      parts.push_back(r == "regulatory_mapping:\n" ? "regulatory_mapping: []\n" : r);
+      parts.push_back(r + "]");
     }
     std::shuffle(parts.begin(), parts.end(), rng_);
-    for (const auto& p : parts) out += p;
+    std::string out;
+    for (const auto& p : parts) out += p + "\n";
     return out;
   }
 
  private:
   unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
-  std::string decision() {
-    static const char* words[] = {"PASS", "REVIEW", "FAIL", "'FAIL'"};
-    return words[pick(4)];
-  }
-  // A text from the pool, double-quoted with escapes, or written plain when
-  // plain keeps its meaning as text.
+  std::string decision() { return pick(2) ? "REVIEW" : "'FAIL'"; }
+  // A text from the pool, double-quoted with escapes, or plain when plain
+  // still reads as text (a bare number comes back in its number form).
   std::string text() {
-    const std::string& s = tricky_texts()[pick(static_cast<unsigned>(tricky_texts().size()))];
-    if ((s == "1.10" || s == "2" || s == "true" || s == "plain") && pick(2)) return s;
+    static const std::vector<std::string> pool = {
+        "plain", "1.10", "2", "true", "null", "~", "", " lead", "trail ", "a: b", "#x", "x #y", "multi\nline",
+        "end\n", "\n\nx\n\n", "tab\there", "caf\u00e9", "a\u2028b", "x\u0085y", "007", "- dash", "[x]", "'q'",
+        "\"dq\"", "0x1F", ".inf", "1e3", "sp  ace ", "\u00a0nbsp", "\r", "k:", "\u200d", "a\\b", "\x01\x7f"};
+    const std::string& s = pool[pick(static_cast<unsigned>(pool.size()))];
+    if (pick(2) && (s == "1.10" || s == "2" || s == "true" || s == "plain")) return s;
     std::string out = "\"";
     for (std::size_t i = 0; i < s.size();) {
       const auto step = core::utf8_step(s, i);
       const char32_t c = step.code_point;
-      if (c == '"' || c == '\\') {
-        out += '\\';
-        out += static_cast<char>(c);
-      } else if (c < 0x20 || c == 0x7F || c == 0x85 || c == 0x2028) {
+      if (c < 0x20 || c == '"' || c == '\\' || c == 0x7F || c == 0x85 || c == 0x2028) {
         char buf[8];
         std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
         out += buf;
@@ -216,12 +175,19 @@ class Generator {
   }
   std::string list() {
     std::string out = "[";
-    for (unsigned i = pick(3); i > 0; --i) out += text() + (i > 1 ? ", " : "");
+    for (unsigned i = pick(3); i > 0; --i) out += text() + ", ";
     return out + "]";
+  }
+  // Some of the keys, each with a list.
+  std::string keys(std::initializer_list<const char*> names) {
+    std::string out;
+    for (const char* k : names) {
+      if (pick(3) != 0) out += std::string(k) + ": " + list() + ", ";
+    }
+    return out;
   }
 
   std::mt19937 rng_;
-  bool extends_ = false;
 };
 
 TEST(ResolvedPolicy, GeneratedPoliciesReadBackWithTheSameHash) {

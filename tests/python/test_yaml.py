@@ -28,6 +28,7 @@ def test_converts_one_document(engine):
         ("~: 1\n", "key must be a string"),
         ("a: &a [" + "1," * 999 + "]\nb: [" + "*a," * 1001 + "]\n", "repetition limit exceeded"),
         ("[" * 129 + "]" * 129, "recursion limit exceeded at line 1 column 129"),
+        ("[" * 128 + "]" * 128, "recursion limit exceeded"),
     ],
 )
 def test_failures_raise_value_error_with_the_message(engine, text, message):

@@ -96,6 +96,15 @@ TEST(YamlEmit, StringStyles) {
   EXPECT_EQ(written("it's #1 "), "'it''s #1 '\n");
   EXPECT_EQ(written("tab\there"), "\"tab\\there\"\n");
   EXPECT_EQ(written("\xEF\xBB\xBFx"), "\"\\uFEFFx\"\n");
+  // Characters beyond U+FFFF are written raw in every style, also beside
+  // private-use characters.
+  EXPECT_EQ(written("\U0001F600"), "\U0001F600\n");
+  EXPECT_EQ(written("tab\t\U0001F600"), "\"tab\\t\U0001F600\"\n");
+  EXPECT_EQ(written("\U0001F600\nx"), "|-\n  \U0001F600\n  x\n");
+  EXPECT_EQ(written("\uE000a\U0001F600\uE001a\U00010348"), "\uE000a\U0001F600\uE001a\U00010348\n");
+  auto long_key = write_yaml(*read_tree(std::string("? ") + std::string(30, 'k') + "\U0001F600\n: v\n"));
+  ASSERT_TRUE(long_key);
+  EXPECT_EQ(*long_key, std::string(30, 'k') + "\U0001F600: v\n");
   // Line breaks: a literal block with the chomping libyaml chooses.
   EXPECT_EQ(written("a\nb"), "|-\n  a\n  b\n");
   EXPECT_EQ(written("a\n"), "|\n  a\n");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "json/reader.hpp"
 #include "json/writer.hpp"
 #include "tree_form.hpp"
 #include "yaml/to_json.hpp"
@@ -71,6 +72,36 @@ TEST(YamlAliases, ExpansionBudgetStopsQuadraticDocuments) {
   EXPECT_EQ(json.error().message(), "repetition limit exceeded");
 }
 
+TEST(YamlAliases, ExpansionBudgetCountsBytes) {
+  // Aliases to one long string copy its bytes each time: 64 MiB at most.
+  const std::string long_text(std::size_t{2} << 20, 'x');
+  auto text = [&](int aliases) {
+    std::string t = "a: &a " + long_text + "\nb: [";
+    for (int i = 0; i < aliases; ++i) t += "*a,";
+    return t + "]\n";
+  };
+  EXPECT_TRUE(read_tree(text(32)));
+  auto over = read_tree(text(33));
+  ASSERT_FALSE(over);
+  EXPECT_EQ(over.error().display(), "repetition limit exceeded");
+}
+
+TEST(YamlTags, DirectivePrefixesAreBounded) {
+  // A %TAG prefix is repeated in every tag that uses it.
+  const std::string prefix(200000, 'p');
+  auto text = [&](int uses) {
+    std::string t = "%TAG !e! !" + prefix + "\n---\n[";
+    for (int i = 0; i < uses; ++i) t += "!e!x " + std::to_string(i) + ",";
+    return t + "]\n";
+  };
+  auto few = read_tree(text(5));
+  ASSERT_TRUE(few) << few.error().display();
+  EXPECT_EQ(few->as_sequence()[4].as_tagged().tag.size(), prefix.size() + 1);
+  auto many = read_tree(text(20));
+  ASSERT_FALSE(many);
+  EXPECT_EQ(many.error().display(), "repetition limit exceeded");
+}
+
 TEST(YamlAliases, ExponentialDocumentsStopAtTheFollowCount) {
   // 20 levels of 10 aliases each would build 10^20 nodes.
   std::string text = "l0: &l0 [x]\n";
@@ -110,6 +141,18 @@ TEST(YamlErrors, PathsMarksAndOrder) {
   EXPECT_EQ(form("{0.0: a, -0.0: b}"), "error: duplicate entry with key -0.0");
   EXPECT_EQ(form("{~: a, '': b, true: c, True: d}"), "error: duplicate entry with key `true`");
   EXPECT_EQ(form("x: {!t a: 1, !t a: 2}"), "error: x: duplicate entry in YAML map at line 1 column 4");
+  // Past 16 keys, keys are compared through a hashed form: the same rules.
+  std::string many = "{";
+  for (int i = 0; i < 20; ++i) many += "k" + std::to_string(i) + ": " + std::to_string(i) + ", ";
+  EXPECT_EQ(form(many + "1: a, 1.0: b, [x, {y: 1, z: 2}]: c, -0.0: d, .nan: e}"), "{\"$map\":[" + [] {
+              std::string pairs;
+              for (int i = 0; i < 20; ++i) pairs += "[\"k" + std::to_string(i) + "\"," + std::to_string(i) + "],";
+              return pairs + R"([1,"a"],[1.0,"b"],[["x",{"y":1,"z":2}],"c"],[-0.0,"d"],[{"$float":".nan"},"e"]]})";
+            }());
+  EXPECT_EQ(form(many + "k3: again}"), R"(error: duplicate entry with key "k3")");
+  EXPECT_EQ(form(many + "0.0: a, -0.0: b}"), "error: duplicate entry with key -0.0");
+  EXPECT_EQ(form(many + ".nan: a, .NAN: b}"), "error: duplicate entry with key .nan");
+  EXPECT_EQ(form(many + "[x, {y: 1, z: 2}]: a, [x, {z: 2, y: 1}]: b}"), "error: duplicate entry in YAML map");
   // The first error in document order wins, over a syntax error later on.
   EXPECT_EQ(form("a: 1\na: 2\nb: [\n"), R"(error: duplicate entry with key "a")");
   EXPECT_EQ(form("a: [1\n"), "error: did not find expected ',' or ']' at line 2 column 1, while parsing a flow sequence at line 1 column 4");
@@ -142,6 +185,16 @@ TEST(YamlToJson, ConvertsOneDocument) {
   EXPECT_EQ(ok("[1]: 1\n"), "error: key must be a string");
   EXPECT_EQ(ok("!t a: 1\n"), "error: key must be a string");
   EXPECT_EQ(yaml_to_json("a: [").error().kind(), core::EngineError::Kind::InvalidInput);
+  // Every text returned reads back as JSON: 127 levels at most, a tagged
+  // node counting as one.
+  auto deepest = yaml_to_json(nested(127));
+  ASSERT_TRUE(deepest);
+  EXPECT_TRUE(json::read_json(*deepest));
+  EXPECT_EQ(ok(nested(128)), "error: recursion limit exceeded");
+  std::string tagged;
+  for (int i = 0; i < 64; ++i) tagged += "!t [";
+  EXPECT_EQ(ok(tagged + std::string(64, ']')), "error: recursion limit exceeded");
+  EXPECT_EQ(ok(tagged.substr(4) + std::string(63, ']')).substr(0, 9), R"({"!t":[{")");
 }
 
 }  // namespace

@@ -113,6 +113,13 @@ TEST(YamlTyped, AbsentPresentAndEmptySections) {
     ASSERT_TRUE(k) << absent;
     EXPECT_FALSE(k->judge) << absent;
   }
+  // A boolean is a plain scalar whatever its tag, or a literal block tagged
+  // !!bool.
+  for (const char* yes : {"{required: !!str True}\n", "\n  required: !!bool |-\n    true\n"}) {
+    auto b = read_typed<Doc>(std::string("id: a\njudge: ") + yes);
+    ASSERT_TRUE(b) << yes << ": " << b.error().display();
+    EXPECT_TRUE(b->judge->required) << yes;
+  }
   auto aliased = read_typed<Doc>("id: &i x\npass_means: *i\ncontrols:\n- &c {framework: f, triggered_by: [PASS]}\n- *c\n");
   ASSERT_TRUE(aliased) << aliased.error().display();
   EXPECT_EQ(aliased->pass_means, "x");
