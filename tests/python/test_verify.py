@@ -177,3 +177,20 @@ def test_judge_prompt_and_reply_round_trip(engine):
     failed = run(engine, request(answer=plain["answer"], policy_yaml=policy,
                                  judge={"adapter": "acme", "model": "m1", "error": "timeout"}))
     assert failed["content"]["graph"]["failures"] == [["llm_judge.acme", "timeout"]]
+
+    # The judge's evidence kept from that run is taken in again for the same
+    # prompt, and refused for another one.
+    reply = {"adapter": "acme", "model": "m1", "response": reply}
+    graph = run(engine, request(answer=plain["answer"], policy_yaml=policy, judge=reply))["content"]["graph"]
+    info = next(v for v in graph["verifiers"] if v["id"] == "llm_judge.acme")
+    stored = {"info": info, "evidence": judge_evidence, "failure": "partly timed out"}
+    again = run(engine, request(answer=plain["answer"], policy_yaml=policy, judge_evidence=stored))
+    assert [e for e in again["content"]["graph"]["evidence"] if e["verifier_id"] == "llm_judge.acme"] == judge_evidence
+    assert again["content"]["graph"]["failures"] == [["llm_judge.acme", "partly timed out"]]
+    with pytest.raises(ValueError, match="^invalid input: stored judge evidence answered another prompt"):
+        engine.verify_json(json.dumps(request(answer="Revenue was EUR 4.30 billion.", policy_yaml=policy,
+                                              judge_evidence=stored)))
+
+    # Without statement claims the prompt lists no claims but every passage.
+    bare = run(engine, request(answer="4.31"), "judge_prompt_json")
+    assert bare["claims"] == [] and bare["passages"] == prompt["passages"]
