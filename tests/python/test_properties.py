@@ -4,7 +4,6 @@ seal covers is refused, and no function raises anything but its documented
 exceptions, whatever text it is given."""
 import inspect
 import json
-import math
 from decimal import Decimal
 from pathlib import Path
 
@@ -98,8 +97,6 @@ def sealed_chains(draw, kind):
 
 def float_text(x, rnd):
     """Another notation of the same double: shifted exponent, padding zeros, e or E."""
-    if x.is_integer() and abs(x) < 2**53 and math.copysign(1, x) > 0 and rnd.random() < 0.2:
-        return str(int(x))
     shift = rnd.randint(-3, 3)
     body = f"{Decimal(repr(x)).scaleb(-shift):f}"
     zeros = "0" * rnd.randint(0, 2)
