@@ -78,4 +78,4 @@ fuzz: fuzz-build
 	done
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz
+	rm -rf build build-asan build-bench build-fuzz build-py
