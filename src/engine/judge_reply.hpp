@@ -10,8 +10,7 @@
 
 #include "core/error.hpp"
 #include "engine/judge_prompt.hpp"
-#include "records/graph.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

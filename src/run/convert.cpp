@@ -5,13 +5,9 @@
 
 namespace qv::run {
 
-std::string display(const RunVerifyFailure& failure) {
-  return std::visit([](const auto& e) { return e.display(); }, failure);
-}
-
-std::expected<std::string, RunVerifyFailure> run_verify_json(std::string_view request_json) {
+records::CallResult<std::string> run_verify_json(std::string_view request_json) {
   const auto request = deserialize_run_verify_request(request_json);
-  if (!request) return std::unexpected(request.error());
+  if (!request) return std::unexpected(records::InputError{request.error().display()});
   const auto record = verify_run(*request);
   if (!record) return std::unexpected(record.error());
   return write_run_record_json(*record);

@@ -9,7 +9,7 @@
 #include "crypto/ed25519.hpp"
 #include "json/reader.hpp"
 #include "json/typed.hpp"
-#include "records/json_readers.hpp"
+#include "records/read.hpp"
 #include "run/evaluate.hpp"
 #include "run/log.hpp"
 #include "run/policy.hpp"
@@ -22,10 +22,10 @@ namespace {
 
 // Every optional member has a default, so the array form may end after the
 // four required ones.
-const json::StructSpec<RunVerifyRequest>& request_spec() {
+const json::StructTable<RunVerifyRequest>& request_table() {
   using json::defaulted;
   using json::required;
-  static const json::StructSpec<RunVerifyRequest> table{
+  static const json::StructTable<RunVerifyRequest> table{
       "RunVerifyRequest",
       {
           required<&RunVerifyRequest::trace>("trace"),
@@ -85,7 +85,7 @@ core::Result<std::string> read_transcript(EventLog& log, std::string_view trace)
 }  // namespace
 
 json::JsonResult<RunVerifyRequest> deserialize_run_verify_request(std::string_view text) {
-  auto request = json::read_typed<RunVerifyRequest, json::StructReader<RunVerifyRequest, &request_spec>>(text);
+  auto request = json::read_typed<RunVerifyRequest, json::StructReader<RunVerifyRequest, &request_table>>(text);
   if (request && request->previous_record_hash && request->previous_record_hash->empty()) {
     request->previous_record_hash.reset();
   }

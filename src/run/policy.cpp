@@ -1,20 +1,20 @@
 #include "run/policy.hpp"
 
-#include "json/canonical.hpp"
+#include "records/digest.hpp"
 #include "json/value.hpp"
 
 namespace qv::run {
 namespace {
-const json::TaggedSpec<RuleMatch>& rule_match_spec();
-const json::StructSpec<ExecutionRule>& rule_spec();
+const json::VariantTable<RuleMatch>& rule_match_table();
+const json::StructTable<ExecutionRule>& rule_table();
 }  // namespace
 }  // namespace qv::run
 
 namespace qv::json {
 template <>
-struct TypeReader<run::RuleMatch> : TaggedReader<run::RuleMatch, &run::rule_match_spec> {};
+struct TypeReader<run::RuleMatch> : TaggedReader<run::RuleMatch, &run::rule_match_table> {};
 template <>
-struct TypeReader<run::ExecutionRule> : StructReader<run::ExecutionRule, &run::rule_spec> {};
+struct TypeReader<run::ExecutionRule> : StructReader<run::ExecutionRule, &run::rule_table> {};
 }  // namespace qv::json
 
 namespace qv::run {
@@ -24,8 +24,8 @@ namespace {
 using json::defaulted;
 using json::required;
 
-const json::TaggedSpec<RuleMatch>& rule_match_spec() {
-  static const json::TaggedSpec<RuleMatch> table{
+const json::VariantTable<RuleMatch>& rule_match_table() {
+  static const json::VariantTable<RuleMatch> table{
       "RuleMatch",
       "match",
       {
@@ -42,8 +42,8 @@ const json::TaggedSpec<RuleMatch>& rule_match_spec() {
 // The variant's members stand beside `id` and `effect` in the rule object:
 // they are gathered while the object is read and the variant is built after
 // it, once a missing `id` or `effect` has been reported.
-const json::StructSpec<ExecutionRule>& rule_spec() {
-  static const json::StructSpec<ExecutionRule> table{
+const json::StructTable<ExecutionRule>& rule_table() {
+  static const json::StructTable<ExecutionRule> table{
       "Rule",
       {required<&ExecutionRule::id>("id"), required<&ExecutionRule::effect>("effect")},
       false,
@@ -54,8 +54,8 @@ const json::StructSpec<ExecutionRule>& rule_spec() {
 
 // `hash` and `rules` have defaults, so an array form may end before them,
 // but never before `default`.
-const json::StructSpec<ExecutionPolicy>& policy_spec() {
-  static const json::StructSpec<ExecutionPolicy> table{
+const json::StructTable<ExecutionPolicy>& policy_table() {
+  static const json::StructTable<ExecutionPolicy> table{
       "ExecutionPolicy",
       {
           required<&ExecutionPolicy::id>("id"),
@@ -92,7 +92,7 @@ json::Value rule_to_value(const ExecutionRule& rule) {
 }  // namespace
 
 json::JsonResult<ExecutionPolicy> deserialize_execution_policy(std::string_view text) {
-  return json::read_typed<ExecutionPolicy, json::StructReader<ExecutionPolicy, &policy_spec>>(text);
+  return json::read_typed<ExecutionPolicy, json::StructReader<ExecutionPolicy, &policy_table>>(text);
 }
 
 core::Result<std::string> execution_policy_hash(const ExecutionPolicy& policy) {
@@ -103,7 +103,7 @@ core::Result<std::string> execution_policy_hash(const ExecutionPolicy& policy) {
   o.insert_or_assign("id", policy.id);
   o.insert_or_assign("rules", std::move(rules));
   o.insert_or_assign("default", to_word(policy.default_effect));
-  return json::canonical_digest(std::move(o));
+  return records::canonical_digest(o);
 }
 
 }  // namespace qv::run

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "json/canonical.hpp"
+#include "records/digest.hpp"
 #include "json/typed.hpp"
 #include "json/writer.hpp"
 #include "records/chain.hpp"
@@ -10,19 +10,19 @@
 
 namespace qv::run {
 namespace {
-const json::StructSpec<Breach>& breach_spec();
-const json::StructSpec<RunRecordContent>& content_spec();
-const json::StructSpec<RunRecord>& record_spec();
+const json::StructTable<Breach>& breach_table();
+const json::StructTable<RunRecordContent>& content_table();
+const json::StructTable<RunRecord>& record_table();
 }  // namespace
 }  // namespace qv::run
 
 namespace qv::json {
 template <>
-struct TypeReader<run::Breach> : StructReader<run::Breach, &run::breach_spec> {};
+struct TypeReader<run::Breach> : StructReader<run::Breach, &run::breach_table> {};
 template <>
-struct TypeReader<run::RunRecordContent> : StructReader<run::RunRecordContent, &run::content_spec> {};
+struct TypeReader<run::RunRecordContent> : StructReader<run::RunRecordContent, &run::content_table> {};
 template <>
-struct TypeReader<run::RunRecord> : StructReader<run::RunRecord, &run::record_spec> {};
+struct TypeReader<run::RunRecord> : StructReader<run::RunRecord, &run::record_table> {};
 }  // namespace qv::json
 
 namespace qv::run {
@@ -33,14 +33,14 @@ using json::defaulted;
 using json::optional;
 using json::required;
 
-const json::StructSpec<Breach>& breach_spec() {
-  static const json::StructSpec<Breach> table{
+const json::StructTable<Breach>& breach_table() {
+  static const json::StructTable<Breach> table{
       "Breach", {required<&Breach::action_id>("action_id"), required<&Breach::reason>("reason")}};
   return table;
 }
 
-const json::StructSpec<RunRecordContent>& content_spec() {
-  static const json::StructSpec<RunRecordContent> table{
+const json::StructTable<RunRecordContent>& content_table() {
+  static const json::StructTable<RunRecordContent> table{
       "RunRecordContent",
       {
           required<&RunRecordContent::schema>("schema"),
@@ -57,8 +57,8 @@ const json::StructSpec<RunRecordContent>& content_spec() {
   return table;
 }
 
-const json::StructSpec<RunRecord>& record_spec() {
-  static const json::StructSpec<RunRecord> table{
+const json::StructTable<RunRecord>& record_table() {
+  static const json::StructTable<RunRecord> table{
       "RunRecord",
       {
           required<&RunRecord::record_id>("record_id"),
@@ -71,11 +71,6 @@ const json::StructSpec<RunRecord>& record_spec() {
           required<&RunRecord::signer_public_key>("signer_public_key"),
       }};
   return table;
-}
-
-std::optional<std::string_view> view(const std::optional<std::string>& text) {
-  if (!text) return std::nullopt;
-  return std::string_view(*text);
 }
 
 }  // namespace
@@ -121,7 +116,7 @@ std::string write_run_record_json(const RunRecord& record) {
 }
 
 core::Result<std::string> run_record_content_hash(const RunRecordContent& content) {
-  return json::canonical_digest(run_record_content_to_value(content));
+  return records::canonical_digest(run_record_content_to_value(content));
 }
 
 json::JsonResult<RunRecord> read_run_record_json(std::string_view line) {
@@ -144,10 +139,7 @@ core::Result<std::uint64_t> check_run_record_chain(std::span<const RunRecord> re
   for (const RunRecord& record : records) {
     auto content_hash = run_record_content_hash(record.content);
     if (!content_hash) return std::unexpected(std::move(content_hash.error()));
-    if (auto ok = records::verify_record_seal(*content_hash, record.content_hash, view(record.previous_record_hash),
-                                              record.record_id, record.timestamp, record.record_hash,
-                                              record.signature, record.signer_public_key, std::nullopt);
-        !ok) {
+    if (auto ok = records::verify_record_seal(records::seal_check(record, *content_hash)); !ok) {
       return std::unexpected(std::move(ok.error()));
     }
     const bool linked = record.previous_record_hash

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "json/canonical.hpp"
+#include "records/digest.hpp"
 #include "json/writer.hpp"
 
 namespace qv::run {
@@ -55,7 +55,7 @@ core::Result<std::optional<std::string>> complete_sampling(EventLog& log, Pendin
 
 }  // namespace
 
-core::Result<std::string> canonical_json_digest(json::Value value) { return json::canonical_digest(std::move(value)); }
+core::Result<std::string> canonical_json_digest(json::Value value) { return records::canonical_digest(value); }
 
 std::optional<std::string> request_id_text(const json::Value& message) {
   const Value* id = message.find("id");

@@ -11,7 +11,7 @@
 namespace qv::json {
 namespace {
 
-// The reference types, as the cases declare them.
+// The types the cases are read as, as each case's "type" declares them.
 struct A {
   std::string a;
   std::uint64_t b = 0;
@@ -56,30 +56,30 @@ constexpr std::array<std::string_view, 3> kEWords = {"Alpha", "Beta", "Gamma"};
 constexpr std::array<std::string_view, 1> kE1Words = {"Only"};
 constexpr std::array<std::string_view, 2> kE2Words = {"One", "Two"};
 
-const StructSpec<A>& a_spec() {
-  static const StructSpec<A> s{"A",
+const StructTable<A>& a_table() {
+  static const StructTable<A> s{"A",
                                {required<&A::a>("a"), required<&A::b>("b"), defaulted<&A::c>("c"),
                                 defaulted<&A::d, SequenceReader<std::uint32_t, U32Reader>>("d")}};
   return s;
 }
-const StructSpec<B>& b_spec() {
-  static const StructSpec<B> s{"B", {required<&B::x>("x"), required<&B::y>("y")}};
+const StructTable<B>& b_table() {
+  static const StructTable<B> s{"B", {required<&B::x>("x"), required<&B::y>("y")}};
   return s;
 }
-const StructSpec<C>& c_spec() {
-  static const StructSpec<C> s{"C", {required<&C::p>("p"), defaulted<&C::q>("q")}, true};
+const StructTable<C>& c_table() {
+  static const StructTable<C> s{"C", {required<&C::p>("p"), defaulted<&C::q>("q")}, true};
   return s;
 }
-const StructSpec<D>& d_spec() {
-  static const StructSpec<D> s{"D", {defaulted<&D::n>("n"), defaulted<&D::s>("s")}};
+const StructTable<D>& d_table() {
+  static const StructTable<D> s{"D", {defaulted<&D::n>("n"), defaulted<&D::s>("s")}};
   return s;
 }
-const StructSpec<O>& o_spec() {
-  static const StructSpec<O> s{"O", {optional<&O::v>("v"), required<&O::w>("w")}};
+const StructTable<O>& o_table() {
+  static const StructTable<O> s{"O", {optional<&O::v>("v"), required<&O::w>("w")}};
   return s;
 }
-const TaggedSpec<T>& t_spec() {
-  static const TaggedSpec<T> s{"T",
+const VariantTable<T>& t_table() {
+  static const VariantTable<T> s{"T",
                                "class",
                                {{"exact", "Exact", true, {}},
                                 {"reproducible", "Reproducible", false, {required<&T::tolerance>("tolerance")}},
@@ -87,8 +87,8 @@ const TaggedSpec<T>& t_spec() {
                                [](T& t, std::size_t i) { t.variant = i; }};
   return s;
 }
-const TaggedSpec<M>& m_spec() {
-  static const TaggedSpec<M> s{"M",
+const VariantTable<M>& m_table() {
+  static const VariantTable<M> s{"M",
                                "match",
                                {{"tool", "Tool", false, {required<&M::name>("name"), defaulted<&M::server>("server")}},
                                 {"action", "Action", false, {required<&M::name>("name")}},
@@ -100,15 +100,15 @@ const TaggedSpec<M>& m_spec() {
 }  // namespace
 
 template <>
-struct TypeReader<A> : StructReader<A, a_spec> {};
+struct TypeReader<A> : StructReader<A, a_table> {};
 template <>
-struct TypeReader<B> : StructReader<B, b_spec> {};
+struct TypeReader<B> : StructReader<B, b_table> {};
 template <>
-struct TypeReader<C> : StructReader<C, c_spec> {};
+struct TypeReader<C> : StructReader<C, c_table> {};
 template <>
-struct TypeReader<D> : StructReader<D, d_spec> {};
+struct TypeReader<D> : StructReader<D, d_table> {};
 template <>
-struct TypeReader<O> : StructReader<O, o_spec> {};
+struct TypeReader<O> : StructReader<O, o_table> {};
 template <>
 struct TypeReader<E> : UnitEnumReader<E, kEWords> {};
 template <>
@@ -116,21 +116,21 @@ struct TypeReader<E1> : UnitEnumReader<E1, kE1Words> {};
 template <>
 struct TypeReader<E2> : UnitEnumReader<E2, kE2Words> {};
 template <>
-struct TypeReader<T> : TaggedReader<T, t_spec> {};
+struct TypeReader<T> : TaggedReader<T, t_table> {};
 template <>
-struct TypeReader<M> : TaggedReader<M, m_spec> {};
+struct TypeReader<M> : TaggedReader<M, m_table> {};
 
 namespace {
 
-const StructSpec<R>& r_spec() {
-  static const StructSpec<R> s{"R", {required<&R::id>("id"), required<&R::effect>("effect")}, false, flattened<&R::m>()};
+const StructTable<R>& r_table() {
+  static const StructTable<R> s{"R", {required<&R::id>("id"), required<&R::effect>("effect")}, false, flattened<&R::m>()};
   return s;
 }
 
 }  // namespace
 
 template <>
-struct TypeReader<R> : StructReader<R, r_spec> {};
+struct TypeReader<R> : StructReader<R, r_table> {};
 
 namespace {
 
@@ -207,12 +207,12 @@ Value to_value(const O& x) {
 }
 Value to_value(const T& x) {
   Object o;
-  o.insert_or_assign("class", t_spec().variants[x.variant].word);
+  o.insert_or_assign("class", t_table().variants[x.variant].word);
   if (x.variant == 1) o.insert_or_assign("tolerance", x.tolerance);
   return o;
 }
 void add_m(Object& o, const M& x) {
-  o.insert_or_assign("match", m_spec().variants[x.variant].word);
+  o.insert_or_assign("match", m_table().variants[x.variant].word);
   if (x.variant == 0 || x.variant == 1) o.insert_or_assign("name", x.name);
   if (x.variant == 0) o.insert_or_assign("server", to_value(x.server));
 }

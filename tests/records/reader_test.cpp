@@ -6,7 +6,8 @@
 
 #include "json/reader.hpp"
 #include "json/writer.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/read.hpp"
 #include "sample.hpp"
 

@@ -10,7 +10,8 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
 #include "crypto/sha256.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/seal.hpp"
 #include "records/verify.hpp"
 #include "sample.hpp"
@@ -46,8 +47,15 @@ TEST(SignRecordHash, SignsTheHashTextInLowerCaseHex) {
   EXPECT_EQ(s.record_hash, compute_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z"));
   ASSERT_EQ(s.signature.size(), 128u);
   EXPECT_EQ(s.signature, qv::crypto::hex_encode(qv::crypto::decode_hex(s.signature).value()));  // lower case
-  EXPECT_TRUE(verify_record_seal("sha256:aa", "sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z",
-                                 s.record_hash, s.signature, s.public_key, std::nullopt)
+  EXPECT_TRUE(verify_record_seal({.recomputed_content_hash = "sha256:aa",
+                                  .content_hash = "sha256:aa",
+                                  .previous_record_hash = std::nullopt,
+                                  .record_id = "rec_x",
+                                  .timestamp = "2026-01-01T00:00:00Z",
+                                  .record_hash = s.record_hash,
+                                  .signature = s.signature,
+                                  .signer_public_key = s.public_key,
+                                  .signature_algorithm = std::nullopt})
                   .has_value());
 }
 

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "regex/internals.hpp"
-#include "core/panic.hpp"
 #include "numeric/numeral.hpp"
 #include "regex/regex.hpp"
-#include "text/pattern_cache.hpp"
 
 namespace qv::regex {
 namespace {
@@ -202,30 +199,6 @@ TEST(RegexMatch, ManyGroupsKeepTheirCaptures) {
       EXPECT_EQ(m.captures(t), rows) << pattern << " / " << t;
     }
   }
-}
-
-TEST(RegexMatch, CacheCompilesOncePerText) {
-  const Regex* first = nullptr;
-  std::vector<std::thread> threads;
-  std::vector<const Regex*> seen(8);
-  for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([&, i] { seen[i] = &text::cached_regex("[ \\t\\x0B\\x0C]+"); });
-  }
-  for (auto& t : threads) t.join();
-  first = seen[0];
-  for (const Regex* p : seen) EXPECT_EQ(p, first);
-  EXPECT_NE(&text::cached_regex("\\n{3,}"), first);
-  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
-  EXPECT_TRUE(first->is_match(" "));
-  // A fixed pattern that does not compile is a broken build: it panics,
-  // caches nothing, and the cache keeps working.
-  try {
-    text::cached_regex("(");
-    ADD_FAILURE() << "no panic";
-  } catch (const core::Panic& p) {
-    EXPECT_EQ(p.message.rfind("valid regex: regex parse error:", 0), 0u) << p.message;
-  }
-  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
 }
 
 TEST(RegexMatch, CapturesOfEveryMatch) {

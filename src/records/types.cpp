@@ -1,4 +1,4 @@
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 #include <bit>
 #include <cstdint>

@@ -1,8 +1,5 @@
-#include "records/json.hpp"
+#include "records/write.hpp"
 
-#include "crypto/digest.hpp"
-#include "records/emit.hpp"
-#include "records/json_out.hpp"
 
 namespace qv::records {
 
@@ -10,7 +7,7 @@ namespace {
 
 template <class T>
 json::Value to_value(const T& item) {
-  detail::ValueOut out;
+  json::ValueOut out;
   emit::value(out, item);
   return out.take();
 }
@@ -18,20 +15,9 @@ json::Value to_value(const T& item) {
 template <class T>
 std::string to_text(const T& item) {
   std::string text;
-  detail::TextOut out(text);
+  json::TextOut out(text);
   emit::value(out, item);
   return text;
-}
-
-// The canonical digest of the value the builders make, taken over the
-// canonical text written straight from the typed data. It cannot fail: the
-// builders write every non-finite float as null.
-template <class T>
-std::string canonical_hash(const T& item) {
-  thread_local detail::CanonicalOut out;  // buffers reused from call to call
-  out.reset();
-  emit::value(out, item);
-  return crypto::text_digest(out.text());
 }
 
 }  // namespace
@@ -40,7 +26,7 @@ std::string write_evidence_record_json(const EvidenceRecord& record) { return to
 std::string write_unsigned_record_json(const UnsignedRecord& record) { return to_text(record); }
 
 void write_record_content_json(const RecordContent& content, std::string& output) {
-  detail::TextOut out(output);
+  json::TextOut out(output);
   emit::value(out, content);
 }
 
@@ -56,14 +42,8 @@ json::Value evidence_to_value(const Evidence& evidence) { return to_value(eviden
 json::Value verifier_info_to_value(const VerifierInfo& info) { return to_value(info); }
 
 json::Value regulatory_mapping_to_value(const std::vector<RegulatoryControl>& controls) {
-  detail::ValueOut out;
-  emit::regulatory_mapping(out, controls);
-  return out.take();
+  return to_value(controls);
 }
-
-core::Result<std::string> compute_content_hash(const RecordContent& content) { return canonical_hash(content); }
-
-core::Result<std::string> compute_input_hash(const VerificationContext& context) { return canonical_hash(context); }
 
 json::Value timings_to_value(const VerifierTimings& timings) {
   json::Array entries;
