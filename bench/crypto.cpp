@@ -6,6 +6,7 @@
 
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
+#include "crypto/sha256.hpp"
 #include "crypto/p256.hpp"
 #include "crypto/random.hpp"
 #include "crypto/signature.hpp"
@@ -19,6 +20,13 @@ void BM_HexEncode(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 BENCHMARK(BM_HexEncode)->Arg(1 << 20);
+
+void BM_Sha256(benchmark::State& state) {
+  const std::string data(static_cast<std::size_t>(state.range(0)), 'a');
+  for (auto _ : state) benchmark::DoNotOptimize(qv::crypto::sha256_hex(data));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * state.range(0)));
+}
+BENCHMARK(BM_Sha256)->Arg(1 << 20);
 
 void BM_HexDecode(benchmark::State& state) {
   std::vector<unsigned char> bytes(static_cast<std::size_t>(state.range(0)));

@@ -92,7 +92,7 @@ std::string large_request(int scale) {
 void verify(benchmark::State& state, const std::string& text) {
   for (auto _ : state) {
     auto out = engine::verify_request_json(text, engine::RecordForm::Sealed, engine::Timed::No);
-    if (!out) state.SkipWithError(engine::failure_text(out.error()).c_str());
+    if (!out) state.SkipWithError(records::display(out.error()).c_str());
     benchmark::DoNotOptimize(out);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));

@@ -1,1 +1,1 @@
-qv_bench(bench_json SOURCES ${CMAKE_CURRENT_LIST_DIR}/json.cpp LIBS qv_json qv_crypto)
+qv_bench(bench_json SOURCES ${CMAKE_CURRENT_LIST_DIR}/json.cpp LIBS qv_json)

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/read.hpp"
 
 namespace {

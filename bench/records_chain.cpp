@@ -15,9 +15,11 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
 #include "records/chain.hpp"
-#include "records/emit.hpp"
-#include "records/json.hpp"
-#include "records/json_out.hpp"
+#include "records/write.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
+#include "json/canonical.hpp"
+#include "json/writer.hpp"
 #include "records/read.hpp"
 #include "records/seal.hpp"
 #include "records/verify.hpp"
@@ -193,7 +195,7 @@ BENCHMARK(BM_ContentHashInCache)->Unit(benchmark::kMicrosecond);
 // SHA-256 over it.
 void BM_CanonicalText10k(benchmark::State& state) {
   const auto records = parse_evidence_records_jsonl(chain().jsonl).value();
-  detail::CanonicalOut out;
+  qv::json::CanonicalOut out;
   for (auto _ : state) {
     for (const auto& r : records) {
       out.reset();
@@ -208,7 +210,7 @@ BENCHMARK(BM_CanonicalText10k)->Unit(benchmark::kMillisecond);
 void BM_CanonicalDigest10k(benchmark::State& state) {
   const auto records = parse_evidence_records_jsonl(chain().jsonl).value();
   std::vector<std::string> texts;
-  detail::CanonicalOut out;
+  qv::json::CanonicalOut out;
   for (const auto& r : records) {
     out.reset();
     emit::value(out, r.content);

@@ -16,16 +16,20 @@ function(qv_component name)
   endif()
 endfunction()
 
+# The reference cases travel with the project (xz-compressed JSON Lines).
+set(QV_VECTORS_DIR ${CMAKE_SOURCE_DIR}/testdata)
+
 # qv_test(<name> SOURCES files... LIBS targets...)
-# A GoogleTest executable registered with CTest; tests find the reference
-# cases through QV_VECTORS_DIR.
+# A GoogleTest executable registered with CTest; it reads the reference cases
+# from QV_VECTORS_DIR through tests/common/vectors.hpp (liblzma decodes them).
 function(qv_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  find_package(LibLZMA REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} LibLZMA::LibLZMA GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE QV_VECTORS_DIR="${QV_VECTORS_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QV_VECTORS_DIR=${QV_VECTORS_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # qv_bench(<name> SOURCES files... LIBS targets...)

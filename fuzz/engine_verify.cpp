@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const auto sealed = engine::verify_request_json(text, engine::RecordForm::Sealed, engine::Timed::No);
   if (!sealed) {
-    if (engine::failure_text(sealed.error()).empty()) std::abort();
+    if (records::display(sealed.error()).empty()) std::abort();
     return 0;
   }
   const auto record = records::read_evidence_record_json(*sealed);

@@ -45,9 +45,9 @@ struct Flat {
   Level effect = Level::Low;
 };
 
-const qv::json::TaggedSpec<Match>& match_spec();
-const qv::json::StructSpec<Everything>& everything_spec();
-const qv::json::StructSpec<Flat>& flat_spec();
+const qv::json::VariantTable<Match>& match_table();
+const qv::json::StructTable<Everything>& everything_table();
+const qv::json::StructTable<Flat>& flat_table();
 
 }  // namespace
 
@@ -55,19 +55,19 @@ namespace qv::json {
 template <>
 struct TypeReader<Level> : UnitEnumReader<Level, kLevels> {};
 template <>
-struct TypeReader<Match> : TaggedReader<Match, match_spec> {};
+struct TypeReader<Match> : TaggedReader<Match, match_table> {};
 template <>
-struct TypeReader<Everything> : StructReader<Everything, everything_spec> {};
+struct TypeReader<Everything> : StructReader<Everything, everything_table> {};
 template <>
-struct TypeReader<Flat> : StructReader<Flat, flat_spec> {};
+struct TypeReader<Flat> : StructReader<Flat, flat_table> {};
 }  // namespace qv::json
 
 namespace {
 
 using namespace qv::json;
 
-const TaggedSpec<Match>& match_spec() {
-  static const TaggedSpec<Match> s{
+const VariantTable<Match>& match_table() {
+  static const VariantTable<Match> s{
       "Match",
       "match",
       {{"tool", "Tool", false, {required<&Match::name>("name"), defaulted<&Match::server>("server")}},
@@ -78,8 +78,8 @@ const TaggedSpec<Match>& match_spec() {
   return s;
 }
 
-const StructSpec<Everything>& everything_spec() {
-  static const StructSpec<Everything> s{"Everything",
+const StructTable<Everything>& everything_table() {
+  static const StructTable<Everything> s{"Everything",
                                         {required<&Everything::text>("text"),
                                          required<&Everything::count>("count"),
                                          defaulted<&Everything::offset, UsizeReader>("offset"),
@@ -96,8 +96,8 @@ const StructSpec<Everything>& everything_spec() {
   return s;
 }
 
-const StructSpec<Flat>& flat_spec() {
-  static const StructSpec<Flat> s{
+const StructTable<Flat>& flat_table() {
+  static const StructTable<Flat> s{
       "Flat", {required<&Flat::id>("id"), required<&Flat::effect>("effect")}, false, flattened<&Flat::match>()};
   return s;
 }

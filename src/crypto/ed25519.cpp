@@ -32,6 +32,11 @@ SigningKey generate_signing_key() {
   return signing_key_from_seed(std::span<const unsigned char, kSeedSize>(seed.data(), kSeedSize));
 }
 
+SecretText generate_seed_hex() {
+  const SigningKey key = generate_signing_key();
+  return SecretText(hex_encode(key.seed()));
+}
+
 std::optional<SigningKey> signing_key_from_seed_hex(std::string_view seed_hex) {
   SecretBytes<kSeedSize> seed;
   if (!decode_hex_into(seed_hex, std::span<unsigned char>(seed.data(), kSeedSize))) return std::nullopt;

@@ -46,6 +46,10 @@ SigningKey signing_key_from_seed(std::span<const unsigned char, kSeedSize> seed)
 // An Ed25519 key from 32 fresh bytes of the operating system's random source.
 SigningKey generate_signing_key();
 
+// A fresh seed in lower-case hex, for a caller to keep. Its key is derived
+// once, which checks that the seed is usable.
+SecretText generate_seed_hex();
+
 // The Ed25519 key of a seed given as hex of either case; none when the text
 // is not hex or not exactly 32 bytes. The decoded seed is wiped.
 std::optional<SigningKey> signing_key_from_seed_hex(std::string_view seed_hex);

@@ -5,7 +5,8 @@
 #include "core/panic.hpp"
 #include "crypto/hex.hpp"
 #include "crypto/random.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 
 namespace qv::engine {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

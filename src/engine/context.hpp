@@ -5,9 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/claim.hpp"
-#include "records/context.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

@@ -11,8 +11,7 @@
 
 #include "core/error.hpp"
 #include "engine/policy.hpp"
-#include "records/graph.hpp"
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

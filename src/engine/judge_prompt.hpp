@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "json/value.hpp"
-#include "records/context.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

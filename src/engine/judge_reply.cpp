@@ -25,8 +25,8 @@ struct ReplyBody {
   std::vector<ReplyClaim> claims;
 };
 
-const json::StructSpec<ReplyClaim>& reply_claim_table();
-const json::StructSpec<ReplyBody>& reply_body_table();
+const json::StructTable<ReplyClaim>& reply_claim_table();
+const json::StructTable<ReplyBody>& reply_body_table();
 
 }  // namespace
 }  // namespace qv::engine
@@ -48,10 +48,10 @@ constexpr std::string_view kJudgeVersion = kJudgeTemplateId;
 constexpr std::size_t kReasonLimit = 300;
 constexpr std::size_t kLabelLimit = 40;
 
-const json::StructSpec<ReplyClaim>& reply_claim_table() {
+const json::StructTable<ReplyClaim>& reply_claim_table() {
   using json::defaulted;
   using json::required;
-  static const json::StructSpec<ReplyClaim> table{"ReplyClaim",
+  static const json::StructTable<ReplyClaim> table{"ReplyClaim",
                                                   {
                                                       required<&ReplyClaim::id>("id"),
                                                       required<&ReplyClaim::label>("label"),
@@ -61,8 +61,8 @@ const json::StructSpec<ReplyClaim>& reply_claim_table() {
   return table;
 }
 
-const json::StructSpec<ReplyBody>& reply_body_table() {
-  static const json::StructSpec<ReplyBody> table{"ReplyBody", {json::required<&ReplyBody::claims>("claims")}};
+const json::StructTable<ReplyBody>& reply_body_table() {
+  static const json::StructTable<ReplyBody> table{"ReplyBody", {json::required<&ReplyBody::claims>("claims")}};
   return table;
 }
 

@@ -11,8 +11,7 @@
 #include "core/error.hpp"
 #include "engine/judge_prompt.hpp"
 #include "engine/policy.hpp"  // kJudgeIdPrefix
-#include "records/graph.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

@@ -6,6 +6,9 @@
 
 #include "core/keyed_hash.hpp"
 #include "unicode/white_space.hpp"
+#include "verifiers/intent.hpp"
+#include "verifiers/numeric.hpp"
+#include "verifiers/scope.hpp"
 
 namespace qv::engine {
 
@@ -96,19 +99,7 @@ std::vector<std::string> lint_policy(const Policy& policy, std::span<const recor
 }
 
 std::vector<records::VerifierInfo> builtin_verifier_infos() {
-  // The same descriptions the numeric, scope and intent verifiers give.
-  const auto info = [](std::string id, std::string version, records::VerifierKind kind) {
-    records::VerifierInfo v;
-    v.id = std::move(id);
-    v.version = std::move(version);
-    v.kind = kind;
-    v.determinism = records::Determinism::exact();
-    v.applies_to = {ClaimKind::Numeric};
-    return v;
-  };
-  return {info("quillaveen.numeric", "1.3.0", records::VerifierKind::Exact),
-          info("quillaveen.scope", "1.2.0", records::VerifierKind::Exact),
-          info("quillaveen.intent", "1.1.0", records::VerifierKind::Symbolic)};
+  return {verifiers::numeric_verifier_info(), verifiers::scope_verifier_info(), verifiers::intent_verifier_info()};
 }
 
 core::Result<PolicyLintReport> lint_policy_text(std::string_view argument) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/policy.hpp"
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

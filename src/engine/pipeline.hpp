@@ -10,10 +10,9 @@
 #include "core/error.hpp"
 #include "engine/judge_prompt.hpp"
 #include "engine/policy.hpp"
-#include "records/context.hpp"
-#include "records/json.hpp"
-#include "records/record.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 
 namespace qv::engine {
 

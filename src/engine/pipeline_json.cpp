@@ -18,8 +18,8 @@ std::string timed_json(json::Value record, const records::VerifierTimings& timin
 }
 
 template <class Output>
-RequestResult<std::string> written(core::Result<Output>&& output, Timed timed) {
-  if (!output) return std::unexpected(RequestFailure(std::move(output.error())));
+records::CallResult<std::string> written(core::Result<Output>&& output, Timed timed) {
+  if (!output) return std::unexpected(std::move(output.error()));
   if constexpr (std::is_same_v<Output, VerificationOutput>) {
     if (timed == Timed::No) return records::write_evidence_record_json(output->record);
     return timed_json(records::evidence_record_to_value(output->record), output->timings);
@@ -31,22 +31,18 @@ RequestResult<std::string> written(core::Result<Output>&& output, Timed timed) {
 
 }  // namespace
 
-std::string failure_text(const RequestFailure& failure) {
-  return std::visit([](const auto& f) { return f.display(); }, failure);
-}
-
-RequestResult<std::string> verify_request_json(std::string_view request_json, RecordForm form, Timed timed) {
+records::CallResult<std::string> verify_request_json(std::string_view request_json, RecordForm form, Timed timed) {
   auto request = records::deserialize_verify_request(request_json);
-  if (!request) return std::unexpected(RequestFailure(std::move(request.error())));
+  if (!request) return std::unexpected(records::InputError{request.error().display()});
   if (form == RecordForm::Sealed) return written(run_verification_pipeline(*request), timed);
   return written(verify_unsigned(*request), timed);
 }
 
-RequestResult<std::string> judge_prompt_request_json(std::string_view request_json) {
+records::CallResult<std::string> judge_prompt_request_json(std::string_view request_json) {
   auto request = records::deserialize_verify_request(request_json);
-  if (!request) return std::unexpected(RequestFailure(std::move(request.error())));
+  if (!request) return std::unexpected(records::InputError{request.error().display()});
   auto prompt = judge_prompt_for_request(*request);
-  if (!prompt) return std::unexpected(RequestFailure(std::move(prompt.error())));
+  if (!prompt) return std::unexpected(std::move(prompt.error()));
   return json::write_json_compact(judge_prompt_to_value(*prompt));
 }
 

@@ -17,7 +17,7 @@
 
 #include "core/error.hpp"
 #include "core/vocabulary.hpp"
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::engine {
 

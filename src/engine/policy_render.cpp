@@ -8,9 +8,9 @@
 
 #include "core/utf8.hpp"
 #include "engine/policy.hpp"
-#include "json/canonical.hpp"
 #include "json/value.hpp"
-#include "records/emit.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "yaml/emit.hpp"
 
 namespace qv::engine {
@@ -103,7 +103,7 @@ void nonempty_list_field(Sink& s, std::string_view key, const std::vector<std::s
 template <class Sink>
 void decision_field(Sink& s, std::string_view key, Decision d) {
   s.key(key);
-  emit::decision(s, d);
+  emit::value(s, d);
 }
 
 template <class Sink>
@@ -163,7 +163,7 @@ void write_form(Sink& s, const Policy& p, const KeepEmpty& keep) {
   nonempty_list_field(s, "tolerate_notes", d.tolerate_notes, keep.tolerate_notes);
   s.end_object();
   s.key("regulatory_mapping");
-  emit::regulatory_mapping(s, p.regulatory_mapping);
+  emit::value(s, p.regulatory_mapping);
   s.end_object();
 }
 
@@ -213,7 +213,7 @@ std::string comment_text(std::string_view text) {
 core::Result<std::string> compute_policy_hash(const Policy& policy) {
   JsonSink sink;
   write_form(sink, policy, KeepEmpty{});
-  return json::canonical_digest(sink.take());
+  return records::canonical_digest(sink.take());
 }
 
 std::expected<std::string, std::string> write_policy_yaml(const Policy& policy) {

@@ -1,13 +1,22 @@
 #include "json/canonical.hpp"
 
+#include <charconv>
 #include <cmath>
-#include <vector>
+#include <cstring>
+#include <utility>
 
-#include "crypto/digest.hpp"
-#include "crypto/sha256.hpp"
+#include "json/scan.hpp"
 #include "json/writer.hpp"
 
 namespace qv::json {
+
+namespace {
+
+core::EngineError non_finite_error() {
+  return core::EngineError::serialisation("non-finite float in canonical JSON");
+}
+
+}  // namespace
 
 core::Result<Value> canonicalize_json(Value value) {
   // Sorting in place is the same as rebuilding each object in key order.
@@ -19,7 +28,7 @@ core::Result<Value> canonicalize_json(Value value) {
     switch (v->kind()) {
       case Value::Kind::F64:
         if (!std::isfinite(v->as_f64())) {
-          return std::unexpected(core::EngineError::serialisation("non-finite float in canonical JSON"));
+          return std::unexpected(non_finite_error());
         }
         break;
       case Value::Kind::Array:
@@ -36,16 +45,84 @@ core::Result<Value> canonicalize_json(Value value) {
   return value;
 }
 
-core::Result<std::string> canonical_text(Value value) {
-  auto canonical = canonicalize_json(std::move(value));
-  if (!canonical) return std::unexpected(std::move(canonical.error()));
-  return write_json_compact(*canonical);
+core::Result<std::string> canonical_text(const Value& value) {
+  CanonicalOut out;
+  write_value(out, value);
+  if (out.saw_non_finite()) return std::unexpected(non_finite_error());
+  return std::string(out.text());
 }
 
-core::Result<std::string> canonical_digest(Value value) {
-  auto text = canonical_text(std::move(value));
-  if (!text) return std::unexpected(std::move(text.error()));
-  return crypto::text_digest(*text);
+void CanonicalOut::quoted(std::string_view s) {
+  bool non_ascii = false;  // not needed here
+  if (detail::find_special_string_byte(s.data(), 0, s.size(), non_ascii) == s.size()) {
+    // Nothing to escape: the bytes go out as they are.
+    char* p = room(s.size() + 2);
+    p[0] = '"';
+    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    len_ += s.size() + 2;
+    return;
+  }
+  piece_.clear();
+  write_json_string(s, piece_);
+  raw(piece_);
+}
+
+void CanonicalOut::unsigned_integer(std::uint64_t n) {
+  place();
+  char* p = room(20);
+  len_ = static_cast<std::size_t>(std::to_chars(p, p + 20, n).ptr - buf_.data());
+}
+
+void CanonicalOut::signed_integer(std::int64_t n) {
+  place();
+  char* p = room(20);
+  len_ = static_cast<std::size_t>(std::to_chars(p, p + 20, n).ptr - buf_.data());
+}
+
+void CanonicalOut::floating(double d) {
+  if (!std::isfinite(d)) non_finite_ = true;
+  place();
+  piece_.clear();
+  write_json_f64(d, piece_);
+  raw(piece_);
+}
+
+void CanonicalOut::key(std::string_view k) {
+  Frame& f = frames_.back();
+  const Member m{k, 0, 0};
+  if (f.first) {
+    f.first = false;
+  } else {
+    Member& before = members_.back();
+    before.end = len_;
+    if (f.in_order && !less(before, m)) f.in_order = false;
+    put(',');
+  }
+  members_.push_back(m);
+  members_.back().start = len_;
+  quoted(k);
+  put(':');
+}
+
+void CanonicalOut::end_object() {
+  const Frame f = frames_.back();
+  frames_.pop_back();
+  const auto first = members_.begin() + static_cast<std::ptrdiff_t>(f.members_begin);
+  if (first != members_.end()) {
+    members_.back().end = len_;
+    if (!f.in_order) {
+      std::sort(first, members_.end(), less);
+      scratch_.assign(buf_, f.start, len_ - f.start);
+      len_ = f.start;
+      for (auto m = first; m != members_.end(); ++m) {
+        if (m != first) put(',');
+        raw(std::string_view(scratch_).substr(m->start - f.start, m->end - m->start));
+      }
+    }
+    members_.erase(first, members_.end());
+  }
+  put('}');
 }
 
 }  // namespace qv::json

@@ -1,21 +1,136 @@
 #pragma once
-// Canonical JSON and the digests taken over it.
+// Canonical JSON: every object, at every depth, with its members sorted by
+// the bytes of their keys (unsigned, a prefix first); arrays keep their
+// order; written compact. It knows nothing of hashing: digests over it are
+// taken by the records layer.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/error.hpp"
 #include "json/value.hpp"
 
 namespace qv::json {
 
-// Every object, at every depth, with its members sorted by the bytes of
-// their keys; arrays keep their order. Fails with Serialisation
-// "non-finite float in canonical JSON" when a float is NaN or infinite.
+// The value with every object sorted. Fails with Serialisation "non-finite
+// float in canonical JSON" when a float is NaN or infinite.
 core::Result<Value> canonicalize_json(Value value);
 
-// "sha256:" and the hex SHA-256 of the compact text of the canonical form.
-core::Result<std::string> canonical_digest(Value value);
+// The compact text of the canonical form, with the same failure.
+core::Result<std::string> canonical_text(const Value& value);
 
-// The compact text of the canonical form (what canonical_digest hashes).
-core::Result<std::string> canonical_text(Value value);
+// Writes the canonical text (members of every object sorted by the bytes of
+// their keys, compact) straight from the events, without building a value
+// tree, for values and typed records alike. Everything is written into one buffer in arrival order; an
+// object keeps where each member's text starts and ends and, when it closes,
+// rewrites its members in key order unless they came in that order already
+// (each key greater than the one before). A key must stay valid until its
+// object closes. Buffers are reused from one record to the next.
+class CanonicalOut {
+ public:
+  void reset() {
+    frames_.clear();
+    members_.clear();
+    len_ = 0;
+    non_finite_ = false;
+  }
+  std::string_view text() const { return std::string_view(buf_.data(), len_); }
+  // Whether a NaN or infinite float came (it is written as null).
+  bool saw_non_finite() const { return non_finite_; }
+
+  void begin_object() { open(true, '{'); }
+  void begin_array() { open(false, '['); }
+  void end_array() {
+    put(']');
+    frames_.pop_back();
+  }
+  void end_object();
+  void key(std::string_view k);
+  void string(std::string_view s) {
+    place();
+    quoted(s);
+  }
+  void unsigned_integer(std::uint64_t n);
+  void signed_integer(std::int64_t n);
+  void floating(double d);
+  void boolean(bool b) {
+    place();
+    raw(b ? std::string_view("true") : std::string_view("false"));
+  }
+  void null() {
+    place();
+    raw("null");
+  }
+
+ private:
+  struct Member {
+    std::string_view key;
+    std::size_t start;  // the member's text in the buffer: "key":value
+    std::size_t end;
+  };
+  struct Frame {
+    bool object;
+    bool first;                 // nothing written yet in the container
+    bool in_order;              // an object's keys came in ascending order so far
+    std::size_t start;          // where the container's contents start
+    std::size_t members_begin;  // the object's members in `members_`
+  };
+
+  // By the bytes of the keys, as unsigned values; keys mostly differ in
+  // their first bytes, so a plain loop beats a library call.
+  static bool less(const Member& a, const Member& b) {
+    const std::size_t n = std::min(a.key.size(), b.key.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto x = static_cast<unsigned char>(a.key[i]);
+      const auto y = static_cast<unsigned char>(b.key[i]);
+      if (x != y) return x < y;
+    }
+    return a.key.size() < b.key.size();
+  }
+  // Room for n more bytes, written at the returned place.
+  [[gnu::always_inline]] char* room(std::size_t n) {
+    if (buf_.size() - len_ < n) grow(n);
+    return buf_.data() + len_;
+  }
+  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  [[gnu::always_inline]] void put(char c) {
+    *room(1) = c;
+    ++len_;
+  }
+  [[gnu::always_inline]] void raw(std::string_view s) {
+    if (s.empty()) return;
+    std::memcpy(room(s.size()), s.data(), s.size());
+    len_ += s.size();
+  }
+  // A string with quotes and the writer's escapes.
+  void quoted(std::string_view s);
+  void open(bool object, char bracket) {
+    place();
+    put(bracket);
+    frames_.push_back(Frame{object, true, true, len_, members_.size()});
+  }
+  // Before a value: a comma when it is not the first of an array. Object
+  // members are separated in key().
+  [[gnu::always_inline]] void place() {
+    if (frames_.empty()) return;
+    Frame& f = frames_.back();
+    if (!f.object) {
+      if (!f.first) put(',');
+      f.first = false;
+    }
+  }
+
+  std::vector<Frame> frames_;
+  std::vector<Member> members_;  // of the open objects, innermost last
+  std::string buf_;              // the text is its first len_ bytes
+  std::size_t len_ = 0;
+  std::string scratch_;  // an object's members while they are reordered
+  std::string piece_;    // a number or an escaped string being written
+  bool non_finite_ = false;
+};
 
 }  // namespace qv::json

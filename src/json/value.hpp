@@ -13,67 +13,15 @@
 #include <variant>
 #include <vector>
 
+#include "json/ordered_map.hpp"
+
 namespace qv::json {
 
 class Value;
-struct Member;
 using Array = std::vector<Value>;
-
-// Insertion-ordered map from text to value with unique keys. Lookups are
-// hashed once the object is large, so reading an object of n members costs
-// O(n), also when keys repeat.
-class Object {
- public:
-  Object() = default;
-  Object(const Object& other);
-  Object(Object&&) noexcept;
-  Object& operator=(const Object& other);
-  Object& operator=(Object&&) noexcept;
-  ~Object();
-
-  using iterator = std::vector<Member>::iterator;
-  using const_iterator = std::vector<Member>::const_iterator;
-
-  std::size_t size() const;
-  bool empty() const;
-  const_iterator begin() const;
-  const_iterator end() const;
-  iterator begin();
-  iterator end();
-  const Member& at(std::size_t i) const;
-  Member& at(std::size_t i);
-
-  const Value* find(std::string_view key) const;
-  Value* find(std::string_view key);
-  bool contains(std::string_view key) const { return find(key) != nullptr; }
-
-  // Inserts at the end, or, when the key is present, replaces its value in
-  // place (the member keeps its first position).
-  Value& insert_or_assign(std::string key, Value value);
-  // The member's value, inserted as null at the end when absent.
-  Value& operator[](std::string_view key);
-  // Removes a member, keeping the order of the others. False when absent.
-  bool erase(std::string_view key);
-  void clear();
-  void reserve(std::size_t n);
-
-  // Reorders the members by the bytes of their keys (unsigned, shorter
-  // prefix first).
-  void sort_by_key();
-
-  // Members in stored order; equal objects have equal members in equal order.
-  bool operator==(const Object& other) const;
-
- private:
-  std::size_t index_of(std::string_view key) const;  // npos when absent
-  void rebuild_index();
-  void index_insert(std::size_t i);
-
-  std::vector<Member> members_;
-  // Open-addressed table of member positions + 1 (0 = free slot); empty
-  // while the object is small.
-  std::vector<std::uint32_t> slots_;
-};
+// An object: the insertion-ordered map of values, keys unique.
+using Object = OrderedMap<Value>;
+using Member = KeyedEntry<Value>;
 
 class Value {
  public:
@@ -154,20 +102,5 @@ class Value {
 
   std::variant<std::monostate, bool, std::uint64_t, std::int64_t, double, std::string, json::Array, json::Object> v_;
 };
-
-struct Member {
-  std::string key;
-  Value value;
-  bool operator==(const Member&) const = default;
-};
-
-inline std::size_t Object::size() const { return members_.size(); }
-inline bool Object::empty() const { return members_.empty(); }
-inline Object::const_iterator Object::begin() const { return members_.cbegin(); }
-inline Object::const_iterator Object::end() const { return members_.cend(); }
-inline Object::iterator Object::begin() { return members_.begin(); }
-inline Object::iterator Object::end() { return members_.end(); }
-inline const Member& Object::at(std::size_t i) const { return members_[i]; }
-inline Member& Object::at(std::size_t i) { return members_[i]; }
 
 }  // namespace qv::json

@@ -145,91 +145,86 @@ void write_json_string(std::string_view text, std::string& out) {
   out += '"';
 }
 
-namespace {
-
-// Writes a scalar or the opening of a container. Returns true when a
-// non-empty container was opened (its first child is written next).
-bool write_head(const Value& v, std::string& out) {
-  switch (v.kind()) {
-    case Value::Kind::Null:
-      out += "null";
-      return false;
-    case Value::Kind::Bool:
-      out += v.as_bool() ? "true" : "false";
-      return false;
-    case Value::Kind::U64:
-      write_json_u64(v.as_u64(), out);
-      return false;
-    case Value::Kind::I64:
-      write_json_i64(v.as_i64(), out);
-      return false;
-    case Value::Kind::F64:
-      write_json_f64(v.as_f64(), out);
-      return false;
-    case Value::Kind::String:
-      write_json_string(v.as_string(), out);
-      return false;
-    case Value::Kind::Array:
-      if (v.as_array().empty()) {
-        out += "[]";
-        return false;
-      }
-      out += '[';
-      return true;
-    case Value::Kind::Object:
-      if (v.as_object().empty()) {
-        out += "{}";
-        return false;
-      }
-      out += '{';
-      return true;
+void TextOut::separate() {
+  if (after_key_) {
+    after_key_ = false;
+  } else if (!first_) {
+    out_.push_back(',');
   }
-  return false;
+  first_ = false;
 }
 
-}  // namespace
+void TextOut::open(char c) {
+  separate();
+  out_.push_back(c);
+  first_ = true;
+}
+
+void TextOut::close(char c) {
+  out_.push_back(c);
+  first_ = false;
+}
+
+void TextOut::key(std::string_view k) {
+  separate();
+  write_json_string(k, out_);
+  out_.push_back(':');
+  after_key_ = true;
+}
+
+void TextOut::string(std::string_view s) {
+  separate();
+  write_json_string(s, out_);
+}
+
+void TextOut::unsigned_integer(std::uint64_t n) {
+  separate();
+  write_json_u64(n, out_);
+}
+
+void TextOut::signed_integer(std::int64_t n) {
+  separate();
+  write_json_i64(n, out_);
+}
+
+void TextOut::floating(double d) {
+  separate();
+  write_json_f64(d, out_);
+}
+
+void TextOut::boolean(bool b) {
+  separate();
+  out_ += b ? "true" : "false";
+}
+
+void TextOut::null() {
+  separate();
+  out_ += "null";
+}
+
+void ValueOut::put(Value v) {
+  if (stack_.empty()) {
+    result_ = std::move(v);
+    return;
+  }
+  Value& top = stack_.back();
+  if (top.is_array()) {
+    top.as_array().push_back(std::move(v));
+  } else {
+    top.as_object().insert_or_assign(std::move(keys_.back()), std::move(v));
+    keys_.pop_back();
+  }
+}
+
+void ValueOut::finish() {
+  Value done = std::move(stack_.back());
+  stack_.pop_back();
+  put(std::move(done));
+}
 
 void write_json_compact(const Value& value, std::string& out) {
-  // Iterative, so values of any depth are written without deep recursion.
-  struct Frame {
-    const Value* container;
-    std::size_t next;
-  };
-  std::vector<Frame> stack;
-  const Value* cur = &value;
-  for (;;) {
-    if (write_head(*cur, out)) {
-      stack.push_back({cur, 0});
-    }
-    // Find the next value to write, closing finished containers.
-    cur = nullptr;
-    while (!stack.empty() && cur == nullptr) {
-      Frame& f = stack.back();
-      if (f.container->is_array()) {
-        const Array& a = f.container->as_array();
-        if (f.next < a.size()) {
-          if (f.next > 0) out += ',';
-          cur = &a[f.next++];
-        } else {
-          out += ']';
-          stack.pop_back();
-        }
-      } else {
-        const Object& o = f.container->as_object();
-        if (f.next < o.size()) {
-          if (f.next > 0) out += ',';
-          const Member& m = o.at(f.next++);
-          write_json_string(m.key, out);
-          out += ':';
-          cur = &m.value;
-        } else {
-          out += '}';
-          stack.pop_back();
-        }
-      }
-    }
-    if (cur == nullptr) return;
-  }
+  TextOut text(out);
+  write_value(text, value);
 }
 
 std::string write_json_compact(const Value& value) {

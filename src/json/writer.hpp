@@ -1,9 +1,15 @@
 #pragma once
-// The compact JSON writer: no white space, a fixed escaping table and a
-// fixed number format. Its output decides every canonical digest.
+// The JSON writer family: no white space, a fixed escaping table and a fixed
+// number format, whose output decides every canonical digest. A writer is a
+// sink of events (begin_object, end_object, key, begin_array, end_array,
+// string, unsigned_integer, signed_integer, floating, boolean, null) fed by
+// write_value from a value tree or by the member builders of typed records:
+// TextOut writes compact text, ValueOut builds a value tree and CanonicalOut
+// (json/canonical.hpp) writes the canonical text.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "json/value.hpp"
 
@@ -25,5 +31,121 @@ std::string format_f64(double value);
 // integers as plain decimal digits.
 void write_json_u64(std::uint64_t value, std::string& out);
 void write_json_i64(std::int64_t value, std::string& out);
+
+// Writes compact JSON text onto the end of a string.
+class TextOut {
+ public:
+  explicit TextOut(std::string& out) : out_(out) {}
+  void begin_object() { open('{'); }
+  void end_object() { close('}'); }
+  void begin_array() { open('['); }
+  void end_array() { close(']'); }
+  void key(std::string_view k);
+  void string(std::string_view s);
+  void unsigned_integer(std::uint64_t n);
+  void signed_integer(std::int64_t n);
+  void floating(double d);
+  void boolean(bool b);
+  void null();
+
+ private:
+  void open(char c);
+  void close(char c);
+  void separate();
+  std::string& out_;
+  bool first_ = true;  // nothing written yet in the open container
+  bool after_key_ = false;
+};
+
+// Builds a value tree; the finished value is taken with take().
+class ValueOut {
+ public:
+  void begin_object() { stack_.emplace_back(Object{}); }
+  void begin_array() { stack_.emplace_back(Array{}); }
+  void end_object() { finish(); }
+  void end_array() { finish(); }
+  void key(std::string_view k) { keys_.emplace_back(k); }
+  void string(std::string_view s) { put(Value(s)); }
+  void unsigned_integer(std::uint64_t n) { put(Value(n)); }
+  void signed_integer(std::int64_t n) { put(Value(n)); }
+  void floating(double d) { put(Value(d)); }
+  void boolean(bool b) { put(Value(b)); }
+  void null() { put(Value(nullptr)); }
+  Value take() { return std::move(result_); }
+
+ private:
+  void finish();
+  void put(Value v);
+  std::vector<Value> stack_;
+  std::vector<std::string> keys_;
+  Value result_;
+};
+
+// Feeds a value to a sink, members in stored order. Iterative, so values of
+// any depth are written without deep recursion.
+template <class Sink>
+void write_value(Sink& out, const Value& value) {
+  struct Frame {
+    const Value* container;
+    std::size_t next;
+  };
+  std::vector<Frame> stack;
+  const Value* cur = &value;
+  for (;;) {
+    switch (cur->kind()) {
+      case Value::Kind::Null:
+        out.null();
+        break;
+      case Value::Kind::Bool:
+        out.boolean(cur->as_bool());
+        break;
+      case Value::Kind::U64:
+        out.unsigned_integer(cur->as_u64());
+        break;
+      case Value::Kind::I64:
+        out.signed_integer(cur->as_i64());
+        break;
+      case Value::Kind::F64:
+        out.floating(cur->as_f64());
+        break;
+      case Value::Kind::String:
+        out.string(cur->as_string());
+        break;
+      case Value::Kind::Array:
+        out.begin_array();
+        stack.push_back({cur, 0});
+        break;
+      case Value::Kind::Object:
+        out.begin_object();
+        stack.push_back({cur, 0});
+        break;
+    }
+    // The next value to write, closing finished containers.
+    cur = nullptr;
+    while (!stack.empty() && cur == nullptr) {
+      Frame& f = stack.back();
+      if (f.container->is_array()) {
+        const Array& a = f.container->as_array();
+        if (f.next < a.size()) {
+          cur = &a[f.next++];
+        } else {
+          out.end_array();
+          stack.pop_back();
+        }
+      } else {
+        const Object& o = f.container->as_object();
+        if (f.next < o.size()) {
+          const Member& m = o.at(f.next++);
+          out.key(m.key);
+          cur = &m.value;
+        } else {
+          out.end_object();
+          stack.pop_back();
+        }
+      }
+    }
+    if (cur == nullptr) return;
+  }
+}
 
 }  // namespace qv::json

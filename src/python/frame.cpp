@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <variant>
 
 namespace qv::python {
 
 namespace {
 
-// Borrowed-reference holder that releases on scope exit.
+// Owns one reference (a new one, as the C API returns them) and releases it
+// when it goes out of scope, unless release() hands it on.
 struct Ref {
   PyObject* p = nullptr;
   explicit Ref(PyObject* o = nullptr) : p(o) {}
@@ -144,6 +146,17 @@ void raise_text(PyObject* exc_type, std::string_view text) {
 
 void raise_failure(const PyFailure& failure) {
   raise_text(failure.kind == PyFailure::Kind::Runtime ? PyExc_RuntimeError : PyExc_ValueError, failure.text);
+}
+
+PyFailure to_failure(const core::EngineError& error, RuntimeFor runtime) {
+  const bool failed_check = error.kind() == core::EngineError::Kind::Integrity;
+  if (runtime == RuntimeFor::FailedChecks && failed_check) return runtime_error(error.display());
+  return value_error(error.display());
+}
+
+PyFailure to_failure(const records::CallError& error, RuntimeFor runtime) {
+  if (const auto* input = std::get_if<records::InputError>(&error)) return value_error(input->text);
+  return to_failure(std::get<core::EngineError>(error), runtime);
 }
 
 void raise_cannot_convert(PyObject* obj, std::string_view target) {

@@ -14,10 +14,11 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
-#include <variant>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/panic.hpp"
+#include "records/call.hpp"
 
 namespace qv::python {
 
@@ -69,17 +70,34 @@ PyObject* to_python(std::string_view text);
 PyObject* to_python(std::uint64_t count);
 PyObject* to_python(const std::pair<std::string, std::vector<std::string>>& pair);
 
-template <class T>
-PyObject* to_python_result(std::expected<T, PyFailure>&& result) {
+// Which failures a module function raises as RuntimeError: none, or the
+// failed integrity checks of stored records and documents (EngineError kind
+// Integrity). Every other failure is ValueError: input that cannot be read
+// with its reader's text, an engine error with its display text.
+enum class RuntimeFor { Nothing, FailedChecks };
+
+PyFailure to_failure(const core::EngineError& error, RuntimeFor runtime);
+PyFailure to_failure(const records::CallError& error, RuntimeFor runtime);
+inline PyFailure to_failure(const PyFailure& failure, RuntimeFor) { return failure; }
+
+// The result as a new reference (None for void), or nullptr with the
+// failure raised as `runtime` says.
+template <class T, class E>
+PyObject* to_python_result(std::expected<T, E>&& result, RuntimeFor runtime) {
   if (!result) {
-    raise_failure(result.error());
+    raise_failure(to_failure(result.error(), runtime));
     return nullptr;
   }
-  if constexpr (std::is_same_v<T, std::monostate>) {
+  if constexpr (std::is_void_v<T>) {
     Py_RETURN_NONE;
   } else {
     return to_python(*result);
   }
+}
+// A failure the function has already mapped itself.
+template <class T>
+PyObject* to_python_result(std::expected<T, PyFailure>&& result) {
+  return to_python_result(std::move(result), RuntimeFor::Nothing);
 }
 
 // Runs `body` and turns anything it throws into a Python exception:

@@ -13,6 +13,10 @@ PyObject* py_verify_timed_json(PyObject* self, PyObject* const* args, Py_ssize_t
 PyObject* py_verify_unsigned_timed_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_judge_prompt_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
+// Runs.
+PyObject* py_run_verify_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_run_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Records and documents.
 PyObject* py_sign_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_verify_document_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);

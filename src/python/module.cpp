@@ -26,7 +26,7 @@ std::array<PyMethodDef, 19> kMethods = {{
      "verify_json(request_json)\n--\n\n"
      "Run a full verification. `request_json` is a `VerifyRequest`; the result\n"
      "is a sealed `EvidenceRecord` as JSON."},
-    {"run_verify_json", nullptr, kWithArgs,
+    {"run_verify_json", entry(&py_run_verify_json), kWithArgs,
      "run_verify_json(request_json)\n--\n\n"
      "Verify a whole MCP execution. `request_json` is a `RunVerifyRequest`; the\n"
      "result is a sealed `RunRecord` as JSON. Its `content.gate` is the decision."},
@@ -61,7 +61,7 @@ std::array<PyMethodDef, 19> kMethods = {{
      "record_verify_chains(chains)\n--\n\n"
      "Verify several chains, each a JSON Lines text. Returns the record count;\n"
      "raises on the first broken record or link, or a record in two chains."},
-    {"run_record_verify", nullptr, kWithArgs,
+    {"run_record_verify", entry(&py_run_record_verify), kWithArgs,
      "run_record_verify(jsonl)\n--\n\n"
      "Verify one run record or a whole JSON Lines chain of them. Returns the\n"
      "number checked; raises on the first broken hash, link or signature."},

@@ -3,7 +3,7 @@
 
 #include "core/version.hpp"
 #include "crypto/ed25519.hpp"
-#include "crypto/hex.hpp"
+#include "crypto/secret.hpp"
 #include "python/frame.hpp"
 #include "python/functions.hpp"
 
@@ -11,10 +11,8 @@ namespace qv::python {
 
 PyObject* py_keygen(PyObject*, PyObject*) {
   return guarded([]() -> PyObject* {
-    // Deriving the key checks the seed is usable; only the seed is returned.
-    const crypto::SigningKey key = crypto::generate_signing_key();
-    const crypto::SecretText hex(crypto::hex_encode(key.seed()));
-    return to_python(hex.view());
+    const crypto::SecretText seed_hex = crypto::generate_seed_hex();
+    return to_python(seed_hex.view());
   });
 }
 

@@ -1,7 +1,7 @@
 // The verification functions: four runs of the pipeline on a request text
-// and the judge prompt of a request. Every failure is a ValueError with the
-// reader's or the engine's display text.
-#include <expected>
+// and the judge prompt of a request. Each binds its argument, makes one call
+// into the engine and converts the result; no failure here is a failed
+// integrity check, so every one is a ValueError.
 #include <string>
 
 #include "engine/pipeline_json.hpp"
@@ -12,17 +12,12 @@ namespace qv::python {
 
 namespace {
 
-std::expected<std::string, PyFailure> as_value_errors(engine::RequestResult<std::string>&& result) {
-  if (!result) return std::unexpected(value_error(engine::failure_text(result.error())));
-  return std::move(*result);
-}
-
 PyObject* verify(const char* name, engine::RecordForm form, engine::Timed timed, PyObject* const* args,
                  Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
     std::string request[1];
     if (!bind_text_arguments(name, {"request_json"}, args, nargs, kwnames, request)) return nullptr;
-    return to_python_result(as_value_errors(engine::verify_request_json(request[0], form, timed)));
+    return to_python_result(engine::verify_request_json(request[0], form, timed), RuntimeFor::Nothing);
   });
 }
 
@@ -49,7 +44,7 @@ PyObject* py_judge_prompt_json(PyObject*, PyObject* const* args, Py_ssize_t narg
   return guarded([&]() -> PyObject* {
     std::string request[1];
     if (!bind_text_arguments("judge_prompt_json", {"request_json"}, args, nargs, kwnames, request)) return nullptr;
-    return to_python_result(as_value_errors(engine::judge_prompt_request_json(request[0])));
+    return to_python_result(engine::judge_prompt_request_json(request[0]), RuntimeFor::Nothing);
   });
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::records {
 

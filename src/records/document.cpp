@@ -4,9 +4,11 @@
 
 #include "crypto/hex.hpp"
 #include "crypto/signature.hpp"
-#include "json/canonical.hpp"
-#include "json/typed.hpp"
+#include "json/reader.hpp"
 #include "json/writer.hpp"
+#include "records/digest.hpp"
+#include "records/read.hpp"
+#include "records/write.hpp"
 
 namespace qv::records {
 
@@ -14,7 +16,7 @@ core::Result<std::string> compute_document_hash(std::string_view kind, const jso
   json::Object object;
   object.insert_or_assign("kind", json::Value(kind));
   object.insert_or_assign("content", content);
-  return json::canonical_digest(json::Value(std::move(object)));
+  return canonical_digest(json::Value(std::move(object)));
 }
 
 core::EngineError document_signature_mismatch_error(std::string_view kind) {
@@ -51,38 +53,45 @@ core::Result<void> verify_signed_document(const SignedDocument& document) {
   return {};
 }
 
+template <>
+struct Members<SignedDocument> {
+  static constexpr std::string_view name = "SignedDocument";
+  static constexpr auto list = std::tuple{
+      required<&SignedDocument::kind>("kind"),
+      required<&SignedDocument::content>("content"),
+      required<&SignedDocument::content_hash>("content_hash"),
+      required<&SignedDocument::signature>("signature"),
+      required<&SignedDocument::signer_public_key>("signer_public_key"),
+  };
+};
+
 std::string write_signed_document_json(const SignedDocument& document) {
-  std::string out;
-  out += "{\"kind\":";
-  json::write_json_string(document.kind, out);
-  out += ",\"content\":";
-  json::write_json_compact(document.content, out);
-  out += ",\"content_hash\":";
-  json::write_json_string(document.content_hash, out);
-  out += ",\"signature\":";
-  json::write_json_string(document.signature, out);
-  out += ",\"signer_public_key\":";
-  json::write_json_string(document.signer_public_key, out);
-  out += '}';
-  return out;
+  std::string text;
+  json::TextOut out(text);
+  emit::value(out, document);
+  return text;
 }
-
-namespace {
-
-const json::StructSpec<SignedDocument>& signed_document_spec() {
-  static const json::StructSpec<SignedDocument> table{
-      "SignedDocument",
-      {json::required<&SignedDocument::kind>("kind"), json::required<&SignedDocument::content>("content"),
-       json::required<&SignedDocument::content_hash>("content_hash"),
-       json::required<&SignedDocument::signature>("signature"),
-       json::required<&SignedDocument::signer_public_key>("signer_public_key")}};
-  return table;
-}
-
-}  // namespace
 
 json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text) {
-  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &signed_document_spec>>(text);
+  return json::read_typed<SignedDocument, json::StructReader<SignedDocument, &readers::table<SignedDocument>>>(text);
+}
+
+CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,
+                                           std::string_view seed_hex) {
+  auto content = json::read_json(content_json);
+  if (!content) return std::unexpected(InputError{content.error().display()});
+  const auto key = crypto::signing_key_from_seed_hex(seed_hex);
+  if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
+  auto document = sign_document(std::string(kind), std::move(*content), *key);
+  if (!document) return std::unexpected(std::move(document.error()));
+  return write_signed_document_json(*document);
+}
+
+CallResult<void> verify_document_json(std::string_view doc_json) {
+  const auto document = read_signed_document_json(doc_json);
+  if (!document) return std::unexpected(InputError{document.error().display()});
+  if (auto ok = verify_signed_document(*document); !ok) return std::unexpected(std::move(ok.error()));
+  return {};
 }
 
 }  // namespace qv::records

@@ -8,6 +8,7 @@
 #include "crypto/ed25519.hpp"
 #include "json/error.hpp"
 #include "json/value.hpp"
+#include "records/call.hpp"
 
 namespace qv::records {
 
@@ -46,5 +47,15 @@ std::string write_signed_document_json(const SignedDocument& document);
 // of the five values in order. Errors carry the reader's message and
 // position.
 json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text);
+
+// The module's document operations, text in and text out.
+// Reads `content_json` (an InputError with the reader's text), derives the
+// key of the hex seed (InputError "signing key must be 32 bytes hex"),
+// signs, and writes the signed document.
+CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,
+                                           std::string_view seed_hex);
+// Reads a signed document (an InputError with the reader's text) and checks
+// it (verify_signed_document's errors).
+CallResult<void> verify_document_json(std::string_view doc_json);
 
 }  // namespace qv::records

@@ -7,11 +7,18 @@
 // members skipped, except in RegulatoryControl) or as an array of its
 // members in declared order. Reading checks form only: hashes, links and
 // signatures are checked elsewhere.
+//
+// The reading tables are built from the member lists (records/members.hpp);
+// the TypeReaders below serve any reader that meets these types inside a
+// larger document.
 #include <string_view>
 
+#include "crypto/secret.hpp"
 #include "json/error.hpp"
-#include "records/record.hpp"
-#include "records/request.hpp"
+#include "json/typed.hpp"
+#include "json/vocabulary.hpp"
+#include "records/members.hpp"
+#include "records/types.hpp"
 
 namespace qv::records {
 
@@ -24,3 +31,58 @@ json::JsonResult<UnsignedRecord> read_unsigned_record_json(std::string_view text
 json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text);
 
 }  // namespace qv::records
+
+namespace qv::records::readers {
+
+// The reading table of a type, built from its member list.
+template <class T>
+const json::StructTable<T>& table() {
+  static const json::StructTable<T> t{Members<T>::name, json::fields_of<T>(Members<T>::list), kDenyUnknownFields<T>};
+  return t;
+}
+
+const json::VariantTable<Determinism>& determinism_table();
+
+}  // namespace qv::records::readers
+
+namespace qv::json {
+
+template <>
+struct TypeReader<records::VerifierKind> : UnitEnumReader<records::VerifierKind, records::kVerifierKindWords> {};
+template <>
+struct TypeReader<records::EvidenceResult>
+    : UnitEnumReader<records::EvidenceResult, records::kEvidenceResultWords> {};
+template <>
+struct TypeReader<records::Determinism>
+    : TaggedReader<records::Determinism, &records::readers::determinism_table> {};
+
+#define QV_RECORDS_STRUCT_READER(Type) \
+  template <>                         \
+  struct TypeReader<records::Type> : StructReader<records::Type, &records::readers::table<records::Type>> {};
+QV_RECORDS_STRUCT_READER(Span)
+QV_RECORDS_STRUCT_READER(Receipt)
+QV_RECORDS_STRUCT_READER(Evidence)
+QV_RECORDS_STRUCT_READER(VerifierInfo)
+QV_RECORDS_STRUCT_READER(EvidenceGraph)
+QV_RECORDS_STRUCT_READER(ClaimOutcome)
+QV_RECORDS_STRUCT_READER(RegulatoryControl)
+QV_RECORDS_STRUCT_READER(PolicyOutcome)
+QV_RECORDS_STRUCT_READER(RecordContent)
+QV_RECORDS_STRUCT_READER(EvidenceRecord)
+QV_RECORDS_STRUCT_READER(UnsignedRecord)
+QV_RECORDS_STRUCT_READER(Source)
+QV_RECORDS_STRUCT_READER(MatchOptions)
+QV_RECORDS_STRUCT_READER(NumericConfig)
+QV_RECORDS_STRUCT_READER(JudgeReply)
+QV_RECORDS_STRUCT_READER(StoredJudge)
+QV_RECORDS_STRUCT_READER(VerifyRequest)
+#undef QV_RECORDS_STRUCT_READER
+
+// A secret text is read as a string and taken over without a copy left.
+template <>
+struct TypeReader<crypto::SecretText> {
+  static JsonResult<void> read(Parser& p, crypto::SecretText& out);
+  static JsonResult<void> from_value(const Value& v, crypto::SecretText& out);
+};
+
+}  // namespace qv::json

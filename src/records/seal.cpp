@@ -2,30 +2,14 @@
 
 #include <utility>
 
-#include "crypto/digest.hpp"
 #include "crypto/hex.hpp"
 #include "crypto/p256.hpp"
-#include "crypto/sha256.hpp"
 #include "crypto/signature.hpp"
-#include "records/json.hpp"
+#include "records/read.hpp"
 #include "records/verify.hpp"
+#include "records/write.hpp"
 
 namespace qv::records {
-
-std::string compute_record_hash(std::string_view content_hash, std::optional<std::string_view> previous_record_hash,
-                                std::string_view record_id, std::string_view timestamp) {
-  crypto::Sha256 hasher;
-  hasher.update(content_hash);
-  hasher.update(std::string_view("\n"));
-  if (previous_record_hash) hasher.update(*previous_record_hash);
-  hasher.update(std::string_view("\n"));
-  hasher.update(record_id);
-  hasher.update(std::string_view("\n"));
-  hasher.update(timestamp);
-  std::string out(crypto::kDigestPrefix);
-  out += crypto::hex_encode(hasher.finish());
-  return out;
-}
 
 RecordSignature sign_record_hash(std::string_view content_hash, std::optional<std::string_view> previous_record_hash,
                                  std::string_view record_id, std::string_view timestamp, const SigningKey& key) {
@@ -86,6 +70,19 @@ core::Result<EvidenceRecord> attach_signature(UnsignedRecord unsigned_record, st
         core::EngineError::invalid_input("the key service's signature was refused: " + checked.error().display()));
   }
   return record;
+}
+
+CallResult<std::string> attach_signature_json(std::string_view unsigned_json, std::string_view algorithm,
+                                              std::string_view public_key_hex, std::string_view signature_hex) {
+  auto record = read_unsigned_record_json(unsigned_json);
+  if (!record) return std::unexpected(InputError{record.error().display()});
+  const auto key = crypto::decode_hex(public_key_hex);
+  if (!key) return std::unexpected(InputError{key.error().display()});
+  const auto signature = crypto::decode_hex(signature_hex);
+  if (!signature) return std::unexpected(InputError{signature.error().display()});
+  auto sealed = attach_signature(std::move(*record), algorithm, *key, *signature);
+  if (!sealed) return std::unexpected(std::move(sealed.error()));
+  return write_evidence_record_json(*sealed);
 }
 
 }  // namespace qv::records

@@ -1,7 +1,7 @@
 #pragma once
-// Sealing a record: the record hash that chains a content hash to the
-// previous record, its Ed25519 signature, and attaching a key service's
-// signature to an unsigned record.
+// Sealing a record: the record hash (records/digest.hpp) that chains a
+// content hash to the previous record, its Ed25519 signature, and attaching
+// a key service's signature to an unsigned record.
 #include <optional>
 #include <span>
 #include <string>
@@ -9,18 +9,15 @@
 
 #include "core/error.hpp"
 #include "crypto/ed25519.hpp"
-#include "records/record.hpp"
+#include "records/call.hpp"
+#include "records/digest.hpp"
+#include "records/types.hpp"
 
 namespace qv::records {
 
 using crypto::generate_signing_key;
 using crypto::signing_key_from_seed;
 using crypto::SigningKey;
-
-// "sha256:" and the hex SHA-256 of content_hash, previous_record_hash (empty
-// when absent), record_id and timestamp joined by line feeds. Cannot fail.
-std::string compute_record_hash(std::string_view content_hash, std::optional<std::string_view> previous_record_hash,
-                                std::string_view record_id, std::string_view timestamp);
 
 struct RecordSignature {
   std::string record_hash;
@@ -51,5 +48,12 @@ core::Result<EvidenceRecord> seal_evidence_record(RecordContent content,
 core::Result<EvidenceRecord> attach_signature(UnsignedRecord unsigned_record, std::string_view algorithm,
                                               std::span<const unsigned char> public_key,
                                               std::span<const unsigned char> signature);
+
+// The module's operation on texts: reads the unsigned record (an InputError
+// with the reader's text), decodes the key and the signature from hex (an
+// InputError with the hex error's text), attaches the signature as above and
+// writes the sealed record.
+CallResult<std::string> attach_signature_json(std::string_view unsigned_json, std::string_view algorithm,
+                                              std::string_view public_key_hex, std::string_view signature_hex);
 
 }  // namespace qv::records

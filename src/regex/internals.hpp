@@ -6,13 +6,10 @@
 #include <optional>
 #include <string_view>
 
+#include "regex/matchers.hpp"
 #include "regex/regex.hpp"
 
 namespace qv::regex {
-
-// How the Pike VM keeps a thread's capture slots: a row of every slot, a
-// shared history of the slots set, or the one the number of slots favours.
-enum class PikeSlots { kAuto, kRows, kHistories };
 
 struct RegexInternals {
   static bool pike_is_match(const Regex& re, std::string_view text, std::size_t start);

@@ -12,7 +12,7 @@
 
 #include "numeric/locale.hpp"
 #include "numeric/quantity.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 
 namespace qv::verifiers {
 

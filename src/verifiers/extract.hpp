@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "records/claim.hpp"
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 namespace qv::verifiers {
 

@@ -2,7 +2,7 @@
 // The evidence order of a verifier's list of findings.
 #include <vector>
 
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 namespace qv::verifiers {
 

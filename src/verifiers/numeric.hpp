@@ -4,7 +4,7 @@
 // rationale, note codes and a receipt on the source figure it rests on.
 #include <vector>
 
-#include "records/request.hpp"
+#include "records/types.hpp"
 #include "verifiers/verifier.hpp"
 
 namespace qv::verifiers {

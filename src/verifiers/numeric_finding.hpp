@@ -9,8 +9,7 @@
 
 #include "numeric/fraction.hpp"
 #include "numeric/quantity.hpp"
-#include "records/graph.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 
 namespace qv::verifiers::numeric_detail {
 

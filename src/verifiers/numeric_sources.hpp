@@ -12,7 +12,7 @@
 #include "numeric/compare.hpp"
 #include "numeric/fraction.hpp"
 #include "numeric/quantity.hpp"
-#include "records/request.hpp"
+#include "records/types.hpp"
 #include "verifiers/declared_scale.hpp"
 
 namespace qv::verifiers {

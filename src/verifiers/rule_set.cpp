@@ -2,17 +2,17 @@
 
 #include <utility>
 
-#include "json/canonical.hpp"
+#include "records/digest.hpp"
 #include "json/typed.hpp"
 #include "json/vocabulary.hpp"
 
 namespace qv::verifiers {
 namespace {
 
-const json::StructSpec<Scope>& scope_table();
-const json::StructSpec<Condition>& condition_table();
-const json::StructSpec<Rule>& rule_table();
-const json::StructSpec<RuleSet>& rule_set_table();
+const json::StructTable<Scope>& scope_table();
+const json::StructTable<Condition>& condition_table();
+const json::StructTable<Rule>& rule_table();
+const json::StructTable<RuleSet>& rule_set_table();
 
 }  // namespace
 }  // namespace qv::verifiers
@@ -39,30 +39,30 @@ using json::required;
 // Members in declared order, which is also the order of the array form.
 // Every member that is not required keeps its default when absent, in the
 // array form too; null stands for "absent" where the member is optional.
-const json::StructSpec<Scope>& scope_table() {
-  static const json::StructSpec<Scope> t{
+const json::StructTable<Scope>& scope_table() {
+  static const json::StructTable<Scope> t{
       "Scope", {defaulted<&Scope::claim_kind>("claim_kind"), defaulted<&Scope::attribute>("attribute")}};
   return t;
 }
 
-const json::StructSpec<Condition>& condition_table() {
-  static const json::StructSpec<Condition> t{
+const json::StructTable<Condition>& condition_table() {
+  static const json::StructTable<Condition> t{
       "Condition",
       {defaulted<&Condition::text_matches>("text_matches"), defaulted<&Condition::answer_matches>("answer_matches"),
        defaulted<&Condition::source_matches>("source_matches"), defaulted<&Condition::attribute>("attribute")}};
   return t;
 }
 
-const json::StructSpec<Rule>& rule_table() {
-  static const json::StructSpec<Rule> t{
+const json::StructTable<Rule>& rule_table() {
+  static const json::StructTable<Rule> t{
       "Rule",
       {required<&Rule::id>("id"), defaulted<&Rule::description>("description"), defaulted<&Rule::scope>("scope"),
        defaulted<&Rule::when>("when"), defaulted<&Rule::unless>("unless"), required<&Rule::emit>("emit")}};
   return t;
 }
 
-const json::StructSpec<RuleSet>& rule_set_table() {
-  static const json::StructSpec<RuleSet> t{
+const json::StructTable<RuleSet>& rule_set_table() {
+  static const json::StructTable<RuleSet> t{
       "RuleSet",
       {required<&RuleSet::id>("id"), required<&RuleSet::version>("version"), required<&RuleSet::rules>("rules")}};
   return t;
@@ -129,7 +129,7 @@ json::Value rule_set_to_value(const RuleSet& set) {
   return json::Value(std::move(o));
 }
 
-core::Result<std::string> rule_set_digest(const RuleSet& set) { return json::canonical_digest(rule_set_to_value(set)); }
+core::Result<std::string> rule_set_digest(const RuleSet& set) { return records::canonical_digest(rule_set_to_value(set)); }
 
 core::Result<CompiledCondition> compile_condition(const Condition& condition) {
   CompiledCondition out;

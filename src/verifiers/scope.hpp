@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "records/request.hpp"
+#include "records/types.hpp"
 #include "verifiers/figures.hpp"
 
 namespace qv::verifiers {

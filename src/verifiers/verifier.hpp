@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "records/context.hpp"
-#include "records/graph.hpp"
+#include "records/types.hpp"
 
 namespace qv::verifiers {
 

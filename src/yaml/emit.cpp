@@ -41,11 +41,12 @@ namespace {
 
 bool is_astral_lead(unsigned char c) { return c >= 0xF0 && c <= 0xF4; }
 
-// Debian's libyaml 0.2.5 takes characters beyond U+FFFF for unprintable and
-// escapes them in double quotes, where the corrected parser writes them
-// raw. So each such character is emitted as a stand-in of the same byte
-// length that libyaml treats alike (a private-use character found nowhere
-// else in the document, then "a"), and put back in the output in order.
+// Characters beyond U+FFFF are printable and written raw, like any other.
+// libyaml 0.2.5 takes them for unprintable and would escape them in double
+// quotes, so each is emitted as a stand-in of the same byte length that
+// libyaml treats as a printable character (a private-use character found
+// nowhere else in the document, then "a"), and put back in the output in
+// order.
 class AstralStandIns {
  public:
   // Picks the private-use character; false when every one of them occurs

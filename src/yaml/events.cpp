@@ -31,8 +31,7 @@ YamlError parser_error(const yaml_parser_t& parser) {
   e.from_parser = true;
   e.mark = to_mark(parser.problem_mark);
   e.message = parser.problem != nullptr ? parser.problem : "unknown error";
-  // Debian's libyaml misspells this one message; the texts callers see are
-  // those of the corrected parser.
+  // libyaml 0.2.5 misspells this one message; callers see it spelt right.
   if (e.message == "did not find expected hexdecimal number") e.message = "did not find expected hexadecimal number";
   if (!is_zero(parser.problem_mark)) {
     append_position(e.message, parser.problem_mark);

@@ -5,7 +5,8 @@
 //                   duplicate keys and the depth, alias and tag limits
 //                   (tree.hpp, node.hpp);
 //   read_typed<T>   YAML text, or loaded events, to a record type described by
-//                   a StructTable (typed.hpp);
+//                   a StructTable (typed.hpp); readers of Decision and
+//                   ClaimKind (vocabulary.hpp);
 //   Emitter         writing YAML event by event, and write_yaml for a whole
 //                   tree (emit.hpp);
 //   yaml_to_json    YAML text to compact JSON text (to_json.hpp).
@@ -18,3 +19,4 @@
 #include "yaml/to_json.hpp"
 #include "yaml/tree.hpp"
 #include "yaml/typed.hpp"
+#include "yaml/vocabulary.hpp"

@@ -200,6 +200,14 @@ TEST(Ed25519Seal, RefusesNonCanonicalScalarAndSmallOrderKeys) {
   const auto key = qv::crypto::generate_signing_key();
   const std::string message = "record hash";
   auto sig = key.sign_text(message);
+  // The top three bits of s must be clear: a verifier that ignored them
+  // would take s + 2^255 (or + 2^253) for s.
+  for (unsigned char bit : {0x80, 0x40, 0x20}) {
+    auto high = sig;
+    high[63] |= bit;
+    EXPECT_EQ(qv::crypto::verify_ed25519_hex(message, hex_encode(high), hex_encode(key.public_key())).error(),
+              SignatureFailure::DoesNotVerify);
+  }
   // s + l (little-endian) is the same scalar, written non-canonically.
   const auto order = bytes32("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
   unsigned carry = 0;

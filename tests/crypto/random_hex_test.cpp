@@ -51,14 +51,11 @@ TEST(Secret, MovedFromBufferIsWiped) {
   }
 }
 
-TEST(Secret, MovedFromTextIsEmptyAndCopiesCompareEqual) {
+TEST(Secret, MovedFromTextIsEmpty) {
   qv::crypto::SecretText a(std::string("00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff"));
   qv::crypto::SecretText b(std::move(a));
   EXPECT_TRUE(a.empty());  // NOLINT(bugprone-use-after-move)
   EXPECT_EQ(b.view().size(), 64u);
-  qv::crypto::SecretText c;
-  c = b;
-  EXPECT_EQ(c, b);
 }
 
 }  // namespace
@@ -117,12 +114,6 @@ TEST(HexDecode, FixedSizeChecksLengthBeforeCharacters) {
   EXPECT_EQ(decode_hex_into("zz000000", out).error().display(), "Invalid character 'z' at position 0");
   ASSERT_TRUE(decode_hex_into("DEADbeef", out));
   EXPECT_EQ(hex_encode(out), "deadbeef");
-}
-
-TEST(HexDecode, RoundTripsEveryByte) {
-  std::vector<unsigned char> all(256);
-  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<unsigned char>(i);
-  EXPECT_EQ(decode_hex(hex_encode(all)).value(), all);
 }
 
 }  // namespace

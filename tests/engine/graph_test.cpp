@@ -7,7 +7,8 @@
 
 #include "engine/assemble.hpp"
 #include "engine/graph.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 
 namespace qv::engine {
 namespace {

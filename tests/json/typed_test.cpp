@@ -44,18 +44,18 @@ struct Det {
   double tolerance = 0;
 };
 
-const StructSpec<Item>& item_spec() {
-  static const StructSpec<Item> s{"Item",
+const StructTable<Item>& item_table() {
+  static const StructTable<Item> s{"Item",
                                   {required<&Item::id>("id"), defaulted<&Item::tags>("tags"),
                                    required<&Item::size>("size"), optional<&Item::note>("note")}};
   return s;
 }
-const StructSpec<Strict>& strict_spec() {
-  static const StructSpec<Strict> s{"Strict", {required<&Strict::a>("a")}, true};
+const StructTable<Strict>& strict_table() {
+  static const StructTable<Strict> s{"Strict", {required<&Strict::a>("a")}, true};
   return s;
 }
-const StructSpec<Span>& span_spec() {
-  static const StructSpec<Span> s{
+const StructTable<Span>& span_table() {
+  static const StructTable<Span> s{
       "Span", {required<&Span::start, UsizeReader>("start"), required<&Span::end, UsizeReader>("end")}};
   return s;
 }
@@ -63,19 +63,19 @@ const StructSpec<Span>& span_spec() {
 }  // namespace
 
 template <>
-struct TypeReader<Item> : StructReader<Item, item_spec> {};
+struct TypeReader<Item> : StructReader<Item, item_table> {};
 template <>
-struct TypeReader<Strict> : StructReader<Strict, strict_spec> {};
+struct TypeReader<Strict> : StructReader<Strict, strict_table> {};
 template <>
-struct TypeReader<Span> : StructReader<Span, span_spec> {};
+struct TypeReader<Span> : StructReader<Span, span_table> {};
 template <>
 struct TypeReader<Color> : UnitEnumReader<Color, kColorWords> {};
 template <>
 struct TypeReader<Level> : UnitEnumReader<Level, kLevelWords> {};
 
 namespace {
-const TaggedSpec<Shape>& shape_spec() {
-  static const TaggedSpec<Shape> s{"Shape",
+const VariantTable<Shape>& shape_table() {
+  static const VariantTable<Shape> s{"Shape",
                                    "kind",
                                    {{"dot", "Dot", true, {}},
                                     {"circle", "Circle", false, {required<&Shape::r>("r")}},
@@ -83,8 +83,8 @@ const TaggedSpec<Shape>& shape_spec() {
                                    [](Shape& x, std::size_t i) { x.variant = i; }};
   return s;
 }
-const TaggedSpec<Det>& det_spec() {
-  static const TaggedSpec<Det> s{"Det",
+const VariantTable<Det>& det_table() {
+  static const VariantTable<Det> s{"Det",
                                  "class",
                                  {{"exact", "Exact", true, {}},
                                   {"reproducible", "Reproducible", false, {required<&Det::tolerance>("tolerance")}}},
@@ -95,26 +95,26 @@ const TaggedSpec<Det>& det_spec() {
 }  // namespace
 
 template <>
-struct TypeReader<Shape> : TaggedReader<Shape, shape_spec> {};
+struct TypeReader<Shape> : TaggedReader<Shape, shape_table> {};
 template <>
-struct TypeReader<Det> : TaggedReader<Det, det_spec> {};
+struct TypeReader<Det> : TaggedReader<Det, det_table> {};
 
 namespace {
-const StructSpec<Holder>& holder_spec() {
-  static const StructSpec<Holder> s{"Holder", {required<&Holder::shape>("shape")}};
+const StructTable<Holder>& holder_table() {
+  static const StructTable<Holder> s{"Holder", {required<&Holder::shape>("shape")}};
   return s;
 }
-const StructSpec<Rule>& rule_spec() {
-  static const StructSpec<Rule> s{
+const StructTable<Rule>& rule_table() {
+  static const StructTable<Rule> s{
       "Rule", {required<&Rule::id>("id"), optional<&Rule::color>("color")}, false, flattened<&Rule::shape>()};
   return s;
 }
 }  // namespace
 
 template <>
-struct TypeReader<Holder> : StructReader<Holder, holder_spec> {};
+struct TypeReader<Holder> : StructReader<Holder, holder_table> {};
 template <>
-struct TypeReader<Rule> : StructReader<Rule, rule_spec> {};
+struct TypeReader<Rule> : StructReader<Rule, rule_table> {};
 
 namespace {
 
@@ -325,7 +325,7 @@ TEST(Containers, PairsAndMaps) {
   EXPECT_EQ(sorted->at("b"), "3");
   auto ordered = read_typed<OrderedMap<std::string>>(R"({"b":"1","a":"2","b":"3"})");
   ASSERT_TRUE(ordered.has_value());
-  EXPECT_EQ(ordered->entries().front(), (std::pair<std::string, std::string>{"b", "3"}));
+  EXPECT_EQ(ordered->entries().front(), (OrderedMap<std::string>::Entry{"b", "3"}));
   EXPECT_EQ(error_of<OrderedMap<std::string>>(R"({"a":1})"), "invalid type: integer `1`, expected a string at line 1 column 6");
   using Sorted = std::map<std::string, std::string>;
   EXPECT_EQ(error_of<Sorted>("[]"), "invalid type: sequence, expected a map at line 1 column 0");

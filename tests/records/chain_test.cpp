@@ -6,7 +6,8 @@
 
 #include "crypto/ed25519.hpp"
 #include "records/chain.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/seal.hpp"
 #include "sample.hpp"
 

@@ -5,7 +5,7 @@
 
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
-#include "json/canonical.hpp"
+#include "records/digest.hpp"
 #include "json/reader.hpp"
 #include "records/document.hpp"
 
@@ -22,7 +22,7 @@ std::string hash_of(std::string_view kind, std::string_view content) {
 
 TEST(DocumentHash, CanonicalDigestOfKindAndContent) {
   EXPECT_EQ(hash_of("report", R"({"b":1,"a":[2,{"d":0,"c":1}]})"),
-            qv::json::canonical_digest(parse(R"({"kind":"report","content":{"a":[2,{"c":1,"d":0}],"b":1}})")).value());
+            qv::records::canonical_digest(parse(R"({"kind":"report","content":{"a":[2,{"c":1,"d":0}],"b":1}})")).value());
   EXPECT_EQ(hash_of("k", "{\"a\":1, \"b\":2}"), hash_of("k", "{\"b\":2,\"a\":1}"));
   EXPECT_NE(hash_of("k", "1"), hash_of("k", "1.0"));
   EXPECT_EQ(hash_of("k", "1.0"), hash_of("k", "1e0"));

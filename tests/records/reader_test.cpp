@@ -6,7 +6,8 @@
 
 #include "json/reader.hpp"
 #include "json/writer.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/read.hpp"
 #include "sample.hpp"
 
@@ -57,7 +58,6 @@ TEST(ReadRecord, WriteReadWriteIsByteIdentical) {
   ASSERT_TRUE(r.has_value()) << r.error().display();
   EXPECT_EQ(*r, full_record());
   EXPECT_EQ(write_evidence_record_json(*r), text);
-  EXPECT_EQ(compute_content_hash(r->content), compute_content_hash(full_record().content));
 
   // Member order, white space and float notation do not matter.
   std::string loose = replaced(text, R"("score":1.0)", "\"score\" :\n 1.00");

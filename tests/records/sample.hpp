@@ -2,7 +2,7 @@
 // A record that exercises every member of every type.
 #include <limits>
 
-#include "records/record.hpp"
+#include "records/types.hpp"
 
 namespace qv::records::testing {
 

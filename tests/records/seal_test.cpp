@@ -10,7 +10,8 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
 #include "crypto/sha256.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/seal.hpp"
 #include "records/verify.hpp"
 #include "sample.hpp"
@@ -46,8 +47,15 @@ TEST(SignRecordHash, SignsTheHashTextInLowerCaseHex) {
   EXPECT_EQ(s.record_hash, compute_record_hash("sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z"));
   ASSERT_EQ(s.signature.size(), 128u);
   EXPECT_EQ(s.signature, qv::crypto::hex_encode(qv::crypto::decode_hex(s.signature).value()));  // lower case
-  EXPECT_TRUE(verify_record_seal("sha256:aa", "sha256:aa", std::nullopt, "rec_x", "2026-01-01T00:00:00Z",
-                                 s.record_hash, s.signature, s.public_key, std::nullopt)
+  EXPECT_TRUE(verify_record_seal({.recomputed_content_hash = "sha256:aa",
+                                  .content_hash = "sha256:aa",
+                                  .previous_record_hash = std::nullopt,
+                                  .record_id = "rec_x",
+                                  .timestamp = "2026-01-01T00:00:00Z",
+                                  .record_hash = s.record_hash,
+                                  .signature = s.signature,
+                                  .signer_public_key = s.public_key,
+                                  .signature_algorithm = std::nullopt})
                   .has_value());
 }
 
@@ -64,23 +72,54 @@ TEST(SignRecordHash, TheMessageIsThe71ByteTextNotTheDigestBytes) {
       pk, std::span<const unsigned char>(reinterpret_cast<const unsigned char*>(s.record_hash.data()), 71), sig64));
 }
 
-TEST(SealEvidenceRecord, FillsTheSealAndIsReproducible) {
-  const SigningKey key = signing_key_from_seed(bytes32(rfc_cases()[1].seed));
-  const auto content = qv::records::testing::full_content();
-  auto a = seal_evidence_record(content, std::nullopt, "rec_a", "2026-01-02T03:04:05Z", key);
-  ASSERT_TRUE(a.has_value());
-  EXPECT_EQ(a->content, content);
-  EXPECT_EQ(a->content_hash, compute_content_hash(content).value());
-  EXPECT_FALSE(a->previous_record_hash.has_value());
-  EXPECT_FALSE(a->signature_algorithm.has_value());
-  EXPECT_EQ(a->record_hash, compute_record_hash(a->content_hash, std::nullopt, "rec_a", "2026-01-02T03:04:05Z"));
-  EXPECT_EQ(a->signer_public_key, rfc_cases()[1].public_key);
-  EXPECT_TRUE(verify_evidence_record(*a).has_value());
+// A fixed record whose hashes and signature were computed by the
+// independent Python code of the module tests (canonical JSON, SHA-256 and
+// Ed25519 of its own).
+RecordContent known_content() {
+  RecordContent c;
+  c.schema = "quillaveen.evidence-record/1";
+  c.engine_version = "6.0.5";
+  c.bundle_hash = "sha256:unbundled";
+  c.input_hash = "sha256:" + std::string(64, '0');
+  c.locale = "en";
+  c.graph.verifiers = {VerifierInfo{"quillaveen.numeric", "1", VerifierKind::Exact, Determinism::exact(),
+                                    {qv::core::ClaimKind::Numeric}, {}, false}};
+  Evidence e;
+  e.verifier_id = "quillaveen.numeric";
+  e.verifier_version = "1";
+  e.claim_id = "c0";
+  e.result = EvidenceResult::Supported;
+  e.score = 1.0;
+  e.confidence = 0.5;
+  e.determinism = Determinism::exact();
+  e.rationale = "matched \u00e9";
+  e.receipt.source_id = "s1";
+  e.receipt.source_span = Span{0, 4};
+  c.graph.evidence = {e};
+  c.outcome.policy_id = "quillaveen_default_v1";
+  c.outcome.policy_version = "1";
+  c.outcome.policy_hash = "sha256:p";
+  c.outcome.decision = qv::core::Decision::Pass;
+  c.outcome.claims = {ClaimOutcome{"c0", qv::core::Decision::Pass, {}}};
+  return c;
+}
 
-  auto linked = seal_evidence_record(content, a->record_hash, "rec_b", "2026-01-02T03:04:06Z", key);
+TEST(SealEvidenceRecord, KnownHashesAndSignatureOfAFixedRecord) {
+  const SigningKey key = signing_key_from_seed(bytes32(rfc_cases()[0].seed));
+  auto a = seal_evidence_record(known_content(), std::nullopt, "rec_000000000000_000000000000", "2026-01-02T03:04:00Z", key);
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(a->content_hash, "sha256:b0f9251e85fe97eca37770d0a16f67f663b779dfe53e45de31603e4e7985005a");
+  EXPECT_EQ(a->record_hash, "sha256:51f67a99b6afef278fb3c40b0bcda5d4b6efaaed3ba807eaac0c72878c1e70b2");
+  EXPECT_EQ(a->signature,
+            "c1c6ea751a87cf6772f605471d7a7fbb805c254ebf64d1dd855ffbf12194e536"
+            "789116184f44d35c19a499adaf26cc471c6d6d1a811329ec127c8c636f336405");
+  EXPECT_EQ(a->signer_public_key, rfc_cases()[0].public_key);
+  EXPECT_FALSE(a->signature_algorithm.has_value());
+  EXPECT_TRUE(verify_evidence_record(*a).has_value());
+  auto linked = seal_evidence_record(known_content(), a->record_hash, "rec_b", "2026-01-02T03:04:06Z", key);
   ASSERT_TRUE(linked.has_value());
   EXPECT_EQ(linked->previous_record_hash, a->record_hash);
-  EXPECT_TRUE(verify_evidence_record(*linked).has_value());
+  EXPECT_EQ(linked->record_hash, compute_record_hash(a->content_hash, a->record_hash, "rec_b", "2026-01-02T03:04:06Z"));
 }
 
 }  // namespace

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "records/graph.hpp"
-#include "records/text_map.hpp"
+#include "records/types.hpp"
 
 namespace qv::records {
 namespace {
@@ -73,7 +72,7 @@ TEST(InsertionMap, KeepsFirstPositionTakesLastValueSmallAndLarge) {
     ASSERT_NE(m.find("k2"), nullptr);
     EXPECT_EQ(m.find("nope"), nullptr);
     m.insert_or_assign("new", "x");
-    EXPECT_EQ(m.entries().back().first, "new");
+    EXPECT_EQ(m.entries().back().key, "new");
     EXPECT_EQ(*m.find("new"), "x");
   }
 }

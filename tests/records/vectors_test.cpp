@@ -7,21 +7,23 @@
 
 #include "common/vectors.hpp"
 #include "json/reader.hpp"
-#include "records/json_out.hpp"
-#include "records/emit.hpp"
-#include "records/json_readers.hpp"
+#include "json/canonical.hpp"
+#include "json/writer.hpp"
+#include "records/write.hpp"
+#include "records/read.hpp"
 
 namespace qv::records {
 namespace {
 
 std::string written(const Determinism& d) {
   std::string text;
-  detail::TextOut out(text);
+  json::TextOut out(text);
   emit::value(out, d);
   return text;
 }
 
-// The library names the type T; here it is Determinism.
+// The cases name the type T in their error texts; the reader names it
+// Determinism, as its table says.
 std::string renamed(std::string message) {
   for (const auto& [from, to] : {std::pair<std::string_view, std::string_view>{"enum T", "enum Determinism"},
                                  {"variant T::", "variant Determinism::"}}) {

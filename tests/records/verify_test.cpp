@@ -11,8 +11,9 @@
 
 #include "crypto/hex.hpp"
 #include "crypto/p256.hpp"
-#include "json/canonical.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "records/seal.hpp"
 #include "records/verify.hpp"
 #include "sample.hpp"
@@ -63,7 +64,7 @@ TEST(ContentDigest, AgreesWithTheContentHash) {
   odd.graph.evidence[1].receipt.notes = {"x"};
   odd.graph.evidence[0].determinism = Determinism::reproducible(-0.0);
   contents.push_back(odd);
-  for (const auto& c : contents) EXPECT_EQ(compute_content_hash(c).value(), qv::json::canonical_digest(record_content_to_value(c)).value());
+  for (const auto& c : contents) EXPECT_EQ(compute_content_hash(c).value(), qv::records::canonical_digest(record_content_to_value(c)).value());
 }
 
 TEST(VerifyRecord, SealedRecordPassesWithAbsentOrNamedEd25519) {

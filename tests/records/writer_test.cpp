@@ -7,10 +7,12 @@
 #include <string>
 
 #include "crypto/digest.hpp"
+#include "crypto/sha256.hpp"
 #include "json/canonical.hpp"
 #include "json/reader.hpp"
 #include "json/writer.hpp"
-#include "records/json.hpp"
+#include "records/digest.hpp"
+#include "records/write.hpp"
 #include "sample.hpp"
 
 namespace qv::records {
@@ -190,6 +192,17 @@ TEST(InputHash, ContextMembersAndPresence) {
   VerificationContext located = ctx;
   located.sources[0].locator = "p. 3";
   EXPECT_NE(*compute_input_hash(located), *hash);
+}
+
+TEST(CanonicalDigest, FixedCases) {
+  auto parse = [](std::string_view t) { return json::read_json(t).value(); };
+  EXPECT_EQ(*canonical_digest(json::Object{}), "sha256:" + crypto::sha256_hex("{}"));
+  // The integer 5 and the float 5.0 are different values.
+  EXPECT_NE(*canonical_digest(json::Value(5)), *canonical_digest(json::Value(5.0)));
+  // Member order does not change the digest.
+  EXPECT_EQ(*canonical_digest(parse(R"({"x":1,"y":[2,{"q":1,"p":2}]})")),
+            *canonical_digest(parse(R"({"y":[2,{"p":2,"q":1}],"x":1})")));
+  EXPECT_FALSE(canonical_digest(json::Value(-std::numeric_limits<double>::infinity())).has_value());
 }
 
 TEST(Timings, IntegersInRunOrderWithTotal) {

@@ -69,7 +69,7 @@ TEST(RegexClasses, CaseFoldClassesMatchReference) {
   const unicode::RangeSet assigned = assigned_here();
   for (const Value& j : unicode_lines()) {
     if (!kind_is(j, "casefold_classes")) continue;
-    int checked = 0;
+    qv::testing::Tally tally;
     for (const Value& cls : member(j, "classes").as_array()) {
       unicode::RangeSet want;
       for (const Value& c : cls.as_array()) {
@@ -77,18 +77,22 @@ TEST(RegexClasses, CaseFoldClassesMatchReference) {
         if (unicode::set_contains(assigned, cp)) want.push_back({cp, cp});
       }
       unicode::canonicalize(want);
-      if (want.empty()) continue;
+      if (want.empty()) {
+        tally.set_aside("no member assigned in 15.0");
+        continue;
+      }
       // Unicode 16.0 added simple foldings for U+1FD3, U+1FE3 and U+FB05,
       // which the Unicode 15.0 data here lacks.
       if (unicode::set_contains(want, 0x1FD3) || unicode::set_contains(want, 0x1FE3) ||
           unicode::set_contains(want, 0xFB05)) {
+        tally.set_aside("folding added in 16.0");
         continue;
       }
       const unicode::RangeSet got = unicode::simple_case_fold_closure(unicode::RangeSet{want.front()});
       EXPECT_EQ(unicode::set_intersection(got, assigned), want) << "class of U+" << std::hex << static_cast<unsigned>(want.front().lo);
-      ++checked;
+      ++tally.compared;
     }
-    EXPECT_GT(checked, 1400);
+    tally.expect(1426, {{"folding added in 16.0", 3}, {"no member assigned in 15.0", 25}});
     return;
   }
   FAIL() << "no case-fold classes in the reference file";

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "regex/internals.hpp"
-#include "core/panic.hpp"
 #include "numeric/numeral.hpp"
 #include "regex/regex.hpp"
-#include "text/pattern_cache.hpp"
 
 namespace qv::regex {
 namespace {
@@ -28,20 +25,6 @@ std::vector<std::string> all_texts(const Regex& r, std::string_view t) {
 }
 
 using V = std::vector<std::string>;
-
-TEST(RegexMatch, UnicodeWordsDigitsAndSpaces) {
-  EXPECT_EQ(all_texts(re("\\w+"), "März naïve café ſtraſſe"), (V{"März", "naïve", "café", "ſtraſſe"}));
-  // A decomposed accent is a mark, so it stays inside the word.
-  EXPECT_EQ(all_texts(re("\\w+"), "e\u0301te\u0301!"), (V{"e\u0301te\u0301"}));
-  EXPECT_EQ(all_texts(re("\\d+"), "٣٤٥ ५६ 123 ² ½"), (V{"٣٤٥", "५६", "123"}));
-  EXPECT_EQ(all_texts(re("\\s"), "a\u202Fb\u2028c\u0085d\u00A0e\uFEFFf"), (V{"\u202F", "\u2028", "\u0085", "\u00A0"}));
-  EXPECT_EQ(all_texts(re("\\bkelvin\\b"), "Kelvin kelvin"), (V{"kelvin"}));
-  EXPECT_EQ(all_texts(re("(?i)\\bkelvin\\b"), "\u212Aelvin kelvin"), (V{"\u212Aelvin", "kelvin"}));
-  EXPECT_EQ(all_texts(re("(?i)straße"), "straße STRASSE STRAẞE"), (V{"straße", "STRAẞE"}));
-  EXPECT_EQ(all_texts(re("(?i)s"), "ſ"), (V{"ſ"}));
-  // \b sees a word character on both sides of "ä", none around U+202F.
-  EXPECT_EQ(all_texts(re("\\b"), "ä\u202Fb").size(), 4u);
-}
 
 TEST(RegexMatch, LeftmostFirstAndCaptures) {
   EXPECT_EQ(re("samwise|sam").find("samwise")->end, 7u);
@@ -216,30 +199,6 @@ TEST(RegexMatch, ManyGroupsKeepTheirCaptures) {
       EXPECT_EQ(m.captures(t), rows) << pattern << " / " << t;
     }
   }
-}
-
-TEST(RegexMatch, CacheCompilesOncePerText) {
-  const Regex* first = nullptr;
-  std::vector<std::thread> threads;
-  std::vector<const Regex*> seen(8);
-  for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([&, i] { seen[i] = &text::cached_regex("[ \\t\\x0B\\x0C]+"); });
-  }
-  for (auto& t : threads) t.join();
-  first = seen[0];
-  for (const Regex* p : seen) EXPECT_EQ(p, first);
-  EXPECT_NE(&text::cached_regex("\\n{3,}"), first);
-  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
-  EXPECT_TRUE(first->is_match(" "));
-  // A fixed pattern that does not compile is a broken build: it panics,
-  // caches nothing, and the cache keeps working.
-  try {
-    text::cached_regex("(");
-    ADD_FAILURE() << "no panic";
-  } catch (const core::Panic& p) {
-    EXPECT_EQ(p.message.rfind("valid regex: regex parse error:", 0), 0u) << p.message;
-  }
-  EXPECT_EQ(&text::cached_regex("[ \\t\\x0B\\x0C]+"), first);
 }
 
 TEST(RegexMatch, CapturesOfEveryMatch) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,34 +29,28 @@ bool kind_is(const Value& line, std::string_view kind) {
   return k.is_string() && k.as_string() == kind;
 }
 
-// The size limit is estimated, not replayed byte for byte: the patterns that
-// bisect it sit exactly on the threshold, where the estimate may fall on
-// either side.
-bool at_size_threshold(const Value& first, const std::string& p) {
-  for (const Value& b : member(member(first, "meta"), "boundaries").as_array()) {
-    const std::string family = member_text(b, "family");
-    const std::string n1 = member_text(b, "last_ok_n");
-    const std::string n2 = member_text(b, "first_err_n");
-    if (family.find("nested") != std::string::npos || family.find("depth") != std::string::npos) continue;
-    const std::size_t at = family.find("{n}");
-    const std::string head = family.substr(0, at);
-    const std::string tail = family.substr(at + 3);
-    if (p == head + "{" + n1 + "}" + tail || p == head + "{" + n2 + "}" + tail) return true;
-  }
-  return false;
+// The reference refuses these for size; here they compile. Its classes are
+// Unicode 16.0, with 5,055 more word characters than the 15.0 data here (and
+// more letters), so the same count of the smaller class here compiles to
+// less. The size rule itself is checked on the reference's own \w below.
+bool refused_for_newer_class(const std::string& p) {
+  return p == "\\w{210}" || p == "(?i)\\w{210}" || p == "\\p{L}{245}";
 }
 
 TEST(RegexVectors, CompileResultsAgree) {
-  const auto& v = vectors();
-  ASSERT_GT(v.size(), 1000u);
-  std::size_t checked = 0, agreed = 0;
+  qv::testing::Tally tally;
+  std::size_t agreed = 0;
   std::vector<std::string> failures;
-  for (const Value& line : v) {
+  for (const Value& line : vectors()) {
     if (!kind_is(line, "compile")) continue;
     const std::string p = member_text(line, "p");
-    if (at_size_threshold(v[0], p)) continue;
-    ++checked;
     auto r = parse(p);
+    if (refused_for_newer_class(p)) {
+      EXPECT_TRUE(r.has_value()) << p;
+      tally.set_aside("refused for the size of a 16.0 class");
+      continue;
+    }
+    ++tally.compared;
     if (member(line, "ok").as_bool()) {
       if (r) {
         ++agreed;
@@ -85,8 +81,40 @@ TEST(RegexVectors, CompileResultsAgree) {
     }
   }
   for (const auto& f : failures) ADD_FAILURE() << f;
-  EXPECT_EQ(agreed, checked);
-  std::cout << "compile results: " << agreed << " of " << checked << " agree\n";
+  EXPECT_EQ(agreed, tally.compared);
+  // 1,012 accepted and 221 refused, the 12 patterns on either side of the
+  // six size thresholds among them.
+  tally.expect(1230, {{"refused for the size of a 16.0 class", 3}});
+}
+
+// The size rule on the reference's own \w (Unicode 16.0): 209 copies fit the
+// limit and 210 do not there. The estimate shares every equal state of a
+// class automaton, where the reference's bounded caches miss a few, so it is
+// the smaller by about 0.25% and 210 copies fit here. A 1% error in either
+// direction fails.
+TEST(RegexVectors, SizeRuleOnTheReferenceWordClass) {
+  unicode::RangeSet word;
+  for (const Value& line : qv::testing::read_vectors("unicode.jsonl")) {
+    if (member(line, "name").is_string() && member(line, "name").as_string() == "regex ^\\w$") {
+      for (const Value& r : member(line, "ranges").as_array()) {
+        word.push_back({static_cast<char32_t>(r.as_array().at(0).as_u64()), static_cast<char32_t>(r.as_array().at(1).as_u64())});
+      }
+    }
+  }
+  ASSERT_EQ(word.size(), 796u);
+  auto repeated = [&](std::uint32_t n) {
+    Hir h;
+    h.nodes.resize(2);
+    h.nodes[0].kind = HirKind::kClass;
+    h.nodes[0].cls = std::make_shared<const unicode::RangeSet>(word);
+    h.nodes[1].kind = HirKind::kRepetition;
+    h.nodes[1].min = h.nodes[1].max = n;
+    h.nodes[1].children = {0};
+    h.root = 1;
+    return compiled_size(h);
+  };
+  EXPECT_LE(repeated(209), kSizeLimit);
+  EXPECT_GT(repeated(211), kSizeLimit);
 }
 
 std::string span_text(const std::optional<Match>& m) {
@@ -98,11 +126,21 @@ std::string span_text(const Value& j) {
   return "[" + std::to_string(j.as_array().at(0).as_u64()) + "," + std::to_string(j.as_array().at(1).as_u64()) + "]";
 }
 
+// Unicode 16.0 gave U+0301 the script extensions Cher, Cyrl, Grek, Latn, Sunu
+// and Todr (it was Inherited alone); the 15.0 data here has none for it. These
+// patterns disagree on the one text holding U+0301 ("e\u0301t\u00e9").
+constexpr std::string_view kEte = "e\u0301t\u00e9";
+const std::set<std::string, std::less<>> kScxOfCombiningAcute = {
+    "\\p{scx=Grek}",     "\\p{Script_Extensions=Greek}", "\\p{scx=Latn}",     "\\p{scx=Latin}",
+    "\\p{scx=Greek}",    "\\p{scx=Cyrillic}",            "\\p{scx=Cherokee}", "\\p{scx=Inherited}",
+    "\\p{scx=Cyrl}",     "\\p{scx=Zinh}",                "\\p{scx=Qaai}",     "\\p{scx=Todhri}",
+    "\\p{scx=Sunuwar}"};
+
 TEST(RegexVectors, MatchResultsAgree) {
   const auto& v = vectors();
   std::string current;
   std::optional<Regex> re;
-  std::size_t checked = 0, agreed = 0;
+  qv::testing::Tally tally;
   for (const Value& line : v) {
     if (!kind_is(line, "match")) continue;
     const std::string p = member_text(line, "p");
@@ -115,11 +153,11 @@ TEST(RegexVectors, MatchResultsAgree) {
     const std::string t = member_text(line, "t");
     // Unicode 16.0 gave U+0301 the script extensions Cher, Cyrl, Grek, Latn,
     // Sunu and Todr; the Unicode 15.0 data here has none for it.
-    if ((p.find("scx") != std::string::npos || p.find("Script_Extensions") != std::string::npos) &&
-        t.find("\u0301") != std::string::npos) {
+    if (t == kEte && kScxOfCombiningAcute.contains(p)) {
+      tally.set_aside("script extensions of U+0301, new in 16.0");
       continue;
     }
-    ++checked;
+    ++tally.compared;
     bool ok = true;
     std::string got, want;
     const bool m = re->is_match(t);
@@ -147,14 +185,10 @@ TEST(RegexVectors, MatchResultsAgree) {
     want += " all=";
     for (const Value& a : member(line, "all").as_array()) want += span_text(a);
     if (got != want) ok = false;
-    if (ok) {
-      ++agreed;
-    } else {
-      ADD_FAILURE() << "pattern " << p << " text " << t << "\n want " << want << "\n got  " << got;
-    }
+    if (!ok) ADD_FAILURE() << "pattern " << p << " text " << t << "\n want " << want << "\n got  " << got;
   }
-  EXPECT_EQ(agreed, checked);
-  std::cout << "match results: " << agreed << " of " << checked << " agree\n";
+  // 34 texts for each of the 1,008 accepted patterns up to 300 bytes.
+  tally.expect(34259, {{"script extensions of U+0301, new in 16.0", 13}});
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(ClaimSpans, AccentedTextGivesByteSpansAndIdsInSpanOrder) {
   EXPECT_EQ(describe(claims), (Texts{"word:Él@0-3", "statement:Él ganó 1.234 €.@0-20", "word:ganó@4-9",
                                      "numeric:1.234 €@10-19"}));
   const Claim& n = claims[3];
-  EXPECT_EQ(n.attributes.entries(), (std::vector<std::pair<std::string, std::string>>{
+  EXPECT_EQ(n.attributes.entries(), (std::vector<records::InsertionMap::Entry>{
                                         {"canonical", "1234 EUR"}, {"dimension", "currency:EUR"}, {"unit", "EUR"}}));
 }
 
@@ -45,7 +45,7 @@ TEST(ClaimSpans, SentenceWithDateAndStopWords) {
   const auto claims = extract_claims("The report of 15 March 2024 was late.", "en", true);
   EXPECT_EQ(describe(claims), (Texts{"statement:The report of 15 March 2024 was late.@0-37", "word:report@4-10",
                                      "word:March@17-22", "numeric:2024@23-27", "word:late@32-36"}));
-  EXPECT_EQ(claims[3].attributes.entries(), (std::vector<std::pair<std::string, std::string>>{
+  EXPECT_EQ(claims[3].attributes.entries(), (std::vector<records::InsertionMap::Entry>{
                                                 {"canonical", "2024"}, {"dimension", "dimensionless"}}));
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/vocabulary.hpp"
 #include "yaml/typed.hpp"
+#include "yaml/vocabulary.hpp"
 
 namespace qv::yaml {
 namespace {
@@ -72,10 +73,6 @@ template <>
 struct TypeReader<Control> : StructReader<Control, control_table> {};
 template <>
 struct TypeReader<Doc> : StructReader<Doc, doc_table> {};
-template <>
-struct TypeReader<core::Decision> : UnitEnumReader<core::Decision, core::kDecisionWords> {};
-template <>
-struct TypeReader<core::ClaimKind> : UnitEnumReader<core::ClaimKind, core::kClaimKindWords> {};
 
 namespace {
 

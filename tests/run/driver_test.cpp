@@ -1,0 +1,115 @@
+// The whole road: request, policy, transcript lines (batches included),
+// record id and signing key.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "crypto/sha256.hpp"
+#include "run/convert.hpp"
+#include "run/driver.hpp"
+#include "run/record.hpp"
+
+namespace {
+
+using namespace qv::run;
+
+constexpr const char* kSeed = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60";
+constexpr const char* kDenyRm = R"({"id":"p","default":"ALLOW","rules":[{"id":"r","match":"tool","name":"rm","effect":"DENY"}]})";
+
+RunVerifyRequest request(std::string trace, std::string policy = kDenyRm) {
+  return RunVerifyRequest{std::move(trace), std::move(policy), "run-1", "sys", "1.0", "2026-01-01T00:00:00Z",
+                          qv::crypto::SecretText(kSeed), {}};
+}
+
+std::string failure(const RunVerifyRequest& r) {
+  auto record = verify_run(r);
+  return record ? "sealed" : record.error().display();
+}
+
+const std::string kCall = R"({"id":1,"method":"tools/call","params":{"name":"rm"},"ts":"T1"})";
+const std::string kAnswer = R"({"id":1,"result":{}})";
+
+TEST(Driver, EmptyTraceGivesOnlyTheStart) {
+  for (const std::string trace : {"", "\n \r\n\t"}) {
+    const RunRecord r = verify_run(request(trace, R"({"id":"p","default":"DENY"})")).value();
+    EXPECT_EQ(r.content.gate, Effect::Allow);
+    EXPECT_TRUE(r.content.breaches.empty());
+    EXPECT_EQ(r.record_id, "run_" + r.content.run_hash.substr(7, 12));
+    EXPECT_EQ(r.record_id.size(), 16u);
+    EXPECT_EQ(r.content.policy_hash, "sha256:" + qv::crypto::sha256_hex(R"({"default":"DENY","id":"p","rules":[]})"));
+  }
+}
+
+TEST(Driver, SameRequestSameRun) {
+  const RunRecord a = verify_run(request(kCall + "\n" + kAnswer)).value();
+  const RunRecord b = verify_run(request(kCall + "\r\n" + kAnswer + "\n")).value();
+  EXPECT_EQ(a.content, b.content);
+  EXPECT_EQ(a.record_id, b.record_id);
+  EXPECT_EQ(a.content.gate, Effect::Deny);
+  EXPECT_EQ(a.content.policy_id, "p");
+  // A number "ts" is no time: the message takes the carried one.
+  const RunRecord c = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":5})")).value();
+  const RunRecord d = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":"T1"})")).value();
+  EXPECT_EQ(c.content.run_hash, d.content.run_hash);
+  const RunRecord e = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":"T2"})")).value();
+  EXPECT_NE(e.content.run_hash, d.content.run_hash);
+  EXPECT_NE(e.content.log_head, d.content.log_head);
+}
+
+TEST(Driver, BatchLinesAreReadElementByElement) {
+  // A call sent in a batch is judged like one sent on its own line.
+  const RunRecord lines = verify_run(request(kCall + "\n7\n" + kAnswer)).value();
+  const RunRecord batch = verify_run(request("[" + kCall + ",7,[1]," + kAnswer + "]")).value();
+  EXPECT_EQ(batch.content.gate, Effect::Deny);
+  EXPECT_EQ(batch.content.run_hash, lines.content.run_hash);
+  EXPECT_EQ(batch.content.log_head, lines.content.log_head);
+  // An element's "ts" is carried on to the elements and lines after it.
+  const RunRecord carried = verify_run(request("[" + kCall + "]\n" + kAnswer)).value();
+  EXPECT_EQ(carried.content.run_hash, lines.content.run_hash);
+  // An empty batch makes nothing.
+  const RunRecord empty = verify_run(request("[]\n[ ]")).value();
+  EXPECT_EQ(empty.content.run_hash, verify_run(request("")).value().content.run_hash);
+  EXPECT_EQ(failure(request(R"([{"id":1,"method":"tools/call"}])")), "invalid input: tools/call without a name");
+}
+
+TEST(Driver, Failures) {
+  EXPECT_EQ(failure(request("{}\n \nx")), "invalid input: trace line 3: expected value at line 1 column 1");
+  EXPECT_EQ(failure(request("  {} {}  ")), "invalid input: trace line 1: trailing characters at line 1 column 4");
+  EXPECT_EQ(failure(request(std::string(200, '[') + std::string(200, ']'))),
+            "invalid input: trace line 1: recursion limit exceeded at line 1 column 128");
+  EXPECT_EQ(failure(request("x", "{}")), "invalid input: policy: missing field `id` at line 1 column 2");
+  auto bad_key = request(kCall);
+  for (std::string seed : {std::string(kSeed).substr(0, 62), std::string(kSeed) + "00", std::string(kSeed).substr(0, 63),
+                           std::string(kSeed).substr(0, 62) + "zz"}) {
+    bad_key.signing_key_hex = qv::crypto::SecretText(std::move(seed));
+    EXPECT_EQ(failure(bad_key), "invalid input: signing key must be 32 bytes hex");
+  }
+  bad_key.trace = "x";
+  EXPECT_EQ(failure(bad_key), "invalid input: trace line 1: expected value at line 1 column 1");
+  bad_key.trace = "";
+  bad_key.signing_key_hex = qv::crypto::SecretText("9D61B19DEFFD5A60BA844AF492EC2CC44449C5697B326919703BAC031CAE7F60");
+  EXPECT_EQ(verify_run(bad_key).value().signer_public_key,
+            "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a");
+}
+
+TEST(Driver, RequestAndChain) {
+  auto text = [](std::string json) {
+    auto r = run_verify_json(json);
+    return r ? *r : display(r.error());
+  };
+  EXPECT_EQ(text(R"({"policy_json":"","system_id":""})"), "missing field `trace` at line 1 column 33");
+  EXPECT_EQ(text(R"({"trace":"","policy_json":"","run_id":""})"), "missing field `system_id` at line 1 column 41");
+  EXPECT_EQ(text(R"(["","{}","r"])"), "invalid length 3, expected struct RunVerifyRequest with 8 elements at line 1 column 13");
+  EXPECT_EQ(text(R"({"trace":"","policy_json":"{}","run_id":"r","system_id":"s","started_at":5})"),
+            "invalid type: integer `5`, expected a string at line 1 column 74");
+  const std::string policy = R"({\"id\":\"p\",\"hash\":\"stated\",\"default\":\"ALLOW\"})";
+  const std::string first =
+      text(R"(["", ")" + policy + R"(", "r", "s", null, "T", null, ""])");
+  ASSERT_EQ(first.rfind("{\"record_id\":\"run_", 0), 0u) << first;
+  EXPECT_NE(first.find(R"("policy_hash":"stated")"), std::string::npos);
+  // An empty previous_record_hash reads as absent: the record starts a chain.
+  EXPECT_EQ(first.find("previous_record_hash"), std::string::npos);
+  EXPECT_EQ(run_record_verify(first).value(), 1u);
+}
+
+}  // namespace
