@@ -53,7 +53,8 @@ print()
 print("sealed record:")
 for key in ("record_id", "timestamp", "content_hash", "previous_record_hash", "record_hash", "signer_public_key",
             "signature"):
-    print(f"  {key:<21} {record[key]}")
+    value = record[key] if record[key] is not None else "none: the first record of its chain"
+    print(f"  {key:<21} {value}")
 print(f"  {'input_hash':<21} {content['input_hash']}")
 print()
 
