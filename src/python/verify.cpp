@@ -15,7 +15,7 @@ namespace {
 PyObject* verify(const char* name, engine::RecordForm form, engine::Timed timed, PyObject* const* args,
                  Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string request[1];
+    std::string_view request[1];
     if (!bind_text_arguments(name, {"request_json"}, args, nargs, kwnames, request)) return nullptr;
     return to_python_result(engine::verify_request_json(request[0], form, timed), RuntimeFor::Nothing);
   });
@@ -42,7 +42,7 @@ PyObject* py_verify_unsigned_timed_json(PyObject*, PyObject* const* args, Py_ssi
 
 PyObject* py_judge_prompt_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string request[1];
+    std::string_view request[1];
     if (!bind_text_arguments("judge_prompt_json", {"request_json"}, args, nargs, kwnames, request)) return nullptr;
     return to_python_result(engine::judge_prompt_request_json(request[0]), RuntimeFor::Nothing);
   });
