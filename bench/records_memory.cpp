@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "record_content.hpp"
 #include "records/seal.hpp"
 #include "records/write.hpp"
 
@@ -22,34 +23,7 @@ using namespace qv::records;
 
 constexpr std::size_t kChainBytes = 100u << 20;
 
-RecordContent content_of(std::size_t i, std::string_view rationale) {
-  RecordContent c;
-  c.schema = kRecordSchema;
-  c.engine_version = "6.0.5";
-  c.bundle_hash = kUnbundledHash;
-  c.input_hash = "sha256:" + std::string(48, 'a') + std::to_string(1000000000000000 + i);
-  c.locale = "en";
-  c.graph.verifiers = {VerifierInfo{"quillaveen.numeric", "1.0.0", VerifierKind::Exact, Determinism::exact(),
-                                    {ClaimKind::Numeric}, {}, false}};
-  for (int k = 0; k < 3; ++k) {
-    Evidence e;
-    e.verifier_id = "quillaveen.numeric";
-    e.verifier_version = "1.0.0";
-    e.claim_id = "c" + std::to_string(k);
-    e.result = EvidenceResult::Supported;
-    e.score = 1;
-    e.confidence = 0.95;
-    e.rationale = std::string(rationale);
-    e.receipt = Receipt{"s1", Span{10, 24}, "12.5 million", {"unit_match"}};
-    c.graph.evidence.push_back(e);
-    c.outcome.claims.push_back(ClaimOutcome{e.claim_id, qv::core::Decision::Pass, {}});
-  }
-  c.outcome.policy_id = "quillaveen_default_v1";
-  c.outcome.policy_version = "1";
-  c.outcome.policy_hash = "sha256:" + std::string(64, 'b');
-  c.outcome.decision = qv::core::Decision::Pass;
-  return c;
-}
+using qv::bench::content_of;
 
 void write_chain(const std::filesystem::path& path, std::string_view rationale) {
   const SigningKey key = generate_signing_key();
