@@ -314,3 +314,28 @@ def test_arguments_must_be_str(engine, chain):
         engine.record_verify()
     # A str subclass is read as its text.
     assert engine.record_verify(type("S", (str,), {})(jsonl(chain))) == 3
+
+
+def test_long_non_ascii_texts_read_in_pieces(engine, chain):
+    # A text beyond ASCII is read a piece of 2**20 characters at a time:
+    # lines that cross pieces, blank lines longer than a piece, and the
+    # same text given many times read as the whole text does.
+    pad = " " * 3000
+    records = jsonl(chain, separators=(",", ":" + pad)).splitlines()
+    blank = "\u3000" * (2**20 + 7)
+    text = "\u00a0" * (2**20 - 100) + "\n" + records[0] + "\r\n" + blank + "\n" + "\n".join(records[1:])
+    assert engine.record_verify(text) == 3
+    assert engine.record_verify_chains([text, "", jsonl(sealed_chain(bytes(32), start=10))]) == 6
+    with pytest.raises(RuntimeError, match="the same record is in two chains$"):
+        engine.record_verify_chains([text] * 20)
+    broken = text[:2**20 + 50] + "x" + text[2**20 + 50:]  # in the line across the first piece's end
+    whole = broken.encode()
+    line = whole.split(b"\n")[1]
+    with pytest.raises(ValueError) as e:
+        engine.record_verify(broken)
+    with pytest.raises(ValueError) as ascii_e:
+        engine.record_verify(line.decode())
+    assert str(e.value) == str(ascii_e.value)
+    with pytest.raises(UnicodeEncodeError) as e:
+        engine.record_verify_chains([jsonl(chain), text + "\ud800", 5])
+    assert e.value.start == len(text)
