@@ -1,6 +1,7 @@
 // Reader and writer: whatever reads must write, read back to an equal value
 // and write again to the same text; the skipper accepts what the reader
-// accepts; canonicalising is idempotent.
+// accepts; canonicalising is idempotent; reading as events gives the
+// value reader's error or canonical text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "json/canonical.hpp"
 #include "json/parser.hpp"
 #include "json/reader.hpp"
+#include "json/stream.hpp"
 #include "json/writer.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -19,6 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto skipped = skipper.ignore_value();
   if (skipped) skipped = skipper.end();
   if (value && !skipped) std::abort();  // skipping checks less, never more
+
+  qv::json::CanonicalOut streamed;
+  const auto events = qv::json::stream_json(text, streamed);
+  if (events.has_value() != value.has_value()) std::abort();
+  if (!events && events.error().display() != value.error().display()) std::abort();
+  if (events && std::string_view(qv::json::canonical_text(*value).value()) != streamed.text()) std::abort();
 
   if (!value) {
     if (value.error().line == 0) std::abort();  // syntax errors carry a position
