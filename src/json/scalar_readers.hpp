@@ -210,6 +210,9 @@ struct SequenceReader {
         auto more = typed::next_element(p, first);
         if (!more) return std::unexpected(std::move(more.error()));
         if (!*more) return {};
+        // Room for a few at the first element: record lists are short, and
+        // growing one by one moves each element twice.
+        if (out.empty()) out.reserve(4);
         // Read in place: on failure the whole result is dropped.
         if (auto r = R::read(p, out.emplace_back()); !r) return r;
       }
