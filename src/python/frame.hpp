@@ -51,15 +51,25 @@ void raise_panic(std::string_view message);
 bool bind_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
                     Py_ssize_t nargs, PyObject* kwnames, PyObject** out);
 
+// Whether an argument's text is a secret (a signing seed, or a request that
+// may hold one).
+enum class Holds { Text, Secret };
+
 // The UTF-8 bytes of a str argument. Returns false with the exception set:
 // TypeError (with the note "while processing '<param>'") for a non-str,
-// the interpreter's UnicodeEncodeError for a str with lone surrogates.
-bool extract_text(PyObject* obj, const char* param, std::string& out);
+// the interpreter's UnicodeEncodeError for a str with lone surrogates. For
+// a secret, that error's object keeps only the offending characters, each
+// at its place, every other character replaced by a fixed one, so that its
+// args and repr do not carry the secret; its type, start, end, reason,
+// encoding and str() are the interpreter's.
+bool extract_text(PyObject* obj, const char* param, std::string& out, Holds holds = Holds::Text);
 
 // Binds the arguments and takes each, in parameter order, as text (the
-// first that fails decides). `out` has one entry per parameter.
+// first that fails decides). `out` has one entry per parameter; the
+// parameters named in `secrets` are taken as secrets.
 bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out);
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string> out,
+                         std::initializer_list<const char*> secrets = {});
 
 // A sequence of str (not a str itself), each item's bytes copied.
 bool extract_text_sequence(PyObject* obj, const char* param, std::vector<std::string>& out);

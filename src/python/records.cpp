@@ -18,7 +18,7 @@ PyObject* py_sign_document_json(PyObject*, PyObject* const* args, Py_ssize_t nar
   return guarded([&]() -> PyObject* {
     std::string texts[3];
     const bool bound = bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs,
-                                           kwnames, texts);
+                                           kwnames, texts, {"seed_hex"});
     const crypto::SecretText seed_hex(std::move(texts[2]));
     if (!bound) return nullptr;
     return to_python_result(records::sign_document_json(texts[0], texts[1], seed_hex.view()), RuntimeFor::Nothing);

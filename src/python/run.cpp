@@ -14,7 +14,9 @@ namespace qv::python {
 PyObject* py_run_verify_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
     std::string request_json[1];
-    const bool bound = bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json);
+    // The whole request is a secret: the frame cannot tell where in it a seed stands.
+    const bool bound =
+        bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json, {"request_json"});
     const crypto::SecretText request(std::move(request_json[0]));  // it may hold a signing seed
     if (!bound) return nullptr;
     // Every failure is malformed input or a refused request.

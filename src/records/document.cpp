@@ -65,10 +65,11 @@ struct Members<SignedDocument> {
   };
 };
 
-std::string write_signed_document_json(const SignedDocument& document) {
+json::JsonResult<std::string> write_signed_document_json(const SignedDocument& document) {
   std::string text;
   json::TextOut out(text);
   emit::value(out, document);
+  if (auto readable = out.readable(); !readable) return std::unexpected(std::move(readable.error()));
   return text;
 }
 
@@ -84,7 +85,9 @@ CallResult<std::string> sign_document_json(std::string_view kind, std::string_vi
   if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
   auto document = sign_document(std::string(kind), std::move(*content), *key);
   if (!document) return std::unexpected(std::move(document.error()));
-  return write_signed_document_json(*document);
+  auto text = write_signed_document_json(*document);
+  if (!text) return std::unexpected(InputError{text.error().display()});
+  return std::move(*text);
 }
 
 CallResult<void> verify_document_json(std::string_view doc_json) {
