@@ -18,7 +18,7 @@ CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 SAN_ENV :=
 endif
 
-.PHONY: all deps build demo test bench fuzz fuzz-build clean
+.PHONY: all deps build demo test install-check bench fuzz fuzz-build clean
 
 all: build
 
@@ -40,6 +40,20 @@ test: build
 	(cd $(BUILD) && ctest --output-on-failure -j $(JOBS)) || status=1; \
 	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python || status=1; \
 	exit $$status
+
+# Installs the package the way a Python user does, with pip into a fresh
+# virtual environment, and imports it from outside the source tree; then
+# builds the wheel. pip drives its own CMake build in build-py/.
+VENV := build-py/venv
+PIP := PIP_DISABLE_PIP_VERSION_CHECK=1 CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VENV)/bin/pip
+install-check: deps
+	rm -rf $(VENV) build-py/dist
+	$(PYTHON) -m venv --system-site-packages $(VENV)
+	$(PIP) install -q --no-build-isolation --no-index .
+	$(PIP) wheel -q --no-build-isolation --no-index --no-deps -w build-py/dist .
+	@away=$$(mktemp -d); status=0; \
+	(cd $$away && $(CURDIR)/$(VENV)/bin/python -I $(CURDIR)/scripts/check-install $(CURDIR)/build-py/dist) || status=1; \
+	rmdir $$away; exit $$status
 
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)
@@ -64,4 +78,4 @@ fuzz: fuzz-build
 	done
 
 clean:
-	rm -rf build build-asan build-bench build-fuzz
+	rm -rf build build-asan build-bench build-fuzz build-py

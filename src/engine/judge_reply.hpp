@@ -10,12 +10,10 @@
 
 #include "core/error.hpp"
 #include "engine/judge_prompt.hpp"
+#include "engine/policy.hpp"  // kJudgeIdPrefix
 #include "records/types.hpp"
 
 namespace qv::engine {
-
-// Verifier ids that begin with this name the language-model judge.
-inline constexpr std::string_view kJudgeIdPrefix = "llm_judge.";
 
 // The texts of the judge's error findings.
 inline constexpr std::string_view kJudgeReplyNotJson = "the judge's reply is not the JSON asked for";

@@ -6,6 +6,13 @@
 
 namespace qv::python {
 
+// Verification.
+PyObject* py_verify_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_verify_unsigned_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_verify_timed_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_verify_unsigned_timed_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+PyObject* py_judge_prompt_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Runs.
 PyObject* py_run_verify_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 PyObject* py_run_record_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);

@@ -22,7 +22,7 @@ PyCFunction entry(F* f) {
 // Every function in registration order. An entry whose implementation is
 // not built yet has a null entry point and is not registered.
 std::array<PyMethodDef, 19> kMethods = {{
-    {"verify_json", nullptr, kWithArgs,
+    {"verify_json", entry(&py_verify_json), kWithArgs,
      "verify_json(request_json)\n--\n\n"
      "Run a full verification. `request_json` is a `VerifyRequest`; the result\n"
      "is a sealed `EvidenceRecord` as JSON."},
@@ -30,19 +30,19 @@ std::array<PyMethodDef, 19> kMethods = {{
      "run_verify_json(request_json)\n--\n\n"
      "Verify a whole MCP execution. `request_json` is a `RunVerifyRequest`; the\n"
      "result is a sealed `RunRecord` as JSON. Its `content.gate` is the decision."},
-    {"verify_unsigned_json", nullptr, kWithArgs,
+    {"verify_unsigned_json", entry(&py_verify_unsigned_json), kWithArgs,
      "verify_unsigned_json(request_json)\n--\n\n"
      "Verify like `verify_json`, without signing: an `UnsignedRecord` as JSON.\n"
      "A key service signs the UTF-8 bytes of its `record_hash`."},
-    {"verify_timed_json", nullptr, kWithArgs,
+    {"verify_timed_json", entry(&py_verify_timed_json), kWithArgs,
      "verify_timed_json(request_json)\n--\n\n"
      "Like `verify_json`, returning `{\"record\": ..., \"timings\": ...}`. The\n"
      "timings say how long each verifier took, in microseconds; they are not part\n"
      "of the record."},
-    {"verify_unsigned_timed_json", nullptr, kWithArgs,
+    {"verify_unsigned_timed_json", entry(&py_verify_unsigned_timed_json), kWithArgs,
      "verify_unsigned_timed_json(request_json)\n--\n\n"
      "Like `verify_unsigned_json`, returning `{\"record\": ..., \"timings\": ...}`."},
-    {"judge_prompt_json", nullptr, kWithArgs,
+    {"judge_prompt_json", entry(&py_judge_prompt_json), kWithArgs,
      "judge_prompt_json(request_json)\n--\n\n"
      "The exact prompt a judge is sent for a request, as JSON: `system`,\n"
      "`user`, `template_id`, `template_hash`, `prompt_hash`, `claims`."},
