@@ -49,12 +49,17 @@ def test_seed_hex_is_masked(engine):
     assert count == 285
 
 
-def test_run_request_is_masked_whole(engine):
+REQUEST_FUNCTIONS = ["run_verify_json", "verify_json", "verify_unsigned_json", "verify_timed_json",
+                     "verify_unsigned_timed_json", "judge_prompt_json"]
+
+
+@pytest.mark.parametrize("function", REQUEST_FUNCTIONS)
+def test_requests_are_masked_whole(engine, function):
     # The seed sits inside the request text; the whole argument is masked.
     for seed, _ in seeds():
         request = json.dumps({"run_id": "r", "signing_key_hex": seed}, ensure_ascii=False)
         with pytest.raises(UnicodeEncodeError) as e:
-            engine.run_verify_json(request)
+            getattr(engine, function)(request)
         check_masked(e.value, request, request.index(BAD))
 
 

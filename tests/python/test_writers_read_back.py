@@ -2,7 +2,9 @@
 own readers read back: for generated inputs a writer accepts, its output is
 read by the reader that takes it. Writers are rows of one table; a new
 writer joins with its generator, its call and its read-back."""
+import copy
 import json
+import pathlib
 import random
 
 import pytest
@@ -11,6 +13,7 @@ from oracle import canonical, digest, ed25519_sign, record_hash
 
 SEED = "9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60"
 SEED_BYTES = bytes.fromhex(SEED)
+SAMPLE = json.loads((pathlib.Path(__file__).parents[2] / "examples" / "sample_request.json").read_text())
 
 PIECES = ["", "a", "\"", "\\", "\n\t\r\b\f", "\x00", "\x1f", "\x7f", "/", "\u2028", "\u00e9", "\U0001f600",
           "\ud7ff", "\ue000", "{", "]", ": #", "- "]
@@ -93,6 +96,37 @@ def yaml_inputs(rng):
         yield (json.dumps(value(rng, depths(rng), YAML_PIECES)),)
 
 
+def verify_inputs(rng):
+    for _ in range(10):
+        r = copy.deepcopy(SAMPLE)
+        r["question"] = text(rng) + r["question"]
+        r["answer"] += text(rng)
+        r["metadata"] = {text(rng) + str(i): text(rng) for i in range(rng.randrange(3))}
+        r["scope"][text(rng) + "x"] = text(rng)
+        r["signing_key_hex"] = SEED
+        yield (json_text(rng, r),)
+
+
+def generic_read_back(engine, out, _args):
+    # The generic JSON reader, through a document's content, which is
+    # written back as read. Signing may refuse content nested 127 deep, as
+    # the document would pass the limit: that refusal carries no position,
+    # unlike any reader's.
+    try:
+        document = engine.sign_document_json("k", out, SEED)
+    except ValueError as e:
+        assert e.args == ("recursion limit exceeded",)
+        return
+    assert '"content":' + out + ',"content_hash":' in document
+
+
+def unsigned_read_back(engine, out, _args):
+    record = json.loads(out)
+    public, signature = ed25519_sign(SEED_BYTES, record["record_hash"].encode())
+    sealed = engine.attach_signature_json(out, "ed25519", public.hex(), signature.hex())
+    assert engine.record_verify(sealed) == 1
+
+
 def document_read_back(engine, out, _args):
     assert engine.verify_document_json(out) is None
 
@@ -110,26 +144,19 @@ def policy_read_back(engine, out, args):
     assert engine.policy_resolve(out) == out
 
 
-def yaml_read_back(engine, out, _args):
-    # The generic JSON reader, through a document's content, which is
-    # written back as read. Signing may refuse content nested 127 deep, as
-    # the document would pass the limit: that refusal carries no position,
-    # unlike any reader's.
-    try:
-        document = engine.sign_document_json("k", out, SEED)
-    except ValueError as e:
-        assert e.args == ("recursion limit exceeded",)
-        return
-    assert '"content":' + out + ',"content_hash":' in document
-
-
 WRITERS = [
     # (name, inputs, call, read back, fewest inputs that must be accepted)
     ("sign_document_json", document_inputs, lambda e, *a: e.sign_document_json(*a), document_read_back, 30),
     ("attach_signature_json", record_inputs, lambda e, *a: e.attach_signature_json(*a), record_read_back, 8),
     ("run_verify_json", run_inputs, lambda e, *a: e.run_verify_json(*a), run_read_back, 10),
     ("policy_resolve", policy_inputs, lambda e, *a: e.policy_resolve(*a), policy_read_back, 10),
-    ("yaml_to_json", yaml_inputs, lambda e, *a: e.yaml_to_json(*a), yaml_read_back, 20),
+    ("yaml_to_json", yaml_inputs, lambda e, *a: e.yaml_to_json(*a), generic_read_back, 20),
+    ("verify_json", verify_inputs, lambda e, *a: e.verify_json(*a), record_read_back, 8),
+    ("verify_unsigned_json", verify_inputs, lambda e, *a: e.verify_unsigned_json(*a), unsigned_read_back, 8),
+    ("verify_timed_json", verify_inputs, lambda e, *a: e.verify_timed_json(*a), generic_read_back, 8),
+    ("verify_unsigned_timed_json", verify_inputs, lambda e, *a: e.verify_unsigned_timed_json(*a),
+     generic_read_back, 8),
+    ("judge_prompt_json", verify_inputs, lambda e, *a: e.judge_prompt_json(*a), generic_read_back, 8),
 ]
 
 
