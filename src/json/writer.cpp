@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "json/parser.hpp"
 #include "json/scan.hpp"
 
 namespace qv::json {
@@ -158,11 +159,20 @@ void TextOut::open(char c) {
   separate();
   out_.push_back(c);
   first_ = true;
+  if (++depth_ > deepest_) deepest_ = depth_;
 }
 
 void TextOut::close(char c) {
   out_.push_back(c);
   first_ = false;
+  --depth_;
+}
+
+static_assert(kMaxReadableDepth + 1 == Parser::kDepthLimit, "the writers' limit is the reader's");
+
+JsonResult<void> TextOut::readable() const {
+  if (deepest_ > kMaxReadableDepth) return std::unexpected(JsonError{std::string(Parser::kRecursionLimit)});
+  return {};
 }
 
 void TextOut::key(std::string_view k) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "json/error.hpp"
 #include "json/value.hpp"
 
 namespace qv::json {
@@ -32,6 +33,9 @@ std::string format_f64(double value);
 void write_json_u64(std::uint64_t value, std::string& out);
 void write_json_i64(std::int64_t value, std::string& out);
 
+// The deepest nesting of arrays and objects the readers accept.
+inline constexpr std::size_t kMaxReadableDepth = 127;
+
 // Writes compact JSON text onto the end of a string.
 class TextOut {
  public:
@@ -48,6 +52,12 @@ class TextOut {
   void boolean(bool b);
   void null();
 
+  // A text nested deeper than the readers accept is refused with the
+  // readers' own message (without a position: no input byte is at fault).
+  // A writer that embeds a caller's value below its own members checks
+  // this before it returns the text.
+  JsonResult<void> readable() const;
+
  private:
   void open(char c);
   void close(char c);
@@ -55,6 +65,8 @@ class TextOut {
   std::string& out_;
   bool first_ = true;  // nothing written yet in the open container
   bool after_key_ = false;
+  std::size_t depth_ = 0;
+  std::size_t deepest_ = 0;
 };
 
 // Builds a value tree; the finished value is taken with take().

@@ -87,6 +87,52 @@ bool text_of(PyObject* obj, std::string_view& out) {
   return true;
 }
 
+// A run of `count` copies of the fixed character that stands for a secret's
+// characters.
+PyObject* mask_run(Py_ssize_t count) {
+  const std::string stars(static_cast<std::size_t>(std::max<Py_ssize_t>(count, 0)), '*');
+  return new_text(stars);
+}
+
+// Replaces a pending UnicodeEncodeError raised on a secret with the same
+// error over a masked copy of the text: the same length, the offending
+// characters at their places and the fixed character everywhere else. Type,
+// start, end, reason, encoding and str() stay as they were; the object, the
+// args and the repr no longer carry the secret.
+void mask_secret_in_encode_error(PyObject* secret) {
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* tb = nullptr;
+  PyErr_Fetch(&type, &value, &tb);
+  if (type == nullptr || PyErr_GivenExceptionMatches(type, PyExc_UnicodeEncodeError) == 0) {
+    PyErr_Restore(type, value, tb);
+    return;
+  }
+  PyErr_NormalizeException(&type, &value, &tb);
+  Ref original(value);
+  Py_XDECREF(type);
+  Py_XDECREF(tb);
+  Ref encoding(PyObject_GetAttrString(original.p, "encoding"));
+  Ref reason(PyObject_GetAttrString(original.p, "reason"));
+  Ref start_obj(PyObject_GetAttrString(original.p, "start"));
+  Ref end_obj(PyObject_GetAttrString(original.p, "end"));
+  if (!encoding || !reason || !start_obj || !end_obj) return;  // that error is raised instead
+  const Py_ssize_t length = PyUnicode_GetLength(secret);
+  const Py_ssize_t start = std::clamp<Py_ssize_t>(PyLong_AsSsize_t(start_obj.p), 0, length);
+  const Py_ssize_t end = std::clamp<Py_ssize_t>(PyLong_AsSsize_t(end_obj.p), start, length);
+  if (PyErr_Occurred() != nullptr) return;
+  Ref before(mask_run(start));
+  Ref offending(PyUnicode_Substring(secret, start, end));
+  Ref after(mask_run(length - end));
+  if (!before || !offending || !after) return;
+  Ref head(PyUnicode_Concat(before.p, offending.p));
+  Ref masked(head ? PyUnicode_Concat(head.p, after.p) : nullptr);
+  if (!masked) return;
+  Ref error(PyObject_CallFunction(PyExc_UnicodeEncodeError, "OOnnO", encoding.p, masked.p, start, end, reason.p));
+  if (!error) return;
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.p)), error.p);
+}
+
 // The name of collections.abc.Sequence, imported once and kept.
 std::string sequence_type_name() {
   static PyObject* sequence = nullptr;
@@ -233,18 +279,22 @@ bool bind_arguments(const char* function, std::initializer_list<const char*> par
   return true;
 }
 
-bool extract_text(PyObject* obj, const char* param, std::string_view& out) {
+bool extract_text(PyObject* obj, const char* param, std::string_view& out, Holds holds) {
   if (text_of(obj, out)) return true;
   note_type_error(param);
+  if (holds == Holds::Secret && PyUnicode_Check(obj)) mask_secret_in_encode_error(obj);
   return false;
 }
 
 bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out) {
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out,
+                         std::initializer_list<const char*> secrets) {
   std::vector<PyObject*> bound(params.size());
   if (!bind_arguments(function, params, args, nargs, kwnames, bound.data())) return false;
   for (std::size_t i = 0; i < params.size(); ++i) {
-    if (!extract_text(bound[i], params.begin()[i], out[i])) return false;
+    const char* param = params.begin()[i];
+    const bool secret = std::any_of(secrets.begin(), secrets.end(), [&](const char* s) { return std::string_view(s) == param; });
+    if (!extract_text(bound[i], param, out[i], secret ? Holds::Secret : Holds::Text)) return false;
   }
   return true;
 }

@@ -53,20 +53,29 @@ void raise_panic(std::string_view message);
 bool bind_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
                     Py_ssize_t nargs, PyObject* kwnames, PyObject** out);
 
+// Whether an argument's text is a secret (a signing seed, or a request that
+// may hold one).
+enum class Holds { Text, Secret };
+
 // The UTF-8 bytes of a str argument, as a view into the UTF-8 form the
-// interpreter keeps with the str object (made once and cached there), so
-// nothing is copied: it lives as long as the object. Returns false with the
-// exception set: TypeError (with the note "while processing '<param>'") for
-// a non-str, the interpreter's UnicodeEncodeError for a str with lone
-// surrogates.
-bool extract_text(PyObject* obj, const char* param, std::string_view& out);
+// interpreter keeps with the str object (an ASCII str's own data; for any
+// other, made once and cached there), so nothing is copied, and no copy of
+// a secret is left to wipe: the view lives as long as the object. Returns
+// false with the exception set: TypeError (with the note "while processing
+// '<param>'") for a non-str, the interpreter's UnicodeEncodeError for a str
+// with lone surrogates. For a secret, that error's object keeps only the
+// offending characters, each at its place, every other character replaced
+// by a fixed one, so that its args and repr do not carry the secret; its
+// type, start, end, reason, encoding and str() are the interpreter's.
+bool extract_text(PyObject* obj, const char* param, std::string_view& out, Holds holds = Holds::Text);
 
 // Binds the arguments and takes each, in parameter order, as text (the
 // first that fails decides). `out` has one entry per parameter, each a view
 // into its argument's UTF-8 form (the caller holds the arguments for the
-// whole call).
+// whole call); the parameters named in `secrets` are taken as secrets.
 bool bind_text_arguments(const char* function, std::initializer_list<const char*> params, PyObject* const* args,
-                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out);
+                         Py_ssize_t nargs, PyObject* kwnames, std::span<std::string_view> out,
+                         std::initializer_list<const char*> secrets = {});
 
 // Long texts read without a UTF-8 copy of the whole: an ASCII str is read
 // where the interpreter holds it (its UTF-8 form is its own data); any other

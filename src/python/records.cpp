@@ -18,7 +18,8 @@ PyObject* py_sign_document_json(PyObject*, PyObject* const* args, Py_ssize_t nar
     // The seed is read where the interpreter holds it; no copy of it is made
     // here, so none is left to wipe.
     std::string_view texts[3];
-    if (!bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs, kwnames, texts)) {
+    if (!bind_text_arguments("sign_document_json", {"kind", "content_json", "seed_hex"}, args, nargs, kwnames, texts,
+                             {"seed_hex"})) {
       return nullptr;
     }
     return to_python_result(records::sign_document_json(texts[0], texts[1], texts[2]), RuntimeFor::Nothing);

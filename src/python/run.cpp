@@ -12,10 +12,14 @@ namespace qv::python {
 
 PyObject* py_run_verify_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    // The request may hold a signing seed: it is read where the interpreter
-    // holds it, and no copy of it is made here.
+    // The whole request is a secret (the frame cannot tell where in it a
+    // seed stands): it is read where the interpreter holds it, and no copy
+    // of it is made here.
     std::string_view request_json[1];
-    if (!bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json)) return nullptr;
+    if (!bind_text_arguments("run_verify_json", {"request_json"}, args, nargs, kwnames, request_json,
+                             {"request_json"})) {
+      return nullptr;
+    }
     // Every failure is malformed input or a refused request.
     return to_python_result(run::run_verify_json(request_json[0]), RuntimeFor::Nothing);
   });

@@ -2,7 +2,8 @@
 // and the judge prompt of a request. Each binds its argument, makes one call
 // into the engine and converts the result; no failure here is a failed
 // integrity check, so every one is a ValueError.
-#include <string>
+#include <span>
+#include <string_view>
 
 #include "engine/pipeline_json.hpp"
 #include "python/frame.hpp"
@@ -12,12 +13,20 @@ namespace qv::python {
 
 namespace {
 
+// A request may hold a signing seed (signing_key_hex); the frame cannot tell
+// where in the text it stands, so the whole argument is taken as a secret.
+// It is read where the interpreter holds it: no copy is made here.
+bool request_argument(const char* name, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                      std::span<std::string_view> out) {
+  return bind_text_arguments(name, {"request_json"}, args, nargs, kwnames, out, {"request_json"});
+}
+
 PyObject* verify(const char* name, engine::RecordForm form, engine::Timed timed, PyObject* const* args,
                  Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string_view request[1];
-    if (!bind_text_arguments(name, {"request_json"}, args, nargs, kwnames, request)) return nullptr;
-    return to_python_result(engine::verify_request_json(request[0], form, timed), RuntimeFor::Nothing);
+    std::string_view request_json[1];
+    if (!request_argument(name, args, nargs, kwnames, request_json)) return nullptr;
+    return to_python_result(engine::verify_request_json(request_json[0], form, timed), RuntimeFor::Nothing);
   });
 }
 
@@ -42,9 +51,9 @@ PyObject* py_verify_unsigned_timed_json(PyObject*, PyObject* const* args, Py_ssi
 
 PyObject* py_judge_prompt_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&]() -> PyObject* {
-    std::string_view request[1];
-    if (!bind_text_arguments("judge_prompt_json", {"request_json"}, args, nargs, kwnames, request)) return nullptr;
-    return to_python_result(engine::judge_prompt_request_json(request[0]), RuntimeFor::Nothing);
+    std::string_view request_json[1];
+    if (!request_argument("judge_prompt_json", args, nargs, kwnames, request_json)) return nullptr;
+    return to_python_result(engine::judge_prompt_request_json(request_json[0]), RuntimeFor::Nothing);
   });
 }
 

@@ -1,7 +1,8 @@
 #include "records/chain.hpp"
 
 #include <string>
-#include <unordered_set>
+
+#include "core/keyed_hash.hpp"
 
 #include "json/error.hpp"
 #include "records/read.hpp"
@@ -102,7 +103,7 @@ core::EngineError shared_record(const EvidenceRecord& record) {
 }  // namespace
 
 core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<EvidenceRecord>> chains) {
-  std::unordered_set<std::string_view> seen;
+  core::TextViewSet seen;  // keyed: record hashes are the caller's text
   std::uint64_t total = 0;
   for (const auto& chain : chains) {
     if (auto ok = check_record_chain(chain); !ok) return std::unexpected(std::move(ok.error()));
@@ -115,7 +116,7 @@ core::Result<std::uint64_t> check_record_chains(std::span<const std::vector<Evid
 }
 
 core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> texts, bool refuse_shared) {
-  std::unordered_set<std::string> seen;
+  core::TextSet seen;  // keyed: record hashes are the caller's text, read before any seal is checked
   std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
   std::uint64_t total = 0;
   for (const TextPieces& text : texts) {

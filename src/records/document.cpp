@@ -146,10 +146,11 @@ struct qv::json::TypeReader<qv::records::CanonicalContent> {
 
 namespace qv::records {
 
-std::string write_signed_document_json(const SignedDocument& document) {
+json::JsonResult<std::string> write_signed_document_json(const SignedDocument& document) {
   std::string text;
   json::TextOut out(text);
   emit::value(out, document);
+  if (auto readable = out.readable(); !readable) return std::unexpected(std::move(readable.error()));
   return text;
 }
 
@@ -179,6 +180,7 @@ CallResult<std::string> sign_document_json(std::string_view kind, std::string_vi
   text.reserve(content_json.size() + kind.size() + 320);
   json::TextOut out(text);
   emit::value(out, document);
+  if (auto readable = out.readable(); !readable) return std::unexpected(InputError{readable.error().display()});
   return text;
 }
 

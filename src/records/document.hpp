@@ -47,8 +47,11 @@ core::Result<SignedDocument> sign_document(std::string kind, json::Value content
 core::Result<void> verify_signed_document(const SignedDocument& document);
 
 // Compact text, members in the order kind, content, content_hash,
-// signature, signer_public_key; the content as it was read.
-std::string write_signed_document_json(const SignedDocument& document);
+// signature, signer_public_key; the content as it was read. Refused with
+// the readers' "recursion limit exceeded" when the content nests so deep
+// (127 levels, the readers' limit) that the document would pass the limit:
+// such a document could never be read back and verified.
+json::JsonResult<std::string> write_signed_document_json(const SignedDocument& document);
 
 // One JSON document holding a signed document, as an object (members in any
 // order, all five required, none twice, unknown ones skipped) or as an array
@@ -59,7 +62,8 @@ json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text
 // The module's document operations, text in and text out.
 // Reads `content_json` (an InputError with the reader's text), derives the
 // key of the hex seed (InputError "signing key must be 32 bytes hex"),
-// signs, and writes the signed document.
+// signs, and writes the signed document (an InputError "recursion limit
+// exceeded" when it would nest deeper than the readers accept).
 CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,
                                            std::string_view seed_hex);
 // Reads a signed document (an InputError with the reader's text) and checks

@@ -3,11 +3,12 @@
 // case folding. Runs after the nesting limit has been checked, so its
 // recursion is bounded by that limit.
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 
+#include "core/keyed_hash.hpp"
 #include "core/utf8.hpp"
 #include "regex/ast.hpp"
-#include "regex/hash.hpp"
 #include "regex/hir.hpp"
 
 namespace qv::regex {
@@ -89,10 +90,16 @@ class Translator {
 
   Error error(Span span, ErrorKind kind) const { return Error{kind, std::string(pattern_), span, std::nullopt}; }
 
+  // Equal classes share one set. The sets come from the caller's pattern,
+  // so they are told apart by the keyed hash of their bounds: no pattern can
+  // be written to put many classes in one bucket.
   ClassPtr intern(RangeSet set) {
-    Fnv1a h;
-    for (auto r : set) h.add(r.lo).add(r.hi);
-    auto& bucket = interned_[h.value];
+    std::string bounds;
+    for (auto r : set) {
+      const std::uint32_t pair[2] = {static_cast<std::uint32_t>(r.lo), static_cast<std::uint32_t>(r.hi)};
+      bounds.append(reinterpret_cast<const char*>(pair), sizeof pair);
+    }
+    auto& bucket = interned_[core::keyed_hash(bounds)];
     for (const ClassPtr& p : bucket) {
       if (*p == set) return p;
     }

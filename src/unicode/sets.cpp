@@ -12,6 +12,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/keyed_hash.hpp"
+
 namespace qv::unicode {
 
 // ---------------------------------------------------------------- range sets
@@ -278,13 +280,15 @@ constexpr std::string_view kIcuOnlyProperties[] = {
     "Basic_Emoji", "Emoji_Keycap_Sequence", "RGI_Emoji_Modifier_Sequence", "RGI_Emoji_Flag_Sequence",
     "RGI_Emoji_Tag_Sequence", "RGI_Emoji_ZWJ_Sequence", "RGI_Emoji", "Identifier_Type"};
 
+// Property and value names; looked up with names from callers' patterns, so
+// on the keyed hash like every table a caller's text reaches.
 struct Tables {
-  std::unordered_map<std::string, PropInfo> properties;
-  std::unordered_map<std::string, std::string> gencat;   // normalized alias -> long name
-  std::unordered_map<std::string, std::uint32_t> gencat_mask;  // long name -> mask
-  std::unordered_map<std::string, int> script;            // normalized alias -> ICU code, -1 for new ones
-  std::unordered_map<std::string, int> word_break, sentence_break, grapheme_break;
-  std::unordered_map<std::string, int> age;  // normalized alias -> index into kAges
+  core::TextMap<PropInfo> properties;
+  core::TextMap<std::string> gencat;   // normalized alias -> long name
+  core::TextMap<std::uint32_t> gencat_mask;  // long name -> mask
+  core::TextMap<int> script;            // normalized alias -> ICU code, -1 for new ones
+  core::TextMap<int> word_break, sentence_break, grapheme_break;
+  core::TextMap<int> age;  // normalized alias -> index into kAges
 };
 
 struct AgeName {
@@ -305,7 +309,7 @@ constexpr std::string_view kNewScripts[] = {"Garay", "Gara", "Gurung_Khema", "Gu
                                                           "Ol_Onal", "Onao", "Sunuwar", "Sunu", "Todhri", "Todr",
                                                           "Tulu_Tigalari", "Tutg"};
 
-void add_value_names(std::unordered_map<std::string, int>& map, UProperty prop) {
+void add_value_names(core::TextMap<int>& map, UProperty prop) {
   const int32_t max = u_getIntPropertyMaxValue(prop);
   for (int32_t v = u_getIntPropertyMinValue(prop); v <= max; ++v) {
     for (int choice = 0; choice < 4; ++choice) {
@@ -478,7 +482,7 @@ Result age_class(int index) {
   return out;
 }
 
-Result break_class(const std::unordered_map<std::string, int>& names, UProperty prop, const std::string& value) {
+Result break_class(const core::TextMap<int>& names, UProperty prop, const std::string& value) {
   auto it = names.find(value);
   if (it == names.end()) return std::unexpected(PropertyError::kPropertyValueNotFound);
   RangeSet s = int_property_set(prop, it->second);

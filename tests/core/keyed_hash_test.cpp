@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <unordered_set>
+
+#include "common/flood_keys.hpp"
+
 namespace {
 
 // Known answers of SipHash-1-3 under the zero key, as CPython 3.11 computes
@@ -22,6 +29,28 @@ TEST(KeyedHash, ProcessKeyIsNotTheZeroKey) {
   qv::core::TextMap<int> map;
   map.emplace("k", 1);
   EXPECT_EQ(map.find(std::string_view("k"))->second, 1);
+}
+
+// Keys built to share one value of the unkeyed std::hash pile into one
+// bucket of a table on that hash (every insertion compares with all before
+// it); on the keyed hash the same keys spread like any others.
+TEST(KeyedHash, FloodKeysCollideOnlyUnderTheUnkeyedHash) {
+  constexpr std::size_t kCount = 2000;
+  const auto keys = qv::testing::std_hash_colliding_keys(kCount);
+  ASSERT_EQ(keys.size(), kCount);
+  const std::size_t shared = std::hash<std::string>{}(keys[0]);
+  EXPECT_TRUE(std::all_of(keys.begin(), keys.end(), [&](const std::string& k) { return std::hash<std::string>{}(k) == shared; }));
+
+  const std::unordered_set<std::string> unkeyed(keys.begin(), keys.end());
+  ASSERT_EQ(unkeyed.size(), kCount);
+  EXPECT_EQ(unkeyed.bucket_size(unkeyed.bucket(keys[0])), kCount);
+
+  const qv::core::TextSet keyed(keys.begin(), keys.end());
+  ASSERT_EQ(keyed.size(), kCount);
+  std::size_t largest = 0;
+  for (std::size_t b = 0; b < keyed.bucket_count(); ++b) largest = std::max(largest, keyed.bucket_size(b));
+  // About one key per bucket; 13 in one bucket has odds below 1e-7.
+  EXPECT_LE(largest, 12u);
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ std::string read_error(std::string_view text) {
 
 TEST(SignedDocumentJson, WritesInTableOrderAndReadsBothForms) {
   const SignedDocument good = signed_doc("r", R"({"z":1.50,"a":[1e2]})");
-  const std::string text = write_signed_document_json(good);
+  const std::string text = write_signed_document_json(good).value();
   EXPECT_EQ(text, R"({"kind":"r","content":{"z":1.5,"a":[100.0]},"content_hash":")" + good.content_hash +
                       R"(","signature":")" + good.signature + R"(","signer_public_key":")" + good.signer_public_key +
                       "\"}");
@@ -112,6 +112,28 @@ TEST(SignedDocumentJson, ReaderMessages) {
   EXPECT_EQ(read_error(deep), "recursion limit exceeded at line 1 column 138");
 }
 
+// The readers accept content nested 127 deep, one level short of a document
+// holding it: signing refuses with the readers' message rather than return
+// a document that could never be verified; one level less signs and verifies.
+TEST(SignedDocumentJson, NoDocumentNestedBeyondTheReadersLimit) {
+  const std::string seed(64, '7');
+  for (const char* open : {"[", "{\"a\":"}) {
+    auto nested = [&](std::size_t depth) {
+      std::string text;
+      for (std::size_t i = 0; i < depth; ++i) text += open;
+      text += "0";
+      text += std::string(depth, *open == '[' ? ']' : '}');
+      return text;
+    };
+    const auto refused = sign_document_json("k", nested(127), seed);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(std::get<InputError>(refused.error()).text, "recursion limit exceeded");
+    const auto signed_doc = sign_document_json("k", nested(126), seed);
+    ASSERT_TRUE(signed_doc);
+    EXPECT_TRUE(verify_document_json(*signed_doc));
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -125,7 +147,7 @@ TEST(SignedDocumentText, SameAsThroughAValue) {
   for (const char* content : {R"({"z":1,"a":[true]})", R"( {"b" : 1, "a":2, "b":[3, {"\u0063":1,"c":2}]} )",
                               R"("t\u00e9xt")", "[1, -2, 3.5e3, null, {}, []]", R"({"\u0062":{},"a":0})"}) {
     for (const char* kind : {"replay", "k\"\n\u00e9"}) {
-      const std::string via_value = write_signed_document_json(sign_document(kind, parse(content), key).value());
+      const std::string via_value = write_signed_document_json(sign_document(kind, parse(content), key).value()).value();
       const auto text = sign_document_json(kind, content, kSeed);
       ASSERT_TRUE(text.has_value()) << content;
       EXPECT_EQ(*text, via_value) << content;
