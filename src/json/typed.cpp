@@ -232,7 +232,7 @@ JsonResult<void> TypeReader<std::string>::read(Parser& p, std::string& out) {
   if (s->data() == scratch.data()) {
     out = std::move(scratch);  // decoded from escapes
   } else {
-    out = std::string(*s);
+    out.assign(*s);
   }
   return {};
 }
