@@ -59,8 +59,6 @@ TEST(PolicyReading, AbsentKeysEmptySectionsAndEnumerationStyles) {
   EXPECT_EQ(bare.determinism.minimum_to_decide, MinimumDeterminism::Reproducible);
   EXPECT_THAT(bare.decision.any_contradiction_from, ElementsAre("quillaveen.numeric", "quillaveen.rules.*"));
   EXPECT_THAT(bare.decision.tolerate_unresolved_kinds, ElementsAre(ClaimKind::Word));
-  // A present but empty section takes its per-key defaults instead.
-  EXPECT_EQ(parse_ok("id: a\nversion: b\ndecision:\n").decision, DecisionRules{});
   const Policy p = parse_ok(
       "id: a\nversion: b\njudge: {}\nscope: {}\npass_means: ''\nlocale: ~\nverifiers: {required: }\n"
       "decision: {conflicts: \"FAIL\", tolerate_unresolved_kinds: ['word']}\n"
