@@ -285,5 +285,12 @@ TEST(Derivation, RecomputationMismatchAndDeriveOff) {
   EXPECT_EQ(off.receipt.notes, Notes{"dimension_mismatch"});
 }
 
+// The verifier's own order (the graph sorts again, so only this test sees it).
+TEST(NumericOrder, ClaimIdsCompareAsBytes) {
+  const auto out = verify(make_context("10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20", {"10"}));
+  ASSERT_EQ(out.evidence.size(), 11u);
+  EXPECT_EQ(out.evidence[1].claim_id + " " + out.evidence[2].claim_id + " " + out.evidence[3].claim_id, "c1 c10 c2");
+}
+
 }  // namespace
 }  // namespace qv::verifiers
