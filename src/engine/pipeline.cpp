@@ -239,12 +239,14 @@ core::Result<VerificationOutput> run_verification_pipeline(const records::Verify
   if (!key) return std::unexpected(key.error());
   auto identity = build_evidence_record(content);
   if (!identity) return std::unexpected(std::move(identity.error()));
-  auto record = records::seal_evidence_record(std::move(content), applied->previous_record_hash,
-                                              std::move(identity->record_id), std::move(identity->timestamp), *key);
-  if (!record) return std::unexpected(std::move(record.error()));
+  // Sealing takes the content hash the id was formed from rather than
+  // hashing the same content a second time.
+  records::EvidenceRecord record = records::seal_hashed_evidence_record(
+      std::move(content), std::move(identity->content_hash), applied->previous_record_hash,
+      std::move(identity->record_id), std::move(identity->timestamp), *key);
 
   timings.total_us = elapsed_us(start);
-  return VerificationOutput{std::move(*record), std::move(timings)};
+  return VerificationOutput{std::move(record), std::move(timings)};
 }
 
 core::Result<UnsignedOutput> verify_unsigned(const records::VerifyRequest& request) {
