@@ -102,6 +102,16 @@ void BM_CapturesManyGroups(benchmark::State& state) {
 }
 BENCHMARK(BM_CapturesManyGroups)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
+// Compiling the patterns of a typical rule set, which happens per request.
+void BM_CompileRulePatterns(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(qv::regex::Regex::compile("(?i)\\bguarantee(d|s)?\\b"));
+    benchmark::DoNotOptimize(qv::regex::Regex::compile("%"));
+    benchmark::DoNotOptimize(qv::regex::Regex::compile("(?i)operating margin"));
+  }
+}
+BENCHMARK(BM_CompileRulePatterns)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -42,7 +42,8 @@ core::Result<RecordIdentity> build_evidence_record(const records::RecordContent&
   if (!digest) return std::unexpected(std::move(digest.error()));
   std::array<unsigned char, 6> random{};
   crypto::os_random_bytes(random);
-  return RecordIdentity{form_record_id(*digest, random), std::move(timestamp)};
+  std::string id = form_record_id(*digest, random);
+  return RecordIdentity{std::move(id), std::move(timestamp), std::move(*digest)};
 }
 
 }  // namespace qv::engine

@@ -14,6 +14,7 @@ namespace qv::engine {
 struct RecordIdentity {
   std::string record_id;
   std::string timestamp;
+  std::string content_hash;  // the digest the id was formed from, for sealing
 };
 
 // UTC RFC 3339 text with whole seconds and "Z" ("2026-01-02T03:04:05Z");

@@ -140,10 +140,14 @@ core::TextViewMap<std::vector<std::size_t>> findings_by_claim(const std::vector<
 
 }  // namespace
 
-core::Result<records::PolicyOutcome> decide_outcome(const Policy& policy, const records::EvidenceGraph& graph,
-                                                    const ClaimKinds& claim_kinds,
-                                                    std::span<const std::string> scope_keys,
-                                                    const std::optional<std::string>& requested_risk_class) {
+namespace {
+
+// The decision; the policy's hash is computed at step 11 unless the caller
+// brings it.
+core::Result<records::PolicyOutcome> decide(const Policy& policy, std::optional<std::string> known_hash,
+                                            const records::EvidenceGraph& graph, const ClaimKinds& claim_kinds,
+                                            std::span<const std::string> scope_keys,
+                                            const std::optional<std::string>& requested_risk_class) {
   records::PolicyOutcome outcome;
   Decision answer = Decision::Pass;
 
@@ -254,7 +258,7 @@ core::Result<records::PolicyOutcome> decide_outcome(const Policy& policy, const 
   }
 
   // 11. Policy hash.
-  auto hash = compute_policy_hash(policy);
+  auto hash = known_hash ? core::Result<std::string>(std::move(*known_hash)) : compute_policy_hash(policy);
   if (!hash) return std::unexpected(std::move(hash.error()));
 
   outcome.policy_id = policy.id;
@@ -263,6 +267,23 @@ core::Result<records::PolicyOutcome> decide_outcome(const Policy& policy, const 
   outcome.risk_class = std::move(*risk_class);
   outcome.pass_means = policy.pass_means;
   return outcome;
+}
+
+}  // namespace
+
+core::Result<records::PolicyOutcome> decide_outcome(const Policy& policy, const records::EvidenceGraph& graph,
+                                                    const ClaimKinds& claim_kinds,
+                                                    std::span<const std::string> scope_keys,
+                                                    const std::optional<std::string>& requested_risk_class) {
+  return decide(policy, std::nullopt, graph, claim_kinds, scope_keys, requested_risk_class);
+}
+
+core::Result<records::PolicyOutcome> decide_outcome_with_hash(const Policy& policy, std::string policy_hash,
+                                                              const records::EvidenceGraph& graph,
+                                                              const ClaimKinds& claim_kinds,
+                                                              std::span<const std::string> scope_keys,
+                                                              const std::optional<std::string>& requested_risk_class) {
+  return decide(policy, std::move(policy_hash), graph, claim_kinds, scope_keys, requested_risk_class);
 }
 
 }  // namespace qv::engine

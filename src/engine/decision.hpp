@@ -25,4 +25,12 @@ core::Result<records::PolicyOutcome> decide_outcome(const Policy& policy, const 
                                                     std::span<const std::string> scope_keys,
                                                     const std::optional<std::string>& requested_risk_class);
 
+// The same for a caller that has already computed the policy's hash
+// (compute_policy_hash of this policy): the outcome carries that text.
+core::Result<records::PolicyOutcome> decide_outcome_with_hash(const Policy& policy, std::string policy_hash,
+                                                              const records::EvidenceGraph& graph,
+                                                              const ClaimKinds& claim_kinds,
+                                                              std::span<const std::string> scope_keys,
+                                                              const std::optional<std::string>& requested_risk_class);
+
 }  // namespace qv::engine

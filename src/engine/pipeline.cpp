@@ -155,23 +155,30 @@ core::Result<crypto::SigningKey> choose_signing_key(const records::VerifyRequest
   return std::move(*key);
 }
 
+// The built-in default policy is read and hashed once: every reading gives
+// the same policy and hash, and most requests use it.
+struct BuiltinPolicy {
+  Policy policy;
+  std::string hash;
+};
+
+const BuiltinPolicy& builtin_policy() {
+  static const BuiltinPolicy builtin = [] {
+    auto parsed = parse_policy(default_policy_text());
+    if (!parsed) core::panic("the built-in default policy does not read: " + parsed.error().display());
+    auto hash = compute_policy_hash(*parsed);
+    if (!hash) core::panic("the built-in default policy does not hash: " + hash.error().display());
+    return BuiltinPolicy{std::move(*parsed), std::move(*hash)};
+  }();
+  return builtin;
+}
+
 }  // namespace
 
 core::EngineError signing_key_error() { return core::EngineError::invalid_input("signing key must be 32 bytes hex"); }
 
-// The default policy is read once: it is built in, so every reading gives
-// the same policy, and most requests use it.
-const Policy& default_policy() {
-  static const Policy policy = [] {
-    auto parsed = parse_policy(default_policy_text());
-    if (!parsed) core::panic("the built-in default policy does not read: " + parsed.error().display());
-    return std::move(*parsed);
-  }();
-  return policy;
-}
-
 core::Result<Policy> request_policy(const records::VerifyRequest& request) {
-  if (unicode::is_blank(request.policy_yaml)) return default_policy();
+  if (unicode::is_blank(request.policy_yaml)) return builtin_policy().policy;
   return parse_policy(request.policy_yaml);
 }
 
@@ -221,8 +228,11 @@ core::Result<VerificationOutput> run_verification_pipeline(const records::Verify
     return std::unexpected(std::move(judged.error()));
   }
 
-  auto outcome =
-      decide_outcome(*policy, graph, claim_kinds_by_id(context), scope_keys(context), applied->risk_class);
+  auto outcome = unicode::is_blank(request.policy_yaml)
+                     ? decide_outcome_with_hash(*policy, builtin_policy().hash, graph, claim_kinds_by_id(context),
+                                                scope_keys(context), applied->risk_class)
+                     : decide_outcome(*policy, graph, claim_kinds_by_id(context), scope_keys(context),
+                                      applied->risk_class);
   if (!outcome) return std::unexpected(std::move(outcome.error()));
   auto input_hash = records::compute_input_hash(context);
   if (!input_hash) return std::unexpected(std::move(input_hash.error()));
@@ -239,12 +249,14 @@ core::Result<VerificationOutput> run_verification_pipeline(const records::Verify
   if (!key) return std::unexpected(key.error());
   auto identity = build_evidence_record(content);
   if (!identity) return std::unexpected(std::move(identity.error()));
-  auto record = records::seal_evidence_record(std::move(content), applied->previous_record_hash,
-                                              std::move(identity->record_id), std::move(identity->timestamp), *key);
-  if (!record) return std::unexpected(std::move(record.error()));
+  // Sealing takes the content hash the id was formed from rather than
+  // hashing the same content a second time.
+  records::EvidenceRecord record = records::seal_hashed_evidence_record(
+      std::move(content), std::move(identity->content_hash), applied->previous_record_hash,
+      std::move(identity->record_id), std::move(identity->timestamp), *key);
 
   timings.total_us = elapsed_us(start);
-  return VerificationOutput{std::move(*record), std::move(timings)};
+  return VerificationOutput{std::move(record), std::move(timings)};
 }
 
 core::Result<UnsignedOutput> verify_unsigned(const records::VerifyRequest& request) {

@@ -26,12 +26,19 @@ core::Result<EvidenceRecord> seal_evidence_record(RecordContent content,
                                                   const SigningKey& key) {
   auto content_hash = compute_content_hash(content);
   if (!content_hash) return std::unexpected(std::move(content_hash.error()));
-  RecordSignature sig = sign_record_hash(*content_hash, previous_record_hash, record_id, timestamp, key);
+  return seal_hashed_evidence_record(std::move(content), std::move(*content_hash), std::move(previous_record_hash),
+                                     std::move(record_id), std::move(timestamp), key);
+}
+
+EvidenceRecord seal_hashed_evidence_record(RecordContent content, std::string content_hash,
+                                           std::optional<std::string> previous_record_hash, std::string record_id,
+                                           std::string timestamp, const SigningKey& key) {
+  RecordSignature sig = sign_record_hash(content_hash, previous_record_hash, record_id, timestamp, key);
   EvidenceRecord record;
   record.record_id = std::move(record_id);
   record.timestamp = std::move(timestamp);
   record.content = std::move(content);
-  record.content_hash = std::move(*content_hash);
+  record.content_hash = std::move(content_hash);
   record.previous_record_hash = std::move(previous_record_hash);
   record.record_hash = std::move(sig.record_hash);
   record.signature = std::move(sig.signature);

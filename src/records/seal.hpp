@@ -37,6 +37,13 @@ core::Result<EvidenceRecord> seal_evidence_record(RecordContent content,
                                                   std::string record_id, std::string timestamp,
                                                   const SigningKey& key);
 
+// The same seal for a caller that has already computed the content's hash
+// (compute_content_hash of this content), which it takes instead of
+// hashing the content again. Cannot fail.
+EvidenceRecord seal_hashed_evidence_record(RecordContent content, std::string content_hash,
+                                           std::optional<std::string> previous_record_hash, std::string record_id,
+                                           std::string timestamp, const SigningKey& key);
+
 // The sealed record made of an unsigned record and a key service's
 // signature: "ed25519" stores the bytes as they are (the seal check judges
 // them); "ecdsa-p256-sha256" accepts SEC1 or SubjectPublicKeyInfo keys and

@@ -241,48 +241,71 @@ bool starts_with_text_anchor(const Hir& hir, std::uint32_t id) {
   }
 }
 
+// Where classes of the alphabet begin, ascending and unique, with the
+// flags of each.
+struct Cuts {
+  std::vector<char32_t> starts;
+  std::vector<std::uint8_t> flags;
+
+  explicit Cuts(std::vector<char32_t> cuts) : starts(std::move(cuts)) {
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    flags.resize(starts.size());
+    char_flags_ascending(starts, flags.data());
+  }
+};
+
+// The cuts every alphabet has (line ends, the ASCII word characters, the
+// start of non-ASCII) and, in the second, the bounds of the Unicode word set
+// as well; built once per process.
+const std::array<Cuts, 2>& fixed_cuts() {
+  static const std::array<Cuts, 2> cuts = [] {
+    std::vector<char32_t> plain{0, '\n', '\n' + 1, '\r', '\r' + 1, '0', '9' + 1, 'A', 'Z' + 1, '_', '_' + 1, 'a', 'z' + 1, 0x80};
+    std::vector<char32_t> word = plain;
+    add_set_cuts(word, unicode::perl_word());
+    return std::array<Cuts, 2>{Cuts(std::move(plain)), Cuts(std::move(word))};
+  }();
+  return cuts;
+}
+
+// The fixed cuts merged with the classes' own: the same alphabet as
+// gathering and sorting every cut and looking each flag up alone, without
+// redoing the fixed part for every pattern.
 void build_alphabet(Program& prog) {
-  bool unicode_word = false;
-  for (const Inst& i : prog.insts) {
-    if (i.op != Op::kLook) continue;
-    switch (i.look) {
-      case Look::kWordUnicode:
-      case Look::kWordUnicodeNegate:
-      case Look::kWordStartUnicode:
-      case Look::kWordEndUnicode:
-      case Look::kWordStartHalfUnicode:
-      case Look::kWordEndHalfUnicode:
-        unicode_word = true;
-        break;
-      default:
-        break;
+  std::vector<char32_t> class_starts;
+  for (const ClassMatcher& m : prog.classes) add_set_cuts(class_starts, *m.set);
+  const Cuts own(std::move(class_starts));
+  const Cuts& fixed = fixed_cuts()[has_unicode_word_look(prog) ? 1 : 0];
+
+  Program::Alphabet& a = prog.alphabet;
+  a.starts.resize(fixed.starts.size() + own.starts.size());
+  a.flags.assign(a.starts.size() + 2, 0);
+  std::size_t i = 0, j = 0, n = 0;
+  const std::size_t fixed_size = fixed.starts.size(), own_size = own.starts.size();
+  while (i < fixed_size || j < own_size) {
+    if (j == own_size || (i < fixed_size && fixed.starts[i] <= own.starts[j])) {
+      if (j < own_size && fixed.starts[i] == own.starts[j]) ++j;
+      a.starts[n] = fixed.starts[i];
+      a.flags[n++] = fixed.flags[i++];
+    } else {
+      a.starts[n] = own.starts[j];
+      a.flags[n++] = own.flags[j++];
     }
   }
-  std::vector<char32_t> cuts{0, '\n', '\n' + 1, '\r', '\r' + 1, '0', '9' + 1, 'A', 'Z' + 1, '_', '_' + 1, 'a', 'z' + 1, 0x80};
-  auto add_set = [&](const unicode::RangeSet& set) {
-    for (auto r : set) {
-      cuts.push_back(r.lo);
-      if (r.hi < unicode::kMaxCodePoint) cuts.push_back(r.hi + 1);
-    }
-  };
-  for (const ClassMatcher& m : prog.classes) add_set(*m.set);
-  if (unicode_word) add_set(unicode::perl_word());
-  std::sort(cuts.begin(), cuts.end());
-  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
-  Program::Alphabet& a = prog.alphabet;
-  a.starts = std::move(cuts);
-  const auto real = static_cast<std::uint32_t>(a.starts.size());
+  a.starts.resize(n);
+  const auto real = static_cast<std::uint32_t>(n);
   a.invalid = real;
   a.eot = real + 1;
   a.count = real + 2;
   a.rep = a.starts;
-  a.flags.assign(a.count, 0);
-  for (std::uint32_t k = 0; k < real; ++k) {
-    a.flags[k] = char_flags(a.rep[k]);
-  }
+  a.flags.resize(a.count);
+  a.flags[a.invalid] = 0;
   a.flags[a.eot] = kCtxEnd;
+  // The class of each ASCII character: the last class starting at or before it.
+  std::uint32_t k = 0;
   for (char32_t c = 0; c < 0x80; ++c) {
-    a.ascii[c] = static_cast<std::uint32_t>(std::upper_bound(a.starts.begin(), a.starts.end(), c) - a.starts.begin()) - 1;
+    while (k + 1 < real && a.starts[k + 1] <= c) ++k;
+    a.ascii[c] = k;
   }
 }
 

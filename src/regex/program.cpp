@@ -27,6 +27,45 @@ std::uint8_t char_flags(char32_t c) {
   return f;
 }
 
+void char_flags_ascending(std::span<const char32_t> ascending, std::uint8_t* out) {
+  const unicode::RangeSet& word = unicode::perl_word();
+  std::size_t r = 0;  // the first word range not wholly below the character
+  for (std::size_t i = 0; i < ascending.size(); ++i) {
+    const char32_t c = ascending[i];
+    if (c < 0x80 || c == kInvalid) {
+      out[i] = char_flags(c);
+      continue;
+    }
+    while (r < word.size() && word[r].hi < c) ++r;
+    out[i] = r < word.size() && word[r].lo <= c ? kCtxWordUnicode : 0;
+  }
+}
+
+void add_set_cuts(std::vector<char32_t>& cuts, const unicode::RangeSet& set) {
+  for (const unicode::CodePointRange r : set) {
+    cuts.push_back(r.lo);
+    if (r.hi < unicode::kMaxCodePoint) cuts.push_back(r.hi + 1);
+  }
+}
+
+bool has_unicode_word_look(const Program& prog) {
+  for (const Inst& i : prog.insts) {
+    if (i.op != Op::kLook) continue;
+    switch (i.look) {
+      case Look::kWordUnicode:
+      case Look::kWordUnicodeNegate:
+      case Look::kWordStartUnicode:
+      case Look::kWordEndUnicode:
+      case Look::kWordStartHalfUnicode:
+      case Look::kWordEndHalfUnicode:
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
 bool look_ctx(Look look, std::uint8_t before, std::uint8_t after) {
   switch (look) {
     case Look::kStart:

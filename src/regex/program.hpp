@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,9 @@ inline Decoded decode_before(std::string_view s, std::size_t i) {
 
 // What the DFA knows of a character: its kCtx* bits.
 std::uint8_t char_flags(char32_t c);
+// char_flags of each character of an ascending list, into `out`, found in
+// one walk over the word set rather than a search per character.
+void char_flags_ascending(std::span<const char32_t> ascending, std::uint8_t* out);
 // Whether an assertion holds between a position whose character before has
 // the context `before` and whose character after has `after`.
 bool look_ctx(Look look, std::uint8_t before, std::uint8_t after);
@@ -119,6 +123,12 @@ struct Program {
   mutable std::mutex pool_mutex;
   mutable std::vector<std::unique_ptr<Cache>> pool;
 };
+
+// Appends where the classes of a set begin: each range's first code point
+// and the one after its last.
+void add_set_cuts(std::vector<char32_t>& cuts, const unicode::RangeSet& set);
+// Whether some assertion of the program tests Unicode word boundaries.
+bool has_unicode_word_look(const Program& prog);
 
 // A set of instruction ids in insertion order, each with its capture slots.
 struct ThreadList {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "numeric/decimal.hpp"
 #include "numeric/units.hpp"
 #include "verifiers/verifier.hpp"
 
@@ -50,6 +51,11 @@ class FigureReader {
   // Whether a source's figure is an exact match of a claim's figure (the
   // comparison with both of its options off).
   virtual bool same_figure(const Figure& claim, const Figure& source) const = 0;
+  // A figure's values in its dimension's canonical unit, leaving out those
+  // that cannot be converted. Two figures are the same figure exactly when
+  // their dimensions are equal and they share one of these values, so a
+  // verifier may look figures up by them instead of comparing every pair.
+  virtual std::vector<numeric::Decimal> exact_values(const Figure& figure) const = 0;
   // The unit a (lower-cased) word names, if any.
   virtual std::optional<FigureUnit> unit_of_word(std::string_view word) const = 0;
 };

@@ -35,6 +35,16 @@ bool NumericFigures::same_figure(const Figure& claim, const Figure& source) cons
   return numeric::compare_quantities(a, b, false, false).code == numeric::ComparisonCode::Equal;
 }
 
+std::vector<numeric::Decimal> NumericFigures::exact_values(const Figure& figure) const {
+  const auto& q = std::any_cast<const numeric::Quantity&>(figure.quantity);
+  std::vector<numeric::Decimal> out;
+  out.reserve(q.values.size());
+  for (const numeric::Decimal& v : q.values) {
+    if (auto c = numeric::canonical_value(v, q.unit)) out.push_back(*c);
+  }
+  return out;
+}
+
 std::optional<FigureUnit> NumericFigures::unit_of_word(std::string_view word) const {
   const auto unit = numeric::unit_lookup(word);
   if (!unit) return std::nullopt;

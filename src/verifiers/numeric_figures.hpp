@@ -11,6 +11,7 @@ class NumericFigures final : public FigureReader {
   std::vector<Figure> read(std::string_view text, std::string_view locale, bool with_units) const override;
   // Code 0 (equal) of the comparison with both options off.
   bool same_figure(const Figure& claim, const Figure& source) const override;
+  std::vector<numeric::Decimal> exact_values(const Figure& figure) const override;
   std::optional<FigureUnit> unit_of_word(std::string_view word) const override;
 };
 

@@ -7,6 +7,7 @@
 
 #include "engine/assemble.hpp"
 #include "engine/graph.hpp"
+#include "findings.hpp"
 #include "records/digest.hpp"
 #include "records/write.hpp"
 
@@ -16,20 +17,8 @@ namespace {
 using records::Evidence;
 using records::EvidenceResult;
 
-Evidence finding(std::string claim, std::string verifier, EvidenceResult result, std::string rationale = "") {
-  Evidence e;
-  e.claim_id = std::move(claim);
-  e.verifier_id = std::move(verifier);
-  e.result = result;
-  e.rationale = std::move(rationale);
-  return e;
-}
-
-records::VerifierInfo info(std::string id) {
-  records::VerifierInfo v;
-  v.id = std::move(id);
-  return v;
-}
+using testing::finding;
+using testing::info;
 
 std::vector<std::string> keys(const records::EvidenceGraph& g) {
   std::vector<std::string> out;

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "json/writer.hpp"
 
 namespace qv::engine {
 namespace {
@@ -54,14 +53,7 @@ VerificationContext full_context() {
   return c;
 }
 
-// --- Fixed texts and exact prompt bytes -------------------------------------
-
-TEST(JudgePromptBytes, FixedTextsAndTemplateHash) {
-  EXPECT_EQ(kJudgeSystemText.size(), 828u);
-  EXPECT_EQ(kJudgeReplyInstruction.size(), 237u);
-  EXPECT_EQ(kJudgeTemplateId, "quillaveen.judge/1");
-  EXPECT_EQ(judge_template_hash(), kTemplateHash);
-}
+// --- Exact prompt bytes (the prompt hash covers the system text) ----------
 
 TEST(JudgePromptBytes, BareRequest) {
   VerificationContext c;
@@ -93,8 +85,6 @@ TEST(JudgePromptBytes, FullRequest) {
   ASSERT_EQ(p.claims.size(), 1u);
   EXPECT_EQ(p.claims[0], (std::pair<std::string, std::string>("c0", "Revenue rose.")));
   EXPECT_EQ(p.passages, (std::vector<std::string>{"s1", "s2"}));
-  // The user text holds nothing that varies between calls.
-  EXPECT_EQ(build_judge_prompt(full_context(), std::string("the figures match the filing")), p);
 }
 
 TEST(JudgePromptBytes, BlankPassMeaningAndEmptyQuestionStillWritten) {
@@ -105,18 +95,6 @@ TEST(JudgePromptBytes, BlankPassMeaningAndEmptyQuestionStillWritten) {
   EXPECT_EQ(p.user, with_instruction("PASS MEANS: \nSCOPE: none stated\n\nQUESTION:\n<<<\n\n>>>\n"
                                      "\nANSWER:\n<<<\nx\n>>>\n\nPASSAGES (data only):\n\nCLAIMS:\n\n"));
   EXPECT_EQ(p.prompt_hash, "sha256:dd018202ba20720d6fdb75259c54210448b751151cd43d9fc2c3d6050200e1ae");
-}
-
-TEST(JudgePromptBytes, JsonMembersInOrder) {
-  const JudgePrompt p = build_judge_prompt(full_context(), std::nullopt);
-  const json::Value v = judge_prompt_to_value(p);
-  const json::Object& o = v.as_object();
-  std::vector<std::string> keys;
-  for (const json::Member& m : o) keys.push_back(m.key);
-  EXPECT_EQ(keys, (std::vector<std::string>{"template_id", "template_hash", "prompt_hash", "system", "user", "claims",
-                                            "passages"}));
-  EXPECT_EQ(json::write_json_compact(*o.find("claims")), R"([["c0","Revenue rose."]])");
-  EXPECT_EQ(json::write_json_compact(*o.find("passages")), R"(["s1","s2"])");
 }
 
 // --- Neutralisation ---------------------------------------------------------

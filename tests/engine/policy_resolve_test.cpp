@@ -3,13 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <random>
 #include <string>
-#include <vector>
 
-#include "core/utf8.hpp"
 #include "engine/policy.hpp"
 
 namespace qv::engine {
@@ -78,22 +73,6 @@ TEST(ResolvedPolicy, DefaultPolicyLayoutAndHeader) {
                                            "regulatory_mapping: []\n"));
 }
 
-TEST(ResolvedPolicy, ListsEmptiedAgainstTheBaselineAreWrittenAndReadBack) {
-  const std::string child =
-      "id: mine\nversion: v\nextends: quillaveen_default_v1\n"
-      "decision: {unsupported_from: [], tolerate_notes: []}\n";
-  const auto text = resolve_policy_text(child);
-  ASSERT_TRUE(text);
-  EXPECT_THAT(*text, ::testing::HasSubstr("  unsupported_from: []\n"));
-  EXPECT_THAT(*text, ::testing::HasSubstr("  tolerate_notes: []\n"));
-  const auto back = parse_policy(*text);
-  ASSERT_TRUE(back);
-  EXPECT_TRUE(back->decision.unsupported_from.empty());
-  EXPECT_TRUE(back->decision.tolerate_notes.empty());
-  EXPECT_EQ(*back, *parse_policy(child));
-  EXPECT_EQ(*compute_policy_hash(*back), hash_of(child));
-}
-
 TEST(ResolvedPolicy, LineBreaksInIdOrVersionStayInsideTheHeaderComments) {
   const std::string policy = "id: \"a\\nb\\rc\"\nversion: \"1\\x85\\u2028\\u2029\\x01\\x7f2\"\n";
   const auto text = resolve_policy_text(policy);
@@ -105,118 +84,42 @@ TEST(ResolvedPolicy, LineBreaksInIdOrVersionStayInsideTheHeaderComments) {
   EXPECT_EQ(back->version, "1\u0085\u2028\u2029\x01\x7f" "2");
 }
 
-// ---------------------------------------------------------------------------
-// Generated policies: resolve, read the text back, compare.
-
-// Random policy texts whose keys come in random order, with texts that YAML
-// writers must quote, fold or escape, and lists that are often empty.
-class Generator {
- public:
-  explicit Generator(unsigned seed) : rng_(seed) {}
-
-  std::string policy() {
-    std::vector<std::string> parts = {"id: " + text(), "version: " + text()};
-    if (pick(2)) parts.push_back(pick(2) ? "extends: quillaveen_default_v1" : "extends: eu_ai_act_high_risk_v1");
-    for (const char* key : {"description", "pass_means", "locale", "rounding"}) {
-      if (pick(3) == 0) parts.push_back(std::string(key) + ": " + (pick(4) == 0 ? "~" : text()));
-    }
-    if (pick(3) == 0) parts.push_back("scope: {required: " + list() + ", missing_scope: " + decision() + "}");
-    if (pick(3) == 0) {
-      parts.push_back("risk_classes: {default: " + text() + ", routine: " + list() + ", mandatory_review: " +
-                      list() + "}");
-    }
-    if (pick(3) == 0) parts.push_back("judge: {required: " + std::string(pick(2) ? "true" : "False") + "}");
-    parts.push_back("verifiers: {" + keys({"required", "recommended", "optional", "fallback", "forbidden"}) + "}");
-    if (pick(3) == 0) parts.push_back("determinism: {minimum_to_decide: 'any'}");
-    if (pick(4) != 0) {
-      parts.push_back("decision: {" + keys({"any_contradiction_from", "unsupported_from", "tolerate_notes"}) +
-                      "unresolved_claims: " + decision() + ", tolerate_unresolved_kinds: [numeric, \"word\"]}");
-    }
-    if (pick(3) == 0) {
-      std::string r = "regulatory_mapping: [";
-      for (unsigned i = pick(3); i > 0; --i) {
-        r += "{framework: " + text() + ", article: " + text() + ", control: " + text() + ", requirement: " +
-             text() + ", triggered_by: [" + decision() + "]},";
-      }
-      parts.push_back(r + "]");
-    }
-    std::shuffle(parts.begin(), parts.end(), rng_);
-    std::string out;
-    for (const auto& p : parts) out += p + "\n";
-    return out;
-  }
-
- private:
-  unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
-  std::string decision() { return pick(2) ? "REVIEW" : "'FAIL'"; }
-  // A text from the pool, double-quoted with escapes, or plain when plain
-  // still reads as text (a bare number comes back in its number form).
-  std::string text() {
-    static const std::vector<std::string> pool = {
-        "plain", "1.10", "2", "true", "null", "~", "", " lead", "trail ", "a: b", "#x", "x #y", "multi\nline",
-        "end\n", "\n\nx\n\n", "tab\there", "caf\u00e9", "a\u2028b", "x\u0085y", "007", "- dash", "[x]", "'q'",
-        "\"dq\"", "0x1F", ".inf", "1e3", "sp  ace ", "\u00a0nbsp", "\r", "k:", "\u200d", "a\\b", "\x01\x7f"};
-    const std::string& s = pool[pick(static_cast<unsigned>(pool.size()))];
-    if (pick(2) && (s == "1.10" || s == "2" || s == "true" || s == "plain")) return s;
-    std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-      const auto step = core::utf8_step(s, i);
-      const char32_t c = step.code_point;
-      if (c < 0x20 || c == '"' || c == '\\' || c == 0x7F || c == 0x85 || c == 0x2028) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
-        out += buf;
-      } else {
-        out.append(s, i, step.length);
-      }
-      i += step.length;
-    }
-    return out + "\"";
-  }
-  std::string list() {
-    std::string out = "[";
-    for (unsigned i = pick(3); i > 0; --i) out += text() + ", ";
-    return out + "]";
-  }
-  // Some of the keys, each with a list.
-  std::string keys(std::initializer_list<const char*> names) {
-    std::string out;
-    for (const char* k : names) {
-      if (pick(3) != 0) out += std::string(k) + ": " + list() + ", ";
-    }
-    return out;
-  }
-
-  std::mt19937 rng_;
-};
-
-TEST(ResolvedPolicy, GeneratedPoliciesReadBackWithTheSameHash) {
-  Generator gen(20260101);
-  int compared = 0, emptied_against_base = 0;
-  for (int n = 0; n < 400; ++n) {
-    const std::string text = gen.policy();
+// Every section set, with texts the YAML writer must quote, fold or escape,
+// lists emptied against a baseline, and nulls: the resolved text reads back
+// as the same policy with the same hash.
+TEST(ResolvedPolicy, PoliciesReadBackWithTheSameHash) {
+  const char* texts[] = {
+      R"(id: "a: b"
+version: "1.10"
+extends: quillaveen_default_v1
+description: "multi\nline"
+pass_means: " lead"
+locale: "~"
+rounding: "tab\there"
+scope: {required: ["", "#x", "x #y"], missing_scope: 'FAIL'}
+risk_classes: {default: "007", routine: ["0x1F", ".inf", "1e3"], mandatory_review: ["\u0085", "a\u2028b"]}
+judge: {required: False}
+verifiers: {required: ["- dash"], recommended: [], optional: ["[x]"], fallback: ["'q'"], forbidden: ["\"dq\""]}
+determinism: {minimum_to_decide: 'any'}
+decision: {any_contradiction_from: ["end\n"], unsupported_from: [], tolerate_notes: ["\n\nx\n\n"],
+  unresolved_claims: REVIEW, tolerate_unresolved_kinds: [numeric, "word"]}
+regulatory_mapping: [{framework: "caf\u00e9", article: "\u00a0nbsp", control: "\r", requirement: "a\\b",
+  triggered_by: ['FAIL']}]
+)",
+      "version: \"\\x01\\x7f\"\nid: \"sp  ace \"\nextends: eu_ai_act_high_risk_v1\ndescription: ~\npass_means: \"k:\"\n"
+      "decision: {tolerate_notes: []}\njudge: {required: true}\n",
+      "id: \"true\"\nversion: 2\nverifiers: {forbidden: [\"null\", \"\\u200d\", \"\\u2029\"]}\nlocale: ~\n",
+  };
+  for (const char* text : texts) {
     const auto policy = parse_policy(text);
     ASSERT_TRUE(policy) << text << "\n" << policy.error().display();
     const auto resolved = resolve_policy_text(text);
     ASSERT_TRUE(resolved) << text;
-    // The header is two comment lines whatever the id and version hold.
-    const std::size_t first = resolved->find('\n');
-    const std::size_t second = resolved->find('\n', first + 1);
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_TRUE(resolved->substr(first + 1).starts_with("# hash: sha256:")) << *resolved;
-    EXPECT_TRUE(resolved->substr(second + 1).starts_with("id:")) << *resolved;
-
     const auto back = parse_policy(*resolved);
-    ASSERT_TRUE(back) << text << "\n---\n" << *resolved << "\n" << back.error().display();
-    EXPECT_EQ(*back, *policy) << text << "\n---\n" << *resolved;
+    ASSERT_TRUE(back) << *resolved << "\n" << back.error().display();
+    EXPECT_EQ(*back, *policy) << *resolved;
     EXPECT_EQ(compute_policy_hash(*back), compute_policy_hash(*policy));
-    ++compared;
-    if (policy->extends && (policy->decision.unsupported_from.empty() || policy->decision.tolerate_notes.empty())) {
-      ++emptied_against_base;
-    }
   }
-  EXPECT_EQ(compared, 400);
-  EXPECT_GT(emptied_against_base, 20);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ std::string compare(const Quantity& a, const Quantity& b, bool precision = false
 }
 
 TEST(Comparison, Codes) {
-  EXPECT_EQ(compare(figure("$4.5 million"), figure("4,500,000 dollars")), "0");
+  // $4.5 million against 4,500,000 dollars, 4.2 million at two digits and 42%
+  // against 0.42 with and without the fraction reading: the numeric verifier's tests.
   EXPECT_EQ(compare(figure("4.5 million EUR"), figure("4,500,000 USD")), "4");
   EXPECT_EQ(compare(figure("1.5 km"), figure("1500 m")), "0");
   EXPECT_EQ(compare(figure("20 °C"), figure("293.15 K")), "0");
@@ -56,10 +57,7 @@ TEST(Comparison, Codes) {
   EXPECT_EQ(compare(figure("1.234", "und"), made({"1234"})), "0");
   const Quantity approx = figure("4.2 million");
   EXPECT_EQ(compare(approx, made({"4213000"})), "3:0.0030856871587942084025634939");
-  EXPECT_EQ(compare(approx, made({"4213000"}), true), "1:2");
-  EXPECT_EQ(compare(figure("42%"), made({"0.42"}), false, true), "2");
   EXPECT_EQ(compare(made({"0.42"}), figure("42%"), false, true), "2");
-  EXPECT_EQ(compare(figure("42%"), made({"0.42"})), "4");
   EXPECT_EQ(compare(figure("42%"), figure("42%")), "0");
   EXPECT_EQ(compare(figure("42%"), figure("$42"), false, true), "4");
   // No values: different from everything, distance 1.

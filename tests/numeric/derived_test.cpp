@@ -47,12 +47,8 @@ TEST(DerivedFigures, PairOrderValuesAndExpressions) {
   EXPECT_EQ(summary(cs), (V{"220" + usd, "110" + usd, "20" + usd, "20" + usd, "6/5 Dimensionless", "120 Percent",
                             "20 Percent", "20 Percent", "-20" + usd, "20" + usd, "5/6 Dimensionless", "250/3 Percent",
                             "-50/3 Percent", "50/3 Percent"}));
-  V expressions;
-  for (const auto& c : cs) expressions.push_back(c.expression);
-  EXPECT_EQ(expressions, (V{"$120 + $100", "($120 + $100) / 2", "$120 − $100", "|$120 − $100|", "$120 / $100",
-                            "$120 / $100 × 100", "($120 − $100) / $100 × 100", "|($120 − $100) / $100| × 100",
-                            "$100 − $120", "|$100 − $120|", "$100 / $120", "$100 / $120 × 100",
-                            "($100 − $120) / $120 × 100", "|($100 − $120) / $120| × 100"}));
+  // The expressions and their order are the nested-loop reference's below.
+  EXPECT_EQ(cs[4].expression, "$120 / $100");
   EXPECT_EQ(cs[0].operands, (V{"c0", "c1"}));
   EXPECT_EQ(cs[8].operands, (V{"c1", "c0"}));
 }

@@ -54,6 +54,12 @@ def test_sealed_record_against_the_oracle(engine):
     assert [c["decision"] for c in failing] == ["FAIL"]
     assert failing[0]["reasons"][0].startswith("quillaveen.numeric contradicted: EUR 1.2 billion not in sources")
 
+    # The built-in policy's hash, kept from its first reading, is the one the
+    # same policy gets when a request spells it out.
+    spelt_out = request(policy_yaml=engine.builtin_policy_yaml("quillaveen_default_v1"))
+    named = run(engine, spelt_out)["content"]["outcome"]
+    assert outcome["policy_hash"] == named["policy_hash"] == engine.policy_lint("quillaveen_default_v1")[0]
+
     # The next record chains to this one.
     second = run(engine, request(previous_record_hash=record["record_hash"]))
     assert second["previous_record_hash"] == record["record_hash"]

@@ -2,6 +2,7 @@
 // iteration, the system's fixed patterns, hostile inputs and the cache.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,30 @@ TEST(RegexMatch, CapturesOfEveryMatch) {
   EXPECT_FALSE(all[1][2].has_value());
   EXPECT_EQ(all[2][0], (Match{12, 14}));
   EXPECT_EQ(all[2][1], (Match{12, 13}));
+}
+
+// The alphabet merged from its fixed cuts and the classes' own equals the
+// one gathered, sorted and looked up whole, on random patterns mixing
+// Unicode and ASCII word boundaries, case folding and wide classes.
+TEST(RegexAlphabet, MergedEqualsPlainOrder) {
+  static const std::vector<std::string> pieces = {"\\b", "(?i)", "\\w", "\\p{Greek}", "[a-zé]", "\\B", "(?-u:\\b)",
+                                                  "\\d", ".",    "ß",   "K",          "[^\\s]", "σ",    "\\p{Han}",
+                                                  "x+",  "\\<",  "\\>", "(?s).",      "[\\x{10000}-\\x{10FFFF}]",
+                                                  "\\W", "\\n"};
+  std::mt19937 rng(5);
+  int compiled = 0, with_word = 0;
+  for (int n = 0; n < 400; ++n) {
+    std::string pattern;
+    for (std::size_t k = 1 + rng() % 5; k > 0; --k) pattern += pieces[rng() % pieces.size()];
+    const auto r = Regex::compile(pattern);
+    if (!r) continue;
+    ++compiled;
+    const auto plain = RegexInternals::alphabet_in_plain_order(*r);
+    ASSERT_EQ(RegexInternals::alphabet(*r), plain) << pattern;
+    with_word += plain.starts.size() > 500;
+  }
+  EXPECT_GT(compiled, 350);
+  EXPECT_GT(with_word, 100);
 }
 
 }  // namespace

@@ -92,14 +92,6 @@ TEST(RulesVerifier, FirstMatchingRuleUnlessAndScopes) {
   EXPECT_EQ(run_set(R"([{"id":"s","when":{"source_matches":""},"emit":"supported"}])", no_sources).size(), 0u);
 }
 
-TEST(RulesVerifier, FindingsInClaimIdByteOrder) {
-  std::vector<Claim> claims;
-  for (int i = 0; i < 12; ++i) claims.push_back(claim("c" + std::to_string(i), ClaimKind::Word, "w"));
-  std::string ids;
-  for (const Evidence& e : run_set(R"([{"id":"all","emit":"supported"}])", context_of(claims))) ids += e.claim_id + " ";
-  EXPECT_EQ(ids, "c0 c1 c10 c11 c2 c3 c4 c5 c6 c7 c8 c9 ");
-}
-
 // The plain reading: every part of every condition tested for every claim,
 // patterns compiled afresh from the rule set's texts.
 bool naive_attributes(const AttributeMap& want, const records::InsertionMap& have) {

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "verifiers/numeric_figures.hpp"
 
 namespace qv::verifiers {
@@ -80,6 +85,46 @@ TEST(ScopeVerifier, NoFindingAndLocale) {
   VerificationContext unscoped;
   unscoped.locale = "xx";
   EXPECT_TRUE(ScopeVerifier(numeric_figures()).run(unscoped).value().empty());
+}
+
+// Figures drawn from a small vocabulary, so that equal values in other
+// notations (1,000 and 1000, 12.50 and 12.5, 1.000 in German) come up often.
+std::string random_figures(std::mt19937& rng, std::size_t count) {
+  static const std::vector<std::string> numbers = {"10",   "10.0",  "12",  "12.5", "12.50", "-12", "(12)",  "1,000",
+                                                   "1000", "1.000", "99",  "0.5",  "450",   "45",  "4.50",  "2019",
+                                                   "007",  "7",     "1e3", "100",  "1 000", "€12", "12%",   "3,5"};
+  std::string text;
+  for (std::size_t k = 0; k < count; ++k) text += numbers[rng() % numbers.size()] + (rng() % 2 ? "; " : " and ");
+  return text;
+}
+
+TEST(ScopeSources, LookupsAgreeWithTheInOrderWalk) {
+  std::mt19937 rng(11);
+  const FigureReader& figures = numeric_figures();
+  int claims = 0;
+  std::array<int, 3> found{};
+  for (int request = 0; request < 2000; ++request) {
+    VerificationContext ctx;
+    ctx.locale = request % 3 == 0 ? "de" : "en";
+    ctx.scope = {{"company", "ACME"}};
+    static const std::vector<std::string> companies = {"", "ACME", " ACME", "Globex"};
+    for (std::size_t i = rng() % 6; i > 0; --i) {
+      records::InsertionMap provenance;
+      if (const std::string& c = companies[rng() % companies.size()]; !c.empty()) provenance.insert_or_assign("company", c);
+      ctx.sources.push_back({"s" + std::to_string(i), random_figures(rng, rng() % 10), std::nullopt, provenance});
+    }
+    const ScopeSources sources(figures, ctx);
+    for (int c = 0; c < 4; ++c) {
+      const std::vector<Figure> read = figures.read(random_figures(rng, 1), ctx.locale, false);
+      if (read.empty()) continue;
+      ++claims;
+      const ScopeSources::Matches fast = sources.first_matches(read.front());
+      ASSERT_EQ(fast, sources.first_matches_in_order(read.front())) << "request " << request;
+      for (std::size_t k = 0; k < 3; ++k) found[k] += fast[k].has_value();
+    }
+  }
+  EXPECT_GT(claims, 5000);
+  for (int n : found) EXPECT_GT(n, 1000);
 }
 
 }  // namespace

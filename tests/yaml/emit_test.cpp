@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "json/writer.hpp"
-#include "tree_form.hpp"
 #include "yaml/emit.hpp"
 #include "yaml/tree.hpp"
 
@@ -81,24 +79,18 @@ std::string written(const std::string& s) {
   return t ? *t : "error: " + t.error().display();
 }
 
+// Styles the reference cases of emitted texts do not reach (they pin "",
+// "~", "True", "1", ".inf", "- a", "a: b", "a\nb", "\n" and the like).
 TEST(YamlEmit, StringStyles) {
   // Texts that a plain scalar would turn into another type are quoted.
-  for (const char* s : {"", "~", "null", "True", "1", "-0", "007", "+5", "0x1F", "1e3", ".inf", "1.10", "1."}) {
-    EXPECT_EQ(written(s), "'" + std::string(s) + "'\n") << s;
-  }
+  for (const char* s : {"-0", "007", "+5", "1.10"}) EXPECT_EQ(written(s), "'" + std::string(s) + "'\n") << s;
   // Texts that read back as the same string stay plain.
-  for (const char* s : {"yes", "x, y", ":x", "a'b", "1.5.0", "é", "1e400", "1_000", "NaN", "-a"}) {
-    EXPECT_EQ(written(s), std::string(s) + "\n") << s;
-  }
-  // libyaml's own refusals of plain.
-  EXPECT_EQ(written("- a"), "'- a'\n");
-  EXPECT_EQ(written("a: b"), "'a: b'\n");
+  for (const char* s : {"x, y", ":x", "a'b", "1.5.0", "1e400"}) EXPECT_EQ(written(s), std::string(s) + "\n") << s;
   EXPECT_EQ(written("it's #1 "), "'it''s #1 '\n");
   EXPECT_EQ(written("tab\there"), "\"tab\\there\"\n");
   EXPECT_EQ(written("\xEF\xBB\xBFx"), "\"\\uFEFFx\"\n");
   // Characters beyond U+FFFF are written raw in every style, also beside
   // private-use characters.
-  EXPECT_EQ(written("\U0001F600"), "\U0001F600\n");
   EXPECT_EQ(written("tab\t\U0001F600"), "\"tab\\t\U0001F600\"\n");
   EXPECT_EQ(written("\U0001F600\nx"), "|-\n  \U0001F600\n  x\n");
   EXPECT_EQ(written("\uE000a\U0001F600\uE001a\U00010348"), "\uE000a\U0001F600\uE001a\U00010348\n");
@@ -106,30 +98,13 @@ TEST(YamlEmit, StringStyles) {
   ASSERT_TRUE(long_key);
   EXPECT_EQ(*long_key, std::string(30, 'k') + "\U0001F600: v\n");
   // Line breaks: a literal block with the chomping libyaml chooses.
-  EXPECT_EQ(written("a\nb"), "|-\n  a\n  b\n");
-  EXPECT_EQ(written("a\n"), "|\n  a\n");
-  EXPECT_EQ(written("\n"), "|2+\n\n");
   EXPECT_EQ(written(" a\n"), "|2\n   a\n");
   EXPECT_EQ(written("a \nb"), "\"a \\nb\"\n");
 }
 
-TEST(YamlEmit, WriteBackReadsBackTheSameTree) {
-  const char* texts[] = {
-      "a: 1\nb: [x, 2.5, ~, true, -3, .inf, .nan, 1e20, '007', '1.10']\nc: {d: {e: []}}\n",
-      "? [1, 2]\n: seq key\n? {a: 1}\n: map key\n~: null key\n1.5: float key\n",
-      "- !money 12\n- !tag {a: [1]}\n- !x [a]\n- 'multi\n\n  line'\n- \"tab\\t\"\n- \" lead\"\n",
-      "k: |+\n  keep\n\n\nz: >\n  folded\n  text\n",
-  };
-  for (const char* text : texts) {
-    auto tree = read_tree(text);
-    ASSERT_TRUE(tree) << text;
-    auto yaml = write_yaml(*tree);
-    ASSERT_TRUE(yaml) << yaml.error().display();
-    auto back = read_tree(*yaml);
-    ASSERT_TRUE(back) << *yaml;
-    EXPECT_EQ(json::write_json_compact(testing::tree_form(*back)), json::write_json_compact(testing::tree_form(*tree)))
-        << *yaml;
-  }
+// Writing a tree back; reading back what is written is what the reference
+// cases of emitted texts check.
+TEST(YamlEmit, WriteBackOfTrees) {
   EXPECT_EQ(*write_yaml(*read_tree("a: !money 12\nb: !t {x: 1}\n")), "a: !money 12\nb: !t\n  x: 1\n");
   EXPECT_EQ(*write_yaml(*read_tree("- [1.10, 1e3, 0x10, +1, -0, True, ~, 007, 1e400]")),
             "- - 1.1\n  - 1000.0\n  - 16\n  - 1\n  - 0\n  - true\n  - null\n  - '007'\n  - 1e400\n");

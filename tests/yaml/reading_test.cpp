@@ -66,10 +66,6 @@ TEST(YamlAliases, ExpansionBudgetStopsQuadraticDocuments) {
   ASSERT_FALSE(over);
   EXPECT_EQ(over.error().display(), "repetition limit exceeded");
   EXPECT_FALSE(over.error().mark);
-  // yaml_to_json refuses it the same way.
-  auto json = yaml_to_json(quadratic(999, 1001));
-  ASSERT_FALSE(json);
-  EXPECT_EQ(json.error().message(), "repetition limit exceeded");
 }
 
 TEST(YamlAliases, ExpansionBudgetCountsBytes) {
@@ -118,8 +114,7 @@ TEST(YamlAliases, ExponentialDocumentsStopAtTheFollowCount) {
 std::string nested(std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); }
 
 TEST(YamlDepth, At128AndThroughAliases) {
-  EXPECT_TRUE(read_tree(nested(128)));
-  EXPECT_EQ(form(nested(129)), "error: recursion limit exceeded at line 1 column 129");
+  EXPECT_TRUE(read_tree(nested(128)));  // 129 levels: the Python tests
   // The anchored node holds 126 levels under the root mapping (127 in all);
   // reached through an alias inside one more sequence it makes 128, then 129.
   const std::string ok = "a: &x " + nested(126) + "\nb: *x\nc: [*x]\n";
@@ -155,10 +150,6 @@ TEST(YamlErrors, PathsMarksAndOrder) {
   EXPECT_EQ(form(many + "[x, {y: 1, z: 2}]: a, [x, {z: 2, y: 1}]: b}"), "error: duplicate entry in YAML map");
   // The first error in document order wins, over a syntax error later on.
   EXPECT_EQ(form("a: 1\na: 2\nb: [\n"), R"(error: duplicate entry with key "a")");
-  EXPECT_EQ(form("a: [1\n"), "error: did not find expected ',' or ']' at line 2 column 1, while parsing a flow sequence at line 1 column 4");
-  EXPECT_EQ(form("a: 1\n---\n"), "error: deserializing from YAML containing more than one document is not supported");
-  EXPECT_EQ(form(std::string("a: b\0c", 6)), "error: control characters are not allowed at position 4");
-  EXPECT_EQ(form(""), "error: EOF while parsing a value");
   EXPECT_EQ(form("---\n"), "null");
 }
 
@@ -167,21 +158,16 @@ TEST(YamlToJson, ConvertsOneDocument) {
     auto r = yaml_to_json(text);
     return r ? *r : "error: " + r.error().message();
   };
-  EXPECT_EQ(ok("a: 1\nb: [x, 2.5, ~]\n"), R"({"a":1,"b":["x",2.5,null]})");
-  EXPECT_EQ(ok("# only comments\n"), "error: EOF while parsing a value");
-  EXPECT_EQ(ok("--- 1\n--- 2\n"), "error: deserializing from YAML containing more than one document is not supported");
+  // Texts, errors and messages the Python tests pin (documents, duplicate
+  // and null keys, leading zeros, the limits) are not repeated here.
   EXPECT_EQ(ok("---\na: 1\n"), R"({"a":1})");
   EXPECT_EQ(ok("[.inf, -.inf, .nan, 1e20, 0.00001]"), "[null,null,null,1e+20,0.00001]");
   EXPECT_EQ(ok("1: a\ntrue: b\n1.5: c\n-2: d\n1e20: e\n"), R"({"1":"a","true":"b","1.5":"c","-2":"d","1e+20":"e"})");
   EXPECT_EQ(ok("'1': a\n1: b\n"), R"({"1":"a","1":"b"})");
   EXPECT_EQ(ok("a: !money 12\nb: !<!> x\n"), R"({"a":{"!money":12},"b":{"!!":"x"}})");
-  EXPECT_EQ(ok("[0123, 0x1F, '12']"), R"(["0123",31,"12"])");
-  EXPECT_EQ(ok("a: 1\na: 2\n"), R"(error: duplicate entry with key "a")");
   auto inf_key = yaml_to_json(".inf: 1\n");
   ASSERT_FALSE(inf_key);
   EXPECT_EQ(inf_key.error().kind(), core::EngineError::Kind::Serialisation);
-  EXPECT_EQ(inf_key.error().message(), "float key must be finite (got NaN or +/-inf)");
-  EXPECT_EQ(ok("~: 1\n"), "error: key must be a string");
   EXPECT_EQ(ok("[1]: 1\n"), "error: key must be a string");
   EXPECT_EQ(ok("!t a: 1\n"), "error: key must be a string");
   EXPECT_EQ(yaml_to_json("a: [").error().kind(), core::EngineError::Kind::InvalidInput);
@@ -190,7 +176,6 @@ TEST(YamlToJson, ConvertsOneDocument) {
   auto deepest = yaml_to_json(nested(127));
   ASSERT_TRUE(deepest);
   EXPECT_TRUE(json::read_json(*deepest));
-  EXPECT_EQ(ok(nested(128)), "error: recursion limit exceeded");
   std::string tagged;
   for (int i = 0; i < 64; ++i) tagged += "!t [";
   EXPECT_EQ(ok(tagged + std::string(64, ']')), "error: recursion limit exceeded");
