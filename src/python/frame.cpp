@@ -389,6 +389,8 @@ bool TextItems::add(PyObject* obj) {
     for (Py_ssize_t at = 0; at < length; at += kPieceChars) {
       Ref bytes(encode_piece(obj, at, length));
       if (!bytes) {
+        // Any other failure (memory) is raised as it is.
+        if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError) == 0) return false;
         PyErr_Clear();
         std::string_view unused;
         if (!text_of(obj, unused)) return false;
