@@ -68,16 +68,26 @@ bool is_divisor(const numeric::Quantity& q, std::string_view before) {
   return false;
 }
 
-// The last white-space-separated word of `text`.
-std::string_view last_word(std::string_view text) {
+// A month word has at most ten characters, of at most four bytes each,
+// besides its trailing full stops.
+constexpr std::size_t kLongestMonthBytes = 40;
+
+// Whether the last white-space-separated word of `text` is a month word.
+// Only the word's trailing full stops and its last few bytes are read: a
+// longer word is no month, and one long run of figures glued to letters
+// must not be walked again for every figure in it.
+bool last_word_is_month(std::string_view text) {
   text = unicode::trim_end_white_space(text);
-  std::size_t start = text.size();
+  std::size_t end = text.size();
+  while (end > 0 && text[end - 1] == '.') --end;
+  std::size_t start = end;
   while (start > 0) {
     const core::Utf8Step step = core::utf8_step_back(text, start);
     if (unicode::is_white_space(step.code_point)) break;
+    if (end - start + step.length > kLongestMonthBytes) return false;
     start -= step.length;
   }
-  return text.substr(start);
+  return is_month_word(text.substr(start));
 }
 
 // The word after a day: ordinal marks and full stops skipped, then white
@@ -106,7 +116,7 @@ bool is_day_of_month(std::string_view answer, const numeric::Quantity& q, std::s
   if (own.empty() || own.size() > 2 || !std::all_of(own.begin(), own.end(), is_ascii_digit)) return false;
   const int day = own.size() == 1 ? own[0] - '0' : (own[0] - '0') * 10 + (own[1] - '0');
   if (day < 1 || day > 31) return false;
-  return is_month_word(last_word(answer.substr(0, q.start))) || is_month_word(next_word(after));
+  return last_word_is_month(answer.substr(0, q.start)) || is_month_word(next_word(after));
 }
 
 std::string dimension_attribute(const numeric::Dimension& d) {

@@ -84,6 +84,19 @@ TEST(DayOfMonth, DaysNextToMonthWordsAreDropped) {
   }
   EXPECT_EQ(texts_of(extract_claims("32 March", "en", true), ClaimKind::Numeric), Texts{"32"});
   EXPECT_EQ(texts_of(extract_claims("15 apples", "en", true), ClaimKind::Numeric), Texts{"15"});
+  // Any number of trailing full stops is removed before the look-up.
+  EXPECT_TRUE(texts_of(extract_claims("Sept" + std::string(100, '.') + " 15", "en", true), ClaimKind::Numeric).empty());
+  EXPECT_EQ(texts_of(extract_claims("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxmarch 15", "en", true), ClaimKind::Numeric),
+            Texts{"15"});
+}
+
+TEST(DayOfMonth, LongGluedRunIsReadOnce) {
+  // Every figure of one long word without spaces is a day candidate.
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "11a";
+  const auto claims = extract_claims(text, "en", true);
+  EXPECT_EQ(texts_of(claims, ClaimKind::Numeric).size(), 100000u);
+  EXPECT_EQ(claims.size(), 100001u);
 }
 
 TEST(DayOfMonth, MonthWordsIgnoreCaseAndTrailingStops) {
