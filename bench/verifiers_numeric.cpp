@@ -66,11 +66,12 @@ VerificationContext make_request(std::size_t answer_figures, std::size_t sentenc
   return ctx;
 }
 
-void run_numeric(benchmark::State& state, std::size_t answer_figures, std::size_t sentences) {
+void run_numeric(benchmark::State& state, std::size_t answer_figures, std::size_t sentences,
+                 const qv::records::NumericConfig& config = {}) {
   const VerificationContext ctx = make_request(answer_figures, sentences);
   std::size_t source_bytes = 0;
   for (const auto& s : ctx.sources) source_bytes += s.text.size();
-  const qv::verifiers::NumericVerifier verifier({});
+  const qv::verifiers::NumericVerifier verifier(config);
   std::size_t findings = 0;
   for (auto _ : state) {
     auto evidence = verifier.run(ctx);
@@ -88,6 +89,17 @@ BENCHMARK(BM_NumericVerifier200Claims50KB)->Unit(benchmark::kMillisecond);
 // 2,000 numeric claims against 10,000 source figures.
 void BM_NumericVerifier2000Claims10000Figures(benchmark::State& state) { run_numeric(state, 2000, 3334); }
 BENCHMARK(BM_NumericVerifier2000Claims10000Figures)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// 4,000 numeric claims against 20,000 source figures with both matching
+// options on (agreement at written precision, percentages as fractions);
+// derivation off, so that the time is the first verdicts'.
+void BM_NumericVerifier4000Claims20000FiguresMatchingOptions(benchmark::State& state) {
+  qv::records::NumericConfig config;
+  config.matching = {true, true};
+  config.derive = false;
+  run_numeric(state, 4000, 6667, config);
+}
+BENCHMARK(BM_NumericVerifier4000Claims20000FiguresMatchingOptions)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The derivation search at its worst: 1,000 supported figures of one unit
 // and ten figures of that unit that match no candidate, so that all of the

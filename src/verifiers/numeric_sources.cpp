@@ -180,7 +180,7 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     if (const auto key = declared_value(figures[i])) keep_first(by_declared_value_[{key->numerator, key->denominator}], q, i);
     auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
     if (it == groups_.end()) {
-      groups_.push_back(Group{q.unit.dimension, {}, {}, std::nullopt, false});
+      groups_.push_back(Group{q.unit.dimension, i, {}, {}, std::nullopt, false});
       it = groups_.end() - 1;
     }
     bool any = false;
@@ -208,6 +208,27 @@ const SourceFigureIndex::Group* SourceFigureIndex::group(const numeric::Dimensio
     if (g.dimension == d) return &g;
   }
   return nullptr;
+}
+
+const SourceFigureIndex::Group* SourceFigureIndex::fraction_partner(const numeric::Dimension& d) const {
+  if (!matching_.percent_as_fraction) return nullptr;
+  if (d.kind == numeric::DimensionKind::Percent) return group(numeric::Dimension{});
+  if (is_dimensionless(d)) return group(numeric::Dimension{numeric::DimensionKind::Percent, {}});
+  return nullptr;
+}
+
+template <class Key>
+std::size_t SourceFigureIndex::first_with_key(const Group& g, const Decimal& target, Key key) const {
+  const std::vector<Entry>& e = g.by_value;
+  // Whether key(e[k]) is above the target (or, with `or_equal`, not below).
+  const auto beyond = [&](std::size_t k, bool or_equal) {
+    const std::optional<Decimal> v = key(e[k].value);
+    if (!v) return !(e[k].value < Decimal());
+    return or_equal ? !(*v < target) : target < *v;
+  };
+  const std::size_t lo = first_where(0, e.size(), [&](std::size_t k) { return beyond(k, true); });
+  const std::size_t hi = first_where(lo, e.size(), [&](std::size_t k) { return beyond(k, false); });
+  return tree_min(g.tree, lo, hi);
 }
 
 std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) const {
@@ -265,45 +286,72 @@ std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group
 std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   if (figures_.empty()) return std::nullopt;
   const auto in_order = [&] { return best_figure_in_order(claim, figures_, matching_); };
-  if (matching_.declared_precision || matching_.percent_as_fraction) return in_order();
   const auto compare_with = [&](std::size_t i) {
-    return BestFigure{i, numeric::compare_quantities(claim, figures_[i].quantity, false, false)};
+    return BestFigure{i, numeric::compare_quantities(claim, figures_[i].quantity, matching_.declared_precision,
+                                                     matching_.percent_as_fraction)};
   };
+  // The figures the claim can compare with: those of its unit, and with
+  // `percent_as_fraction` those it meets as a fraction.
   const Group* g = group(claim.unit.dimension);
+  const Group* partner = fraction_partner(claim.unit.dimension);
+  std::array<const Group*, 2> comparable{g, partner};
   // No figure of the claim's unit: every figure is incomparable, and the
   // first one stays the best.
-  if (!g) return compare_with(0);
+  if (!g && !partner) return compare_with(0);
 
   std::vector<Decimal> xs;
   for (const Decimal& v : claim.values) {
     if (const auto c = numeric::canonical_value(v, claim.unit)) xs.push_back(*c);
   }
-  // A claim without comparable values, or with values too large for every
-  // difference to fit, is compared figure by figure.
-  if (xs.empty() || g->wide || std::any_of(xs.begin(), xs.end(), [](const Decimal& x) { return x.abs() >= wide_limit(); })) {
-    return in_order();
-  }
+  // A claim without comparable values is different from every comparable
+  // figure at distance 1: the first of them stays the best.
+  if (xs.empty()) return compare_with(std::min(g ? g->first : kNoFigure, partner ? partner->first : kNoFigure));
 
+  const auto first_of = [&](const Group& group, auto target_of, auto key) {
+    std::size_t first = kNoFigure;
+    for (const Decimal& x : xs) {
+      if (const std::optional<Decimal> target = target_of(x)) first = std::min(first, first_with_key(group, *target, key));
+    }
+    return first;
+  };
+  const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
+  const auto times_100 = [](const Decimal& v) { return v.checked_mul(Decimal::from_int(100)); };
   // An equal figure: the first one in order among those holding a value
   // equal to one of the claim's.
-  std::size_t equal = kNoFigure;
-  for (const Decimal& x : xs) {
-    const auto at = std::lower_bound(g->by_value.begin(), g->by_value.end(), x,
-                                     [](const Entry& e, const Decimal& v) { return e.value < v; });
-    if (at != g->by_value.end() && at->value == x) equal = std::min(equal, at->figure);
+  if (g) {
+    if (const std::size_t equal = first_of(*g, same, same); equal != kNoFigure) return compare_with(equal);
   }
-  if (equal != kNoFigure) return compare_with(equal);
+  // Equal at the claim's written precision.
+  if (g && matching_.declared_precision) {
+    const std::uint32_t digits = claim.significant_digits;
+    const auto rounded = [digits](const Decimal& v) { return v.round_sf(digits); };
+    if (const std::size_t at = first_of(*g, rounded, rounded); at != kNoFigure) return compare_with(at);
+  }
+  // Equal as a fraction: the bare side's value times 100 is the percentage.
+  if (partner) {
+    const std::size_t at = claim.unit.dimension.kind == numeric::DimensionKind::Percent
+                               ? first_of(*partner, same, times_100)
+                               : first_of(*partner, times_100, same);
+    if (at != kNoFigure) return compare_with(at);
+  }
 
   // Differences only: the smallest relative distance over every pair of
   // values, the first figure on a tie; a figure without values stands at
-  // distance 1.
+  // distance 1. Values too large for every difference (or the product by
+  // 100 of a fraction) to fit are compared figure by figure.
+  const auto wide = [](const Decimal& x) { return x.abs() >= wide_limit(); };
+  if (std::any_of(xs.begin(), xs.end(), wide)) return in_order();
   std::optional<Nearest> best;
-  if (g->first_without_values) best = Nearest{Decimal::from_int(1), *g->first_without_values};
-  for (const Decimal& x : xs) {
-    const auto n = nearest(*g, x);
+  const auto keep = [&](const std::optional<Nearest>& n) {
     if (n && (!best || n->distance < best->distance || (n->distance == best->distance && n->figure < best->figure))) {
       best = n;
     }
+  };
+  for (const Group* c : comparable) {
+    if (!c) continue;
+    if (c->wide) return in_order();
+    if (c->first_without_values) keep(Nearest{Decimal::from_int(1), *c->first_without_values});
+    for (const Decimal& x : xs) keep(nearest(*c, x));
   }
   if (!best) return in_order();
   return compare_with(best->figure);

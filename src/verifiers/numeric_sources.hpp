@@ -53,14 +53,21 @@ class SourceFigureIndex {
  public:
   SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching);
 
-  // The same answer as best_figure_in_order. With both matching options
-  // off, the equal figure is looked up among the canonical values of the
-  // claim's dimension; without one, the smallest relative distance is found
-  // from the values next to the claim's and the extreme ones, since the
-  // distance only grows away from the claim's value on either side and only
-  // falls towards the far ends (values beyond the claim's magnitude on the
-  // other side of zero). The first figure at that distance is taken from a
-  // tree of the smallest figure position over runs of the value order.
+  // The same answer as best_figure_in_order, looked up by the lowest code
+  // any figure can give, each a run of the value order of one dimension:
+  // the equal figure (values equal to one of the claim's); with
+  // `declared_precision`, the figures whose values round to the claim's at
+  // the claim's significant digits (rounding is monotone, so they are
+  // adjacent); with `percent_as_fraction`, the bare figures whose value
+  // times 100 is a percentage claim's, or the percentages equal to a bare
+  // claim's value times 100. The first figure of a run is taken from a tree
+  // of the smallest figure position over runs of the value order.
+  // Otherwise the smallest relative distance is found, among the claim's
+  // dimension and the one a percentage meets as a fraction, from the values
+  // next to the claim's and the extreme ones, since the distance only grows
+  // away from the claim's value on either side and only falls towards the
+  // far ends (values beyond the claim's magnitude on the other side of
+  // zero).
   std::optional<BestFigure> best(const numeric::Quantity& claim) const;
 
   // The same answers as the in-order searches above, from the figures kept
@@ -85,6 +92,7 @@ class SourceFigureIndex {
   };
   struct Group {
     numeric::Dimension dimension;
+    std::size_t first;  // the group's first figure
     std::vector<Entry> by_value;  // canonical values, ascending, then by figure
     std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
     std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
@@ -95,6 +103,14 @@ class SourceFigureIndex {
     std::size_t figure;
   };
   const Group* group(const numeric::Dimension& d) const;
+  // With `percent_as_fraction`, the bare figures for a percentage claim and
+  // the percentages for a bare claim; none otherwise.
+  const Group* fraction_partner(const numeric::Dimension& d) const;
+  // The first figure holding a value v with key(v) equal to `target`, where
+  // key is monotone and fails only at the extremes (failing keys count as
+  // beyond every target on the side of v's sign).
+  template <class Key>
+  std::size_t first_with_key(const Group& g, const numeric::Decimal& target, Key key) const;
   std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x) const;
 
   const std::vector<SourceFigure>& figures_;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -13,7 +14,14 @@ namespace {
 
 // Figures drawn from a small vocabulary, so that equal values, equal
 // distances, zero, negatives, units and scales all come up often.
-std::string random_figure(std::mt19937& rng) {
+std::string random_figure(std::mt19937& rng, bool near_matches) {
+  // Values that agree at some written precision or as a fraction.
+  static const std::vector<std::string> near = {"4.2",  "4.213", "4,213,000", "0.042", "42", "12.4", "12.38", "0.124",
+                                                "-4.2", "-4.25", "0.625",     "62.5",  "10", "12",   "0",     "1,000",
+                                                // too large to round up or to be read as a percentage
+                                                "79,228,162,514,264,337,593,543,950,335", "-990,000,000,000,000,000,000,000,000"};
+  static const std::vector<std::string> near_units = {"", "", "%", "%", " million", " USD"};
+  if (near_matches) return near[rng() % near.size()] + near_units[rng() % near_units.size()];
   static const std::vector<std::string> numbers = {"0",   "00",  "10",    "12",   "40",   "50",    "62.5", "100",
                                                    "1.5", "-30", "(20)",  "1,000", "60",  "0.10",  "99.99", "2.0",
                                                    "7.25", "-62.5", "1000", "0.5", "80", "79", "1e", "33.3333"};
@@ -22,48 +30,79 @@ std::string random_figure(std::mt19937& rng) {
   return numbers[rng() % numbers.size()] + units[rng() % units.size()];
 }
 
-TEST(SourceIndex, LookupsAgreeWithTheInOrderSearches) {
-  std::mt19937 rng(7);
-  int requests = 0, equal = 0, different = 0, incomparable = 0, one_sided = 0, declared = 0;
-  for (; requests < 3000; ++requests) {
-    const numeric::LocaleProfile profile = *numeric::locale_profile(requests % 2 ? "en" : "und");
+struct Agreement {
+  int requests = 0, one_sided = 0, declared = 0;
+  std::array<int, 5> codes{};  // best figures by comparison code
+};
+
+// Random requests of up to three sources and four claims, every lookup of
+// the index compared with the in-order search under `matching`.
+Agreement agree_on_random_requests(int count, const records::MatchOptions& matching, unsigned seed) {
+  std::mt19937 rng(seed);
+  const bool near = matching.declared_precision || matching.percent_as_fraction;
+  Agreement a;
+  static const std::vector<std::string> headers = {"", "", "(in thousands) ", "(€ in millions) ", "in millions ",
+                                                   "amounts in thousand "};
+  for (; a.requests < count; ++a.requests) {
+    const numeric::LocaleProfile profile = *numeric::locale_profile(a.requests % 2 ? "en" : "und");
     std::vector<records::Source> sources(1 + rng() % 3);
-    static const std::vector<std::string> headers = {"", "", "(in thousands) ", "(€ in millions) ", "in millions ",
-                                                     "amounts in thousand "};
     for (auto& s : sources) {
       s.text = headers[rng() % headers.size()];
       const std::size_t n = rng() % 12;
-      for (std::size_t k = 0; k < n; ++k) s.text += random_figure(rng) + "; ";
+      for (std::size_t k = 0; k < n; ++k) s.text += random_figure(rng, near) + "; ";
     }
     const auto figures = find_declared_scale(sources, profile, true);
-    const SourceFigureIndex index(figures, records::MatchOptions{});
+    const SourceFigureIndex index(figures, matching);
     for (int c = 0; c < 4; ++c) {
-      const auto claims = numeric::extract_quantities(random_figure(rng), profile, true);
+      const auto claims = numeric::extract_quantities(random_figure(rng, near), profile, true);
       if (claims.empty()) continue;
       const numeric::Quantity& claim = claims.front();
       const auto exact = numeric::quantity_exact_value(claim);
-      ASSERT_EQ(index.first_one_sided(claim), first_one_sided_in_order(claim, figures));
-      ASSERT_EQ(index.first_under_declared_scale(claim, exact), first_under_declared_scale_in_order(claim, exact, figures));
-      one_sided += index.first_one_sided(claim).has_value();
-      declared += index.first_under_declared_scale(claim, exact).has_value();
-      const auto a = index.best(claims.front());
-      const auto b = best_figure_in_order(claims.front(), figures, records::MatchOptions{});
-      ASSERT_EQ(a.has_value(), b.has_value());
-      if (!a) continue;
-      ASSERT_EQ(a->index, b->index) << "request " << requests;
-      ASSERT_EQ(a->comparison.code, b->comparison.code);
-      ASSERT_EQ(a->comparison.distance.to_string(), b->comparison.distance.to_string());
-      equal += a->comparison.code == numeric::ComparisonCode::Equal;
-      different += a->comparison.code == numeric::ComparisonCode::Different;
-      incomparable += a->comparison.code == numeric::ComparisonCode::NotComparable;
+      EXPECT_EQ(index.first_one_sided(claim), first_one_sided_in_order(claim, figures));
+      EXPECT_EQ(index.first_under_declared_scale(claim, exact), first_under_declared_scale_in_order(claim, exact, figures));
+      a.one_sided += index.first_one_sided(claim).has_value();
+      a.declared += index.first_under_declared_scale(claim, exact).has_value();
+      const auto got = index.best(claim);
+      const auto want = best_figure_in_order(claim, figures, matching);
+      EXPECT_EQ(got.has_value(), want.has_value());
+      if (!got || !want) continue;
+      const bool same = got->index == want->index && got->comparison.code == want->comparison.code &&
+                        got->comparison.significant_digits == want->comparison.significant_digits &&
+                        got->comparison.distance.to_string() == want->comparison.distance.to_string();
+      EXPECT_TRUE(same) << "request " << a.requests << ": claim " << claim.text << " figure " << got->index << " vs "
+                        << want->index << ", code " << static_cast<int>(got->comparison.code) << " vs "
+                        << static_cast<int>(want->comparison.code) << ", distance " << got->comparison.distance.to_string()
+                        << " vs " << want->comparison.distance.to_string();
+      if (!same) return a;
+      ++a.codes[static_cast<std::size_t>(got->comparison.code)];
     }
   }
-  EXPECT_EQ(requests, 3000);
-  EXPECT_GT(equal, 500);
-  EXPECT_GT(different, 1000);
-  EXPECT_GT(incomparable, 100);
-  EXPECT_GT(one_sided, 300);
-  EXPECT_GT(declared, 100);
+  return a;
+}
+
+TEST(SourceIndex, LookupsAgreeWithTheInOrderSearches) {
+  const Agreement a = agree_on_random_requests(3000, records::MatchOptions{}, 7);
+  EXPECT_EQ(a.requests, 3000);
+  EXPECT_GT(a.codes[0], 500);
+  EXPECT_GT(a.codes[3], 1000);
+  EXPECT_GT(a.codes[4], 100);
+  EXPECT_GT(a.one_sided, 300);
+  EXPECT_GT(a.declared, 100);
+}
+
+// With each matching option on, and both: the precision and fraction
+// matches, and the nearest figure among percentages and bare numbers.
+TEST(SourceIndex, LookupsAgreeWithTheInOrderSearchesUnderMatchingOptions) {
+  for (const records::MatchOptions matching : {records::MatchOptions{true, false}, records::MatchOptions{false, true},
+                                               records::MatchOptions{true, true}}) {
+    const Agreement a = agree_on_random_requests(2000, matching, 11);
+    EXPECT_EQ(a.requests, 2000);
+    EXPECT_GT(a.codes[0], 300);
+    EXPECT_GT(a.codes[3], 500);
+    EXPECT_GT(a.codes[4], 50);
+    EXPECT_GT(a.codes[1], matching.declared_precision ? 150 : -1);
+    EXPECT_GT(a.codes[2], matching.percent_as_fraction ? 100 : -1);
+  }
 }
 
 }  // namespace
