@@ -92,6 +92,12 @@ class CanonicalOut {
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
+  // A decimal literal that is its own shortest float form (as
+  // Parser::take_short_decimal takes): written as it is.
+  void plain_decimal(std::string_view literal) {
+    place();
+    raw(literal);
+  }
   void boolean(bool b) {
     place();
     raw(b ? std::string_view("true") : std::string_view("false"));

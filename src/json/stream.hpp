@@ -88,6 +88,13 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
           }
           break;
         }
+        if constexpr (requires(std::string_view t) { out.plain_decimal(t); }) {
+          std::string_view literal;
+          if (p.take_short_decimal(literal)) {
+            out.plain_decimal(literal);
+            break;
+          }
+        }
         auto n = p.parse_number();
         if (!n) return std::unexpected(std::move(n.error()));
         if (n->is_u64()) {
