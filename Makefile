@@ -58,7 +58,13 @@ install-check: deps
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQV_TESTS=OFF -DPython3_EXECUTABLE=$(PYTHON)
 	cmake --build build-bench -j $(JOBS)
-	@for b in build-bench/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+	@rm -rf build-bench/results && mkdir -p build-bench/results
+	@for b in build-bench/bench/bench_*; do \
+	  [ -x "$$b" ] && "$$b" --benchmark_out=build-bench/results/$$(basename $$b).json --benchmark_out_format=json || exit 1; \
+	done
+	PYTHONPATH=build-bench/python $(PYTHON) bench/verify_bench.py build-bench/results/verify_bench.json
+	PYTHONPATH=build-bench/python $(PYTHON) bench/chain_python.py build-bench/results/chain_python.json
+	$(PYTHON) bench/collect.py build-bench/results bench/results
 
 fuzz-build:
 	@scripts/install-deps --fuzz

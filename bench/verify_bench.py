@@ -2,11 +2,14 @@
 on generated large ones, and each verifier's share of the total time as
 verify_timed_json reports it.
 
-    PYTHONPATH=build-bench/python python3 bench/verify_bench.py
+    PYTHONPATH=build-bench/python python3 bench/verify_bench.py [out.json]
+
+With a file name it also writes the figures in Google Benchmark's JSON form.
 """
 import json
 import pathlib
 import random
+import sys
 import time
 
 import quillaveen._engine as engine
@@ -46,18 +49,25 @@ def large_request(scale):
                        "rule_sets_json": [json.dumps(RULE_SET)]})
 
 
+RESULTS = []  # in Google Benchmark's JSON form
+
+
 def measure(name, text, seconds=2.0):
     engine.verify_json(text)
-    calls, start = 0, time.perf_counter()
+    calls, start, cpu = 0, time.perf_counter(), time.process_time()
     while time.perf_counter() - start < seconds:
         engine.verify_json(text)
         calls += 1
     per_call = (time.perf_counter() - start) / calls
+    cpu = (time.process_time() - cpu) / calls
     timings = json.loads(engine.verify_timed_json(text))["timings"]
     total = timings["total_us"]
     shares = ", ".join(f"{vid} {us / total:.0%}" for vid, us in timings["verifiers"])
     print(f"{name:<28} {len(text) / 1024:8.1f} KB  {per_call * 1e6:10.0f} us/call  {1 / per_call:9.1f} req/s  "
           f"[{shares}; rest {1 - sum(us for _, us in timings['verifiers']) / total:.0%}]")
+    RESULTS.append({"name": f"verify_json/{name}", "run_type": "iteration", "iterations": calls,
+                    "real_time": per_call * 1e6, "cpu_time": cpu * 1e6, "time_unit": "us",
+                    "items_per_second": 1 / cpu, "bytes_per_second": len(text) / cpu})
     return per_call
 
 
@@ -66,3 +76,6 @@ measure("sample request", sample)
 small = measure("large request / 10", large_request(1))
 large = measure("large request", large_request(10), seconds=5.0)
 print(f"10x the input costs {large / small:.1f}x the time")
+if len(sys.argv) > 1:
+    pathlib.Path(sys.argv[1]).write_text(json.dumps({"context": {"executable": "verify_bench.py"},
+                                                     "benchmarks": RESULTS}, indent=1))

@@ -279,3 +279,44 @@ def test_only_documented_exceptions_for_any_text(engine, name, data):
         assert len(e.args) == 1 and isinstance(e.args[0], str)
     else:
         assert isinstance(result, result_type)
+
+
+VERIFIER_IDS = ["quillaveen.numeric", "quillaveen.scope", "quillaveen.intent", "quillaveen.rules.*"]
+DECISIONS = st.sampled_from(["PASS", "REVIEW", "FAIL"])
+
+
+@st.composite
+def child_policy(draw):
+    """A policy extending a shipped one, overriding some of its sections, as
+    YAML (written in its JSON form, or as block YAML). YAML has no escapes for
+    surrogate pairs, so characters past U+FFFF stay as they are, and its
+    texts hold only printable characters."""
+    policy = {"id": draw(st.from_regex(r"[a-z][a-z0-9_]{0,11}", fullmatch=True)),
+              "version": draw(st.sampled_from(["1", "2.0.1", "1.5.0"])),
+              "extends": draw(st.sampled_from(["quillaveen_default_v1", "eu_ai_act_high_risk_v1"]))}
+    optional = {
+        "description": st.text(st.characters(blacklist_categories=("Cs", "Cc"), blacklist_characters="\ufffe\uffff"),
+                               max_size=24),
+        "locale": st.sampled_from(["en", "de", "fr", "und"]),
+        "rounding": st.sampled_from(["half_up", "half_even", "within_last_digit"]),
+        "verifiers": st.fixed_dictionaries({}, optional={
+            "required": st.lists(st.sampled_from(VERIFIER_IDS[:3]), unique=True, max_size=2),
+            "recommended": st.lists(st.sampled_from(VERIFIER_IDS), unique=True)}),
+        "decision": st.fixed_dictionaries({}, optional={"unresolved_claims": DECISIONS, "conflicts": DECISIONS}),
+    }
+    for key, strategy in optional.items():
+        if draw(st.booleans()):
+            policy[key] = draw(strategy)
+    if draw(st.booleans()):
+        return json.dumps(policy, ensure_ascii=False)
+    return "".join(f"{k}: {json.dumps(v, ensure_ascii=False)}\n" for k, v in policy.items())
+
+
+@PROPERTY
+@given(text=child_policy())
+def test_resolved_policies_read_back_to_the_same_hash(engine, text):
+    policy_hash, _ = engine.policy_lint(text)
+    resolved = engine.policy_resolve(text)
+    assert resolved.splitlines()[1] == "# hash: " + policy_hash
+    assert engine.policy_lint(resolved)[0] == policy_hash
+    assert engine.policy_resolve(resolved) == resolved
