@@ -20,6 +20,7 @@
 #include "json/stream.hpp"
 #include "json/writer.hpp"
 #include "json_document.hpp"
+#include "over_bare.hpp"
 #include "record_content.hpp"
 #include "records/chain.hpp"
 #include "records/digest.hpp"
@@ -101,26 +102,7 @@ BENCHMARK(BM_BareLibsodiumVerify10k)->Unit(benchmark::kMillisecond);
 void BM_RecordVerifyOverBare10k(benchmark::State& state) {
   const Chain& c = chain();
   const std::vector<std::string> texts = {c.jsonl};
-  double chain_s = 0;
-  double bare_s = 0;
-  for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const auto n = verify_jsonl_chains(texts, false);
-    const auto t1 = std::chrono::steady_clock::now();
-    for (std::size_t i = 0; i < kRecords; ++i) {
-      const std::string& m = c.messages[i];
-      benchmark::DoNotOptimize(crypto_sign_verify_detached(
-          c.signatures[i].data(), reinterpret_cast<const unsigned char*>(m.data()), m.size(), c.keys[i].data()));
-    }
-    const auto t2 = std::chrono::steady_clock::now();
-    if (!n || *n != kRecords) state.SkipWithError("not verified");
-    chain_s += std::chrono::duration<double>(t1 - t0).count();
-    bare_s += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double runs = static_cast<double>(state.iterations()) * kRecords;
-  state.counters["records_per_s"] = runs / chain_s;
-  state.counters["bare_per_s"] = runs / bare_s;
-  state.counters["ratio"] = bare_s / chain_s;
+  measure_over_bare(state, c, kRecords, [&] { return verify_jsonl_chains(texts, false); });
 }
 BENCHMARK(BM_RecordVerifyOverBare10k)->Unit(benchmark::kMillisecond)->MinTime(3.0)->Repetitions(3)->ReportAggregatesOnly(true);
 

@@ -13,6 +13,7 @@
 
 #include "crypto/hex.hpp"
 #include "json/writer.hpp"
+#include "over_bare.hpp"
 #include "run/convert.hpp"
 #include "run/record.hpp"
 
@@ -148,31 +149,10 @@ const Chain& chain() {
   return c;
 }
 
-// run_record_verify and the bare verification of the same signatures, one
-// after the other in every iteration: `ratio` is the chain's rate over the
-// bare rate.
+// run_record_verify beside the bare verification of the same signatures.
 void BM_RunRecordVerifyOverBare10k(benchmark::State& state) {
   const Chain& c = chain();
-  double chain_s = 0;
-  double bare_s = 0;
-  for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const auto n = qv::run::run_record_verify(c.jsonl);
-    const auto t1 = std::chrono::steady_clock::now();
-    for (std::size_t i = 0; i < kRecords; ++i) {
-      const std::string& m = c.messages[i];
-      benchmark::DoNotOptimize(crypto_sign_verify_detached(
-          c.signatures[i].data(), reinterpret_cast<const unsigned char*>(m.data()), m.size(), c.keys[i].data()));
-    }
-    const auto t2 = std::chrono::steady_clock::now();
-    if (!n || *n != kRecords) state.SkipWithError("not verified");
-    chain_s += std::chrono::duration<double>(t1 - t0).count();
-    bare_s += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double runs = static_cast<double>(state.iterations()) * kRecords;
-  state.counters["records_per_s"] = runs / chain_s;
-  state.counters["bare_per_s"] = runs / bare_s;
-  state.counters["ratio"] = bare_s / chain_s;
+  measure_over_bare(state, c, kRecords, [&] { return qv::run::run_record_verify(c.jsonl); });
 }
 BENCHMARK(BM_RunRecordVerifyOverBare10k)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
