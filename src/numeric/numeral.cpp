@@ -212,9 +212,13 @@ std::vector<Numeral> read_numerals(std::string_view text, std::optional<char32_t
     }
     if (n.readings.empty()) continue;
 
+    // A minus sign negates, and so do parentheses without a sign (accounting
+    // notation); an explicit "+" keeps the value positive even inside
+    // parentheses, as in a change written beside a figure: "(+8.2%)".
     const auto& sign = (*caps)[nr.sign];
-    const bool negative_sign = sign && text.substr(sign->start, sign->end - sign->start) != "+";
-    if (negative_sign || ((*caps)[nr.open] && (*caps)[nr.close])) {
+    const bool plus_sign = sign && text.substr(sign->start, sign->end - sign->start) == "+";
+    const bool negative_sign = sign && !plus_sign;
+    if (negative_sign || (!plus_sign && (*caps)[nr.open] && (*caps)[nr.close])) {
       for (Decimal& r : n.readings) r = -r;
     }
 

@@ -71,6 +71,15 @@ TEST(Numerals, SeparatorsPerLocale) {
   EXPECT_EQ(readings("1\u202F234,5", "fr"), V{"1234.5"});
   EXPECT_TRUE(read("1.234,5", "fr").empty());  // does not read under fr: skipped
   EXPECT_EQ(readings("1'234.50", "ch"), V{"1234.50"});
+  // Every space-like group separator, read directly: normalised text shows
+  // the verifier only U+202F, so these reach the reader from direct callers.
+  for (std::string_view t : {"1\u2009234", "1\u2007234", "1\u00A0234"}) {
+    EXPECT_EQ(readings(t, "en"), V{"1234"}) << t;
+    EXPECT_EQ(readings(t, "und"), V{"1234"}) << t;
+    EXPECT_EQ(read(t, "en").at(0).text, t);
+  }
+  EXPECT_EQ(readings("12\u2009345\u2009678.5", "en"), V{"12345678.5"});
+  EXPECT_EQ(readings("1\u2009234,5", "de"), V{"1234.5"});
 }
 
 TEST(Numerals, UndeterminedLocaleAndNotes) {
@@ -89,10 +98,20 @@ TEST(Numerals, UndeterminedLocaleAndNotes) {
 }
 
 TEST(Numerals, SignsParenthesesCurrencyAndPercent) {
-  for (std::string_view t : {"-12", "\u221212", "\u201312", "(12)", "(-12)", "(+12)"}) {
+  // A minus sign or parentheses negate, both together once.
+  for (std::string_view t : {"-12", "\u221212", "\u201312", "(12)", "(-12)", "(\u221212)", "(\u201312)"}) {
     EXPECT_EQ(readings(t), V{"-12"}) << t;
   }
-  EXPECT_EQ(readings("+12"), V{"12"});
+  // An explicit plus keeps the value positive, with or without parentheses.
+  for (std::string_view t : {"+12", "(+12)", "(+12%)"}) EXPECT_EQ(readings(t), V{"12"}) << t;
+  EXPECT_EQ(readings("(2,500)", "en"), V{"-2500"});
+  EXPECT_EQ(readings("(+3,5 %)", "de"), V{"3.5"});
+  const auto rise = read("Revenue EUR 4.31 billion (+8.2%).", "en");
+  ASSERT_EQ(rise.size(), 2u);
+  EXPECT_EQ(rise[1].text, "(+8.2%)");
+  ASSERT_EQ(rise[1].readings.size(), 1u);
+  EXPECT_EQ(rise[1].readings[0].to_string(), "8.2");
+  EXPECT_TRUE(rise[1].percent);
   const auto euro = read("paid € 12 today");
   ASSERT_EQ(euro.size(), 1u);
   EXPECT_EQ(euro[0].currency_symbol, U'€');
