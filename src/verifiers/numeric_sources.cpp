@@ -95,9 +95,20 @@ std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
   return numeric::fraction_mul(*value, *power);
 }
 
+// The scale a source's declaration gives a figure without one of its own;
+// 0 when no declaration applies.
+std::uint32_t header_power(const SourceFigure& s) {
+  return s.declared && s.quantity.scale_power == 0 ? s.declared_power : 0;
+}
+
 }  // namespace
 
-bool one_sided_unit_or_scale(const Quantity& claim, const Quantity& figure) {
+bool one_sided_unit_or_scale(const Quantity& claim, const SourceFigure& s) {
+  const Quantity& figure = s.quantity;
+  // The header says which scale the figure's digits are in: a claim that
+  // states another one is not the same figure with its scale left out.
+  const std::uint32_t header = header_power(s);
+  if (header != 0 && claim.scale_power != 0 && claim.scale_power != header) return false;
   const bool one_zero = (claim.scale_power == 0) != (figure.scale_power == 0);
   const bool unit_case = claim.unit.dimension == figure.unit.dimension && one_zero;
   const bool dimension_case = is_dimensionless(claim.unit.dimension) != is_dimensionless(figure.unit.dimension) &&
@@ -121,7 +132,7 @@ bool under_declared_scale(const Quantity& claim, const std::optional<numeric::Fr
 
 std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
-    if (one_sided_unit_or_scale(claim, figures[i].quantity)) return i;
+    if (one_sided_unit_or_scale(claim, figures[i])) return i;
   }
   return std::nullopt;
 }
@@ -137,11 +148,15 @@ std::optional<std::size_t> first_under_declared_scale_in_order(const Quantity& c
 
 namespace {
 
-void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const Quantity& q, std::size_t i) {
+// Figures alike in unit, scale and declared scale pass the same tests: only
+// the first of them is kept.
+void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const SourceFigure& s, std::size_t i) {
+  const Quantity& q = s.quantity;
+  const std::uint32_t header = header_power(s);
   for (const auto& f : list) {
-    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power) return;
+    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power && f.header_power == header) return;
   }
-  list.push_back({q.unit.dimension, q.scale_power, i});
+  list.push_back({q.unit.dimension, q.scale_power, header, i});
 }
 
 }  // namespace
@@ -153,7 +168,7 @@ std::optional<std::size_t> SourceFigureIndex::first_one_sided(const Quantity& cl
     if (it == by_reading_.end()) continue;
     for (const FirstOfUnit& f : it->second) {
       if (first && *first <= f.figure) continue;
-      if (one_sided_unit_or_scale(claim, figures_[f.figure].quantity)) first = f.figure;
+      if (one_sided_unit_or_scale(claim, figures_[f.figure])) first = f.figure;
     }
   }
   return first;
@@ -176,8 +191,10 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     : figures_(figures), matching_(matching) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
-    for (const Decimal& r : q.readings) keep_first(by_reading_[r], q, i);
-    if (const auto key = declared_value(figures[i])) keep_first(by_declared_value_[{key->numerator, key->denominator}], q, i);
+    for (const Decimal& r : q.readings) keep_first(by_reading_[r], figures[i], i);
+    if (const auto key = declared_value(figures[i])) {
+      keep_first(by_declared_value_[{key->numerator, key->denominator}], figures[i], i);
+    }
     auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
     if (it == groups_.end()) {
       groups_.push_back(Group{q.unit.dimension, i, {}, {}, std::nullopt, false});

@@ -32,8 +32,9 @@ std::optional<BestFigure> best_figure_in_order(const numeric::Quantity& claim, c
 // The unit or scale written on one side only: the same unit with exactly
 // one of the two scales 0, or one side dimensionless and the other not with
 // equal scales or one of them 0; and some reading of each, as written,
-// equal.
-bool one_sided_unit_or_scale(const numeric::Quantity& claim, const numeric::Quantity& figure);
+// equal. A figure without a scale of its own in a source that declares one
+// is in the declared scale: it stands for no claim stated at another scale.
+bool one_sided_unit_or_scale(const numeric::Quantity& claim, const SourceFigure& figure);
 
 // A figure under the scale its table declares: not a year, of the claim's
 // unit or dimensionless, and either with a context scale and the claim's
@@ -78,10 +79,12 @@ class SourceFigureIndex {
 
   const std::vector<SourceFigure>& figures() const { return figures_; }
 
-  // The first figure of each unit and scale.
+  // The first figure of each unit, scale and declared scale that applies to
+  // it (0 when none does).
   struct FirstOfUnit {
     numeric::Dimension dimension;
     std::uint32_t scale_power;
+    std::uint32_t header_power;
     std::size_t figure;
   };
 

@@ -130,6 +130,49 @@ def test_decision_paths(engine):
         "verifier_failed: quillaveen.numeric could not run: invalid input: unknown locale xx")
 
 
+# Figures as filings write them, each (answer, source, locale, decision, the
+# numeric finding's result and notes).
+FILING_FIGURES = [
+    # A rise written with a plus sign in parentheses beside a figure.
+    ("Revenue grew 8.2%.", "Revenue EUR 4.31 billion (+8.2%).", "en", "PASS", "supported", []),
+    ("Der Umsatz stieg um 3,5 %.", "Umsatz 4,31 Mrd. EUR (+3,5 %).", "de", "PASS", "supported", []),
+    # Accounting parentheses, alone or with a minus sign, still negate once.
+    ("The result was -2,500.", "Net result (2,500).", "en", "PASS", "supported", []),
+    ("The result was -2,500.", "Net result (-2,500).", "en", "PASS", "supported", []),
+    ("The result was 2,500.", "Net result (2,500).", "en", "FAIL", "contradicted", []),
+    # A table in thousands does not support its digits stated in millions.
+    ("Revenue was 4,310 million.", "(in thousands) Revenue | 4,310", "en", "FAIL", "contradicted", []),
+    ("Revenue was 4,310 thousand.", "(in thousands) Revenue | 4,310", "en", "PASS", "supported",
+     ["unit_or_scale_on_one_side"]),
+    ("Revenue was $4.31 billion.", "(in millions) Revenue | 4,310", "en", "PASS", "supported",
+     ["dimension_mismatch", "scale_from_header"]),
+    ("Revenue was 4,310 million.", "Revenue | 4,310", "en", "PASS", "supported", ["unit_or_scale_on_one_side"]),
+]
+
+
+@pytest.mark.parametrize("answer,source,locale,verdict,result,notes", FILING_FIGURES)
+def test_filing_figures(engine, answer, source, locale, verdict, result, notes):
+    record = json.loads(engine.verify_unsigned_json(json.dumps(
+        {"answer": answer, "sources": [{"id": "s", "text": source}], "locale": locale})))
+    numeric = [e for e in record["content"]["graph"]["evidence"] if e["verifier_id"] == "quillaveen.numeric"]
+    assert len(numeric) == 1
+    assert (numeric[0]["result"], numeric[0]["receipt"].get("notes", [])) == (result, notes)
+    assert record["content"]["outcome"]["decision"] == verdict
+
+
+def test_policy_locale_replaces_the_request_locale(engine):
+    figures = {"answer": "It weighs 1.234 kg.", "sources": [{"id": "s", "text": "It weighs 1234 kg."}],
+               "locale": "en"}
+    as_request = json.loads(engine.verify_unsigned_json(json.dumps(figures)))["content"]
+    assert as_request["locale"] == "en" and as_request["outcome"]["decision"] == "FAIL"
+    german = "extends: quillaveen_default_v1\nid: p\nversion: '1'\nlocale: de\n"
+    content = json.loads(engine.verify_unsigned_json(json.dumps(dict(figures, policy_yaml=german))))["content"]
+    assert content["locale"] == "de"
+    [finding] = [e for e in content["graph"]["evidence"] if e["verifier_id"] == "quillaveen.numeric"]
+    assert (finding["result"], finding["rationale"]) == ("supported", "1.234 kg = 1234 kg in s (1234 kg)")
+    assert content["outcome"]["decision"] == "PASS"
+
+
 def test_refused_requests(engine):
     def error(fn="verify_json", **changes):
         with pytest.raises(ValueError) as e:

@@ -155,12 +155,46 @@ TEST(FirstVerdict, DifferentWithDistanceText) {
             "100");
 }
 
+// How a source writes the sign of a figure: a rise in parentheses with a plus
+// sign, accounting parentheses, and a minus sign inside parentheses.
+TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
+  const struct {
+    const char *answer, *source, *locale, *claim, *summary;
+  } cases[] = {
+      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (+8.2%).", "en", "8.2%",
+       "supported | 8.2% = (+8.2%) in s0 (8.2 %) |"},
+      {"Der Umsatz stieg um 3,5 %.", "Umsatz 4,31 Mrd. EUR (+3,5 %).", "de", "3,5 %",
+       "supported | 3,5 % = (+3,5 %) in s0 (3.5 %) |"},
+      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (-8.2%).", "en", "8.2%",
+       "contradicted | 8.2% not in sources; nearest -8.2 % in s0 (relative distance 2) |"},
+      {"The result was -2,500.", "Net result (2,500).", "en", "-2,500",
+       "supported | -2,500 = (2,500) in s0 (-2500) |"},
+      {"The result was -2,500.", "Net result (-2,500).", "en", "-2,500",
+       "supported | -2,500 = (-2,500) in s0 (-2500) |"},
+      {"The result was 2,500.", "Net result (2,500).", "en", "2,500",
+       "contradicted | 2,500 not in sources; nearest -2500 in s0 (relative distance 2) |"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source}, std::nullopt, c.locale)).on(c.claim)), c.summary);
+  }
+}
+
 TEST(FirstVerdict, DimensionMismatchOnlyWithoutSameUnitFigure) {
   const Evidence e = verify(make_context("It cost $5 million.", {"It weighs 12 kg."})).on("$5 million");
   EXPECT_EQ(summary(e), "unsupported | $5 million has no source value of the same dimension | dimension_mismatch");
   EXPECT_EQ(e.receipt.source_text, "12 kg");
   EXPECT_EQ(verify(make_context("It cost $5 million.", {"It weighs 12 kg and cost 7 USD."})).on("$5 million").result,
             EvidenceResult::Contradicted);
+}
+
+// A context that names a unit gives its scale, but not its unit, to a
+// figure with a unit of its own.
+TEST(FirstVerdict, ContextScaleKeepsTheFiguresOwnUnit) {
+  const Evidence e = verify(make_context("It was 70000000 kg.", {"Figures in millions of dollars: 70 kg."}))
+                         .on("70000000 kg");
+  EXPECT_EQ(summary(e), "supported | 70000000 kg = 70 kg in s0 (70000000 kg) |");
+  EXPECT_EQ(verify(make_context("It was $70000000.", {"Figures in millions of dollars: 70 kg."})).on("$70000000").result,
+            EvidenceResult::Unsupported);
 }
 
 TEST(FirstVerdict, FirstSourceWinsAndQuantityNotesComeFirst) {
@@ -186,6 +220,42 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
   // A declaration in another source does not apply.
   EXPECT_EQ(verify(make_context("Revenue was 4.2 million.", {"(in thousands)", "Revenue 4,200"})).on("4.2 million").result,
             EvidenceResult::Contradicted);
+  // A declared scale says which scale a bare figure's digits are in: the
+  // same digits stated at another scale are not the figure with its scale
+  // left out, while the declared scale itself, or no declaration, still is.
+  const struct {
+    const char *answer, *source, *claim, *summary;
+  } cases[] = {
+      {"Revenue was 4,310 million.", "(in thousands) Revenue | 4,310", "4,310 million",
+       "contradicted | 4,310 million not in sources; nearest 4310 in s0 (relative distance 1.000) |"},
+      {"Revenue was $4,310 million.", "(in thousands) Revenue | 4,310", "$4,310 million",
+       "unsupported | $4,310 million has no source value of the same dimension | dimension_mismatch"},
+      {"Revenue was 4,310 thousand.", "(in thousands) Revenue | 4,310", "4,310 thousand",
+       "supported | 4,310 thousand = 4,310 in s0; the unit or scale is stated on one side only | "
+       "unit_or_scale_on_one_side"},
+      {"Revenue was $4,310.", "(in thousands) Revenue | 4,310", "$4,310",
+       "supported | $4,310 = 4,310 in s0; the unit or scale is stated on one side only | "
+       "dimension_mismatch unit_or_scale_on_one_side"},
+      {"Revenue was $4.31 billion.", "(in millions) Revenue | 4,310", "$4.31 billion",
+       "supported | $4.31 billion = 4,310 in s0, under the scale its table declares | "
+       "dimension_mismatch scale_from_header"},
+      {"Revenue was 4,310 million.", "Revenue | 4,310", "4,310 million",
+       "supported | 4,310 million = 4,310 in s0; the unit or scale is stated on one side only | "
+       "unit_or_scale_on_one_side"},
+      // A figure with a scale word of its own is not in the declared scale.
+      {"Revenue was $4,310 million.", "(in thousands) Revenue | 4,310 million", "$4,310 million",
+       "supported | $4,310 million = 4,310 million in s0; the unit or scale is stated on one side only | "
+       "dimension_mismatch unit_or_scale_on_one_side"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source})).on(c.claim)), c.summary) << c.answer;
+  }
+  // A later figure of a source without a declaration still serves.
+  const Evidence later =
+      verify(make_context("Revenue was 4,310 million.", {"(in thousands) Revenue | 4,310", "Revenue 4,310"}))
+          .on("4,310 million");
+  EXPECT_EQ(summary(later), "supported | 4,310 million = 4,310 in s1; the unit or scale is stated on one side only | "
+                            "unit_or_scale_on_one_side");
 }
 
 TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
@@ -194,6 +264,22 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
                         "applies to the other | unit_or_scale_on_one_side_unconfirmed");
   EXPECT_EQ(e.score, 0.0);
   EXPECT_EQ(e.receipt.source_text, "9.9");  // the receipt stays with the nearest figure
+  // Under a declared scale the two digits are in that scale: another stated
+  // scale is contradicted, the declared one is supported by the table.
+  const struct {
+    const char *answer, *source, *claim, *summary;
+  } cases[] = {
+      {"Sales were 43 million.", "(in thousands) Sales 43 and 99", "43 million",
+       "contradicted | 43 million not in sources; nearest 99 in s0 (relative distance 1.000) |"},
+      {"Sales were 43 million.", "Sales 43 and 99", "43 million",
+       "unsupported | 43 million matches 43 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
+      {"Sales were 43 thousand.", "(in thousands) Sales 43 and 99", "43 thousand",
+       "supported | 43 thousand = 43 in s0, under the scale its table declares | scale_from_header"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source})).on(c.claim)), c.summary) << c.answer;
+  }
 }
 
 TEST(YearHandling, YearsNotInSources) {
@@ -227,6 +313,31 @@ TEST(Derivation, ExactDifferenceAndLaterPasses) {
                                          {"Revenue 600.5 and costs 400.5."}));
   EXPECT_EQ(later.on("$200").rationale, "$200 = $600.5 − $400.5 = 200");
   EXPECT_EQ(later.on("$800.5").rationale, "$800.5 = $600.5 + $200 = 800.5");
+}
+
+// A stated total of up to ten supported figures of one unit is derived;
+// eleven form no group.
+TEST(Derivation, GroupSumsReachTenOperandsAndNoMore) {
+  for (const int n : {10, 11}) {
+    std::string list;
+    int total = 0;
+    for (int k = 11; k < 11 + n; ++k) {
+      list += (list.empty() ? "$" : ", $") + std::to_string(k);
+      total += k;
+    }
+    const std::string claim = "$" + std::to_string(total);
+    const auto out = verify(make_context("Costs were " + list + ", " + claim + " in total.", {"Costs: " + list + "."}));
+    if (n == 10) {
+      std::string labels;
+      for (int k = 11; k < 21; ++k) labels += (labels.empty() ? "" : ",") + out.id_of("$" + std::to_string(k));
+      std::string sum = list;
+      for (std::size_t at; (at = sum.find(", ")) != std::string::npos;) sum.replace(at, 2, " + ");
+      EXPECT_EQ(summary(out.on(claim)), "supported | $155 = " + sum + " = 155 | derived derived_from:" + labels);
+    } else {
+      EXPECT_EQ(summary(out.on(claim)), "contradicted | $176 not in sources; nearest 21 USD in s0 (relative distance "
+                                        "0.881) |");
+    }
+  }
 }
 
 TEST(Derivation, RoundedUnderEachRule) {
