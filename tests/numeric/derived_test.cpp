@@ -96,6 +96,19 @@ TEST(DerivedFigures, GroupSubsetsInMaskOrder) {
   std::vector<DerivationOperand> eleven;
   for (int i = 0; i < 11; ++i) eleven.push_back(op("c" + std::to_string(i), i, kBare));
   for (const auto& c : find_derived_figure(eleven)) ASSERT_EQ(c.operands.size(), 2u);
+  // Ten still do: every subset of three or more, the whole group last.
+  std::vector<DerivationOperand> ten;
+  for (int i = 0; i < 10; ++i) ten.push_back(op("c" + std::to_string(i), i + 1, kUsd, std::to_string(i + 1)));
+  const auto tens = find_derived_figure(ten);
+  const std::size_t ten_pairs = 10 * 9 * 8 - 45 * 2;
+  const std::size_t subsets = 1024 - 1 - 10 - 45;
+  ASSERT_EQ(tens.size(), ten_pairs + 2 * subsets);
+  const DerivedCandidate& all = tens[tens.size() - 2];
+  EXPECT_EQ(all.expression, "1 + 2 + 3 + 4 + 5 + 6 + 7 + 8 + 9 + 10");
+  EXPECT_EQ(all.value, (Fraction{55, 1}));
+  EXPECT_EQ(all.operands.size(), 10u);
+  EXPECT_EQ(tens.back().expression, "(1 + 2 + 3 + 4 + 5 + 6 + 7 + 8 + 9 + 10) / 10");
+  EXPECT_EQ(tens.back().value, (Fraction{11, 2}));
 }
 
 // The candidate order written as plain nested loops over the rules.

@@ -81,6 +81,13 @@ TEST(Quantities, UnitsAfterAndKeepOrDrop) {
   EXPECT_EQ(units("5% pct")[0].end, 6u);
   EXPECT_EQ(units("$5%")[0].unit.unit, "%");  // the percent sign wins
   EXPECT_TRUE(units("5 M").empty());
+  // A lone digit is kept by a scale word only of more than two letters.
+  for (std::string_view t : {"Sales grew by 5 bn this year.", "5 mn", "5 MM", "5 B"}) {
+    EXPECT_TRUE(units(t).empty()) << t;
+  }
+  EXPECT_EQ(values(units("Sales grew by 15 bn this year.")[0]), V{"15000000000"});
+  EXPECT_EQ(units("5 mil", "es")[0].scale_power, 3u);
+  EXPECT_EQ(units("5 billion")[0].scale_power, 9u);
   EXPECT_TRUE(units("Plan 9").empty());
   EXPECT_TRUE(units("A4").empty());
   EXPECT_EQ(values(units("COVID19")[0]), V{"19"});
@@ -97,6 +104,14 @@ TEST(Quantities, ScaleContexts) {
   ASSERT_EQ(dollars.size(), 1u);
   EXPECT_EQ(dollars[0].scale_power, 6u);
   EXPECT_EQ(dollars[0].unit.unit, "USD");
+  // A figure with a unit of its own keeps it and takes only the scale.
+  const auto own = units("Figures in millions of dollars: 70 kg.");
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].unit.unit, "kg");
+  EXPECT_EQ(own[0].unit.dimension.kind, DimensionKind::Mass);
+  EXPECT_EQ(values(own[0]), V{"70000000"});
+  EXPECT_EQ(notes(own[0]), std::vector<std::string_view>{"scale_from_context"});
+  EXPECT_EQ(units("Figures in millions of dollars: EUR 70")[0].unit.unit, "EUR");
   const auto none = units("Amounts in thousands. Total 1.234", "und");
   ASSERT_EQ(none.size(), 1u);
   EXPECT_EQ(values(none[0]), (V{"1234", "1.234"}));

@@ -66,6 +66,10 @@ TEST(ClaimSpans, WordsOverlappingFiguresGiveNoWordClaim) {
   const auto million = extract_claims("5 million", "en", true);
   EXPECT_EQ(texts_of(million, ClaimKind::Numeric), Texts{"5 million"});
   EXPECT_TRUE(texts_of(million, ClaimKind::Word).empty());
+  // A lone digit before a two-letter scale word is no figure; the word stays a word.
+  const auto bn = extract_claims("Sales grew by 5 bn this year.", "en", true);
+  EXPECT_TRUE(texts_of(bn, ClaimKind::Numeric).empty());
+  EXPECT_EQ(texts_of(bn, ClaimKind::Word), (Texts{"Sales", "grew", "bn", "year"}));
   EXPECT_EQ(texts_of(extract_claims("l'eau well-known _x I", "en", true), ClaimKind::Word),
             (Texts{"l'eau", "well-known", "x"}));
 }
