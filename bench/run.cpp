@@ -1,12 +1,13 @@
 // Run verification on MCP transcripts of 10,000 and 100,000 lines (the
-// same mix of tool calls, responses, sampling and notifications), and the
+// same mix of tool calls, responses, sampling and notifications, with
+// numbers written as clients write them), and the
 // check of a stored chain of 10,000 run records beside the bare libsodium
 // verification of the same signatures.
 #include <benchmark/benchmark.h>
 #include <sodium.h>
 
 #include <array>
-#include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,13 +29,13 @@ std::string message(std::size_t i) {
   switch (i % 10) {
     case 0:
       return R"({"jsonrpc":"2.0","id":)" + id + R"(,"method":"tools/call","params":{"name":"read_file","arguments":{"path":"/data/report-)" +
-             id + R"(.csv","limit":100}},)" + ts + "}";
+             id + R"(.csv","limit":100,"threshold":2.50E-1}},)" + ts + "}";
     case 1:
       return R"({"jsonrpc":"2.0","id":)" + id + R"(,"result":{"content":[{"type":"text","text":"rows 1-100 of the quarterly figures"}],"isError":false}})";
     case 2:
       return R"({"jsonrpc":"2.0","method":"notifications/progress","params":{"progressToken":)" + id + R"(,"progress":50}})";
     case 3:
-      return R"({"jsonrpc":"2.0","id":"s)" + id + R"(","method":"sampling/createMessage","params":{"messages":[{"role":"user","content":{"type":"text","text":"Summarise"}}],"maxTokens":200},)" + ts + "}";
+      return R"({"jsonrpc":"2.0","id":"s)" + id + R"(","method":"sampling/createMessage","params":{"messages":[{"role":"user","content":{"type":"text","text":"Summarise"}}],"maxTokens":200,"temperature":0.70},)" + ts + "}";
     case 4:
       return R"({"jsonrpc":"2.0","id":"s)" + id + R"(","result":{"role":"assistant","model":"model-a","content":{"type":"text","text":"Revenue rose 4.2%"}}})";
     case 5:
@@ -79,29 +80,38 @@ void verify_lines(benchmark::State& state, const std::string& request, std::size
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * lines));
 }
 
-// Both sizes in one run: `ratio` is the 100,000-line time over the
-// 10,000-line time (10 for linear cost).
+// The CPU time of the calling thread: the machine's other work does not
+// count, as it would in the wall-clock time of a loaded machine.
+double thread_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Both sizes one after the other in every iteration: `lines_per_s_10k` and
+// `lines_per_s_100k` are the rates, `ratio_100k_over_10k` the 100,000-line
+// time over the 10,000-line time (10 for linear cost).
 void BM_RunVerify10kAnd100k(benchmark::State& state) {
   static const std::string small = request_of(10000);
   static const std::string large = request_of(100000);
   double small_s = 0;
   double large_s = 0;
   for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const double t0 = thread_seconds();
     auto a = qv::run::run_verify_json(small);
-    const auto t1 = std::chrono::steady_clock::now();
+    const double t1 = thread_seconds();
     auto b = qv::run::run_verify_json(large);
-    const auto t2 = std::chrono::steady_clock::now();
+    const double t2 = thread_seconds();
     if (!a || !b) state.SkipWithError("not verified");
-    small_s += std::chrono::duration<double>(t1 - t0).count();
-    large_s += std::chrono::duration<double>(t2 - t1).count();
+    small_s += t1 - t0;
+    large_s += t2 - t1;
   }
   const double runs = static_cast<double>(state.iterations());
   state.counters["lines_per_s_10k"] = runs * 10000 / small_s;
   state.counters["lines_per_s_100k"] = runs * 100000 / large_s;
-  state.counters["ratio"] = large_s / small_s;
+  state.counters["ratio_100k_over_10k"] = large_s / small_s;
 }
-BENCHMARK(BM_RunVerify10kAnd100k)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_RunVerify10kAnd100k)->Unit(benchmark::kMillisecond)->MinTime(3.0)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 void BM_RunVerify10k(benchmark::State& state) {
   static const std::string request = request_of(10000);

@@ -1,13 +1,11 @@
 #include "run/driver.hpp"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <utility>
 
 #include "core/panic.hpp"
 #include "crypto/ed25519.hpp"
-#include "json/reader.hpp"
 #include "json/typed.hpp"
 #include "records/read.hpp"
 #include "run/evaluate.hpp"
@@ -40,17 +38,12 @@ const json::StructTable<RunVerifyRequest>& request_table() {
   return table;
 }
 
-// The time a message carries: its own string "ts", else the carried time.
-std::string_view message_time(const json::Value& message, std::string_view carried) {
-  const json::Value* ts = message.find("ts");
-  if (ts != nullptr && ts->is_string()) return ts->as_string();
-  return carried;
-}
-
 // Reads the transcript into the log; returns the time of the last message
-// that carried one (the start time when none did).
+// that carried one (the start time when none did). Each line is read from
+// its text, without a value tree.
 core::Result<std::string> read_transcript(EventLog& log, std::string_view trace) {
   std::string carried = log.started_at;
+  TranscriptLine reader;
   std::uint64_t line_number = 0;
   std::size_t pos = 0;
   while (pos < trace.size()) {
@@ -61,22 +54,14 @@ core::Result<std::string> read_transcript(EventLog& log, std::string_view trace)
     if (feed != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     line = unicode::trim_white_space(line);
     if (line.empty()) continue;
-    auto value = json::read_json(line);
-    if (!value) {
+    if (auto read = reader.read(line); !read) {
       return std::unexpected(core::EngineError::invalid_input("trace line " + std::to_string(line_number) + ": " +
-                                                              value.error().display()));
+                                                              read.error().display()));
     }
     // A line holding an array is a batch: each element is one message, in
     // order, so that no call sent in a batch escapes the policy.
-    const bool batch = value->is_array();
-    json::Array single;
-    if (!batch) single.push_back(std::move(*value));
-    for (json::Value& message : batch ? value->as_array() : single) {
-      if (batch && !message.is_object()) continue;
-      std::string time(message_time(message, carried));
-      auto appended = events_from_mcp_transcript(log, std::move(message), time);
-      if (!appended) return std::unexpected(std::move(appended.error()));
-      carried = std::move(time);
+    if (auto appended = reader.append_events(log, carried); !appended) {
+      return std::unexpected(std::move(appended.error()));
     }
   }
   return carried;
@@ -117,26 +102,29 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
   }
   EventLog log(request.run_id, request.system_id, request.system_version,
                request.started_at ? *request.started_at : utc_now_rfc3339());
-  // About one event per line, as most lines are a call or its response; no
-  // more than a line of the shortest call could give, so that blank lines
-  // reserve nothing.
-  const auto lines = static_cast<std::size_t>(std::count(request.trace.begin(), request.trace.end(), '\n'));
-  log.reserve(std::min(lines, request.trace.size() / 48) + 2);
+  // Each event is judged and hashed into the run hash as it is appended, so
+  // the log need not keep it: a long run holds no memory per event.
+  EventJudge judge(*policy);
+  RunHashStream hash_stream({});  // the run has no artifacts
+  log.consume_entries([&](const LogEntry& entry, std::string_view text) {
+    judge.add(entry.event);
+    hash_stream.add_event(text);
+  });
   if (auto first = event_log_append(log, std::nullopt, log.started_at, events::RunStarted{}); !first) {
     return std::unexpected(std::move(first.error()));
   }
   auto finished_at = read_transcript(log, request.trace);
   if (!finished_at) return std::unexpected(std::move(finished_at.error()));
 
+  // The run as evaluation sees it, its events already taken in.
   RunTrace run;
   run.run_id = log.run_id;
   run.system = SystemInfo{log.system_id, log.system_version, std::nullopt};
   run.started_at = log.started_at;
-  run.events = log.release_events();
   run.finished_at = std::move(*finished_at);
   run.status = RunStatus::Completed;
 
-  auto hash = run_hash(run);
+  auto hash = hash_stream.finish(run);
   if (!hash) return std::unexpected(std::move(hash.error()));
   std::string record_id = "run_" + hash->substr(7, 12);
   std::string timestamp = utc_now_rfc3339();
@@ -148,8 +136,10 @@ core::Result<RunRecord> verify_run(const RunVerifyRequest& request) {
   } else {
     key = crypto::generate_signing_key();
   }
-  return evaluate_hashed_run(run, std::move(*hash), log.entries(), *policy, std::move(record_id),
-                             std::move(timestamp), request.previous_record_hash, *key);
+  std::optional<std::string> log_head;
+  if (const auto head = log.head()) log_head = std::string(*head);
+  return seal_run(run, std::move(*hash), judge.finish(), std::move(log_head), *policy, std::move(record_id),
+                  std::move(timestamp), request.previous_record_hash, *key);
 }
 
 }  // namespace qv::run

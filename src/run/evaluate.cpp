@@ -51,34 +51,39 @@ bool rule_applies(const RuleMatch& match, const RunEventKind& event) {
   return false;
 }
 
-Verdict judge_events(std::span<const RunEvent> events, const ExecutionPolicy& policy) {
-  Verdict verdict;
-  bool approved = false;
-  for (const RunEvent& e : events) {
-    if (std::holds_alternative<events::HumanApprovalGranted>(e.event)) {
-      approved = true;  // holds for the rest of the run, whichever action it followed
-      continue;
-    }
-    if (tool_of(e.event) == nullptr && action_of(e.event) == nullptr) continue;
-    const Effect effect = effect_of(e.event, policy);
-    verdict.gate = std::max(verdict.gate, effect);
-    const auto* executed = std::get_if<events::ActionExecuted>(&e.event);
-    if (executed == nullptr) continue;
-    if (effect == Effect::Deny) {
-      verdict.breaches.push_back({executed->action.id, "executed a denied action (" + executed->action.operation + ")"});
-    } else if (effect == Effect::Review && !approved) {
-      verdict.breaches.push_back(
-          {executed->action.id, "executed action " + executed->action.operation + " without a preceding human approval"});
-    }
+void EventJudge::add(const RunEvent& e) {
+  if (std::holds_alternative<events::HumanApprovalGranted>(e.event)) {
+    approved_ = true;  // holds for the rest of the run, whichever action it followed
+    return;
   }
-  if (!verdict.breaches.empty()) verdict.gate = Effect::Deny;
-  return verdict;
+  if (tool_of(e.event) == nullptr && action_of(e.event) == nullptr) return;
+  const Effect effect = effect_of(e.event, policy_);
+  verdict_.gate = std::max(verdict_.gate, effect);
+  const auto* executed = std::get_if<events::ActionExecuted>(&e.event);
+  if (executed == nullptr) return;
+  if (effect == Effect::Deny) {
+    verdict_.breaches.push_back({executed->action.id, "executed a denied action (" + executed->action.operation + ")"});
+  } else if (effect == Effect::Review && !approved_) {
+    verdict_.breaches.push_back(
+        {executed->action.id, "executed action " + executed->action.operation + " without a preceding human approval"});
+  }
+}
+
+Verdict EventJudge::finish() {
+  if (!verdict_.breaches.empty()) verdict_.gate = Effect::Deny;
+  return std::move(verdict_);
+}
+
+Verdict judge_events(std::span<const RunEvent> events, const ExecutionPolicy& policy) {
+  EventJudge judge(policy);
+  for (const RunEvent& e : events) judge.add(e);
+  return judge.finish();
 }
 
 namespace {
 
-// The description's members but `events`, which is streamed beside them.
-json::Object description_without_events(const RunTrace& run) {
+// The description's members that sort after `events`: all but `artifacts`.
+json::Object description_after_events(const RunTrace& run) {
   json::Object o;
   o.insert_or_assign("run_id", run.run_id);
   if (run.parent_run_id) o.insert_or_assign("parent_run_id", *run.parent_run_id);
@@ -89,68 +94,65 @@ json::Object description_without_events(const RunTrace& run) {
   o.insert_or_assign("system", std::move(system));
   o.insert_or_assign("started_at", run.started_at);
   if (run.finished_at) o.insert_or_assign("finished_at", *run.finished_at);
-  if (!run.artifacts.empty()) {
-    json::Array artifacts;
-    for (const Artifact& a : run.artifacts) {
-      json::Object x;
-      x.insert_or_assign("id", a.id);
-      x.insert_or_assign("kind", a.kind);
-      x.insert_or_assign("sha256", a.sha256);
-      artifacts.emplace_back(std::move(x));
-    }
-    o.insert_or_assign("artifacts", std::move(artifacts));
-  }
   if (run.status) o.insert_or_assign("status", kRunStatusWords[static_cast<std::size_t>(*run.status)]);
   return o;
 }
 
 }  // namespace
 
-core::Result<std::string> run_hash(const RunTrace& run) {
-  // The canonical text is hashed as it is written, member by member in key
-  // order, with the events array at its place among them: a long run is
-  // never held as one value tree or one text.
-  auto rest = json::canonicalize_json(description_without_events(run));
-  if (!rest) return std::unexpected(std::move(rest.error()));
-  crypto::Sha256 hasher;
+// The canonical text is hashed as it is written, with the events array at
+// its place among the members in key order: a long run is never held as one
+// value tree or one text.
+RunHashStream::RunHashStream(std::span<const Artifact> artifacts) {
   std::string piece = "{";
-  bool first = true;
-  auto separate = [&] {
-    if (!first) piece += ',';
-    first = false;
-  };
-  bool events_written = false;
-  auto write_events = [&]() -> core::Result<void> {
-    separate();
-    piece += R"("events":[)";
-    for (std::size_t i = 0; i < run.events.size(); ++i) {
-      if (i != 0) piece += ',';
-      auto text = json::canonical_text(event_to_json(run.events[i]));
-      if (!text) return std::unexpected(std::move(text.error()));
-      hasher.update(piece);
-      hasher.update(*text);
-      piece.clear();
+  if (!artifacts.empty()) {
+    json::Array list;
+    for (const Artifact& a : artifacts) {
+      json::Object x;
+      x.insert_or_assign("id", a.id);
+      x.insert_or_assign("kind", a.kind);
+      x.insert_or_assign("sha256", a.sha256);
+      list.emplace_back(std::move(x));
     }
-    piece += ']';
-    events_written = true;
-    return {};
-  };
+    piece += R"("artifacts":)";
+    json::write_json_compact(json::Value(std::move(list)), piece);  // each object's keys in order already
+    piece += ',';
+  }
+  piece += R"("events":[)";
+  hasher_.update(piece);
+}
+
+void RunHashStream::add_event(std::string_view canonical_text) {
+  if (!first_event_) hasher_.update(",");
+  first_event_ = false;
+  hasher_.update(canonical_text);
+}
+
+core::Result<std::string> RunHashStream::finish(const RunTrace& run) {
+  auto rest = json::canonicalize_json(description_after_events(run));
+  if (!rest) return std::unexpected(std::move(rest.error()));
+  std::string piece = "]";
   for (const json::Member& m : rest->as_object()) {
-    if (!events_written && m.key > std::string_view("events")) {
-      if (auto ok = write_events(); !ok) return std::unexpected(std::move(ok.error()));
-    }
-    separate();
+    piece += ',';
     json::write_json_string(m.key, piece);
     piece += ':';
     json::write_json_compact(m.value, piece);
   }
-  if (!events_written) {
-    if (auto ok = write_events(); !ok) return std::unexpected(std::move(ok.error()));
-  }
   piece += '}';
-  hasher.update(piece);
-  const crypto::Sha256Digest digest = hasher.finish();
+  hasher_.update(piece);
+  const crypto::Sha256Digest digest = hasher_.finish();
   return "sha256:" + crypto::hex_encode(digest);
+}
+
+core::Result<std::string> run_hash(const RunTrace& run) {
+  RunHashStream stream(run.artifacts);
+  json::CanonicalOut text;
+  for (const RunEvent& e : run.events) {
+    text.reset();
+    write_event_canonical(text, e);
+    stream.add_event(text.text());
+  }
+  return stream.finish(run);
 }
 
 core::Result<RunRecord> evaluate_run(const RunTrace& run, std::span<const LogEntry> log_entries,
@@ -158,18 +160,16 @@ core::Result<RunRecord> evaluate_run(const RunTrace& run, std::span<const LogEnt
                                      std::optional<std::string> previous_record_hash, const crypto::SigningKey& key) {
   auto hash = run_hash(run);
   if (!hash) return std::unexpected(std::move(hash.error()));
-  return evaluate_hashed_run(run, std::move(*hash), log_entries, policy, std::move(record_id), std::move(timestamp),
-                             std::move(previous_record_hash), key);
-}
-
-core::Result<RunRecord> evaluate_hashed_run(const RunTrace& run, std::string run_hash,
-                                            std::span<const LogEntry> log_entries, const ExecutionPolicy& policy,
-                                            std::string record_id, std::string timestamp,
-                                            std::optional<std::string> previous_record_hash,
-                                            const crypto::SigningKey& key) {
-  Verdict verdict = judge_events(run.events, policy);
   std::optional<std::string> log_head;
   if (!log_entries.empty()) log_head = log_entries.back().head;
+  return seal_run(run, std::move(*hash), judge_events(run.events, policy), std::move(log_head), policy,
+                  std::move(record_id), std::move(timestamp), std::move(previous_record_hash), key);
+}
+
+core::Result<RunRecord> seal_run(const RunTrace& run, std::string run_hash, Verdict verdict,
+                                 std::optional<std::string> log_head, const ExecutionPolicy& policy,
+                                 std::string record_id, std::string timestamp,
+                                 std::optional<std::string> previous_record_hash, const crypto::SigningKey& key) {
   RunRecordContent c{std::string(kRunRecordSchema), std::string(core::kEngineVersion), run.run_id,
                      run.parent_run_id, std::move(run_hash), std::move(log_head), policy.id, policy.hash,
                      verdict.gate, std::move(verdict.breaches)};

@@ -1,116 +1,155 @@
 #include "run/log.hpp"
 
+#include <charconv>
 #include <utility>
 
-#include "crypto/sha256.hpp"
-#include "json/canonical.hpp"
+#include "crypto/digest.hpp"
+#include "json/writer.hpp"
 
 namespace qv::run {
 
 namespace {
 
-using json::Object;
-using json::Value;
+// Writes an event's members, in declared order, to a sink of the JSON
+// writer family: a value tree (ValueOut) or the canonical text
+// (CanonicalOut, which sorts each object as it closes).
+template <class Sink>
+struct EventWriter {
+  Sink& out;
 
-void put_optional(Object& o, std::string_view key, const std::optional<std::string>& text) {
-  if (text) o.insert_or_assign(std::string(key), *text);
-}
+  void key(std::string_view k) {
+    if constexpr (requires { out.plain_key(k); }) {
+      out.plain_key(k);  // the member names hold nothing to escape
+    } else {
+      out.key(k);
+    }
+  }
+  void text(std::string_view k, std::string_view value) {
+    key(k);
+    out.string(value);
+  }
+  void optional_text(std::string_view k, const std::optional<std::string>& value) {
+    if (value) text(k, *value);
+  }
+  void hashed_ref(std::string_view k, const HashedRef& r) {
+    key(k);
+    out.begin_object();
+    text("id", r.id);
+    optional_text("hash", r.hash);
+    out.end_object();
+  }
+  void tool_ref(const ToolRef& t) {
+    key("tool");
+    out.begin_object();
+    text("name", t.name);
+    optional_text("server", t.server);
+    out.end_object();
+  }
+  void action(const Action& a) {
+    key("action");
+    out.begin_object();
+    text("id", a.id);
+    text("operation", a.operation);
+    optional_text("target", a.target);
+    if (a.risk) text("risk", to_word(*a.risk));
+    out.end_object();
+  }
+  void actor(const Actor& a) {
+    key("actor");
+    out.begin_object();
+    text("kind", kActorKindWords[static_cast<std::size_t>(a.kind)]);
+    text("id", a.id);
+    optional_text("name", a.name);
+    out.end_object();
+  }
 
-Value hashed_ref(const HashedRef& r) {
-  Object o;
-  o.insert_or_assign("id", r.id);
-  put_optional(o, "hash", r.hash);
-  return o;
-}
+  // The payload members of each kind, in the kind's declared order.
+  void operator()(const events::RunStarted&) {}
+  void operator()(const events::ModelInvocation& e) {
+    hashed_ref("model", e.model);
+    text("input_hash", e.input_hash);
+    text("output_hash", e.output_hash);
+  }
+  void operator()(const events::Retrieval& e) {
+    text("query_hash", e.query_hash);
+    key("documents");
+    out.begin_array();
+    for (const HashedRef& d : e.documents) {
+      out.begin_object();
+      text("id", d.id);
+      optional_text("hash", d.hash);
+      out.end_object();
+    }
+    out.end_array();
+  }
+  void operator()(const events::ClaimExtracted& e) { text("claim_id", e.claim_id); }
+  void operator()(const events::ToolRequested& e) {
+    tool_ref(e.tool);
+    text("arguments_hash", e.arguments_hash);
+  }
+  void operator()(const events::ToolCompleted& e) {
+    tool_ref(e.tool);
+    text("result_hash", e.result_hash);
+    text("status", kToolStatusWords[static_cast<std::size_t>(e.status)]);
+  }
+  void operator()(const events::StateRead& e) { text("key", e.key); }
+  void operator()(const events::StateWritten& e) {
+    text("key", e.key);
+    text("value_hash", e.value_hash);
+  }
+  void operator()(const events::HumanApprovalRequested& e) { action(e.action); }
+  void operator()(const events::HumanApprovalGranted& e) { actor(e.actor); }
+  void operator()(const events::ActionExecuted& e) {
+    action(e.action);
+    text("result_hash", e.result_hash);
+  }
+  void operator()(const events::PolicyEvaluated& e) {
+    text("policy_id", e.policy_id);
+    optional_text("policy_hash", e.policy_hash);
+    text("decision", core::to_word(e.decision));
+  }
+  void operator()(const events::VerificationCompleted& e) { text("decision", core::to_word(e.decision)); }
 
-Value tool_ref(const ToolRef& t) {
-  Object o;
-  o.insert_or_assign("name", t.name);
-  put_optional(o, "server", t.server);
-  return o;
-}
-
-Value action(const Action& a) {
-  Object o;
-  o.insert_or_assign("id", a.id);
-  o.insert_or_assign("operation", a.operation);
-  put_optional(o, "target", a.target);
-  if (a.risk) o.insert_or_assign("risk", to_word(*a.risk));
-  return o;
-}
-
-Value actor(const Actor& a) {
-  Object o;
-  o.insert_or_assign("kind", kActorKindWords[static_cast<std::size_t>(a.kind)]);
-  o.insert_or_assign("id", a.id);
-  put_optional(o, "name", a.name);
-  return o;
-}
-
-// The payload members of each kind, in the kind's declared order.
-struct PayloadMembers {
-  Object& o;
-  void operator()(const events::RunStarted&) const {}
-  void operator()(const events::ModelInvocation& e) const {
-    o.insert_or_assign("model", hashed_ref(e.model));
-    o.insert_or_assign("input_hash", e.input_hash);
-    o.insert_or_assign("output_hash", e.output_hash);
-  }
-  void operator()(const events::Retrieval& e) const {
-    o.insert_or_assign("query_hash", e.query_hash);
-    json::Array documents;
-    for (const HashedRef& d : e.documents) documents.push_back(hashed_ref(d));
-    o.insert_or_assign("documents", std::move(documents));
-  }
-  void operator()(const events::ClaimExtracted& e) const { o.insert_or_assign("claim_id", e.claim_id); }
-  void operator()(const events::ToolRequested& e) const {
-    o.insert_or_assign("tool", tool_ref(e.tool));
-    o.insert_or_assign("arguments_hash", e.arguments_hash);
-  }
-  void operator()(const events::ToolCompleted& e) const {
-    o.insert_or_assign("tool", tool_ref(e.tool));
-    o.insert_or_assign("result_hash", e.result_hash);
-    o.insert_or_assign("status", kToolStatusWords[static_cast<std::size_t>(e.status)]);
-  }
-  void operator()(const events::StateRead& e) const { o.insert_or_assign("key", e.key); }
-  void operator()(const events::StateWritten& e) const {
-    o.insert_or_assign("key", e.key);
-    o.insert_or_assign("value_hash", e.value_hash);
-  }
-  void operator()(const events::HumanApprovalRequested& e) const { o.insert_or_assign("action", action(e.action)); }
-  void operator()(const events::HumanApprovalGranted& e) const { o.insert_or_assign("actor", actor(e.actor)); }
-  void operator()(const events::ActionExecuted& e) const {
-    o.insert_or_assign("action", action(e.action));
-    o.insert_or_assign("result_hash", e.result_hash);
-  }
-  void operator()(const events::PolicyEvaluated& e) const {
-    o.insert_or_assign("policy_id", e.policy_id);
-    put_optional(o, "policy_hash", e.policy_hash);
-    o.insert_or_assign("decision", core::to_word(e.decision));
-  }
-  void operator()(const events::VerificationCompleted& e) const {
-    o.insert_or_assign("decision", core::to_word(e.decision));
+  void event(const RunEvent& e) {
+    out.begin_object();
+    text("id", e.id);
+    optional_text("parent", e.parent);
+    key("sequence");
+    out.unsigned_integer(e.sequence);
+    text("timestamp", e.timestamp);
+    if (e.actor) actor(*e.actor);
+    key("event");
+    out.begin_object();
+    std::visit([&](const auto& payload) { text("type", std::decay_t<decltype(payload)>::kWord); }, e.event);
+    std::visit(*this, e.event);
+    out.end_object();
+    out.end_object();
   }
 };
+
+// The ids given so far are exactly "ev-{k}" for every k below the counter,
+// so whether an id was given is read from the id itself, without a table.
+bool names_appended_event(std::string_view id, std::uint64_t counter) {
+  if (!id.starts_with("ev-")) return false;
+  id.remove_prefix(3);
+  if (id.empty() || (id.front() == '0' && id.size() > 1)) return false;  // "ev-{k}" has no leading zero
+  std::uint64_t k = 0;
+  const auto [end, ec] = std::from_chars(id.data(), id.data() + id.size(), k);
+  return ec == std::errc() && end == id.data() + id.size() && k < counter;
+}
 
 core::EngineError refused(std::string message) { return core::EngineError::invalid_input(std::move(message)); }
 
 }  // namespace
 
-Value event_to_json(const RunEvent& event) {
-  Object payload;
-  std::visit([&](const auto& e) { payload.insert_or_assign("type", std::decay_t<decltype(e)>::kWord); },
-             event.event);
-  std::visit(PayloadMembers{payload}, event.event);
-  Object o;
-  o.reserve(6);
-  o.insert_or_assign("id", event.id);
-  put_optional(o, "parent", event.parent);
-  o.insert_or_assign("sequence", event.sequence);
-  o.insert_or_assign("timestamp", event.timestamp);
-  if (event.actor) o.insert_or_assign("actor", actor(*event.actor));
-  o.insert_or_assign("event", std::move(payload));
-  return o;
+json::Value event_to_json(const RunEvent& event) {
+  json::ValueOut out;
+  EventWriter<json::ValueOut>{out}.event(event);
+  return out.take();
+}
+
+void write_event_canonical(json::CanonicalOut& out, const RunEvent& event) {
+  EventWriter<json::CanonicalOut>{out}.event(event);
 }
 
 std::optional<std::string_view> EventLog::head() const {
@@ -118,16 +157,9 @@ std::optional<std::string_view> EventLog::head() const {
   return std::string_view(entries_.back().head);
 }
 
-void EventLog::reserve(std::size_t n) {
-  entries_.reserve(n);
-  ids_.reserve(n);
-}
-
-std::vector<RunEvent> EventLog::release_events() {
-  std::vector<RunEvent> events;
-  events.reserve(entries_.size());
-  for (LogEntry& e : entries_) events.push_back(std::move(e.event));
-  return events;
+void EventLog::consume_entries(std::function<void(const LogEntry&, std::string_view)> consumer) {
+  consumer_ = std::move(consumer);
+  if (entries_.size() > 1) entries_.erase(entries_.begin(), entries_.end() - 1);
 }
 
 core::Result<std::string> event_log_append(EventLog& log, std::optional<std::string> parent, std::string timestamp,
@@ -135,27 +167,34 @@ core::Result<std::string> event_log_append(EventLog& log, std::optional<std::str
   const std::uint64_t n = log.counter_;
   RunEvent event{"ev-" + std::to_string(n), std::move(parent), n, std::move(timestamp), std::nullopt,
                  std::move(payload)};
-  // Sets of the appended ids keep both checks constant-time per append.
-  if (log.ids_.contains(event.id)) return std::unexpected(refused("duplicate event id " + event.id));
+  if (names_appended_event(event.id, n)) return std::unexpected(refused("duplicate event id " + event.id));
   if (!log.entries_.empty() && n <= log.entries_.back().event.sequence) {
     return std::unexpected(refused("event " + event.id + " sequence " + std::to_string(n) +
                                    " is not greater than " + std::to_string(log.entries_.back().event.sequence)));
   }
-  if (event.parent && !log.ids_.contains(*event.parent)) {
+  if (event.parent && !names_appended_event(*event.parent, n)) {
     return std::unexpected(
         refused("event " + event.id + " has parent " + *event.parent + ", which has not been appended"));
   }
-  auto text = json::canonical_text(event_to_json(event));
-  if (!text) return std::unexpected(std::move(text.error()));
+  // The head: the digest of the canonical text, a line feed and the
+  // previous head. Events hold no floats, so the text cannot fail.
+  log.writer_.reset();
+  write_event_canonical(log.writer_, event);
   std::optional<std::string> previous;
   if (!log.entries_.empty()) previous = log.entries_.back().head;
-  *text += '\n';
-  if (previous) *text += *previous;
-  std::string head = "sha256:" + crypto::sha256_hex(*text);
-  log.ids_.insert(event.id);
+  log.chained_.assign(log.writer_.text());
+  log.chained_ += '\n';
+  if (previous) log.chained_ += *previous;
+  std::string head = crypto::text_digest(log.chained_);
   std::string id = event.id;
-  log.entries_.push_back(LogEntry{std::move(event), std::move(head), std::move(previous)});
+  LogEntry entry{std::move(event), std::move(head), std::move(previous)};
+  if (log.consumer_ && !log.entries_.empty()) {
+    log.entries_.back() = std::move(entry);
+  } else {
+    log.entries_.push_back(std::move(entry));
+  }
   ++log.counter_;
+  if (log.consumer_) log.consumer_(log.entries_.back(), log.writer_.text());
   return id;
 }
 

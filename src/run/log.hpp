@@ -6,6 +6,7 @@
 // head.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "core/error.hpp"
 #include "core/keyed_hash.hpp"
 #include "core/vocabulary.hpp"
+#include "json/canonical.hpp"
 #include "json/value.hpp"
 #include "run/policy.hpp"
 
@@ -150,6 +152,9 @@ struct RunEvent {
 // {id, parent?, sequence, timestamp, actor?, event: {type, payload...}};
 // absent optional members are left out.
 json::Value event_to_json(const RunEvent& event);
+// The canonical text of event_to_json's value, written onto `out` straight
+// from the event.
+void write_event_canonical(json::CanonicalOut& out, const RunEvent& event);
 
 struct LogEntry {
   RunEvent event;
@@ -163,7 +168,10 @@ struct PendingRequest {
   Kind kind = Kind::Tool;
   std::string event_id;  // Tool: the tool_requested event
   ToolRef tool;          // Tool
-  json::Value params;    // Sampling: the request's params (null when none)
+  // Sampling: the canonical digest of the request's params (of null when
+  // none), taken when the request comes; a failure is reported when the
+  // response comes, where the digest is used.
+  core::Result<std::string> params_digest;
 };
 
 class EventLog {
@@ -180,11 +188,11 @@ class EventLog {
   std::uint64_t counter() const { return counter_; }
   // The head of the last entry; none for an empty log.
   std::optional<std::string_view> head() const;
-  // Room for about n entries.
-  void reserve(std::size_t n);
-  // Moves the events out of the entries, in append order; the heads stay.
-  // For a log whose run is finished.
-  std::vector<RunEvent> release_events();
+  // From now on hands every appended entry, with its event's canonical text
+  // (valid during the call), to `consumer`, and keeps the last entry only:
+  // for a run whose events are judged and hashed as they come, so that a
+  // long run holds no memory per event. entries() then holds the last one.
+  void consume_entries(std::function<void(const LogEntry&, std::string_view)> consumer);
 
   std::string run_id;
   std::string system_id;
@@ -199,8 +207,11 @@ class EventLog {
 
  private:
   std::vector<LogEntry> entries_;
-  core::TextSet ids_;  // the ids of the entries, for the duplicate and parent checks
   std::uint64_t counter_ = 0;
+  std::function<void(const LogEntry&, std::string_view)> consumer_;
+  // Buffers of the appends, reused from one event to the next.
+  json::CanonicalOut writer_;
+  std::string chained_;
 };
 
 // Appends an event with the id "ev-{counter}" and that sequence. Refusals,

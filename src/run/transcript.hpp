@@ -4,11 +4,15 @@
 // "sampling/createMessage" requests wait for their responses, which become
 // model_invocation events. Arguments, results and prompts enter the log
 // only as canonical JSON digests. Every other message leaves no trace.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/error.hpp"
+#include "json/canonical.hpp"
+#include "json/error.hpp"
 #include "json/value.hpp"
 #include "run/log.hpp"
 
@@ -32,5 +36,42 @@ core::Result<std::string> record_tool_call(EventLog& log, std::optional<std::str
 // "tools/call without a name".
 core::Result<std::optional<std::string>> events_from_mcp_transcript(EventLog& log, json::Value message,
                                                                     std::string_view timestamp);
+
+// One line of a transcript, read from its text without building a value:
+// its messages (the value when it is an object; in a batch, each element
+// that is an object, in order) with where the members read of them stand in
+// the line. Buffers are reused from one line to the next.
+class TranscriptLine {
+ public:
+  // Reads the (trimmed) line as exactly one JSON value, with read_json's
+  // errors and positions.
+  json::JsonResult<void> read(std::string_view line);
+  // The number of messages the line holds.
+  std::size_t messages() const { return messages_.size(); }
+  // Turns the messages of the line just read into events in order, as
+  // events_from_mcp_transcript does with each, stamped with the message's
+  // string "ts" or else the carried time; that time is then carried on.
+  // Stops at the first refusal and returns it.
+  core::Result<void> append_events(EventLog& log, std::string& carried);
+
+  // Where a member's value stands in the line: from the end of its key to
+  // the end of its value. A member the message lacks has `end` 0.
+  struct Member {
+    std::size_t after_key = 0;
+    std::size_t end = 0;
+    bool present() const { return end != 0; }
+  };
+  // The members of one message that turning it into events reads; of a
+  // name that comes twice, the last (as a value read from the text keeps).
+  struct Message {
+    Member id, method, params, result, error, ts;
+  };
+
+ private:
+  std::string_view line_;
+  std::vector<Message> messages_;
+  std::string scratch_;        // a string or key read with escapes
+  json::CanonicalOut digest_;  // the canonical text of a member being hashed
+};
 
 }  // namespace qv::run

@@ -109,4 +109,19 @@ TEST(Driver, RequestAndChain) {
   // An empty previous_record_hash starting a chain: the Python tests.
 }
 
+TEST(Driver, RunHashAndLogHeadOfTheRoad) {
+  // Taken while the events come, the hashes are those of the whole run.
+  const RunRecord r = verify_run(request(kCall + "\n" + kAnswer)).value();
+  auto digest = [](const std::string& text) { return "sha256:" + qv::crypto::sha256_hex(text); };
+  const std::string e0 = R"({"event":{"type":"run_started"},"id":"ev-0","sequence":0,"timestamp":"2026-01-01T00:00:00Z"})";
+  const std::string e1 = R"({"event":{"arguments_hash":")" + digest("null") +
+                         R"(","tool":{"name":"rm"},"type":"tool_requested"},"id":"ev-1","sequence":1,"timestamp":"T1"})";
+  const std::string e2 = R"({"event":{"result_hash":")" + digest("{}") +
+                         R"(","status":"ok","tool":{"name":"rm"},"type":"tool_completed"},"id":"ev-2","parent":"ev-1","sequence":2,"timestamp":"T1"})";
+  EXPECT_EQ(r.content.run_hash, digest(R"({"events":[)" + e0 + "," + e1 + "," + e2 +
+                                       R"(],"finished_at":"T1","run_id":"run-1","started_at":"2026-01-01T00:00:00Z",)"
+                                       R"("status":"completed","system":{"id":"sys","version":"1.0"}})"));
+  EXPECT_EQ(r.content.log_head, digest(e2 + "\n" + digest(e1 + "\n" + digest(e0 + "\n"))));
+}
+
 }  // namespace
