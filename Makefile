@@ -85,3 +85,18 @@ fuzz: fuzz-build
 
 clean:
 	rm -rf build build-asan build-bench build-fuzz build-py
+
+# Lists the targets and the variables they read.
+.PHONY: help
+help:
+	@echo 'make demo           install what is missing, build, run examples/demo.py on the sample request'
+	@echo 'make test           build, then run every C++ and Python test (SANITIZE=1: under ASan and UBSan, in build-asan/)'
+	@echo 'make build          build the module into build/python/ (also: make all)'
+	@echo 'make deps           install the Debian packages the build needs, when missing'
+	@echo 'make install-check  pip-install the package into a fresh virtual environment and build the wheel'
+	@echo 'make bench          build build-bench/, run every benchmark, write the table to bench/results/'
+	@echo 'make fuzz           run every fuzz target for FUZZ_SECONDS (or FUZZ_RUNS inputs, FUZZ_SEED)'
+	@echo 'make fuzz-build     build the fuzz targets with clang 16 into build-fuzz/'
+	@echo 'make clean          remove every build directory'
+	@echo 'make help           this list'
+	@echo 'Variables: JOBS (parallel jobs, default: nproc), SANITIZE=1, FUZZ_SECONDS, FUZZ_RUNS, FUZZ_SEED'
