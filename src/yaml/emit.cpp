@@ -377,7 +377,7 @@ void write_node(Emitter& e, const Node& n, std::string_view tag) {
       e.end_mapping();
       return;
     case Node::Kind::Tagged: {
-      // The bare "!" is written as it was read.
+      // The bare "!" stays one "!" (libyaml writes it verbatim, as !<%21>).
       const std::string& t = n.as_tagged().tag;
       write_node(e, *n.as_tagged().node, t == "!" ? t : "!" + t);
       return;
