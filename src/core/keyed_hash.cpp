@@ -4,7 +4,11 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+#include <string>
+
+#include "core/panic.hpp"
 
 namespace qv::core {
 
@@ -38,14 +42,18 @@ std::uint64_t load_le64(const unsigned char* p) noexcept {
 
 struct ProcessKey {
   std::uint64_t k0 = 0, k1 = 0;
-  ProcessKey() noexcept {
+  // A key nobody can predict is what keeps the tables unfloodable: a failing
+  // source (no kernel source, or the call refused) is a broken invariant,
+  // never a fixed key. The key is then left undrawn, and the next use tries
+  // again.
+  ProcessKey() {
     std::array<unsigned char, 16> bytes{};
-    // getentropy only fails for requests over 256 bytes or without a kernel
-    // source; the hash stays correct (only predictable) with the zero key.
-    if (getentropy(bytes.data(), bytes.size()) == 0) {
-      k0 = load_le64(bytes.data());
-      k1 = load_le64(bytes.data() + 8);
+    if (getentropy(bytes.data(), bytes.size()) != 0) {
+      const int err = errno;
+      panic("Error: " + std::string(std::strerror(err)) + " (os error " + std::to_string(err) + ")");
     }
+    k0 = load_le64(bytes.data());
+    k1 = load_le64(bytes.data() + 8);
   }
 };
 
@@ -75,7 +83,7 @@ std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, std::string_view byt
   return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
 }
 
-std::uint64_t keyed_hash(std::string_view bytes) noexcept {
+std::uint64_t keyed_hash(std::string_view bytes) {
   static const ProcessKey key;
   return siphash13(key.k0, key.k1, bytes);
 }

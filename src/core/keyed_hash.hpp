@@ -17,14 +17,16 @@ namespace qv::core {
 // SipHash-1-3 of `bytes` under `key` (two 64-bit halves).
 std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, std::string_view bytes) noexcept;
 
-// SipHash-1-3 of `bytes` under this process's key.
-std::uint64_t keyed_hash(std::string_view bytes) noexcept;
+// SipHash-1-3 of `bytes` under this process's key, drawn from the OS's
+// random source on first use. A source that fails panics with "Error: {}"
+// and the system's error text; the key is drawn again on the next use.
+std::uint64_t keyed_hash(std::string_view bytes);
 
 // Hash functor over texts; transparent, so a table of std::string looks up a
 // std::string_view without a copy.
 struct TextHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view text) const noexcept { return keyed_hash(text); }
+  std::size_t operator()(std::string_view text) const { return keyed_hash(text); }
 };
 
 // Text-keyed tables on the keyed hash.

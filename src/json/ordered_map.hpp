@@ -129,19 +129,24 @@ class OrderedMap {
       if (entries_[slot - 1].key == key) return slot - 1;
     }
   }
-  void index_insert(std::size_t i) {
-    const std::size_t mask = slots_.size() - 1;
+  void index_insert(std::size_t i) { index_insert(slots_, i); }
+  void index_insert(std::vector<std::uint32_t>& slots, std::size_t i) const {
+    const std::size_t mask = slots.size() - 1;
     std::size_t s = core::keyed_hash(entries_[i].key) & mask;
-    while (slots_[s] != 0) s = (s + 1) & mask;
-    slots_[s] = static_cast<std::uint32_t>(i + 1);
+    while (slots[s] != 0) s = (s + 1) & mask;
+    slots[s] = static_cast<std::uint32_t>(i + 1);
   }
+  // The index is built aside: when hashing panics (the process's hash key
+  // could not be drawn), the map is left without an index, which lookups
+  // scan, rather than with a partial one.
   void rebuild_index() {
     slots_.clear();
     if (entries_.size() < kIndexFrom) return;
     std::size_t cap = 64;
     while (cap < entries_.size() * 2) cap *= 2;
-    slots_.assign(cap, 0);
-    for (std::size_t i = 0; i < entries_.size(); ++i) index_insert(i);
+    std::vector<std::uint32_t> slots(cap, 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i) index_insert(slots, i);
+    slots_ = std::move(slots);
   }
 
   std::vector<Entry> entries_;

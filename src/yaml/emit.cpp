@@ -2,6 +2,7 @@
 
 #include <yaml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "yaml/scalar.hpp"
+#include "yaml/tags.hpp"
 
 namespace qv::yaml {
 
@@ -115,6 +117,101 @@ class AstralStandIns {
   std::vector<std::string> originals_;
 };
 
+// A tag is written in shorthand: "!" then the rest of the tag, with the
+// characters a URI cannot hold percent-escaped. libyaml leaves the flow
+// indicators ",[]" raw there, but a shorthand tag cannot hold them (the
+// reader ends the tag at them), so each must be written %2C, %5B or %5D.
+// libyaml escapes a literal "%" itself, so each indicator is handed to it as
+// a token (a marker found in no text or tag of the document, then the two
+// hex digits) whose marker becomes "%" in the output.
+class FlowIndicatorEscapes {
+ public:
+  // The part of the tag that libyaml writes after a "!" or "!!" handle.
+  static std::string_view shorthand_suffix(std::string_view tag) {
+    if (tag.size() > 1 && tag[0] == '!') return tag.substr(1);
+    if (tag.size() > kCoreTagPrefix.size() && tag.starts_with(kCoreTagPrefix)) return tag.substr(kCoreTagPrefix.size());
+    return {};
+  }
+  static bool needed(std::string_view tag) { return shorthand_suffix(tag).find_first_of(",[]") != std::string_view::npos; }
+
+  // Picks the marker: "qv" and 8 hex digits, the smallest number that no
+  // text or tag holds in that form. A marker cannot overlap itself, and its
+  // letters are never produced by libyaml's escapes, so in the output it
+  // appears only where a token was put.
+  void choose(const std::vector<std::string>& texts, const std::vector<std::string>& tags) {
+    std::vector<std::uint32_t> used;
+    auto scan = [&](std::string_view t) {
+      for (std::size_t i = t.find("qv"); i != std::string_view::npos; i = t.find("qv", i + 2)) {
+        std::uint32_t n = 0;
+        if (read_hex(t.substr(i + 2), n)) used.push_back(n);
+      }
+    };
+    for (const std::string& t : texts) scan(t);
+    for (const std::string& t : tags) scan(t);
+    std::sort(used.begin(), used.end());
+    // Fewer than 2^32 numbers are taken (each needs 10 bytes of text).
+    std::uint32_t n = 0;
+    for (const std::uint32_t u : used) {
+      if (u > n) break;
+      if (u == n) ++n;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    marker_ = "qv";
+    for (int shift = 4 * (kDigits - 1); shift >= 0; shift -= 4) marker_ += kHex[(n >> shift) & 0xF];
+  }
+
+  // The tag with each flow indicator of its suffix replaced by a token.
+  std::string replace(std::string_view tag) const {
+    const std::size_t from = tag.size() - shorthand_suffix(tag).size();
+    std::string out(tag.substr(0, from));
+    for (const char c : tag.substr(from)) {
+      if (c == ',' || c == '[' || c == ']') {
+        static constexpr char kHexUpper[] = "0123456789ABCDEF";
+        out += marker_;
+        out += kHexUpper[static_cast<unsigned char>(c) >> 4];
+        out += kHexUpper[static_cast<unsigned char>(c) & 0xF];
+      } else {
+        out += c;
+      }
+    }
+    return out;
+  }
+
+  void restore(std::string& output) const {
+    std::string out;
+    out.reserve(output.size());
+    std::size_t from = 0;
+    for (std::size_t at = output.find(marker_); at != std::string::npos; at = output.find(marker_, from)) {
+      out.append(output, from, at - from);
+      out += '%';
+      from = at + marker_.size();
+    }
+    out.append(output, from);
+    output = std::move(out);
+  }
+
+ private:
+  static constexpr int kDigits = 8;
+
+  static bool read_hex(std::string_view t, std::uint32_t& n) {
+    if (t.size() < kDigits) return false;
+    n = 0;
+    for (int i = 0; i < kDigits; ++i) {
+      const char c = t[static_cast<std::size_t>(i)];
+      if (c >= '0' && c <= '9') {
+        n = n * 16 + static_cast<std::uint32_t>(c - '0');
+      } else if (c >= 'a' && c <= 'f') {
+        n = n * 16 + static_cast<std::uint32_t>(c - 'a' + 10);
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::string marker_;
+};
+
 enum class Step : std::uint8_t { Scalar, MappingStart, MappingEnd, SequenceStart, SequenceEnd };
 
 }  // namespace
@@ -161,12 +258,23 @@ struct Emitter::State {
     yaml_emitter_set_output(&emitter, append_output, &out);
     AstralStandIns stand_ins;
     const bool replacing = stand_ins.choose(texts);
+    FlowIndicatorEscapes escapes;
+    const bool escaping =
+        std::any_of(steps.begin(), steps.end(), [](const Pending& p) { return FlowIndicatorEscapes::needed(p.tag); });
+    if (escaping) {
+      std::vector<std::string> tags;
+      for (const Pending& p : steps) {
+        if (!p.tag.empty()) tags.push_back(p.tag);
+      }
+      escapes.choose(texts, tags);
+    }
     yaml_event_t ev;
     emit(ev, yaml_stream_start_event_initialize(&ev, YAML_UTF8_ENCODING));
     emit(ev, yaml_document_start_event_initialize(&ev, nullptr, nullptr, nullptr, 1));
     std::size_t next_text = 0;
     for (const Pending& p : steps) {
-      yaml_char_t* tag = p.tag.empty() ? nullptr : chars(p.tag);
+      const std::string escaped = escaping && FlowIndicatorEscapes::needed(p.tag) ? escapes.replace(p.tag) : std::string();
+      yaml_char_t* tag = p.tag.empty() ? nullptr : chars(escaped.empty() ? p.tag : escaped);
       const int implicit = p.tag.empty() ? 1 : 0;
       switch (p.step) {
         case Step::Scalar: {
@@ -196,6 +304,7 @@ struct Emitter::State {
     }
     emit(ev, yaml_document_end_event_initialize(&ev, 1));
     if (error) return std::unexpected(*error);
+    if (escaping) escapes.restore(out);
     if (replacing) stand_ins.restore(out);
     return std::move(out);
   }
@@ -268,7 +377,7 @@ void write_node(Emitter& e, const Node& n, std::string_view tag) {
       e.end_mapping();
       return;
     case Node::Kind::Tagged: {
-      // The bare "!" is written as it was read.
+      // The bare "!" stays one "!" (libyaml writes it verbatim, as !<%21>).
       const std::string& t = n.as_tagged().tag;
       write_node(e, *n.as_tagged().node, t == "!" ? t : "!" + t);
       return;

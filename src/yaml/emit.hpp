@@ -48,7 +48,8 @@ class Emitter {
 // The tree written back as YAML: null as "null", booleans, integers in
 // decimal, floats as format_float writes them, strings by the string rule,
 // collections with their keys by the same rules, a tagged node with its
-// "!tag" on the inner node.
+// "!tag" on the inner node (in shorthand; characters a shorthand tag cannot
+// hold, the flow indicators ",[]" among them, percent-escaped).
 YamlResult<std::string> write_yaml(const Node& node);
 
 }  // namespace qv::yaml

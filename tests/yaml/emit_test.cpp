@@ -110,5 +110,76 @@ TEST(YamlEmit, WriteBackOfTrees) {
             "- - 1.1\n  - 1000.0\n  - 16\n  - 1\n  - 0\n  - true\n  - null\n  - '007'\n  - 1e400\n");
 }
 
+// Every tag form the reader accepts is written in a form it reads back to
+// the same tree: a local tag in shorthand, with the flow indicators ",[]"
+// (which a shorthand tag cannot hold) percent-escaped, whichever way the
+// tag was written; global tags leave a string and are not written.
+TEST(YamlEmit, TagsWriteBackInAFormTheReaderTakes) {
+  struct Case {
+    const char* text;
+    const char* written;
+  };
+  const Case cases[] = {
+      // Flow indicators, verbatim or escaped in the source.
+      {"!<!a,b> 5", "!a%2Cb 5\n"},
+      {"!<!a[b> 5", "!a%5Bb 5\n"},
+      {"!<!a%2Cb> 5", "!a%2Cb 5\n"},
+      {"!a%5Db 5", "!a%5Db 5\n"},
+      {"- !<!ag:yaml.org,2002:str> 5", "- !ag:yaml.org%2C2002:str 5\n"},
+      {"!<!a,b> [1]", "!a%2Cb\n- 1\n"},
+      {"!<!a,b> {x: 1}", "!a%2Cb\nx: 1\n"},
+      {"{!<!a[]> k: v}", "!a%5B%5D k: v\n"},
+      {"[!<!,> ]", "- !%2C null\n"},
+      // Other characters a shorthand tag cannot hold, escaped by libyaml.
+      {"!money 12", "!money 12\n"},
+      {"!a%21b 5", "!a%21b 5\n"},
+      {"!<!!a> 5", "!%21a 5\n"},
+      {"!a%7Bb%20c 5", "!a%7Bb%20c 5\n"},
+      {"!a%C3%A9 x", "!a%C3%A9 x\n"},
+      {"! 5", "!<%21> 5\n"},
+      // Handles: a %TAG prefix that makes a local tag, the "!!" handle
+      // moved to a local prefix, and global tags (a string remains).
+      {"%TAG !e! !pre,\n--- !e!x 5", "!pre%2Cx 5\n"},
+      {"%TAG ! !p[\n--- !x 5", "!p%5Bx 5\n"},
+      {"%TAG !! !x-\n--- !!y 5", "!x-y 5\n"},
+      {"%TAG !e! tag:example.com,2000:\n--- !e!x 5", "'5'\n"},
+      {"!!str 5", "'5'\n"},
+      {"!!foo x", "x\n"},
+      {"!<tag:a,b> 5", "'5'\n"},
+      // Texts in the form of the escape marker are left as they are.
+      {"{qv00000000: !<!a,qv00000001> qv00000002}", "qv00000000: !a%2Cqv00000001 qv00000002\n"},
+      {"!<!a,b> \"\\U0001F600 \\uE000a\"", "!a%2Cb \U0001F600 \uE000a\n"},
+  };
+  std::size_t compared = 0;
+  for (const Case& c : cases) {
+    auto tree = read_tree(c.text);
+    ASSERT_TRUE(tree) << c.text << ": " << tree.error().display();
+    auto text = write_yaml(*tree);
+    ASSERT_TRUE(text) << c.text;
+    EXPECT_EQ(*text, c.written) << c.text;
+    auto back = read_tree(*text);
+    ASSERT_TRUE(back) << c.text << " -> " << *text << ": " << back.error().display();
+    EXPECT_TRUE(*back == *tree) << c.text << " -> " << *text;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 24u);
+}
+
+// A tag whose written form makes a key long: the key is written in the
+// explicit "? " form, which holds a key of any length.
+TEST(YamlEmit, LongEscapedTagOnAKey) {
+  const std::string text = "{!<!" + std::string(200, ',') + "> k: v}";
+  auto tree = read_tree(text);
+  ASSERT_TRUE(tree);
+  auto written = write_yaml(*tree);
+  ASSERT_TRUE(written);
+  std::string escaped;
+  for (int i = 0; i < 200; ++i) escaped += "%2C";
+  EXPECT_EQ(*written, "? !" + escaped + " k\n: v\n");
+  auto back = read_tree(*written);
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(*back == *tree);
+}
+
 }  // namespace
 }  // namespace qv::yaml
