@@ -324,13 +324,13 @@ bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out) {
       if (PyErr_Occurred() != nullptr) return fail();
       break;
     }
-    if (!out.add(item.p)) return fail();
+    if (!out.add(item.p, TextItems::Check::WhenTaken)) return fail();
   }
   return true;
 }
 
 bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out) {
-  if (out.add(obj)) return true;
+  if (out.add(obj, TextItems::Check::AsRead)) return true;
   note_type_error(param);
   return false;
 }
@@ -355,74 +355,118 @@ bool is_ascii(PyObject* text) {
   return result.p == Py_True;
 }
 
-// The UTF-8 bytes of text[at, at + kPieceChars), or nullptr with the
-// encoding error set.
-PyObject* encode_piece(PyObject* text, Py_ssize_t at, Py_ssize_t length) {
-  Ref piece(PyUnicode_Substring(text, at, std::min(length, at + TextItems::kPieceChars)));
-  if (!piece) return nullptr;
-  return PyUnicode_AsUTF8String(piece.p);
+// Characters encoded at a time. Short steps keep every object made along
+// the way small (its memory reused from one step to the next, in cache), and
+// in text that is mostly ASCII most steps hold ASCII alone, which is its own
+// UTF-8 and needs no encoding.
+constexpr Py_ssize_t kStepChars = 256;
+
+// How encoding a range of a str ended.
+enum class Encoded { Whole, Surrogate, Failed };
+
+// Appends the UTF-8 form of text[from, to) to `out`, or only checks that it
+// can be made when `out` is null. Surrogate at a character that cannot be
+// encoded; Failed with the interpreter's error set (memory).
+Encoded encode_range(PyObject* text, Py_ssize_t from, Py_ssize_t to, std::string* out) {
+  for (Py_ssize_t at = from; at < to; at += kStepChars) {
+    Ref step(PyUnicode_Substring(text, at, std::min(to, at + kStepChars)));
+    if (!step) return Encoded::Failed;
+    // Encoded into the step's own cache, freed with it.
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(step.p, &size);
+    if (data == nullptr) {
+      if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError) == 0) return Encoded::Failed;
+      PyErr_Clear();
+      return Encoded::Surrogate;
+    }
+    if (out != nullptr) out->append(data, static_cast<std::size_t>(size));
+  }
+  return Encoded::Whole;
+}
+
+// Raises the interpreter's UnicodeEncodeError for the whole text, its
+// position counted in it, once a part of it failed to encode. Returns false.
+bool raise_whole_text_error(PyObject* text) {
+  std::string_view unused;
+  if (!text_of(text, unused)) return false;
+  core::panic("a str failed to encode in part only");
+}
+
+// After encode_range did not encode the whole range: the whole text's
+// error for a character that cannot be encoded; any other failure (memory)
+// stays set as it is. Returns false.
+bool raise_encode_failure(PyObject* text, Encoded how) {
+  return how == Encoded::Surrogate ? raise_whole_text_error(text) : false;
 }
 
 }  // namespace
 
 TextItems::~TextItems() {
-  for (Item& item : items_) {
-    Py_XDECREF(item.piece);
-    Py_DECREF(item.text);
-  }
+  for (Item& item : items_) Py_DECREF(item.text);
 }
 
-bool TextItems::add(PyObject* obj) {
+bool TextItems::add(PyObject* obj, Check check) {
   if (!PyUnicode_Check(obj)) {
     raise_not_instance(obj, "str");
     return false;
   }
-  Item item{obj, std::nullopt};
+  Item item;
+  item.text = obj;
   if (is_ascii(obj)) {
     std::string_view view;
     if (!text_of(obj, view)) return false;
     item.whole = view;
   } else {
-    // Every piece is encoded once now, so that a text that cannot be
-    // encoded fails here, with the error of the whole text.
-    const Py_ssize_t length = PyUnicode_GetLength(obj);
-    for (Py_ssize_t at = 0; at < length; at += kPieceChars) {
-      Ref bytes(encode_piece(obj, at, length));
-      if (!bytes) {
-        // Any other failure (memory) is raised as it is.
-        if (PyErr_ExceptionMatches(PyExc_UnicodeEncodeError) == 0) return false;
-        PyErr_Clear();
-        std::string_view unused;
-        if (!text_of(obj, unused)) return false;
-        core::panic("a str failed to encode in part only");
-      }
+    item.length = PyUnicode_GetLength(obj);
+    if (check == Check::WhenTaken) {
+      const Encoded how = encode_range(obj, 0, item.length, nullptr);
+      if (how != Encoded::Whole) return raise_encode_failure(obj, how);
+      item.checked = item.length;
     }
   }
-  items_.push_back(item);
+  items_.push_back(std::move(item));
   Py_INCREF(obj);
   return true;
 }
 
+bool TextItems::check_unread() {
+  for (Item& item : items_) {
+    if (item.whole) continue;
+    if (!item.failed && item.checked < item.length) {
+      const Encoded how = encode_range(item.text, item.checked, item.length, nullptr);
+      if (how != Encoded::Whole) return raise_encode_failure(item.text, how);
+      item.checked = item.length;
+    }
+    if (item.failed) return raise_whole_text_error(item.text);
+  }
+  return true;
+}
+
 std::optional<std::string_view> TextItems::next_piece(Item& item, Py_ssize_t& at) {
-  Py_CLEAR(item.piece);
   if (item.whole) {
     if (at > 0) return std::nullopt;
     at = 1;
     return item.whole;
   }
-  const Py_ssize_t length = PyUnicode_GetLength(item.text);
-  if (at >= length) return std::nullopt;
-  item.piece = encode_piece(item.text, at, length);
-  if (item.piece == nullptr) {
-    // Checked when taken, so only memory can run out here.
-    PyErr_Clear();
-    throw std::bad_alloc();
+  item.piece.clear();
+  if (!item.failed && at < item.length) {
+    const Py_ssize_t end = std::min(item.length, at + kPieceChars);
+    const Encoded how = encode_range(item.text, at, end, &item.piece);
+    if (how == Encoded::Whole) {
+      item.checked = std::max(item.checked, end);
+      at = end;
+      return std::string_view(item.piece);
+    }
+    if (how == Encoded::Failed) {
+      PyErr_Clear();
+      throw std::bad_alloc();
+    }
+    // The text ends here for the call; its error is raised once the call
+    // has returned (check_unread).
+    item.failed = true;
   }
-  at += kPieceChars;
-  char* data = nullptr;
-  Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(item.piece, &data, &size) != 0) core::panic("encoded piece is no bytes object");
-  return std::string_view(data, static_cast<std::size_t>(size));
+  std::string().swap(item.piece);  // the text is read: its buffer goes
+  return std::nullopt;
 }
 
 std::vector<TextItems::Pieces> TextItems::pieces() {

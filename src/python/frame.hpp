@@ -80,10 +80,14 @@ bool bind_text_arguments(const char* function, std::initializer_list<const char*
 // Long texts read without a UTF-8 copy of the whole: an ASCII str is read
 // where the interpreter holds it (its UTF-8 form is its own data); any other
 // str is encoded a piece (kPieceChars characters) at a time as it is read,
-// so neither a copy nor the interpreter's cached UTF-8 form of the whole
-// text is made. Each str is checked when it is taken: one that cannot be
-// encoded raises the interpreter's own UnicodeEncodeError then, as a str
-// argument does. A reference to every item is held for the object's life.
+// into one buffer kept for the text and reused, so neither a copy nor the
+// interpreter's cached UTF-8 form of the whole text is made. A str that
+// cannot be encoded raises the interpreter's own UnicodeEncodeError, as a
+// str argument does: an item of a sequence when it is taken, before the
+// items after it; a single str as it is read, each piece encoded once, and
+// whatever the call left unread is checked after it, so the error is raised
+// whatever the call found. A reference to every item is held for the
+// object's life.
 class TextItems {
  public:
   static constexpr Py_ssize_t kPieceChars = Py_ssize_t{1} << 20;
@@ -94,27 +98,50 @@ class TextItems {
   TextItems& operator=(const TextItems&) = delete;
   ~TextItems();
   // The texts, each given in pieces; they stay valid while this object does.
+  // A piece stays valid until the next piece of the same text is asked for.
   std::vector<Pieces> pieces();
   std::size_t size() const { return items_.size(); }
   // Room reserved up front: bounded, whatever the sequence's length says.
   std::size_t capacity() const { return items_.capacity(); }
 
+  // Runs `call` on the texts' pieces and returns its result, or nullopt with
+  // the UnicodeEncodeError of the first text (in order) that cannot be
+  // encoded; that error also stands in for anything the call throws.
+  template <class F>
+  auto read(F&& call) -> std::optional<std::invoke_result_t<F&, std::vector<Pieces>>> {
+    std::optional<std::invoke_result_t<F&, std::vector<Pieces>>> result;
+    try {
+      result.emplace(call(pieces()));
+    } catch (...) {
+      if (!check_unread()) return std::nullopt;
+      throw;
+    }
+    if (!check_unread()) return std::nullopt;
+    return result;
+  }
+
  private:
   friend bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out);
   friend bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out);
   struct Item {
-    PyObject* text;                         // the str, held
+    PyObject* text = nullptr;               // the str, held
     std::optional<std::string_view> whole;  // an ASCII str's own bytes
-    PyObject* piece = nullptr;              // the bytes of the piece being read
+    Py_ssize_t length = 0;                  // characters, for any other str
+    Py_ssize_t checked = 0;                 // characters known to encode, from the start
+    bool failed = false;                    // reading met a character that cannot be encoded
+    std::string piece;                      // the UTF-8 bytes of the piece being read
   };
-  // Checks and holds a str; false with the exception set.
-  bool add(PyObject* obj);
+  // Holds a str, checked now or as it is read; false with the exception set.
+  enum class Check { WhenTaken, AsRead };
+  bool add(PyObject* obj, Check check);
+  // Checks what the call did not read; false with the first failing text's error set.
+  bool check_unread();
   static std::optional<std::string_view> next_piece(Item& item, Py_ssize_t& at);
   std::vector<Item> items_;
 };
-// A sequence of str (not a str itself), every item taken in order.
+// A sequence of str (not a str itself), every item taken and checked in order.
 bool extract_text_sequence(PyObject* obj, const char* param, TextItems& out);
-// One str argument, as one item.
+// One str argument, as one item, checked as it is read.
 bool extract_text_pieces(PyObject* obj, const char* param, TextItems& out);
 
 // Result conversions. Each returns a new reference; a constructor that fails

@@ -3,6 +3,7 @@
 // binds its arguments, makes one call into records and converts the result;
 // the RuntimeFor argument says which failures are RuntimeError.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "python/frame.hpp"
@@ -54,7 +55,9 @@ PyObject* py_record_verify_chains(PyObject*, PyObject* const* args, Py_ssize_t n
     if (!bind_arguments("record_verify_chains", {"chains"}, args, nargs, kwnames, bound)) return nullptr;
     TextItems texts;
     if (!extract_text_sequence(bound[0], "chains", texts)) return nullptr;
-    return to_python_result(records::verify_jsonl_chains(texts.pieces(), true), RuntimeFor::FailedChecks);
+    auto result = texts.read([](const auto& pieces) { return records::verify_jsonl_chains(pieces, true); });
+    if (!result) return nullptr;
+    return to_python_result(std::move(*result), RuntimeFor::FailedChecks);
   });
 }
 
@@ -64,7 +67,9 @@ PyObject* py_record_verify(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
     if (!bind_arguments("record_verify", {"jsonl"}, args, nargs, kwnames, bound)) return nullptr;
     TextItems jsonl;
     if (!extract_text_pieces(bound[0], "jsonl", jsonl)) return nullptr;
-    return to_python_result(records::verify_jsonl_chains(jsonl.pieces(), false), RuntimeFor::FailedChecks);
+    auto result = jsonl.read([](const auto& pieces) { return records::verify_jsonl_chains(pieces, false); });
+    if (!result) return nullptr;
+    return to_python_result(std::move(*result), RuntimeFor::FailedChecks);
   });
 }
 

@@ -339,3 +339,33 @@ def test_long_non_ascii_texts_read_in_pieces(engine, chain):
     with pytest.raises(UnicodeEncodeError) as e:
         engine.record_verify_chains([jsonl(chain), text + "\ud800", 5])
     assert e.value.start == len(text)
+
+
+def test_unencodable_text_wins_over_what_the_chain_says(engine, chain):
+    # A str with a lone surrogate raises the interpreter's error at its
+    # position whatever the chain before it or after it holds: verified,
+    # unreadable, broken, or left unread after an earlier failure.
+    good = jsonl(chain)
+    lines = good.splitlines()
+    pad = "\u00a0" * (2**20 + 9)  # a blank line beyond ASCII, longer than a piece
+    cases = [
+        (good + pad + "\n\ud800\n", 3),
+        ("\ud800\n" + good, 3),
+        (lines[0] + "\n" + lines[2] + "\n" + pad + "\ud800", RuntimeError),
+        (lines[0][:-1] + "\n" + pad + "\n" + good + "\ud800", ValueError),
+        (lines[0] + "\u00e9\n" + pad + "\ud800\udfff", ValueError),
+    ]
+    for text, without in cases:
+        with pytest.raises(UnicodeEncodeError) as e:
+            engine.record_verify(text)
+        with pytest.raises(UnicodeEncodeError) as own:
+            text.encode()
+        assert (e.value.start, e.value.end, str(e.value)) == (own.value.start, own.value.end, str(own.value))
+        # Without the surrogates the same text verifies or fails as given.
+        clean = text.replace("\ud800", "").replace("\udfff", "")
+        if isinstance(without, int):
+            assert engine.record_verify(clean) == without
+        else:
+            with pytest.raises(without):
+                engine.record_verify(clean)
+    assert len(cases) == 5

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -253,6 +254,89 @@ TEST(Extraction, Sequences) {
   e = sequence_error("Q(KeyError)", bad_iter);
   EXPECT_EQ(e.type, "builtins.KeyError");
   EXPECT_TRUE(e.notes.empty());
+}
+
+// A single str read through TextItems::read by a call that takes at most
+// `take` pieces (all when negative) and then returns their count, or throws.
+struct SingleRead {
+  std::optional<int> result;
+  std::string joined;  // the pieces the call was given, joined; "<panic>" when the panic passed on
+  Raised error;
+};
+
+SingleRead read_single(const std::string& expr, int take, bool panics = false) {
+  SingleRead out;
+  TextItems items;
+  PyObject* text = eval(expr);
+  EXPECT_TRUE(extract_text_pieces(text, "jsonl", items));
+  Py_DECREF(text);
+  const auto call = [&](const std::vector<TextItems::Pieces>& pieces) {
+    int count = 0;
+    while (take < 0 || count < take) {
+      const auto piece = pieces.at(0)();
+      if (!piece) break;
+      out.joined += *piece;
+      ++count;
+    }
+    if (panics) qv::core::panic("stopped");
+    return count;
+  };
+  try {
+    out.result = items.read(call);
+  } catch (const qv::core::Panic&) {
+    out.joined += "<panic>";
+  }
+  if (!out.result) out.error = take_error();
+  return out;
+}
+
+std::string encoded(const std::string& expr) {
+  PyObject* text = eval(expr);
+  std::string out = utf8(text);
+  Py_DECREF(text);
+  return out;
+}
+
+TEST(Extraction, SingleTextCheckedAsRead) {
+  // Steps of ASCII alone and steps beyond it, characters of every width at
+  // the steps' edges, and a piece's end: the pieces join to the UTF-8 text.
+  const std::string mixed =
+      "'a' * 255 + '\\xe9' + 'b' * 256 + '\\u20ac' + 'c' * 250 + '\\U0001f600' * 3 + 'd' * (2**20) + '\\xe9z'";
+  SingleRead r = read_single(mixed, -1);
+  EXPECT_EQ(r.result, std::optional<int>(2));
+  EXPECT_EQ(r.joined, encoded(mixed));
+
+  // A text that cannot be encoded raises the interpreter's error of the
+  // whole text, whether the call met the character, stopped before it, read
+  // nothing or stopped on a broken invariant; the call is given only the
+  // pieces before the one that holds it.
+  const std::string message = "'utf-8' codec can't encode character '\\ud800' in position 1048586: surrogates not allowed";
+  const std::string late = "'\\xe9' * (2**20 + 10) + '\\ud800' + 'x'";
+  struct Case {
+    int take;
+    bool panics;
+    std::size_t bytes_given;
+  };
+  for (const Case c : {Case{-1, false, 2u << 20}, Case{1, false, 2u << 20}, Case{0, false, 0}, Case{0, true, 0}}) {
+    r = read_single(late, c.take, c.panics);
+    EXPECT_FALSE(r.result) << c.take;
+    EXPECT_EQ(r.error.type, "builtins.UnicodeEncodeError") << c.take;
+    EXPECT_EQ(r.error.message, message) << c.take;
+    EXPECT_EQ(r.joined.size(), c.bytes_given) << c.take;
+  }
+  r = read_single("'\\ud800' + '\\xe9' * 5", -1);
+  EXPECT_EQ(r.error.message,
+            "'utf-8' codec can't encode character '\\ud800' in position 0: surrogates not allowed");
+  EXPECT_EQ(r.joined, "");
+
+  // On a text that encodes, what the call throws passes on, and a call that
+  // stops early is answered as it is.
+  r = read_single("'\\xe9' * 10", 0, true);
+  EXPECT_EQ(r.joined, "<panic>");
+  EXPECT_EQ(r.error.type, "");
+  r = read_single(mixed, 1);
+  EXPECT_EQ(r.result, std::optional<int>(1));
+  EXPECT_EQ(r.joined, encoded(mixed).substr(0, r.joined.size()));
 }
 
 TEST(Extraction, LengthIsOnlyAHint) {
