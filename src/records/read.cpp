@@ -1,5 +1,8 @@
 #include "records/read.hpp"
 
+#include "records/digest.hpp"
+#include "records/read_plain.hpp"
+
 namespace qv::json {
 
 JsonResult<void> TypeReader<crypto::SecretText>::read(Parser& p, crypto::SecretText& out) {
@@ -59,6 +62,18 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
     request->previous_record_hash.reset();
   }
   return request;
+}
+
+json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
+  // The plain form first, into the kept record; any other text is read
+  // again in full, which gives its value or its error.
+  if (!plain::read_whole(text, scratch_, record_)) {
+    auto record = read_evidence_record_json(text);
+    if (!record) return std::unexpected(std::move(record.error()));
+    record_ = std::move(*record);
+  }
+  content_hash_ = compute_content_hash(record_.content);
+  return {};
 }
 
 }  // namespace qv::records
