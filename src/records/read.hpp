@@ -11,6 +11,7 @@
 // The reading tables are built from the member lists (records/members.hpp);
 // the TypeReaders below serve any reader that meets these types inside a
 // larger document.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,17 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
 // record whose strings and lists are kept from one record to the next, and
 // recomputes each record's content hash as soon as it is read. Each read
 // gives what read_evidence_record_json gives for the same text.
+namespace plain {
+struct Context;
+}
+
 class EvidenceRecordReader {
  public:
+  EvidenceRecordReader();
+  ~EvidenceRecordReader();
+  EvidenceRecordReader(const EvidenceRecordReader&) = delete;
+  EvidenceRecordReader& operator=(const EvidenceRecordReader&) = delete;
+
   // Reads one record; on failure the reading error, and the record and its
   // hash are not to be used.
   json::JsonResult<void> read(std::string_view text);
@@ -49,7 +59,7 @@ class EvidenceRecordReader {
  private:
   EvidenceRecord record_;
   core::Result<std::string> content_hash_;
-  std::string scratch_;  // strings with escapes, decoded
+  std::unique_ptr<plain::Context> context_;  // buffers kept from one record to the next
 };
 
 }  // namespace qv::records

@@ -8,12 +8,25 @@
 // reading say false, and the caller reads the text again with the full
 // readers, which give the value or the error with its position.
 //
-// A record read here is read into the value it is given, reusing its
-// strings and lists: every member is either read or set to its default.
-// The member lists are those of records/members.hpp.
+// A record is read into the value it is given, reusing its strings and
+// lists: every member is either read or set to its default.
+//
+// The content's canonical text (what compute_content_hash hashes) is built
+// in the same pass. Each value's canonical text is a piece: a span of the
+// line when the literal is already in canonical form (a string without
+// escapes, an unsigned integer, a float literal that is its own shortest
+// form, true, false), else text written into a buffer. A struct gathers its
+// members' pieces and, once read, writes them in key order, under the
+// writer's presence rules (records/write.hpp). Values are written into the
+// buffer of their depth: a struct's members one level below the struct,
+// whose text goes into its own level; an array and its elements share one
+// level, so that the elements lie in place between its brackets.
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +36,65 @@
 
 #include "json/parser.hpp"
 #include "json/scalar_readers.hpp"
+#include "json/writer.hpp"
 #include "records/members.hpp"
 #include "records/types.hpp"
+#include "records/write.hpp"
 
 namespace qv::records::plain {
+
+// A text buffer whose appends are inline: the canonical text is built of
+// many short pieces.
+class Text {
+ public:
+  std::size_t size() const { return len_; }
+  std::string_view view() const { return std::string_view(buf_.data(), len_); }
+  void clear() { len_ = 0; }
+  void resize(std::size_t n) { len_ = n; }  // only ever shrinks
+  [[gnu::always_inline]] void append(const char* data, std::size_t n) {
+    if (buf_.size() - len_ < n) grow(n);
+    std::memcpy(buf_.data() + len_, data, n);
+    len_ += n;
+  }
+  [[gnu::always_inline]] void append(std::string_view s) { append(s.data(), s.size()); }
+  [[gnu::always_inline]] void push(char c) {
+    if (buf_.size() == len_) grow(1);
+    buf_[len_++] = c;
+  }
+  // A piece written by a writer of the JSON family (which appends to a
+  // std::string), copied in.
+  template <class Write>
+  void append_written(Write write) {
+    piece_.clear();
+    write(piece_);
+    append(piece_);
+  }
+
+ private:
+  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n + 256)); }
+  std::string buf_;  // the text is its first len_ bytes
+  std::size_t len_ = 0;
+  std::string piece_;
+};
+
+// What the reading keeps between records.
+struct Context {
+  static constexpr std::size_t kLevels = 8;  // deeper content is read in full
+  std::string_view line;
+  std::string scratch;  // a string with escapes, decoded
+  std::array<Text, kLevels> levels;
+};
+
+// A value's canonical text: a span of the line, or of its level's buffer.
+struct Piece {
+  std::size_t offset = 0;
+  std::size_t size = 0;
+  bool in_line = true;
+};
+
+[[gnu::always_inline]] inline std::string_view view(const Context& c, std::size_t level, const Piece& piece) {
+  return std::string_view((piece.in_line ? c.line.data() : c.levels[level].view().data()) + piece.offset, piece.size);
+}
 
 template <class X>
 inline constexpr bool kIsVector = false;
@@ -36,6 +104,13 @@ template <class X>
 inline constexpr bool kIsOption = false;
 template <class X>
 inline constexpr bool kIsOption<std::optional<X>> = true;
+
+// Values whose canonical text is built in their own level's buffer (the
+// others give a span of the line where they can).
+template <class X>
+inline constexpr bool kBuilt = !std::is_same_v<X, std::string> && !std::is_same_v<X, double> &&
+                               !std::is_same_v<X, bool> && !std::is_same_v<X, std::uint64_t> &&
+                               !std::is_enum_v<X> && !kIsOption<X>;
 
 // The words of the enums the records hold, in the order of their values.
 template <class E>
@@ -54,28 +129,104 @@ constexpr const auto& words_of() {
   }
 }
 
-[[gnu::always_inline]] inline bool string_view_at(json::Parser& p, std::string& s, std::string_view& out) {
-  if (p.peek_ws() != '"') return false;
-  p.eat();
-  auto v = p.parse_string_view(s);
-  if (!v) return false;
-  out = *v;
+// ---------------------------------------------------------------------------
+// Cursor steps: the compact form at once, anything else through the
+// parser's own steps.
+
+// Before an entry of an array or object: 1 on an entry, 0 at the closing
+// byte (not consumed), -1 on anything the reading does not take.
+[[gnu::always_inline]] inline int entry(json::Parser& p, char close, bool& first) {
+  const std::string_view t = p.text();
+  const std::size_t i = p.index();
+  if (i + 1 < t.size()) {
+    const char c = t[i];
+    if (c == close) return 0;
+    if (first) {
+      if (static_cast<unsigned char>(c) > ' ') {
+        first = false;
+        return 1;
+      }
+    } else if (c == ',') {
+      const char d = t[i + 1];
+      if (static_cast<unsigned char>(d) > ' ' && d != close) {
+        p.seek(i + 1);
+        return 1;
+      }
+    }
+  }
+  auto more = p.next_entry(close, first);
+  if (!more) return -1;
+  return *more ? 1 : 0;
+}
+
+// Whether N bytes are equal, compared eight at a time.
+template <std::size_t N>
+[[gnu::always_inline]] inline bool same_bytes(const char* a, const char* b) {
+  std::size_t k = 0;
+  for (; k + 8 <= N; k += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a + k, 8);
+    std::memcpy(&y, b + k, 8);
+    if (x != y) return false;
+  }
+  for (; k < N; ++k) {
+    if (a[k] != b[k]) return false;
+  }
   return true;
 }
 
-// A float as the f64 reader takes it: decimal literals that are their own
-// shortest form and short integers at once, anything else in full.
-inline bool read_f64(json::Parser& p, double& out) {
+// At an entry: the key `"name"` and its colon, consumed; false (nothing
+// consumed) when the entry has another key.
+template <std::size_t N>
+[[gnu::always_inline]] inline bool key(json::Parser& p, std::string_view name, bool& colon_ok) {
+  const std::string_view t = p.text();
+  const std::size_t i = p.index();
+  if (t.size() - i < N + 3 || t[i] != '"' || !same_bytes<N>(t.data() + i + 1, name.data()) || t[i + 1 + N] != '"') {
+    return false;
+  }
+  if (t[i + 2 + N] == ':') {
+    p.seek(i + 3 + N);
+    colon_ok = true;
+  } else {
+    p.seek(i + 2 + N);
+    colon_ok = p.parse_colon().has_value();
+  }
+  return true;
+}
+
+// A string at the cursor; `literal` is its text with quotes when it holds
+// no escape (the view then lies in the line).
+[[gnu::always_inline]] inline bool string_at(json::Parser& p, Context& c, std::string_view& out, Piece& literal,
+                                             bool& escaped) {
+  if (p.peek_ws() != '"') return false;
+  const std::size_t start = p.index();
+  p.eat();
+  auto v = p.parse_string_view(c.scratch);
+  if (!v) return false;
+  out = *v;
+  escaped = v->data() == c.scratch.data() && !c.scratch.empty();
+  literal = Piece{start, p.index() - start, true};
+  return true;
+}
+
+// A float as the f64 reader takes it. `canonical` is set when the literal
+// is already the writer's text of its value: a decimal that is its own
+// shortest form, or a whole number below 10^15 written with ".0".
+inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   const int c = p.peek_ws();
   if (c != '-' && !(c >= '0' && c <= '9')) return false;
   std::string_view literal;
   if (p.take_short_decimal(literal)) {
+    canonical = true;
     return std::from_chars(literal.data(), literal.data() + literal.size(), out).ec == std::errc();
   }
   std::uint64_t magnitude = 0;
   bool negative = false;
+  const std::size_t start = p.index();
   if (p.take_short_integer(magnitude, negative)) {
     out = negative ? static_cast<double>(-static_cast<std::int64_t>(magnitude)) : static_cast<double>(magnitude);
+    canonical = false;
     return true;
   }
   auto n = p.parse_number();
@@ -87,112 +238,238 @@ inline bool read_f64(json::Parser& p, double& out) {
   } else {
     out = n->as_f64();
   }
+  // [-]digits.0 with at most 15 digits: a whole number below 10^15, which
+  // the writer gives as it stands.
+  const std::string_view t = p.text().substr(start, p.index() - start);
+  const std::size_t digits = t.size() - 2 - (t.front() == '-' ? 1 : 0);
+  canonical = t.size() >= 3 && t.ends_with(".0") && digits <= 15 &&
+              t.find_first_not_of("0123456789", t.front() == '-' ? 1 : 0) == t.size() - 2;
   return true;
 }
 
-template <class X>
-bool read(json::Parser& p, std::string& s, X& out);
+template <class X, bool C>
+bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
-// A struct in object form, its members in declared order.
-template <class T, std::size_t I = 0>
-[[gnu::always_inline]] inline bool members_from(json::Parser& p, std::string& s, T& out, bool& first, int& state) {
-  if constexpr (I == std::tuple_size_v<decltype(Members<T>::list)>) {
+// ---------------------------------------------------------------------------
+// Structs in object form, members in declared order.
+
+template <class T>
+inline constexpr std::size_t kCount = std::tuple_size_v<decltype(Members<T>::list)>;
+
+template <class T, bool C, std::size_t I = 0>
+[[gnu::always_inline]] inline bool members_from(json::Parser& p, Context& c, T& out, std::size_t level,
+                                                std::array<Piece, kCount<T>>& pieces, bool& first, int& state) {
+  if constexpr (I == kCount<T>) {
     return true;
   } else {
     constexpr auto m = std::get<I>(Members<T>::list);
+    using M = std::remove_cvref_t<decltype(out.*(decltype(m)::member))>;
     auto& member = out.*(decltype(m)::member);
     // state: 0 = the next entry not looked at yet, 1 = on its key, 2 = at
     // the closing brace.
     if (state == 0) {
-      auto more = p.next_entry('}', first);
-      if (!more) return false;
-      state = *more ? 1 : 2;
+      const int e = entry(p, '}', first);
+      if (e < 0) return false;
+      state = e == 1 ? 1 : 2;
     }
-    if (state == 1 && p.take_key(m.name)) {
-      if (!p.parse_colon()) return false;
-      if (!read(p, s, member)) return false;
+    bool colon_ok = false;
+    if (state == 1 && key<m.name.size()>(p, m.name, colon_ok)) {
+      if (!colon_ok) return false;
+      // The content's canonical text is built from here down.
+      constexpr bool kMemberC = C || std::is_same_v<M, RecordContent>;
+      if (!read<M, kMemberC>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
       state = 0;
     } else if constexpr (m.kind == json::FieldKind::Required) {
       return false;
     } else {
       static const T kDefault{};
       member = kDefault.*(decltype(m)::member);
+      // An absent member the writer would write anyway has no piece.
+      if constexpr (C) {
+        if (!emit::holds_nothing(member)) return false;
+      }
     }
-    return members_from<T, I + 1>(p, s, out, first, state);
+    return members_from<T, C, I + 1>(p, c, out, level, pieces, first, state);
   }
 }
 
-template <class T>
-bool read_struct(json::Parser& p, std::string& s, T& out) {
+// The members in key order into `to`: `,"name":` and the piece, leaving out
+// the defaulted members that hold nothing.
+template <class T, std::size_t K = 0>
+[[gnu::always_inline]] inline void write_members(const Context& c, const T& item, std::size_t level,
+                                                 const std::array<Piece, kCount<T>>& pieces, Text& to,
+                                                 bool& first) {
+  if constexpr (K < kCount<T>) {
+    static constexpr auto order = emit::sorted_member_order<T>();
+    constexpr std::size_t i = order[K];
+    constexpr auto m = std::get<i>(Members<T>::list);
+    static constexpr std::string_view kName = m.name;
+    static_assert(m.kind != json::FieldKind::Optional && emit::plain_name(kName));
+    bool written = true;
+    if constexpr (m.kind == json::FieldKind::Default) written = !emit::holds_nothing(item.*(decltype(m)::member));
+    if (written) {
+      static constexpr auto head = [] {
+        std::array<char, kName.size() + 4> h{};
+        h[0] = ',';
+        h[1] = '"';
+        for (std::size_t k = 0; k < kName.size(); ++k) h[2 + k] = kName[k];
+        h[kName.size() + 2] = '"';
+        h[kName.size() + 3] = ':';
+        return h;
+      }();
+      to.append(head.data() + (first ? 1 : 0), head.size() - (first ? 1 : 0));
+      first = false;
+      to.append(view(c, level + 1, pieces[i]));
+    }
+    write_members<T, K + 1>(c, item, level, pieces, to, first);
+  }
+}
+
+template <class T, bool C>
+bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& piece) {
   if (p.peek_ws() != '{' || !p.enter()) return false;
   p.eat();
+  if constexpr (C) {
+    if (level + 1 >= Context::kLevels) return false;
+  }
+  const std::size_t mark = C ? c.levels[level + 1].size() : 0;
+  std::array<Piece, kCount<T>> pieces;
   bool first = true;
   int state = 0;
-  if (!members_from<T>(p, s, out, first, state)) return false;
-  if (state == 0) {
-    auto more = p.next_entry('}', first);
-    if (!more || *more) return false;
-  } else if (state == 1) {
-    return false;  // a member out of order or unknown
-  }
+  if (!members_from<T, C>(p, c, out, level, pieces, first, state)) return false;
+  if (state == 0) state = entry(p, '}', first) == 0 ? 2 : 1;
+  if (state != 2) return false;  // a member out of order, unknown or repeated
   p.eat();
   p.leave();
+  if constexpr (C) {
+    Text& to = c.levels[level];
+    const std::size_t start = to.size();
+    to.push('{');
+    bool none = true;
+    write_members<T>(c, out, level, pieces, to, none);
+    to.push('}');
+    c.levels[level + 1].resize(mark);
+    piece = Piece{start, to.size() - start, false};
+  }
   return true;
 }
 
 // {"class": word} and, for the reproducible class, its tolerance after it.
-inline bool read_determinism(json::Parser& p, std::string& s, Determinism& out) {
+template <bool C>
+bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t level, Piece& piece) {
   if (p.peek_ws() != '{' || !p.enter()) return false;
   p.eat();
   bool first = true;
-  auto more = p.next_entry('}', first);
-  if (!more || !*more || !p.take_key("class") || !p.parse_colon()) return false;
+  bool colon_ok = false;
+  if (entry(p, '}', first) != 1 || !key<5>(p, "class", colon_ok) || !colon_ok) return false;
   std::string_view word;
-  if (!string_view_at(p, s, word)) return false;
+  Piece word_text;
+  bool escaped = false;
+  if (!string_at(p, c, word, word_text, escaped) || escaped) return false;
   std::size_t i = 0;
   while (i < Determinism::kClassWords.size() && Determinism::kClassWords[i] != word) ++i;
   if (i == Determinism::kClassWords.size()) return false;
   out.cls = static_cast<Determinism::Class>(i);
   out.tolerance = 0.0;
-  more = p.next_entry('}', first);
-  if (!more) return false;
+  bool tolerance_canonical = false;
+  std::size_t tolerance_start = 0;
+  int e = entry(p, '}', first);
   if (out.cls == Determinism::Class::Reproducible) {
-    if (!*more || !p.take_key("tolerance") || !p.parse_colon() || !read_f64(p, out.tolerance)) return false;
-    more = p.next_entry('}', first);
-    if (!more) return false;
+    if (e != 1 || !key<9>(p, "tolerance", colon_ok) || !colon_ok) return false;
+    p.peek_ws();
+    tolerance_start = p.index();
+    if (!read_f64(p, out.tolerance, tolerance_canonical)) return false;
+    e = entry(p, '}', first);
   }
-  if (*more) return false;
+  if (e != 0) return false;
+  if constexpr (C) {
+    Text& to = c.levels[level];
+    const std::size_t start = to.size();
+    to.append(R"({"class":)");
+    to.append(view(c, level, word_text));
+    if (out.cls == Determinism::Class::Reproducible) {
+      to.append(R"(,"tolerance":)");
+      if (tolerance_canonical) {
+        to.append(p.text().substr(tolerance_start, p.index() - tolerance_start));
+      } else {
+        to.append_written([&](std::string& o) { json::write_json_f64(out.tolerance, o); });
+      }
+    }
+    to.push('}');
+    piece = Piece{start, to.size() - start, false};
+  }
   p.eat();
   p.leave();
   return true;
 }
 
-template <class X>
-bool read(json::Parser& p, std::string& s, X& out) {
+// An element of an array, its text written where the array's text goes.
+template <class X, bool C>
+[[gnu::always_inline]] inline bool element(json::Parser& p, Context& c, X& out, std::size_t level) {
+  Piece piece;
+  if (!read<X, C>(p, c, out, level, piece)) return false;
+  if constexpr (C && !kBuilt<X>) {
+    if (piece.in_line) c.levels[level].append(view(c, level, piece));
+  }
+  return true;
+}
+
+template <class X, bool C>
+bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
   if constexpr (std::is_same_v<X, std::string>) {
     std::string_view v;
-    if (!string_view_at(p, s, v)) return false;
+    bool escaped = false;
+    if (!string_at(p, c, v, piece, escaped)) return false;
     out.assign(v.data(), v.size());
+    if constexpr (C) {
+      if (escaped) {
+        Text& to = c.levels[level];
+        const std::size_t start = to.size();
+        to.append_written([&](std::string& o) { json::write_json_string(out, o); });
+        piece = Piece{start, to.size() - start, false};
+      }
+    }
     return true;
   } else if constexpr (std::is_same_v<X, double>) {
-    return read_f64(p, out);
+    p.peek_ws();
+    const std::size_t start = p.index();
+    bool canonical = false;
+    if (!read_f64(p, out, canonical)) return false;
+    if constexpr (C) {
+      if (canonical) {
+        piece = Piece{start, p.index() - start, true};
+      } else {
+        Text& to = c.levels[level];
+        const std::size_t at = to.size();
+        to.append_written([&](std::string& o) { json::write_json_f64(out, o); });
+        piece = Piece{at, to.size() - at, false};
+      }
+    }
+    return true;
   } else if constexpr (std::is_same_v<X, bool>) {
-    const int c = p.peek_ws();
-    if (c != 't' && c != 'f') return false;
+    const int k = p.peek_ws();
+    if (k != 't' && k != 'f') return false;
+    const std::size_t start = p.index();
     p.eat();
-    if (!p.parse_ident(c == 't' ? "rue" : "alse")) return false;
-    out = c == 't';
+    if (!p.parse_ident(k == 't' ? "rue" : "alse")) return false;
+    out = k == 't';
+    piece = Piece{start, p.index() - start, true};
     return true;
   } else if constexpr (std::is_same_v<X, std::uint64_t>) {
-    // The limit and name of u64 and usize are the same for this purpose:
+    // Every literal an unsigned reader takes is plain digits, its own
+    // canonical text. The limit and name of u64 and usize are alike here:
     // any failure is read again in full.
+    p.peek_ws();
+    const std::size_t start = p.index();
     auto n = json::typed::read_unsigned(p, UINT64_MAX, json::kU64Name);
     if (!n) return false;
     out = *n;
+    piece = Piece{start, p.index() - start, true};
     return true;
   } else if constexpr (std::is_enum_v<X>) {
     std::string_view word;
-    if (!string_view_at(p, s, word)) return false;
+    bool escaped = false;
+    if (!string_at(p, c, word, piece, escaped) || escaped) return false;
     const auto& words = words_of<X>();
     for (std::size_t i = 0; i < words.size(); ++i) {
       if (words[i] == word) {
@@ -203,55 +480,72 @@ bool read(json::Parser& p, std::string& s, X& out) {
     return false;
   } else if constexpr (kIsOption<X>) {
     if (p.peek_ws() == 'n') {
+      const std::size_t start = p.index();
       p.eat();
       if (!p.parse_ident("ull")) return false;
       out.reset();
+      piece = Piece{start, 4, true};
       return true;
     }
     if (!out) out.emplace();
-    return read(p, s, *out);
+    return read<typename X::value_type, C>(p, c, *out, level, piece);
   } else if constexpr (kIsVector<X>) {
     if (p.peek_ws() != '[' || !p.enter()) return false;
     p.eat();
+    const std::size_t start = C ? c.levels[level].size() : 0;
+    if constexpr (C) c.levels[level].push('[');
     bool first = true;
     std::size_t n = 0;
     for (;; ++n) {
-      auto more = p.next_entry(']', first);
-      if (!more) return false;
-      if (!*more) break;
+      const int e = entry(p, ']', first);
+      if (e < 0) return false;
+      if (e == 0) break;
       if (n == out.size()) out.emplace_back();
-      if (!read(p, s, out[n])) return false;
+      if constexpr (C) {
+        if (n > 0) c.levels[level].push(',');
+      }
+      if (!element<typename X::value_type, C>(p, c, out[n], level)) return false;
     }
     out.erase(out.begin() + static_cast<std::ptrdiff_t>(n), out.end());
     p.eat();
     p.leave();
+    if constexpr (C) {
+      c.levels[level].push(']');
+      piece = Piece{start, c.levels[level].size() - start, false};
+    }
     return true;
   } else if constexpr (std::is_same_v<X, TextPair>) {
     if (p.peek_ws() != '[' || !p.enter()) return false;
     p.eat();
+    const std::size_t start = C ? c.levels[level].size() : 0;
+    if constexpr (C) c.levels[level].push('[');
     bool first = true;
-    auto more = p.next_entry(']', first);
-    if (!more || !*more || !read(p, s, out.first)) return false;
-    more = p.next_entry(']', first);
-    if (!more || !*more || !read(p, s, out.second)) return false;
-    more = p.next_entry(']', first);
-    if (!more || *more) return false;
+    if (entry(p, ']', first) != 1 || !element<std::string, C>(p, c, out.first, level)) return false;
+    if constexpr (C) c.levels[level].push(',');
+    if (entry(p, ']', first) != 1 || !element<std::string, C>(p, c, out.second, level)) return false;
+    if (entry(p, ']', first) != 0) return false;
     p.eat();
     p.leave();
+    if constexpr (C) {
+      c.levels[level].push(']');
+      piece = Piece{start, c.levels[level].size() - start, false};
+    }
     return true;
   } else if constexpr (std::is_same_v<X, Determinism>) {
-    return read_determinism(p, s, out);
+    return read_determinism<C>(p, c, out, level, piece);
   } else {
-    return read_struct(p, s, out);
+    return read_struct<X, C>(p, c, out, level, piece);
   }
 }
 
-// A whole text holding one value of T and nothing after it but white space.
-// `s` takes strings with escapes while they are decoded.
-template <class T>
-bool read_whole(std::string_view text, std::string& s, T& out) {
+// A whole text holding one sealed record and nothing after it but white
+// space; the content's canonical text is then c.levels[0].view().
+inline bool read_record(std::string_view text, Context& c, EvidenceRecord& out) {
+  c.line = text;
+  for (Text& level : c.levels) level.clear();
   json::Parser p(text);
-  return read(p, s, out) && p.end();
+  Piece piece;
+  return read<EvidenceRecord, false>(p, c, out, 0, piece) && p.end();
 }
 
 }  // namespace qv::records::plain
