@@ -23,7 +23,6 @@
 // level, so that the elements lie in place between its brackets.
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -201,6 +200,11 @@ template <std::size_t N>
                                              bool& escaped) {
   if (p.peek_ws() != '"') return false;
   const std::size_t start = p.index();
+  if (json::typed::take_ascii_string(p, out)) {
+    escaped = false;
+    literal = Piece{start, p.index() - start, true};
+    return true;
+  }
   p.eat();
   auto v = p.parse_string_view(c.scratch);
   if (!v) return false;
@@ -210,23 +214,71 @@ template <std::size_t N>
   return true;
 }
 
+// The value of a literal Parser::take_short_decimal took: at most 15
+// significant digits and at most 20 after the point, so the digits are an
+// integer below 2^53 and the scale an exact power of ten, and one division
+// gives the correctly rounded value the full reader gives.
+inline double short_decimal_value(std::string_view literal) {
+  static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10,
+                                     1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
+  const bool negative = literal.front() == '-';
+  std::uint64_t digits = 0;
+  std::size_t scale = 0;
+  bool after_point = false;
+  for (std::size_t i = negative ? 1 : 0; i < literal.size(); ++i) {
+    const char ch = literal[i];
+    if (ch == '.') {
+      after_point = true;
+      continue;
+    }
+    digits = digits * 10 + static_cast<std::uint64_t>(ch - '0');
+    if (after_point) ++scale;
+  }
+  const double value = static_cast<double>(digits) / kTens[scale];
+  return negative ? -value : value;
+}
+
+// A whole number of at most 15 digits written with ".0" (and nothing after
+// it that goes on the number): its value, below 10^15, is exact, and the
+// writer gives it as it stands. True with the cursor after it.
+inline bool take_whole_with_point(json::Parser& p, double& out) {
+  const std::string_view t = p.text();
+  std::size_t i = p.index();
+  const bool negative = i < t.size() && t[i] == '-';
+  if (negative) ++i;
+  const std::size_t first = i;
+  std::uint64_t v = 0;
+  while (i < t.size() && i - first <= 15 && t[i] >= '0' && t[i] <= '9') v = v * 10 + static_cast<std::uint64_t>(t[i++] - '0');
+  const std::size_t digits = i - first;
+  if (digits == 0 || digits > 15 || (t[first] == '0' && digits > 1)) return false;
+  if (t.size() - i < 2 || t[i] != '.' || t[i + 1] != '0') return false;
+  if (t.size() - i > 2) {
+    const char after = t[i + 2];
+    if ((after >= '0' && after <= '9') || after == 'e' || after == 'E') return false;
+  }
+  out = negative ? -static_cast<double>(v) : static_cast<double>(v);
+  p.seek(i + 2);
+  return true;
+}
+
 // A float as the f64 reader takes it. `canonical` is set when the literal
 // is already the writer's text of its value: a decimal that is its own
 // shortest form, or a whole number below 10^15 written with ".0".
 inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   const int c = p.peek_ws();
   if (c != '-' && !(c >= '0' && c <= '9')) return false;
+  canonical = true;
   std::string_view literal;
   if (p.take_short_decimal(literal)) {
-    canonical = true;
-    return std::from_chars(literal.data(), literal.data() + literal.size(), out).ec == std::errc();
+    out = short_decimal_value(literal);
+    return true;
   }
+  if (take_whole_with_point(p, out)) return true;
+  canonical = false;
   std::uint64_t magnitude = 0;
   bool negative = false;
-  const std::size_t start = p.index();
   if (p.take_short_integer(magnitude, negative)) {
     out = negative ? static_cast<double>(-static_cast<std::int64_t>(magnitude)) : static_cast<double>(magnitude);
-    canonical = false;
     return true;
   }
   auto n = p.parse_number();
@@ -238,12 +290,6 @@ inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   } else {
     out = n->as_f64();
   }
-  // [-]digits.0 with at most 15 digits: a whole number below 10^15, which
-  // the writer gives as it stands.
-  const std::string_view t = p.text().substr(start, p.index() - start);
-  const std::size_t digits = t.size() - 2 - (t.front() == '-' ? 1 : 0);
-  canonical = t.size() >= 3 && t.ends_with(".0") && digits <= 15 &&
-              t.find_first_not_of("0123456789", t.front() == '-' ? 1 : 0) == t.size() - 2;
   return true;
 }
 
@@ -472,7 +518,8 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
     if (!string_at(p, c, word, piece, escaped) || escaped) return false;
     const auto& words = words_of<X>();
     for (std::size_t i = 0; i < words.size(); ++i) {
-      if (words[i] == word) {
+      // Words are short: compared here rather than through a library call.
+      if (words[i].size() == word.size() && std::equal(word.begin(), word.end(), words[i].begin())) {
         out = static_cast<X>(i);
         return true;
       }

@@ -152,6 +152,29 @@ TEST(EvidenceRecordReader, GivesWhatTheFullReaderGivesInEveryOrder) {
   EXPECT_EQ(refused, 19 * (n + 2));
 }
 
+// Float literals at the edges of the forms taken at once (a decimal that is
+// its own shortest form, a whole number with ".0") and just past them, as
+// a score, a confidence and a tolerance.
+TEST(EvidenceRecordReader, FloatLiteralsAsTheFullReaderReadsThem) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::vector<std::string_view> literals = {
+      "0.1", "0.3", "-1.5", "2.675", "0.000001", "0.00001234567890123", "0.000001234567890123",
+      "123456789012345.5", "12345678901234.56", "1234567890123456.5", "0.1234567890123456", "9007199254740993.0",
+      "999999999999999.0", "-999999999999999.0", "1000000000000000.0", "0.0", "-0.0", "00.5", "1.0e2", "1.05",
+      "1.10", "17.0", "017.0", "4.0E1", "1e-7", "5e-324", "1.7976931348623157e308", "18446744073709551616", "-7"};
+  EvidenceRecordReader reader;
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  for (const std::string_view literal : literals) {
+    for (const std::string_view member : {R"("score":1.0)", R"("confidence":0.25)", R"("tolerance":0.005)"}) {
+      const std::string_view name = member.substr(0, member.find(':') + 1);
+      expect_same(reader, replaced(plain, member, std::string(name) + std::string(literal)), read, refused);
+    }
+  }
+  EXPECT_EQ(read + refused, 3 * literals.size());
+  EXPECT_EQ(refused, 3u * 2);  // "00.5" and "017.0"
+}
+
 // Every prefix of a record, and the record with each byte replaced: the
 // same errors, at the same places, as the full reader.
 TEST(EvidenceRecordReader, BrokenTextsFailAsInTheFullReader) {
