@@ -38,7 +38,7 @@ JsonError peek_invalid_type(Parser& p, std::string_view expected);
 // escape nor a byte of 0x80 or above: taken at once as a view into the
 // text, which is what Parser::parse_string_view gives for it. False, with
 // the cursor unmoved, for any other string.
-inline bool take_ascii_string(Parser& p, std::string_view& out) {
+[[gnu::always_inline]] inline bool take_ascii_string(Parser& p, std::string_view& out) {
   const std::string_view t = p.text();
   const std::size_t begin = p.index() + 1;
   bool non_ascii = false;
