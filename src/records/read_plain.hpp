@@ -20,7 +20,10 @@
 // writer's presence rules (records/write.hpp). Values are written into the
 // buffer of their depth: a struct's members one level below the struct,
 // whose text goes into its own level; an array and its elements share one
-// level, so that the elements lie in place between its brackets.
+// level, so that the elements lie in place between its brackets; and a
+// struct's member whose place in key order is known when it is reached is
+// written in place in the struct's own text (the content's graph and
+// outcome, the graph's evidence), so that the large parts are copied once.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -302,14 +305,93 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 template <class T>
 inline constexpr std::size_t kCount = std::tuple_size_v<decltype(Members<T>::list)>;
 
+// The place of each member in key order.
+template <class T>
+consteval std::array<std::size_t, kCount<T>> key_ranks() {
+  constexpr auto order = emit::sorted_member_order<T>();
+  std::array<std::size_t, kCount<T>> rank{};
+  for (std::size_t k = 0; k < kCount<T>; ++k) rank[order[k]] = k;
+  return rank;
+}
+
+template <class T, std::size_t I>
+using MemberType = std::remove_cvref_t<decltype(std::declval<T&>().*(std::get<I>(Members<T>::list).member))>;
+
+// Whether member I of a struct whose canonical text is built is written in
+// place, straight after the members before it in key order: it is a
+// required member with text of its own (a struct or a list), and every
+// member before it in key order is declared before it, so it is known by
+// the time I is read. The others are written once the struct is read.
+template <class T, std::size_t I>
+consteval bool in_place() {
+  if (!kBuilt<MemberType<T, I>> || std::get<I>(Members<T>::list).kind != json::FieldKind::Required) return false;
+  constexpr auto rank = key_ranks<T>();
+  for (std::size_t k = I + 1; k < kCount<T>; ++k) {
+    if (rank[k] < rank[I]) return false;
+  }
+  return true;
+}
+
+// The key rank from which members are still to be written when member I is
+// reached: just after the last member before I written in place.
+template <class T, std::size_t I>
+consteval std::size_t written_up_to() {
+  constexpr auto rank = key_ranks<T>();
+  std::size_t from = 0;
+  [&]<std::size_t... J>(std::index_sequence<J...>) {
+    ((J < I && in_place<T, J>() ? (from = rank[J] + 1) : 0), ...);
+  }(std::make_index_sequence<kCount<T>>{});
+  return from;
+}
+
+// `,"name":` (without the comma for the first member written).
+template <class T, std::size_t I>
+[[gnu::always_inline]] inline void write_key(Text& to, bool& first) {
+  static constexpr std::string_view kName = std::get<I>(Members<T>::list).name;
+  static_assert(emit::plain_name(kName));
+  static constexpr auto head = [] {
+    std::array<char, kName.size() + 4> h{};
+    h[0] = ',';
+    h[1] = '"';
+    for (std::size_t k = 0; k < kName.size(); ++k) h[2 + k] = kName[k];
+    h[kName.size() + 2] = '"';
+    h[kName.size() + 3] = ':';
+    return h;
+  }();
+  to.append(head.data() + (first ? 1 : 0), head.size() - (first ? 1 : 0));
+  first = false;
+}
+
+// The members of key ranks [K, Until) into `to`, each key and piece, leaving
+// out the defaulted members that hold nothing.
+template <class T, std::size_t K, std::size_t Until>
+[[gnu::always_inline]] inline void write_members(const Context& c, const T& item, std::size_t level,
+                                                 const std::array<Piece, kCount<T>>& pieces, Text& to,
+                                                 bool& first) {
+  if constexpr (K < Until) {
+    static constexpr auto order = emit::sorted_member_order<T>();
+    constexpr std::size_t i = order[K];
+    constexpr auto m = std::get<i>(Members<T>::list);
+    static_assert(m.kind != json::FieldKind::Optional);
+    bool written = true;
+    if constexpr (m.kind == json::FieldKind::Default) written = !emit::holds_nothing(item.*(decltype(m)::member));
+    if (written) {
+      write_key<T, i>(to, first);
+      to.append(view(c, level + 1, pieces[i]));
+    }
+    write_members<T, K + 1, Until>(c, item, level, pieces, to, first);
+  }
+}
+
 template <class T, bool C, std::size_t I = 0>
 [[gnu::always_inline]] inline bool members_from(json::Parser& p, Context& c, T& out, std::size_t level,
-                                                std::array<Piece, kCount<T>>& pieces, bool& first, int& state) {
+                                                std::array<Piece, kCount<T>>& pieces, bool& first, int& state,
+                                                bool& none) {
   if constexpr (I == kCount<T>) {
     return true;
   } else {
     constexpr auto m = std::get<I>(Members<T>::list);
-    using M = std::remove_cvref_t<decltype(out.*(decltype(m)::member))>;
+    using M = MemberType<T, I>;
     auto& member = out.*(decltype(m)::member);
     // state: 0 = the next entry not looked at yet, 1 = on its key, 2 = at
     // the closing brace.
@@ -321,9 +403,19 @@ template <class T, bool C, std::size_t I = 0>
     bool colon_ok = false;
     if (state == 1 && key<m.name.size()>(p, m.name, colon_ok)) {
       if (!colon_ok) return false;
-      // The content's canonical text is built from here down.
-      constexpr bool kMemberC = C || std::is_same_v<M, RecordContent>;
-      if (!read<M, kMemberC>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
+      if constexpr (C && in_place<T, I>()) {
+        // The members before it in key order, its key, then its text read
+        // straight into the struct's own text.
+        constexpr std::size_t rank = key_ranks<T>()[I];
+        Text& to = c.levels[level];
+        write_members<T, written_up_to<T, I>(), rank>(c, out, level, pieces, to, none);
+        write_key<T, I>(to, none);
+        if (!read<M, C>(p, c, member, level, pieces[I])) return false;
+      } else {
+        // The content's canonical text is built from here down.
+        constexpr bool kMemberC = C || std::is_same_v<M, RecordContent>;
+        if (!read<M, kMemberC>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
+      }
       state = 0;
     } else if constexpr (m.kind == json::FieldKind::Required) {
       return false;
@@ -335,39 +427,7 @@ template <class T, bool C, std::size_t I = 0>
         if (!emit::holds_nothing(member)) return false;
       }
     }
-    return members_from<T, C, I + 1>(p, c, out, level, pieces, first, state);
-  }
-}
-
-// The members in key order into `to`: `,"name":` and the piece, leaving out
-// the defaulted members that hold nothing.
-template <class T, std::size_t K = 0>
-[[gnu::always_inline]] inline void write_members(const Context& c, const T& item, std::size_t level,
-                                                 const std::array<Piece, kCount<T>>& pieces, Text& to,
-                                                 bool& first) {
-  if constexpr (K < kCount<T>) {
-    static constexpr auto order = emit::sorted_member_order<T>();
-    constexpr std::size_t i = order[K];
-    constexpr auto m = std::get<i>(Members<T>::list);
-    static constexpr std::string_view kName = m.name;
-    static_assert(m.kind != json::FieldKind::Optional && emit::plain_name(kName));
-    bool written = true;
-    if constexpr (m.kind == json::FieldKind::Default) written = !emit::holds_nothing(item.*(decltype(m)::member));
-    if (written) {
-      static constexpr auto head = [] {
-        std::array<char, kName.size() + 4> h{};
-        h[0] = ',';
-        h[1] = '"';
-        for (std::size_t k = 0; k < kName.size(); ++k) h[2 + k] = kName[k];
-        h[kName.size() + 2] = '"';
-        h[kName.size() + 3] = ':';
-        return h;
-      }();
-      to.append(head.data() + (first ? 1 : 0), head.size() - (first ? 1 : 0));
-      first = false;
-      to.append(view(c, level + 1, pieces[i]));
-    }
-    write_members<T, K + 1>(c, item, level, pieces, to, first);
+    return members_from<T, C, I + 1>(p, c, out, level, pieces, first, state, none);
   }
 }
 
@@ -379,20 +439,20 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
     if (level + 1 >= Context::kLevels) return false;
   }
   const std::size_t mark = C ? c.levels[level + 1].size() : 0;
+  const std::size_t start = C ? c.levels[level].size() : 0;
+  if constexpr (C) c.levels[level].push('{');
   std::array<Piece, kCount<T>> pieces;
   bool first = true;
   int state = 0;
-  if (!members_from<T, C>(p, c, out, level, pieces, first, state)) return false;
+  bool none = true;  // no member written yet
+  if (!members_from<T, C>(p, c, out, level, pieces, first, state, none)) return false;
   if (state == 0) state = entry(p, '}', first) == 0 ? 2 : 1;
   if (state != 2) return false;  // a member out of order, unknown or repeated
   p.eat();
   p.leave();
   if constexpr (C) {
     Text& to = c.levels[level];
-    const std::size_t start = to.size();
-    to.push('{');
-    bool none = true;
-    write_members<T>(c, out, level, pieces, to, none);
+    write_members<T, written_up_to<T, kCount<T>>(), kCount<T>>(c, out, level, pieces, to, none);
     to.push('}');
     c.levels[level + 1].resize(mark);
     piece = Piece{start, to.size() - start, false};
