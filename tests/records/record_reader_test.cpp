@@ -185,7 +185,7 @@ TEST(EvidenceRecordReader, BrokenTextsFailAsInTheFullReader) {
   for (std::size_t n = 0; n < plain.size(); ++n) expect_same(reader, plain.substr(0, n), read, refused);
   EXPECT_EQ(read, 0u);
   for (std::size_t i = 0; i < plain.size(); ++i) {
-    for (const char c : {'"', '}', ',', '1', ' ', '\\', '\x01'}) {
+    for (const char c : {'"', '}', ',', '1', ' ', '\\', '\x01', '\xff'}) {
       std::string t = plain;
       if (t[i] == c) continue;
       t[i] = c;
