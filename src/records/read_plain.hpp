@@ -26,6 +26,7 @@
 // outcome, the graph's evidence), so that the large parts are copied once.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -217,28 +218,38 @@ template <std::size_t N>
   return true;
 }
 
-// The value of a literal Parser::take_short_decimal took: at most 15
-// significant digits and at most 20 after the point, so the digits are an
-// integer below 2^53 and the scale an exact power of ten, and one division
-// gives the correctly rounded value the full reader gives.
-inline double short_decimal_value(std::string_view literal) {
+// The value of a decimal literal without exponent (as
+// Parser::take_short_decimal takes): when its digits make an integer below
+// 2^53 and its scale is at most 20, both are exact doubles and one division
+// gives the correctly rounded value, the one the full reader gives; any
+// other literal is converted in full.
+inline double decimal_value(std::string_view literal) {
   static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10,
                                      1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
   const bool negative = literal.front() == '-';
   std::uint64_t digits = 0;
+  std::size_t count = 0;
   std::size_t scale = 0;
   bool after_point = false;
-  for (std::size_t i = negative ? 1 : 0; i < literal.size(); ++i) {
+  bool plain = true;
+  for (std::size_t i = negative ? 1 : 0; i < literal.size() && plain; ++i) {
     const char ch = literal[i];
-    if (ch == '.') {
+    if (ch == '.' && !after_point) {
       after_point = true;
-      continue;
+    } else if (ch >= '0' && ch <= '9' && ++count <= 19) {
+      digits = digits * 10 + static_cast<std::uint64_t>(ch - '0');
+      if (after_point) ++scale;
+    } else {
+      plain = false;
     }
-    digits = digits * 10 + static_cast<std::uint64_t>(ch - '0');
-    if (after_point) ++scale;
   }
-  const double value = static_cast<double>(digits) / kTens[scale];
-  return negative ? -value : value;
+  if (plain && digits < (std::uint64_t{1} << 53) && scale <= 20) {
+    const double value = static_cast<double>(digits) / kTens[scale];
+    return negative ? -value : value;
+  }
+  double value = 0;
+  std::from_chars(literal.data(), literal.data() + literal.size(), value);
+  return value;
 }
 
 // A whole number of at most 15 digits written with ".0" (and nothing after
@@ -273,7 +284,7 @@ inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   canonical = true;
   std::string_view literal;
   if (p.take_short_decimal(literal)) {
-    out = short_decimal_value(literal);
+    out = decimal_value(literal);
     return true;
   }
   if (take_whole_with_point(p, out)) return true;
