@@ -1,13 +1,14 @@
 // Reads hostile text as a verify request and as an evidence record. A record
 // that reads must write, read back and write again to the same text, and
-// its content hash must equal the canonical digest of its value form.
+// its content hash must equal the canonical digest of its value form. The
+// chain reader gives the full reader's record, content hash or error, also
+// with what another record left in its kept buffers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "records/digest.hpp"
 #include "records/digest.hpp"
 #include "records/write.hpp"
 #include "records/read.hpp"
@@ -26,6 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto hash = qv::records::compute_content_hash(record->content);
     auto via_value = qv::records::canonical_digest(qv::records::record_content_to_value(record->content));
     if (!hash || !via_value || *hash != *via_value) std::abort();
+  }
+  qv::records::EvidenceRecordReader reader;
+  auto same = [&](std::string_view t) {
+    const auto full = qv::records::read_evidence_record_json(t);
+    const auto got = reader.read(t);
+    if (got.has_value() != full.has_value()) std::abort();
+    if (!full) {
+      if (got.error().display() != full.error().display()) std::abort();
+      return;
+    }
+    if (!(reader.record() == *full) || !reader.content_hash() ||
+        *reader.content_hash() != qv::records::compute_content_hash(full->content).value()) {
+      std::abort();
+    }
+  };
+  same(text);
+  if (record) {
+    same(qv::records::write_evidence_record_json(*record));
+    same(text);
   }
   return 0;
 }

@@ -17,6 +17,7 @@
 #include "json/messages.hpp"
 #include "json/ordered_map.hpp"
 #include "json/parser.hpp"
+#include "json/scan.hpp"
 #include "json/value.hpp"
 
 namespace qv::json {
@@ -32,6 +33,21 @@ namespace typed {
 // consumed when it is a scalar (the error then stands after it) and left in
 // place when it is an array or object (the error stands before it).
 JsonError peek_invalid_type(Parser& p, std::string_view expected);
+
+// A string at the cursor (its opening quote peeked) holding neither an
+// escape nor a byte of 0x80 or above: taken at once as a view into the
+// text, which is what Parser::parse_string_view gives for it. False, with
+// the cursor unmoved, for any other string.
+[[gnu::always_inline]] inline bool take_ascii_string(Parser& p, std::string_view& out) {
+  const std::string_view t = p.text();
+  const std::size_t begin = p.index() + 1;
+  bool non_ascii = false;
+  const std::size_t end = detail::find_special_string_byte(t.data(), begin, t.size(), non_ascii);
+  if (end == t.size() || t[end] != '"' || non_ascii) return false;
+  out = t.substr(begin, end - begin);
+  p.seek(end + 1);
+  return true;
+}
 
 // Skips white space; fails at the end of the text.
 inline JsonResult<int> peek_value_start(Parser& p) {

@@ -5,6 +5,7 @@
 #include "core/keyed_hash.hpp"
 
 #include "json/error.hpp"
+#include "records/digest.hpp"
 #include "records/read.hpp"
 #include "records/verify.hpp"
 #include "unicode/white_space.hpp"
@@ -77,7 +78,12 @@ core::Result<std::vector<EvidenceRecord>> parse_evidence_records_jsonl(std::stri
 }
 
 core::Result<void> ChainLinks::add(const EvidenceRecord& record) {
-  if (auto ok = verify_evidence_record(record); !ok) return ok;
+  return add(record, compute_content_hash(record.content));
+}
+
+core::Result<void> ChainLinks::add(const EvidenceRecord& record, const core::Result<std::string>& content_hash) {
+  if (!content_hash) return std::unexpected(content_hash.error());
+  if (auto ok = verify_record_seal(seal_check(record, *content_hash)); !ok) return ok;
   const bool linked =
       record.previous_record_hash ? started_ && *record.previous_record_hash == previous_ : !started_;
   if (!linked) return std::unexpected(core::EngineError::integrity(record.record_id + ": broken chain link"));
@@ -119,20 +125,23 @@ core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> text
   core::TextSet seen;  // keyed: record hashes are the caller's text, read before any seal is checked
   std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
   std::uint64_t total = 0;
+  EvidenceRecordReader reader;  // one record's buffers for every line
   for (const TextPieces& text : texts) {
     ChainLinks links;
     std::optional<core::EngineError> broken;  // this chain's first seal or link failure
     std::optional<core::EngineError> shared;  // its first record seen before
     JsonLinePieces lines(text);
     while (const auto line = lines.next()) {
-      auto record = read_evidence_record_json(*line);
-      if (!record) return std::unexpected(json::json_error_to_engine_error(record.error()));
+      if (auto read = reader.read(*line); !read) {
+        return std::unexpected(json::json_error_to_engine_error(read.error()));
+      }
+      const EvidenceRecord& record = reader.record();
       ++total;
       if (failure) continue;
       if (!broken) {
-        if (auto ok = links.add(*record); !ok) broken = std::move(ok.error());
+        if (auto ok = links.add(record, reader.content_hash()); !ok) broken = std::move(ok.error());
       }
-      if (refuse_shared && !shared && !seen.insert(record->record_hash).second) shared = shared_record(*record);
+      if (refuse_shared && !shared && !seen.insert(record.record_hash).second) shared = shared_record(record);
     }
     // A chain's own records are all checked before any is compared with
     // the other chains.

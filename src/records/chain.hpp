@@ -66,6 +66,8 @@ core::Result<std::vector<EvidenceRecord>> parse_evidence_records_jsonl(std::stri
 class ChainLinks {
  public:
   core::Result<void> add(const EvidenceRecord& record);
+  // The same with the record's content hash already recomputed.
+  core::Result<void> add(const EvidenceRecord& record, const core::Result<std::string>& content_hash);
 
  private:
   bool started_ = false;

@@ -1,5 +1,9 @@
 #include "records/read.hpp"
 
+#include "crypto/digest.hpp"
+#include "records/digest.hpp"
+#include "records/read_plain.hpp"
+
 namespace qv::json {
 
 JsonResult<void> TypeReader<crypto::SecretText>::read(Parser& p, crypto::SecretText& out) {
@@ -59,6 +63,24 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
     request->previous_record_hash.reset();
   }
   return request;
+}
+
+EvidenceRecordReader::EvidenceRecordReader() : context_(std::make_unique<plain::Context>()) {}
+EvidenceRecordReader::~EvidenceRecordReader() = default;
+
+json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
+  // The plain form first, into the kept record, its content's canonical
+  // text built on the way; any other text is read again in full, which
+  // gives its value or its error, and its content hashed apart.
+  if (plain::read_record(text, *context_, record_)) {
+    content_hash_ = crypto::text_digest(context_->levels[0].view());
+    return {};
+  }
+  auto record = read_evidence_record_json(text);
+  if (!record) return std::unexpected(std::move(record.error()));
+  record_ = std::move(*record);
+  content_hash_ = compute_content_hash(record_.content);
+  return {};
 }
 
 }  // namespace qv::records

@@ -11,8 +11,11 @@
 // The reading tables are built from the member lists (records/members.hpp);
 // the TypeReaders below serve any reader that meets these types inside a
 // larger document.
+#include <memory>
+#include <string>
 #include <string_view>
 
+#include "core/error.hpp"
 #include "crypto/secret.hpp"
 #include "json/error.hpp"
 #include "json/typed.hpp"
@@ -29,6 +32,35 @@ json::JsonResult<UnsignedRecord> read_unsigned_record_json(std::string_view text
 // as the empty text reads as absent: it names no record, and a present but
 // empty link is refused by every chain check.
 json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text);
+
+// Reads sealed records one after another (the lines of a chain) into one
+// record whose strings and lists are kept from one record to the next, and
+// recomputes each record's content hash as soon as it is read. Each read
+// gives what read_evidence_record_json gives for the same text.
+namespace plain {
+struct Context;
+}
+
+class EvidenceRecordReader {
+ public:
+  EvidenceRecordReader();
+  ~EvidenceRecordReader();
+  EvidenceRecordReader(const EvidenceRecordReader&) = delete;
+  EvidenceRecordReader& operator=(const EvidenceRecordReader&) = delete;
+
+  // Reads one record; on failure the reading error, and the record and its
+  // hash are not to be used.
+  json::JsonResult<void> read(std::string_view text);
+  // The record last read, good until the next read.
+  const EvidenceRecord& record() const { return record_; }
+  // Its content hash, recomputed from its content (compute_content_hash).
+  const core::Result<std::string>& content_hash() const { return content_hash_; }
+
+ private:
+  EvidenceRecord record_;
+  core::Result<std::string> content_hash_;
+  std::unique_ptr<plain::Context> context_;  // buffers kept from one record to the next
+};
 
 }  // namespace qv::records
 

@@ -1,0 +1,202 @@
+// The chain reader (one kept record, the content hash taken while reading)
+// against the full reader and the typed canonical writer: for every text
+// the same record and content hash, or the same error at the same place,
+// whatever the reader read before.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "records/digest.hpp"
+#include "records/read.hpp"
+#include "records/write.hpp"
+#include "sample.hpp"
+
+namespace qv::records {
+namespace {
+
+using testing::full_record;
+
+std::string replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t i = text.find(from);
+  EXPECT_NE(i, std::string::npos) << from;
+  if (i != std::string::npos) text.replace(i, from.size(), to);
+  return text;
+}
+
+// A record the way the engine writes it for the chain benchmarks: every
+// defaulted member empty, nothing escaped.
+EvidenceRecord plain_record() {
+  EvidenceRecord r = full_record();
+  r.signature_algorithm.reset();
+  RecordContent& c = r.content;
+  c.graph.failures.clear();
+  c.graph.verifiers[1].artefacts.clear();
+  for (Evidence& e : c.graph.evidence) {
+    e.rationale = "matches the source";
+    e.model_hash.reset();
+    e.calibration_id.reset();
+  }
+  c.outcome.reasons.clear();
+  c.outcome.risk_class.reset();
+  c.outcome.pass_means.reset();
+  return r;
+}
+
+// Texts in the plain form and beside it, each a small step away.
+std::vector<std::string> texts() {
+  const std::string full = write_evidence_record_json(full_record());
+  const std::string plain = write_evidence_record_json(plain_record());
+  std::vector<std::string> out = {full, plain};
+  auto both = [&](std::string_view from, std::string_view to) {
+    out.push_back(replaced(full, from, to));
+    if (plain.find(from) != std::string::npos) out.push_back(replaced(plain, from, to));
+  };
+  // Literals whose canonical text differs from them, and ones that do not.
+  both(R"("score":1.0)", R"("score":1)");
+  both(R"("score":1.0)", R"("score":1.00)");
+  both(R"("score":1.0)", R"("score":-0.0)");
+  both(R"("score":1.0)", R"("score":1e0)");
+  both(R"("score":1.0)", R"("score":123456789012345.0)");
+  both(R"("score":1.0)", R"("score":1234567890123456.0)");
+  both(R"("score":1.0)", R"("score":9999999999999999.0)");
+  both(R"("score":1.0)", R"("score":0.000001)");
+  both(R"("confidence":0.25)", R"("confidence":0.250)");
+  both(R"("tolerance":0.005)", R"("tolerance":5e-3)");
+  both(R"("end":17)", R"("end":18446744073709551615)");
+  both(R"("start":3)", R"("start":0)");
+  both(R"("source_text":"12.5%")", R"("source_text":"\u00e9t\u00e9 \/ \"q\"")");
+  both(R"("source_text":"12.5%")", "\"source_text\":\"\xc3\xa9t\xc3\xa9\x7f\"");
+  both(R"("claim_id":"c0")", R"("claim_id":"")");
+  both(R"("policy_id":"quillaveen_default_v1")", R"("policy_id":"a\u0000b\u001f")");
+  // The record's own members absent or null, the content left whole.
+  both(R"(,"signature_algorithm":"ecdsa-p256-sha256")", "");
+  both(R"("previous_record_hash":"sha256:prev")", R"("previous_record_hash":null)");
+  both(R"(,"previous_record_hash":"sha256:prev")", "");
+  // Shorter lists than the record before.
+  both(R"(,{"claim_id":"c1","decision":"FAIL","reasons":["r1","r2"]})", "");
+  both(R"("reasons":["r1","r2"])", R"("reasons":["r1"])");
+  both(R"(["statement","word"])", R"(["word"])");
+  // Members present that the writer leaves out, and absent ones it writes.
+  both(R"("needs_network":false)", R"("needs_network":false,"artefacts":[])");
+  both(R"(,"needs_network":false)", "");
+  both(R"("requirement":"",)", "");
+  both(R"("policy_hash":"sha256:pp",)", R"("policy_hash":"sha256:pp","risk_class":null,)");
+  both(R"("notes":["rounded","unit_match"])", R"("notes":[])");
+  both(R"("verifiers":[)", R"("failures":[],"verifiers":[)");
+  // White space, other member orders, unknown and repeated members.
+  both(R"("decision":"REVIEW",)", "\"decision\" : \"REVIEW\" ,\n\t");
+  both(R"({"start":3,"end":17})", R"({"end":17,"start":3})");
+  both(R"("locale":"en",)", R"("locale":"en","extra":[1,{"a":null}],)");
+  both(R"("record_id")", R"("\u0072ecord_id")");
+  both(R"("timestamp")", R"("record_id":"again","timestamp")");
+  // Enumerations as objects, and words with escapes.
+  both(R"("decision":"REVIEW")", R"("decision":{"REVIEW":null})");
+  both(R"("result":"supported")", R"("result":"supp\u006frted")");
+  both(R"("class":"exact")", R"("class":"\u0065xact")");
+  both(R"({"class":"reproducible","tolerance":0.005})", R"({"tolerance":0.005,"class":"reproducible"})");
+  both(R"({"class":"exact"})", R"({"class":"exact","tolerance":1})");
+  both(R"({"class":"exact"})", R"(["exact"])");
+  // Errors (17 texts).
+  both(R"("kind":"exact")", R"("kind":"Exact")");
+  both(R"("score":1.0)", R"("score":"1")");
+  both(R"("score":1.0)", R"("score":1e400)");
+  both(R"({"start":3,"end":17})", R"({"start":-3,"end":17})");
+  both(R"(,"signature":"ab")", "");
+  both(R"("rationale":)", R"("rationale":"\ud800",)");
+  out.push_back(plain + " x");
+  out.push_back("[" + plain + "]");
+  out.push_back(plain.substr(0, plain.size() - 1) + ",}");
+  return out;
+}
+
+// Whether the reader gives what the full reader and the typed writer give.
+void expect_same(EvidenceRecordReader& reader, const std::string& text, std::size_t& read, std::size_t& refused) {
+  const auto expected = read_evidence_record_json(text);
+  const auto got = reader.read(text);
+  ASSERT_EQ(got.has_value(), expected.has_value()) << text;
+  if (!expected) {
+    EXPECT_EQ(got.error().display(), expected.error().display()) << text;
+    ++refused;
+    return;
+  }
+  EXPECT_EQ(reader.record(), *expected) << text;
+  ASSERT_TRUE(reader.content_hash().has_value());
+  EXPECT_EQ(*reader.content_hash(), compute_content_hash(expected->content).value()) << text;
+  ++read;
+}
+
+TEST(EvidenceRecordReader, GivesWhatTheFullReaderGivesInEveryOrder) {
+  const std::vector<std::string> all = texts();
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  EvidenceRecordReader forward;
+  for (const std::string& text : all) expect_same(forward, text, read, refused);
+  EvidenceRecordReader backward;
+  for (auto t = all.rbegin(); t != all.rend(); ++t) expect_same(backward, *t, read, refused);
+  // Each text after each other one: what one record left in the kept
+  // buffers never reaches the next.
+  for (const std::string& before : all) {
+    for (const std::string& text : all) {
+      EvidenceRecordReader reader;
+      std::size_t ignored = 0;
+      expect_same(reader, before, ignored, ignored);
+      expect_same(reader, text, read, refused);
+    }
+  }
+  // Each text is read n + 2 times; 19 of them are refused: the 17 after
+  // "Errors." and the full record given a second risk_class and failures.
+  const std::size_t n = all.size();
+  EXPECT_EQ(n, 94u);
+  EXPECT_EQ(read + refused, n * (n + 2));
+  EXPECT_EQ(refused, 19 * (n + 2));
+}
+
+// Float literals at the edges of the forms taken at once (a decimal that is
+// its own shortest form, a whole number with ".0") and just past them, as
+// a score, a confidence and a tolerance.
+TEST(EvidenceRecordReader, FloatLiteralsAsTheFullReaderReadsThem) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::vector<std::string_view> literals = {
+      "0.1", "0.3", "-1.5", "2.675", "0.000001", "0.00001234567890123", "0.000001234567890123",
+      "123456789012345.5", "12345678901234.56", "1234567890123456.5", "0.1234567890123456", "9007199254740993.0",
+      "999999999999999.0", "-999999999999999.0", "1000000000000000.0", "0.0", "-0.0", "00.5", "1.0e2", "1.05",
+      "1.10", "17.0", "017.0", "4.0E1", "1e-7", "5e-324", "1.7976931348623157e308", "18446744073709551616", "-7"};
+  EvidenceRecordReader reader;
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  for (const std::string_view literal : literals) {
+    for (const std::string_view member : {R"("score":1.0)", R"("confidence":0.25)", R"("tolerance":0.005)"}) {
+      const std::string_view name = member.substr(0, member.find(':') + 1);
+      expect_same(reader, replaced(plain, member, std::string(name) + std::string(literal)), read, refused);
+    }
+  }
+  EXPECT_EQ(read + refused, 3 * literals.size());
+  EXPECT_EQ(refused, 3u * 2);  // "00.5" and "017.0"
+}
+
+// Every prefix of a record, and the record with each byte replaced: the
+// same errors, at the same places, as the full reader.
+TEST(EvidenceRecordReader, BrokenTextsFailAsInTheFullReader) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  EvidenceRecordReader reader;
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  for (std::size_t n = 0; n < plain.size(); ++n) expect_same(reader, plain.substr(0, n), read, refused);
+  EXPECT_EQ(read, 0u);
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    for (const char c : {'"', '}', ',', '1', ' ', '\\', '\x01', '\xff'}) {
+      std::string t = plain;
+      if (t[i] == c) continue;
+      t[i] = c;
+      expect_same(reader, t, read, refused);
+    }
+  }
+  // Some replacements still read (a digit in a text, a space between
+  // tokens), most do not.
+  EXPECT_GT(read, plain.size() / 2);
+  EXPECT_GT(refused, 4 * plain.size());
+}
+
+}  // namespace
+}  // namespace qv::records
