@@ -78,22 +78,23 @@ void CanonicalOut::signed_integer(std::int64_t n) {
 void CanonicalOut::floating(double d) {
   if (!std::isfinite(d)) non_finite_ = true;
   place();
-  piece_.clear();
-  write_json_f64(d, piece_);
-  raw(piece_);
+  char* p = room(kF64TextMax);
+  len_ = static_cast<std::size_t>(write_json_f64(d, p) - buf_.data());
 }
 
 void CanonicalOut::member_key(std::string_view k, bool plain) {
   Frame& f = frames_.back();
+  Member m{k, head_of(k), 0, 0};
   if (f.first) {
     f.first = false;
   } else {
     Member& before = members_.back();
     before.end = len_;
-    if (f.in_order && !less(before, Member{k, 0, 0})) f.in_order = false;
+    if (f.in_order && !less(before, m)) f.in_order = false;
     put(',');
   }
-  members_.push_back(Member{k, len_, 0});
+  m.start = len_;
+  members_.push_back(m);
   if (plain) {
     plain_quoted(k);
   } else {
@@ -105,6 +106,7 @@ void CanonicalOut::member_key(std::string_view k, bool plain) {
 void CanonicalOut::end_object() {
   const Frame f = frames_.back();
   frames_.pop_back();
+  --objects_open_;
   const auto first = members_.begin() + static_cast<std::ptrdiff_t>(f.members_begin);
   if (first != members_.end()) {
     members_.back().end = len_;
@@ -125,7 +127,7 @@ void CanonicalOut::end_object() {
       len_ = f.start;
       bool any = false;
       for (auto m = first; m != members_.end(); ++m) {
-        if (m + 1 != members_.end() && m->key == (m + 1)->key) {
+        if (m + 1 != members_.end() && same_key(*m, *(m + 1))) {
           duplicate_key_ = true;
           continue;  // the later value wins
         }

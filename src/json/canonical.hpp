@@ -4,6 +4,7 @@
 // order; written compact. It knows nothing of hashing: digests over it are
 // taken by the records layer.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,14 +34,34 @@ core::Result<std::string> canonical_text(const Value& value);
 //
 // A key that comes twice in one object (as a text may hold it) is written
 // once, with the value that came last, as a value read from that text has it.
+//
+// A writer given a drain hands the text on in pieces as it becomes final
+// (no open object can move it any more), so that a long text of arrays need
+// not be held whole: text() then holds only what has not been handed on,
+// and finish() hands that on at the end.
 class CanonicalOut {
  public:
+  using Drain = void (*)(void* context, std::string_view piece);
+
   void reset() {
     frames_.clear();
     members_.clear();
     len_ = 0;
+    objects_open_ = 0;
     non_finite_ = false;
     duplicate_key_ = false;
+  }
+  // Room for a text of about n bytes, made at once.
+  void reserve(std::size_t n) {
+    if (buf_.size() < n) buf_.resize_and_overwrite(n, [](char*, std::size_t size) { return size; });
+  }
+  void drain_to(Drain drain, void* context) {
+    drain_ = drain;
+    drain_context_ = context;
+  }
+  // Hands on the rest of a finished text.
+  void finish() {
+    if (drain_ != nullptr && len_ != 0) drain_now();
   }
   std::string_view text() const { return std::string_view(buf_.data(), len_); }
   // The text, moved out (the writer starts afresh).
@@ -57,7 +78,10 @@ class CanonicalOut {
   // Whether a NaN or infinite float came (it is written as null).
   bool saw_non_finite() const { return non_finite_; }
 
-  void begin_object() { open(true, '{'); }
+  void begin_object() {
+    open(true, '{');
+    ++objects_open_;
+  }
   void begin_array() { open(false, '['); }
   void end_array() {
     put(']');
@@ -92,11 +116,11 @@ class CanonicalOut {
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
-  // A decimal literal that is its own shortest float form (as
-  // Parser::take_short_decimal takes): written as it is.
-  void plain_decimal(std::string_view literal) {
+  // A number's text as the writers write it (as Parser::take_number_text
+  // forms it): written as it is.
+  void plain_number(std::string_view text) {
     place();
-    raw(literal);
+    raw(text);
   }
   void boolean(bool b) {
     place();
@@ -110,7 +134,8 @@ class CanonicalOut {
  private:
   struct Member {
     std::string_view key;
-    std::size_t start;  // the member's text in the buffer: "key":value
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, 0-padded
+    std::size_t start;   // the member's text in the buffer: "key":value
     std::size_t end;
   };
   struct Frame {
@@ -121,23 +146,38 @@ class CanonicalOut {
     std::size_t members_begin;  // the object's members in `members_`
   };
 
-  // By the bytes of the keys, as unsigned values; keys mostly differ in
-  // their first bytes, so a plain loop beats a library call.
-  static bool less(const Member& a, const Member& b) {
-    const std::size_t n = std::min(a.key.size(), b.key.size());
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto x = static_cast<unsigned char>(a.key[i]);
-      const auto y = static_cast<unsigned char>(b.key[i]);
-      if (x != y) return x < y;
+  // The first 8 bytes of a key as one number, so that keys that differ
+  // there (most do) compare in one step.
+  static std::uint64_t head_of(std::string_view k) {
+    std::uint64_t h = 0;
+    if (k.size() >= 8) {
+      std::memcpy(&h, k.data(), 8);
+      return std::endian::native == std::endian::little ? std::byteswap(h) : h;
     }
-    return a.key.size() < b.key.size();
+    for (std::size_t i = 0; i < k.size(); ++i) h |= std::uint64_t{static_cast<unsigned char>(k[i])} << (56 - 8 * i);
+    return h;
   }
+  // By the bytes of the keys, as unsigned values (a prefix first).
+  static bool less(const Member& a, const Member& b) {
+    if (a.head != b.head) return a.head < b.head;
+    return less_after_head(a.key, b.key);
+  }
+  static bool less_after_head(std::string_view a, std::string_view b) {
+    if (a.size() <= 8 || b.size() <= 8) return a.size() < b.size();
+    const std::size_t n = std::min(a.size(), b.size()) - 8;
+    const int c = std::memcmp(a.data() + 8, b.data() + 8, n);
+    return c != 0 ? c < 0 : a.size() < b.size();
+  }
+  static bool same_key(const Member& a, const Member& b) { return a.head == b.head && a.key == b.key; }
   // Room for n more bytes, written at the returned place.
   [[gnu::always_inline]] char* room(std::size_t n) {
     if (buf_.size() - len_ < n) grow(n);
     return buf_.data() + len_;
   }
-  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  // Grown without filling the new room, which is written before it is read.
+  [[gnu::noinline]] void grow(std::size_t n) {
+    buf_.resize_and_overwrite(std::max(buf_.size() * 2, len_ + n), [](char*, std::size_t size) { return size; });
+  }
   [[gnu::always_inline]] void put(char c) {
     *room(1) = c;
     ++len_;
@@ -168,17 +208,27 @@ class CanonicalOut {
     if (frames_.empty()) return;
     Frame& f = frames_.back();
     if (!f.object) {
+      // Inside arrays only, all that came before is final.
+      if (drain_ != nullptr && objects_open_ == 0 && len_ >= kDrainAt) drain_now();
       if (!f.first) put(',');
       f.first = false;
     }
   }
+  [[gnu::noinline]] void drain_now() {
+    drain_(drain_context_, std::string_view(buf_.data(), len_));
+    len_ = 0;
+  }
+  static constexpr std::size_t kDrainAt = 64 * 1024;
 
   std::vector<Frame> frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
   std::string buf_;              // the text is its first len_ bytes
   std::size_t len_ = 0;
   std::string scratch_;  // an object's members while they are reordered
-  std::string piece_;    // a number or an escaped string being written
+  std::string piece_;    // an escaped string being written
+  std::size_t objects_open_ = 0;
+  Drain drain_ = nullptr;
+  void* drain_context_ = nullptr;
   bool non_finite_ = false;
   bool duplicate_key_ = false;
 };

@@ -1,12 +1,14 @@
 #include "json/parser.hpp"
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 #include "core/utf8.hpp"
 #include "json/scan.hpp"
+#include "json/writer.hpp"
 
 namespace qv::json {
 
@@ -206,6 +208,139 @@ JsonResult<Value> Parser::parse_number() {
     return std::unexpected(error(msg(kInvalidNumber)));
   }
   return Value(d);
+}
+
+static_assert(sizeof(Parser::NumberRoom::bytes) >= kF64TextMax, "room for any float's text");
+
+bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
+  const char* const begin = text_.data() + index_;
+  const char* const end = text_.data() + text_.size();
+  const auto digit = [end](const char* at) {
+    return at < end && static_cast<unsigned>(static_cast<unsigned char>(*at) - '0') <= 9;
+  };
+  const char* p = begin;
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  const char* const int_start = p;
+  while (digit(p)) ++p;
+  const auto int_len = static_cast<std::size_t>(p - int_start);
+  if (int_len == 0 || (*int_start == '0' && int_len > 1)) return false;
+  const char* frac_start = p;
+  const char* frac_end = p;
+  bool is_float = false;
+  if (p < end && *p == '.') {
+    frac_start = ++p;
+    while (digit(p)) ++p;
+    frac_end = p;
+    if (frac_end == frac_start) return false;
+    is_float = true;
+  }
+  int exp = 0;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    const bool exp_negative = p < end && *p == '-';
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* const exp_start = p;
+    while (p < end && *p == '0') ++p;
+    const char* const exp_digits = p;
+    while (digit(p)) ++p;
+    if (p == exp_start || p - exp_digits > 4) return false;
+    for (const char* q = exp_digits; q < p; ++q) exp = exp * 10 + (*q - '0');
+    if (exp_negative) exp = -exp;
+    is_float = true;
+  }
+  const auto taken = static_cast<std::size_t>(p - begin);
+  if (!is_float) {
+    if (int_len > 18 || (negative && *int_start == '0')) return false;
+    text = std::string_view(begin, taken);
+    index_ += taken;
+    return true;
+  }
+  if (int_len > 400 || frac_end - frac_start > 400) return false;
+
+  // The significant digits, from the first non-zero one to the last, and
+  // the decimal exponent of the first.
+  const char* const point = int_start + int_len;  // the '.', or the end of the digits
+  const char* first = int_start;
+  if (*first == '0') {
+    first = frac_start;
+    while (first < frac_end && *first == '0') ++first;
+  }
+  char* out = room.bytes;
+  if (negative) *out++ = '-';
+  if (first == frac_end) {
+    std::memcpy(out, "0.0", 3);  // every digit is 0: a zero of the literal's sign
+    text = std::string_view(room.bytes, static_cast<std::size_t>(out + 3 - room.bytes));
+    index_ += taken;
+    return true;
+  }
+  const char* last = frac_end - 1;
+  while (*last == '0' || *last == '.') --last;  // stops at `first` at the latest
+  const int lead = first < point ? static_cast<int>(point - first) - 1 : -static_cast<int>(first - point);
+  const int e = lead + exp;
+  if (e < -300 || e > 300) return false;
+  const bool split = first < point && last > point;  // digits on both sides of the point
+  const auto n = static_cast<std::size_t>(last - first + 1) - (split ? 1 : 0);
+  if (n > 15) {
+    // More digits than every float keeps apart: read and written in full.
+    double value = 0.0;
+    const auto r = std::from_chars(begin, p, value, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != p) return false;
+    text = std::string_view(room.bytes, static_cast<std::size_t>(write_json_f64(value, room.bytes) - room.bytes));
+    index_ += taken;
+    return true;
+  }
+  char digits[15];
+  if (split) {
+    const auto whole = static_cast<std::size_t>(point - first);
+    std::memcpy(digits, first, whole);
+    std::memcpy(digits + whole, point + 1, n - whole);
+  } else {
+    std::memcpy(digits, first, n);
+  }
+
+  // Laid out as write_json_f64 lays out shortest digits.
+  const int count = static_cast<int>(n);
+  if (e >= -5 && e <= 15) {
+    if (e >= count - 1) {
+      std::memcpy(out, digits, n);
+      out += n;
+      const auto zeros = static_cast<std::size_t>(e - count + 1);
+      std::memset(out, '0', zeros);
+      out += zeros;
+      std::memcpy(out, ".0", 2);
+      out += 2;
+    } else if (e < 0) {
+      const auto zeros = static_cast<std::size_t>(-e - 1);
+      std::memcpy(out, "0.0000", 2 + zeros);
+      out += 2 + zeros;
+      std::memcpy(out, digits, n);
+      out += n;
+    } else {
+      const auto whole = static_cast<std::size_t>(e + 1);
+      std::memcpy(out, digits, whole);
+      out += whole;
+      *out++ = '.';
+      std::memcpy(out, digits + whole, n - whole);
+      out += n - whole;
+    }
+  } else {
+    *out++ = digits[0];
+    if (n > 1) {
+      *out++ = '.';
+      std::memcpy(out, digits + 1, n - 1);
+      out += n - 1;
+    }
+    *out++ = 'e';
+    *out++ = e < 0 ? '-' : '+';
+    const int magnitude = e < 0 ? -e : e;
+    if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+    if (magnitude >= 10) *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+    *out++ = static_cast<char>('0' + magnitude % 10);
+  }
+  text = std::string_view(room.bytes, static_cast<std::size_t>(out - room.bytes));
+  index_ += taken;
+  return true;
 }
 
 JsonResult<std::uint16_t> Parser::decode_hex_escape() {

@@ -78,6 +78,16 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         break;
       default: {
         if (c != '-' && (c < '0' || c > '9')) return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        if constexpr (requires(std::string_view t) { out.plain_number(t); }) {
+          // A writer takes the number's text, formed from the literal where
+          // its digits suffice.
+          Parser::NumberRoom room;
+          std::string_view number;
+          if (p.take_number_text(room, number)) {
+            out.plain_number(number);
+            break;
+          }
+        }
         std::uint64_t magnitude = 0;
         bool negative = false;
         if (p.take_short_integer(magnitude, negative)) {
@@ -87,13 +97,6 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
             out.unsigned_integer(magnitude);
           }
           break;
-        }
-        if constexpr (requires(std::string_view t) { out.plain_decimal(t); }) {
-          std::string_view literal;
-          if (p.take_short_decimal(literal)) {
-            out.plain_decimal(literal);
-            break;
-          }
         }
         auto n = p.parse_number();
         if (!n) return std::unexpected(std::move(n.error()));

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "json/parser.hpp"
@@ -22,70 +23,82 @@ void write_json_i64(std::int64_t value, std::string& out) {
   out.append(buf, r.ptr);
 }
 
-void write_json_f64(double value, std::string& out) {
+char* write_json_f64(double value, char* out) {
   if (!std::isfinite(value)) {
-    out += "null";
-    return;
+    std::memcpy(out, "null", 4);
+    return out + 4;
   }
   if (value == 0.0) {
-    out += std::signbit(value) ? "-0.0" : "0.0";
-    return;
+    if (std::signbit(value)) *out++ = '-';
+    std::memcpy(out, "0.0", 3);
+    return out + 3;
   }
   if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
     // A whole number below 10^15 is exact, its shortest digits are its own,
     // and its decimal exponent is under 15: the positional form, ".0" added.
-    write_json_i64(static_cast<std::int64_t>(value), out);
-    out += ".0";
-    return;
+    out = std::to_chars(out, out + 20, static_cast<std::int64_t>(value)).ptr;
+    std::memcpy(out, ".0", 2);
+    return out + 2;
   }
   // Shortest round-trip digits in the form [-]d[.ddd]e±XX; when several
   // digit strings of that length read back, the nearest one is given.
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-  std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
-  if (sci.front() == '-') {
-    out += '-';
-    sci.remove_prefix(1);
+  char sci[kF64TextMax];
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  const char* s = sci;
+  if (*s == '-') {
+    *out++ = '-';
+    ++s;
   }
-  const std::size_t e_pos = sci.find('e');
   char digits[20];
   std::size_t n = 0;
-  for (std::size_t i = 0; i < e_pos; ++i) {
-    if (sci[i] != '.') digits[n++] = sci[i];
+  for (; *s != 'e'; ++s) {
+    if (*s != '.') digits[n++] = *s;
   }
+  ++s;  // 'e'
+  const bool exp_negative = *s == '-';
   int exp = 0;
-  std::string_view exp_text = sci.substr(e_pos + 1);
-  const bool exp_negative = exp_text.front() == '-';
-  if (exp_text.front() == '+' || exp_negative) exp_text.remove_prefix(1);
-  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exp);
+  for (++s; s < sci_end; ++s) exp = exp * 10 + (*s - '0');
   if (exp_negative) exp = -exp;
 
   const int count = static_cast<int>(n);
   if (exp >= -5 && exp <= 15) {
     if (exp >= count - 1) {
-      out.append(digits, n);
-      out.append(static_cast<std::size_t>(exp - count + 1), '0');
-      out += ".0";
-    } else if (exp < 0) {
-      out += "0.";
-      out.append(static_cast<std::size_t>(-exp - 1), '0');
-      out.append(digits, n);
-    } else {
-      out.append(digits, static_cast<std::size_t>(exp + 1));
-      out += '.';
-      out.append(digits + exp + 1, n - static_cast<std::size_t>(exp + 1));
+      std::memcpy(out, digits, n);
+      out += n;
+      const auto zeros = static_cast<std::size_t>(exp - count + 1);
+      std::memset(out, '0', zeros);
+      out += zeros;
+      std::memcpy(out, ".0", 2);
+      return out + 2;
     }
-    return;
+    if (exp < 0) {
+      const auto zeros = static_cast<std::size_t>(-exp - 1);
+      std::memcpy(out, "0.0000", 2 + zeros);
+      out += 2 + zeros;
+      std::memcpy(out, digits, n);
+      return out + n;
+    }
+    const auto whole = static_cast<std::size_t>(exp + 1);
+    std::memcpy(out, digits, whole);
+    out += whole;
+    *out++ = '.';
+    std::memcpy(out, digits + whole, n - whole);
+    return out + (n - whole);
   }
-  out += digits[0];
+  *out++ = digits[0];
   if (n > 1) {
-    out += '.';
-    out.append(digits + 1, n - 1);
+    *out++ = '.';
+    std::memcpy(out, digits + 1, n - 1);
+    out += n - 1;
   }
-  out += exp < 0 ? "e-" : "e+";
-  char ebuf[8];
-  auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, std::abs(exp));
-  out.append(ebuf, er.ptr);
+  *out++ = 'e';
+  *out++ = exp < 0 ? '-' : '+';
+  return std::to_chars(out, out + 4, std::abs(exp)).ptr;
+}
+
+void write_json_f64(double value, std::string& out) {
+  char buf[kF64TextMax];
+  out.append(buf, write_json_f64(value, buf));
 }
 
 std::string format_f64(double value) {
