@@ -149,12 +149,23 @@ class CanonicalOut {
   // The first 8 bytes of a key as one number, so that keys that differ
   // there (most do) compare in one step.
   static std::uint64_t head_of(std::string_view k) {
-    std::uint64_t h = 0;
-    if (k.size() >= 8) {
+    const auto big_endian = [](auto v) { return std::endian::native == std::endian::little ? std::byteswap(v) : v; };
+    const std::size_t n = k.size();
+    if (n >= 8) {
+      std::uint64_t h;
       std::memcpy(&h, k.data(), 8);
-      return std::endian::native == std::endian::little ? std::byteswap(h) : h;
+      return big_endian(h);
     }
-    for (std::size_t i = 0; i < k.size(); ++i) h |= std::uint64_t{static_cast<unsigned char>(k[i])} << (56 - 8 * i);
+    if (n >= 4) {
+      // The first four bytes and the last four, which may overlap.
+      std::uint32_t a;
+      std::uint32_t b;
+      std::memcpy(&a, k.data(), 4);
+      std::memcpy(&b, k.data() + n - 4, 4);
+      return std::uint64_t{big_endian(a)} << 32 | std::uint64_t{big_endian(b)} << (8 * (8 - n));
+    }
+    std::uint64_t h = 0;
+    for (std::size_t i = 0; i < n; ++i) h |= std::uint64_t{static_cast<unsigned char>(k[i])} << (56 - 8 * i);
     return h;
   }
   // By the bytes of the keys, as unsigned values (a prefix first).
@@ -183,16 +194,38 @@ class CanonicalOut {
     ++len_;
   }
   [[gnu::always_inline]] void raw(std::string_view s) {
-    if (s.empty()) return;
-    std::memcpy(room(s.size()), s.data(), s.size());
+    copy_bytes(room(s.size()), s.data(), s.size());
     len_ += s.size();
+  }
+  // Copies n bytes, reading and writing no others; short runs without a
+  // library call.
+  [[gnu::always_inline]] static void copy_bytes(char* to, const char* from, std::size_t n) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+    } else if (n >= 8) {
+      std::uint64_t a;
+      std::uint64_t b;
+      std::memcpy(&a, from, 8);
+      std::memcpy(&b, from + n - 8, 8);
+      std::memcpy(to, &a, 8);
+      std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4) {
+      std::uint32_t a;
+      std::uint32_t b;
+      std::memcpy(&a, from, 4);
+      std::memcpy(&b, from + n - 4, 4);
+      std::memcpy(to, &a, 4);
+      std::memcpy(to + n - 4, &b, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
   }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
   [[gnu::always_inline]] void plain_quoted(std::string_view s) {
     char* p = room(s.size() + 2);
     p[0] = '"';
-    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+    copy_bytes(p + 1, s.data(), s.size());
     p[s.size() + 1] = '"';
     len_ += s.size() + 2;
   }

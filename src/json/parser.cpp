@@ -1,5 +1,6 @@
 #include "json/parser.hpp"
 
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <cmath>
@@ -212,27 +213,48 @@ JsonResult<Value> Parser::parse_number() {
 
 static_assert(sizeof(Parser::NumberRoom::bytes) >= kF64TextMax, "room for any float's text");
 
+namespace {
+
+// The end of the run of ASCII digits at p, eight bytes at a time where the
+// text has them.
+const char* skip_digits(const char* p, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      std::uint64_t v;
+      std::memcpy(&v, p, 8);
+      // A byte is a digit when its high half is 3, and still is with 6
+      // added. (A carry out of a byte of 0xFA or above, which is no digit,
+      // reaches only the bytes after it.)
+      const std::uint64_t halves =
+          (v & 0xF0F0F0F0F0F0F0F0u) | (((v + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u) >> 4);
+      const std::uint64_t other = halves ^ 0x3333333333333333u;
+      if (other != 0) return p + (std::countr_zero(other) >> 3);
+      p += 8;
+    }
+  }
+  while (p < end && static_cast<unsigned>(static_cast<unsigned char>(*p) - '0') <= 9) ++p;
+  return p;
+}
+
+}  // namespace
+
 bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
   const char* const begin = text_.data() + index_;
   const char* const end = text_.data() + text_.size();
-  const auto digit = [end](const char* at) {
-    return at < end && static_cast<unsigned>(static_cast<unsigned char>(*at) - '0') <= 9;
-  };
   const char* p = begin;
   const bool negative = p < end && *p == '-';
   if (negative) ++p;
   const char* const int_start = p;
-  while (digit(p)) ++p;
+  p = skip_digits(p, end);
   const auto int_len = static_cast<std::size_t>(p - int_start);
   if (int_len == 0 || (*int_start == '0' && int_len > 1)) return false;
-  const char* frac_start = p;
+  const char* const point = p;  // the '.', or the end of the digits
   const char* frac_end = p;
   bool is_float = false;
   if (p < end && *p == '.') {
-    frac_start = ++p;
-    while (digit(p)) ++p;
-    frac_end = p;
-    if (frac_end == frac_start) return false;
+    frac_end = skip_digits(p + 1, end);
+    if (frac_end == p + 1) return false;
+    p = frac_end;
     is_float = true;
   }
   int exp = 0;
@@ -243,7 +265,7 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
     const char* const exp_start = p;
     while (p < end && *p == '0') ++p;
     const char* const exp_digits = p;
-    while (digit(p)) ++p;
+    p = skip_digits(p, end);
     if (p == exp_start || p - exp_digits > 4) return false;
     for (const char* q = exp_digits; q < p; ++q) exp = exp * 10 + (*q - '0');
     if (exp_negative) exp = -exp;
@@ -256,21 +278,18 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
     index_ += taken;
     return true;
   }
-  if (int_len > 400 || frac_end - frac_start > 400) return false;
+  if (int_len > 400 || frac_end - point > 401) return false;
 
   // The significant digits, from the first non-zero one to the last, and
   // the decimal exponent of the first.
-  const char* const point = int_start + int_len;  // the '.', or the end of the digits
   const char* first = int_start;
   if (*first == '0') {
-    first = frac_start;
+    first = frac_end == point ? point : point + 1;
     while (first < frac_end && *first == '0') ++first;
   }
-  char* out = room.bytes;
-  if (negative) *out++ = '-';
   if (first == frac_end) {
-    std::memcpy(out, "0.0", 3);  // every digit is 0: a zero of the literal's sign
-    text = std::string_view(room.bytes, static_cast<std::size_t>(out + 3 - room.bytes));
+    // Every digit is 0: a zero of the literal's sign.
+    text = negative ? std::string_view("-0.0") : std::string_view("0.0");
     index_ += taken;
     return true;
   }
@@ -281,64 +300,27 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
   if (e < -300 || e > 300) return false;
   const bool split = first < point && last > point;  // digits on both sides of the point
   const auto n = static_cast<std::size_t>(last - first + 1) - (split ? 1 : 0);
+  char* const out = room.bytes;
   if (n > 15) {
     // More digits than every float keeps apart: read and written in full.
     double value = 0.0;
     const auto r = std::from_chars(begin, p, value, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != p) return false;
-    text = std::string_view(room.bytes, static_cast<std::size_t>(write_json_f64(value, room.bytes) - room.bytes));
+    text = std::string_view(out, static_cast<std::size_t>(write_json_f64(value, out) - out));
     index_ += taken;
     return true;
   }
-  char digits[15];
-  if (split) {
-    const auto whole = static_cast<std::size_t>(point - first);
+  char digits[32];
+  const auto whole = split ? static_cast<std::size_t>(point - first) : n;
+  if (end - first >= 32) {
+    // Copies of 16 bytes (the text has them) where fewer are needed.
+    std::memcpy(digits, first, 16);
+    if (split) std::memcpy(digits + whole, point + 1, 16);
+  } else {
     std::memcpy(digits, first, whole);
-    std::memcpy(digits + whole, point + 1, n - whole);
-  } else {
-    std::memcpy(digits, first, n);
+    if (split) std::memcpy(digits + whole, point + 1, n - whole);
   }
-
-  // Laid out as write_json_f64 lays out shortest digits.
-  const int count = static_cast<int>(n);
-  if (e >= -5 && e <= 15) {
-    if (e >= count - 1) {
-      std::memcpy(out, digits, n);
-      out += n;
-      const auto zeros = static_cast<std::size_t>(e - count + 1);
-      std::memset(out, '0', zeros);
-      out += zeros;
-      std::memcpy(out, ".0", 2);
-      out += 2;
-    } else if (e < 0) {
-      const auto zeros = static_cast<std::size_t>(-e - 1);
-      std::memcpy(out, "0.0000", 2 + zeros);
-      out += 2 + zeros;
-      std::memcpy(out, digits, n);
-      out += n;
-    } else {
-      const auto whole = static_cast<std::size_t>(e + 1);
-      std::memcpy(out, digits, whole);
-      out += whole;
-      *out++ = '.';
-      std::memcpy(out, digits + whole, n - whole);
-      out += n - whole;
-    }
-  } else {
-    *out++ = digits[0];
-    if (n > 1) {
-      *out++ = '.';
-      std::memcpy(out, digits + 1, n - 1);
-      out += n - 1;
-    }
-    *out++ = 'e';
-    *out++ = e < 0 ? '-' : '+';
-    const int magnitude = e < 0 ? -e : e;
-    if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-    if (magnitude >= 10) *out++ = static_cast<char>('0' + magnitude / 10 % 10);
-    *out++ = static_cast<char>('0' + magnitude % 10);
-  }
-  text = std::string_view(room.bytes, static_cast<std::size_t>(out - room.bytes));
+  text = std::string_view(out, static_cast<std::size_t>(detail::lay_out_float(out, negative, digits, n, e) - out));
   index_ += taken;
   return true;
 }

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/utf8.hpp"
 #include "json/error.hpp"
+#include "json/scan.hpp"
 #include "json/value.hpp"
 
 namespace qv::json {
@@ -111,9 +113,33 @@ class Parser {
   // literal; false with the cursor unmoved for anything else (other
   // integers and exponents, malformed literals), which parse_number reads.
   struct NumberRoom {
-    char bytes[32];
+    char bytes[48];
   };
   bool take_number_text(NumberRoom& room, std::string_view& text);
+  // The common case of a string whose opening quote was eaten, taken in one
+  // step: no escape and no control byte before the closing quote, and
+  // well-formed UTF-8. True with the view into the text and the cursor after
+  // the quote; false with the cursor unmoved for anything else, which
+  // parse_string_view then reads.
+  [[gnu::always_inline]] bool take_plain_string(std::string_view& s) {
+#if defined(__SSE2__)
+    const std::size_t begin = index_;
+    const std::size_t n = text_.size();
+    bool non_ascii = false;
+    for (std::size_t i = begin; n - i >= 16; i += 16) {
+      const detail::ScanBlock b = detail::scan_block(text_.data() + i);
+      const unsigned at = detail::first_special(b, non_ascii);
+      if (at == 16) continue;
+      if (text_[i + at] != '"') return false;
+      s = text_.substr(begin, i + at - begin);
+      if (non_ascii && !core::is_valid_utf8(s)) return false;
+      index_ = i + at + 1;
+      return true;
+    }
+#endif
+    (void)s;
+    return false;
+  }
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();

@@ -52,6 +52,15 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
       }
       case '"': {
         p.eat();
+        std::string_view plain;
+        if (p.take_plain_string(plain)) {
+          if constexpr (requires { out.plain_string(plain); }) {
+            out.plain_string(plain);
+          } else {
+            out.string(plain);
+          }
+          break;
+        }
         auto s = p.parse_string_view(scratch);
         if (!s) return std::unexpected(std::move(s.error()));
         if constexpr (requires { out.plain_string(*s); }) {
@@ -134,6 +143,16 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
       if (!top.array) {
         if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
         p.eat();
+        std::string_view plain;
+        if (p.take_plain_string(plain)) {
+          if constexpr (requires { out.plain_key(plain); }) {
+            out.plain_key(plain);
+          } else {
+            out.key(plain);
+          }
+          if (auto r = p.parse_colon(); !r) return std::unexpected(std::move(r.error()));
+          break;
+        }
         auto key = p.parse_string_view(scratch);
         if (!key) return std::unexpected(std::move(key.error()));
         if (key->data() == scratch.data()) {

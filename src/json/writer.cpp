@@ -23,6 +23,55 @@ void write_json_i64(std::int64_t value, std::string& out) {
   out.append(buf, r.ptr);
 }
 
+namespace detail {
+
+char* lay_out_float(char* out, bool negative, const char* digits, std::size_t n, int e) {
+  // Copies of 16 bytes where fewer are needed: the room and the digits
+  // have the bytes, and what lies past the end is not used.
+  if (negative) *out++ = '-';
+  const int count = static_cast<int>(n);
+  if (e >= -5 && e <= 15) {
+    if (e >= count - 1) {
+      // A whole number: the digits, zeros up to the point, ".0".
+      std::memcpy(out, digits, 16);
+      if (n > 16) out[16] = digits[16];
+      out += n;
+      std::memset(out, '0', 16);
+      out += e - count + 1;
+      std::memcpy(out, ".0", 2);
+      return out + 2;
+    }
+    if (e < 0) {
+      std::memcpy(out, "0.000000", 8);
+      out += 1 - e;
+      std::memcpy(out, digits, 16);
+      if (n > 16) out[16] = digits[16];
+      return out + n;
+    }
+    const auto whole = static_cast<std::size_t>(e + 1);
+    std::memcpy(out, digits, 16);
+    out += whole;
+    *out++ = '.';
+    std::memcpy(out, digits + whole, 16);
+    return out + (n - whole);
+  }
+  *out++ = digits[0];
+  if (n > 1) {
+    *out++ = '.';
+    std::memcpy(out, digits + 1, 16);
+    out += n - 1;
+  }
+  *out++ = 'e';
+  *out++ = e < 0 ? '-' : '+';
+  const int magnitude = e < 0 ? -e : e;
+  if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+  if (magnitude >= 10) *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *out++ = static_cast<char>('0' + magnitude % 10);
+  return out;
+}
+
+}  // namespace detail
+
 char* write_json_f64(double value, char* out) {
   if (!std::isfinite(value)) {
     std::memcpy(out, "null", 4);
@@ -43,57 +92,20 @@ char* write_json_f64(double value, char* out) {
   // Shortest round-trip digits in the form [-]d[.ddd]e±XX; when several
   // digit strings of that length read back, the nearest one is given.
   char sci[kF64TextMax];
-  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
-  const char* s = sci;
-  if (*s == '-') {
-    *out++ = '-';
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
+  char digits[kF64TextMax];
+  digits[0] = sci[0];
+  std::size_t n = 1;
+  const char* s = sci + 1;
+  if (*s == '.') {
     ++s;
-  }
-  char digits[20];
-  std::size_t n = 0;
-  for (; *s != 'e'; ++s) {
-    if (*s != '.') digits[n++] = *s;
+    while (*s != 'e') digits[n++] = *s++;
   }
   ++s;  // 'e'
   const bool exp_negative = *s == '-';
   int exp = 0;
   for (++s; s < sci_end; ++s) exp = exp * 10 + (*s - '0');
-  if (exp_negative) exp = -exp;
-
-  const int count = static_cast<int>(n);
-  if (exp >= -5 && exp <= 15) {
-    if (exp >= count - 1) {
-      std::memcpy(out, digits, n);
-      out += n;
-      const auto zeros = static_cast<std::size_t>(exp - count + 1);
-      std::memset(out, '0', zeros);
-      out += zeros;
-      std::memcpy(out, ".0", 2);
-      return out + 2;
-    }
-    if (exp < 0) {
-      const auto zeros = static_cast<std::size_t>(-exp - 1);
-      std::memcpy(out, "0.0000", 2 + zeros);
-      out += 2 + zeros;
-      std::memcpy(out, digits, n);
-      return out + n;
-    }
-    const auto whole = static_cast<std::size_t>(exp + 1);
-    std::memcpy(out, digits, whole);
-    out += whole;
-    *out++ = '.';
-    std::memcpy(out, digits + whole, n - whole);
-    return out + (n - whole);
-  }
-  *out++ = digits[0];
-  if (n > 1) {
-    *out++ = '.';
-    std::memcpy(out, digits + 1, n - 1);
-    out += n - 1;
-  }
-  *out++ = 'e';
-  *out++ = exp < 0 ? '-' : '+';
-  return std::to_chars(out, out + 4, std::abs(exp)).ptr;
+  return detail::lay_out_float(out, std::signbit(value), digits, n, exp_negative ? -exp : exp);
 }
 
 void write_json_f64(double value, std::string& out) {
