@@ -4,6 +4,7 @@
 // order; written compact. It knows nothing of hashing: digests over it are
 // taken by the records layer.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -113,6 +114,9 @@ class CanonicalOut {
     place();
     plain_quoted(s);
   }
+  // A string's text as the writers escape it (as Parser::take_written_string
+  // takes it): written between quotes as it is.
+  void written_string(std::string_view text) { plain_string(text); }
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
@@ -253,11 +257,31 @@ class CanonicalOut {
   }
   static constexpr std::size_t kDrainAt = 64 * 1024;
 
+  // The keys of the last few objects that had to be reordered, in the order
+  // they came, and the order that sorts them: the objects of an array mostly
+  // share their keys, and each is then reordered without sorting.
+  struct ShapeKey {
+    std::uint64_t head;
+    std::size_t size;
+    std::size_t tail;  // where the bytes after the first 8 are in `tails`
+  };
+  struct Shape {
+    std::vector<ShapeKey> keys;
+    std::string tails;
+    std::vector<std::size_t> order;
+    bool fits(const Member* m, std::size_t count) const;
+    void learn(const Member* m, std::size_t count);
+  };
+  // The positions of an object's members in key order.
+  const std::vector<std::size_t>& sorted_order(const Member* m, std::size_t count);
+
   std::vector<Frame> frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
   std::string buf_;              // the text is its first len_ bytes
   std::size_t len_ = 0;
   std::string scratch_;  // an object's members while they are reordered
+  std::array<Shape, 4> shapes_;
+  std::size_t next_shape_ = 0;
   std::string piece_;    // an escaped string being written
   std::size_t objects_open_ = 0;
   Drain drain_ = nullptr;

@@ -125,14 +125,18 @@ class Parser {
 #if defined(__SSE2__)
     const std::size_t begin = index_;
     const std::size_t n = text_.size();
-    bool non_ascii = false;
+    unsigned high = 0;  // bytes of 0x80 and above seen before the quote
     for (std::size_t i = begin; n - i >= 16; i += 16) {
       const detail::ScanBlock b = detail::scan_block(text_.data() + i);
-      const unsigned at = detail::first_special(b, non_ascii);
-      if (at == 16) continue;
+      if (b.mask == 0) {
+        high |= b.high;
+        continue;
+      }
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(b.mask));
       if (text_[i + at] != '"') return false;
-      s = text_.substr(begin, i + at - begin);
-      if (non_ascii && !core::is_valid_utf8(s)) return false;
+      high |= b.high & ((1u << at) - 1u);
+      s = std::string_view(text_.data() + begin, i + at - begin);
+      if (high != 0 && !core::is_valid_utf8(s)) return false;
       index_ = i + at + 1;
       return true;
     }
@@ -140,6 +144,13 @@ class Parser {
     (void)s;
     return false;
   }
+  // A string whose opening quote was eaten, when its text holds only the
+  // escapes the writers write (\" \\ \b \f \n \r \t, and \u00xx in lower
+  // case for the other bytes below 0x20) and is well-formed UTF-8: its text
+  // is then the writers' text of the string it reads as. True with the text
+  // between the quotes and the cursor after the closing quote; false with
+  // the cursor unmoved for anything else.
+  bool take_written_string(std::string_view& text);
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();

@@ -61,6 +61,12 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
           }
           break;
         }
+        if constexpr (requires { out.written_string(plain); }) {
+          if (p.take_written_string(plain)) {
+            out.written_string(plain);
+            break;
+          }
+        }
         auto s = p.parse_string_view(scratch);
         if (!s) return std::unexpected(std::move(s.error()));
         if constexpr (requires { out.plain_string(*s); }) {
@@ -124,23 +130,26 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
     bool first = opened;
     for (;;) {
       if (stack.empty()) return {};
-      const Frame top = stack.back();
-      auto more = p.next_entry(top.array ? ']' : '}', first);
+      // The frame's members read one by one: a copy of the whole frame reads
+      // its padding, just written in parts, which stalls the processor.
+      const bool array = stack.back().array;
+      auto more = p.next_entry(array ? ']' : '}', first);
       if (!more) return std::unexpected(std::move(more.error()));
       if (!*more) {
         p.eat();
         p.leave();
+        const std::size_t keys = stack.back().keys;
         stack.pop_back();
-        if (top.array) {
+        if (array) {
           out.end_array();
         } else {
           out.end_object();
-          owned.resize(top.keys);
+          owned.resize(keys);
         }
         first = false;
         continue;
       }
-      if (!top.array) {
+      if (!array) {
         if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
         p.eat();
         std::string_view plain;

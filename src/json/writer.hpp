@@ -74,6 +74,9 @@ class TextOut {
     separate();
     quoted(s);
   }
+  // A string's text as the writers escape it (as Parser::take_written_string
+  // takes it): written between quotes as it is.
+  void written_string(std::string_view text) { plain_string(text); }
   // A number's text as the writers write it (as Parser::take_number_text
   // forms it).
   void plain_number(std::string_view text) {

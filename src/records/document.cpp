@@ -166,6 +166,10 @@ struct CanonicalAndCompact {
     canonical.plain_string(s);
     compact.plain_string(s);
   }
+  void written_string(std::string_view text) {
+    canonical.written_string(text);
+    compact.written_string(text);
+  }
   void plain_number(std::string_view text) {
     canonical.plain_number(text);
     compact.plain_number(text);
