@@ -114,7 +114,13 @@ bool CanonicalOut::Shape::fits(const Member* m, std::size_t count) const {
   for (std::size_t i = 0; i < count; ++i) {
     const ShapeKey& k = keys[i];
     if (m[i].head != k.head || m[i].key.size() != k.size) return false;
-    if (k.size > 8 && std::memcmp(m[i].key.data() + 8, tails.data() + k.tail, k.size - 8) != 0) return false;
+    if (k.size > 8) {
+      // Up to 16 bytes, the first 8 and the last 8 are the whole key.
+      std::uint64_t last;
+      std::memcpy(&last, m[i].key.data() + k.size - 8, 8);
+      if (last != k.last) return false;
+      if (k.size > 16 && std::memcmp(m[i].key.data() + 8, tails.data() + k.tail, k.size - 16) != 0) return false;
+    }
   }
   return true;
 }
@@ -124,8 +130,11 @@ void CanonicalOut::Shape::learn(const Member* m, std::size_t count) {
   tails.clear();
   order.resize(count);
   for (std::size_t i = 0; i < count; ++i) {
-    keys.push_back(ShapeKey{m[i].head, m[i].key.size(), tails.size()});
-    if (m[i].key.size() > 8) tails.append(m[i].key.substr(8));
+    const std::string_view key = m[i].key;
+    std::uint64_t last = 0;
+    if (key.size() > 8) std::memcpy(&last, key.data() + key.size() - 8, 8);
+    keys.push_back(ShapeKey{m[i].head, last, key.size(), tails.size()});
+    if (key.size() > 16) tails.append(key.substr(8, key.size() - 16));
     order[i] = i;
   }
   // Stable, so that of two members with one key the later stays last;

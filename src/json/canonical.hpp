@@ -262,6 +262,7 @@ class CanonicalOut {
   // share their keys, and each is then reordered without sorting.
   struct ShapeKey {
     std::uint64_t head;
+    std::uint64_t last;  // the key's last 8 bytes, when it has more than 8
     std::size_t size;
     std::size_t tail;  // where the bytes after the first 8 are in `tails`
   };

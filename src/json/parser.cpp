@@ -217,7 +217,7 @@ namespace {
 
 // The end of the run of ASCII digits at p, eight bytes at a time where the
 // text has them.
-const char* skip_digits(const char* p, const char* end) {
+[[gnu::always_inline]] inline const char* skip_digits(const char* p, const char* end) {
   if constexpr (std::endian::native == std::endian::little) {
     while (end - p >= 8) {
       std::uint64_t v;
@@ -427,7 +427,7 @@ bool Parser::take_written_string(std::string_view& text) {
     const char c = text_[i];
     if (c == '"') {
       text = text_.substr(begin, i - begin);
-      if (non_ascii && !core::is_valid_utf8(text)) return false;
+      if (non_ascii && !valid_utf8(text)) return false;
       index_ = i + 1;
       return true;
     }
