@@ -85,6 +85,8 @@ void CanonicalOut::floating(double d) {
 void CanonicalOut::member_key(std::string_view k, bool plain) {
   Frame& f = frames_.back();
   const std::uint64_t head = head_of(k);
+  // Room for the comma, the quoted key and the colon, taken at once.
+  char* p = room(k.size() + 4);
   if (f.first) {
     f.first = false;
   } else {
@@ -93,7 +95,8 @@ void CanonicalOut::member_key(std::string_view k, bool plain) {
     if (f.in_order && !(before.head < head || (before.head == head && less_after_head(before.key, k)))) {
       f.in_order = false;
     }
-    put(',');
+    *p++ = ',';
+    ++len_;
   }
   // Stored member by member: a whole Member built aside and copied in is
   // written in parts and read back whole, which stalls the processor.
@@ -102,11 +105,15 @@ void CanonicalOut::member_key(std::string_view k, bool plain) {
   m.head = head;
   m.start = len_;
   if (plain) {
-    plain_quoted(k);
+    p[0] = '"';
+    copy_bytes(p + 1, k.data(), k.size());
+    p[k.size() + 1] = '"';
+    p[k.size() + 2] = ':';
+    len_ += k.size() + 3;
   } else {
     quoted(k);
+    put(':');
   }
-  put(':');
 }
 
 bool CanonicalOut::Shape::fits(const Member* m, std::size_t count) const {

@@ -52,10 +52,6 @@ class CanonicalOut {
     non_finite_ = false;
     duplicate_key_ = false;
   }
-  // Room for a text of about n bytes, made at once.
-  void reserve(std::size_t n) {
-    if (buf_.size() < n) buf_.resize_and_overwrite(n, [](char*, std::size_t size) { return size; });
-  }
   void drain_to(Drain drain, void* context) {
     drain_ = drain;
     drain_context_ = context;
@@ -111,8 +107,11 @@ class CanonicalOut {
     put(':');
   }
   void plain_string(std::string_view s) {
-    place();
-    plain_quoted(s);
+    char* p = value_room(s.size() + 2);
+    p[0] = '"';
+    copy_bytes(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    len_ += s.size() + 2;
   }
   // A string's text as the writers escape it (as Parser::take_written_string
   // takes it): written between quotes as it is.
@@ -123,8 +122,9 @@ class CanonicalOut {
   // A number's text as the writers write it (as Parser::take_number_text
   // forms it): written as it is.
   void plain_number(std::string_view text) {
-    place();
-    raw(text);
+    char* p = value_room(text.size());
+    copy_bytes(p, text.data(), text.size());
+    len_ += text.size();
   }
   void boolean(bool b) {
     place();
@@ -241,6 +241,25 @@ class CanonicalOut {
   }
   // Before a value: a comma when it is not the first of an array. Object
   // members are separated in key().
+  // The same, with room for a value of n bytes taken at once: the value
+  // goes at the returned place, and the caller then moves len_ past it.
+  [[gnu::always_inline]] char* value_room(std::size_t n) {
+    bool comma = false;
+    if (!frames_.empty()) {
+      Frame& f = frames_.back();
+      if (!f.object) {
+        if (drain_ != nullptr && objects_open_ == 0 && len_ >= kDrainAt) drain_now();
+        comma = !f.first;
+        f.first = false;
+      }
+    }
+    char* p = room(n + 1);
+    if (comma) {
+      *p++ = ',';
+      ++len_;
+    }
+    return p;
+  }
   [[gnu::always_inline]] void place() {
     if (frames_.empty()) return;
     Frame& f = frames_.back();

@@ -91,21 +91,20 @@ char* write_json_f64(double value, char* out) {
   }
   // Shortest round-trip digits in the form [-]d[.ddd]e±XX; when several
   // digit strings of that length read back, the nearest one is given.
+  // The exponent has two or three digits, so the 'e' is found from the end.
   char sci[kF64TextMax];
   const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
+  const char* const e_at = sci_end[-4] == 'e' ? sci_end - 4 : sci_end - 5;
+  int exp = e_at[2] - '0';
+  for (const char* s = e_at + 3; s < sci_end; ++s) exp = exp * 10 + (*s - '0');
+  if (e_at[1] == '-') exp = -exp;
+  // The digits without the point, copied in one step (the buffers have the
+  // room; what lies past the digits is not used).
   char digits[kF64TextMax];
   digits[0] = sci[0];
-  std::size_t n = 1;
-  const char* s = sci + 1;
-  if (*s == '.') {
-    ++s;
-    while (*s != 'e') digits[n++] = *s++;
-  }
-  ++s;  // 'e'
-  const bool exp_negative = *s == '-';
-  int exp = 0;
-  for (++s; s < sci_end; ++s) exp = exp * 10 + (*s - '0');
-  return detail::lay_out_float(out, std::signbit(value), digits, n, exp_negative ? -exp : exp);
+  std::memcpy(digits + 1, sci + 2, 16);
+  const std::size_t n = e_at == sci + 1 ? 1 : static_cast<std::size_t>(e_at - sci) - 1;
+  return detail::lay_out_float(out, std::signbit(value), digits, n, exp);
 }
 
 void write_json_f64(double value, std::string& out) {

@@ -83,15 +83,6 @@ class TextOut {
     separate();
     out_ += text;
   }
-  // A value's compact text as a TextOut wrote it, whose arrays and objects
-  // nest `depth` deep.
-  void compact_value(std::string_view text, std::size_t depth) {
-    separate();
-    out_ += text;
-    if (depth_ + depth > deepest_) deepest_ = depth_ + depth;
-  }
-  // How deep the arrays and objects written so far nest.
-  std::size_t deepest() const { return deepest_; }
 
   // A text nested deeper than the readers accept is refused with the
   // readers' own message (without a position: no input byte is at fault).
