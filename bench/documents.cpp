@@ -37,8 +37,8 @@ void over_sha256(benchmark::State& state, const std::string& content, Path path)
   state.counters["ratio"] = sha_s / path_s;
 }
 
-// The 1 MB report signed: read twice (canonical text for the digest, the
-// compact text of the document), hashed and signed.
+// The 1 MB report signed: read once into the document's text and into its
+// canonical text, hashed as that forms, and signed.
 void BM_SignDocumentOverSha256(benchmark::State& state) {
   const std::string& content = qv::bench::document();
   over_sha256(state, content, [&] {
@@ -51,8 +51,8 @@ BENCHMARK(BM_SignDocumentOverSha256)->Unit(benchmark::kMillisecond)->MinTime(2.0
 
 // A signed document holding the report as it was written elsewhere (its
 // floats in their own forms, not the engine's), as a stored document may
-// come: the content read into its canonical text, hashed and compared, the
-// signature checked.
+// come: the content read into its canonical text, hashed as that forms and
+// compared, the signature checked.
 const std::string& signed_document() {
   static const std::string doc = [] {
     const std::string& content = qv::bench::document();
