@@ -138,7 +138,7 @@ void BM_GenericCanonicalDigestOverSha256(benchmark::State& state) {
     return qv::crypto::text_digest(out.text());
   });
 }
-BENCHMARK(BM_GenericCanonicalDigestOverSha256)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_GenericCanonicalDigestOverSha256)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5)->DisplayAggregatesOnly(true);
 
 // The chain's records (24 MB): each line read as a record, its content's
 // canonical digest taken, as record_verify does before the signature check

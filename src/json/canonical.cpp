@@ -78,60 +78,124 @@ void CanonicalOut::signed_integer(std::int64_t n) {
 void CanonicalOut::floating(double d) {
   if (!std::isfinite(d)) non_finite_ = true;
   place();
-  piece_.clear();
-  write_json_f64(d, piece_);
-  raw(piece_);
+  char* p = room(kF64TextMax);
+  len_ = static_cast<std::size_t>(write_json_f64(d, p) - buf_.data());
 }
 
 void CanonicalOut::member_key(std::string_view k, bool plain) {
   Frame& f = frames_.back();
+  const std::uint64_t head = head_of(k);
+  // Room for the comma, the quoted key and the colon, taken at once.
+  char* p = room(k.size() + 4);
   if (f.first) {
     f.first = false;
   } else {
     Member& before = members_.back();
     before.end = len_;
-    if (f.in_order && !less(before, Member{k, 0, 0})) f.in_order = false;
-    put(',');
+    if (f.in_order && !(before.head < head || (before.head == head && less_after_head(before.key, k)))) {
+      f.in_order = false;
+    }
+    *p++ = ',';
+    ++len_;
   }
-  members_.push_back(Member{k, len_, 0});
+  // Stored member by member: a whole Member built aside and copied in is
+  // written in parts and read back whole, which stalls the processor.
+  Member& m = members_.emplace_back();
+  m.key = k;
+  m.head = head;
+  m.start = len_;
   if (plain) {
-    plain_quoted(k);
+    p[0] = '"';
+    copy_bytes(p + 1, k.data(), k.size());
+    p[k.size() + 1] = '"';
+    p[k.size() + 2] = ':';
+    len_ += k.size() + 3;
   } else {
     quoted(k);
+    put(':');
   }
-  put(':');
+}
+
+bool CanonicalOut::Shape::fits(const Member* m, std::size_t count) const {
+  if (count != keys.size()) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const ShapeKey& k = keys[i];
+    if (m[i].head != k.head || m[i].key.size() != k.size) return false;
+    if (k.size > 8) {
+      // Up to 16 bytes, the first 8 and the last 8 are the whole key.
+      std::uint64_t last;
+      std::memcpy(&last, m[i].key.data() + k.size - 8, 8);
+      if (last != k.last) return false;
+      if (k.size > 16 && std::memcmp(m[i].key.data() + 8, tails.data() + k.tail, k.size - 16) != 0) return false;
+    }
+  }
+  return true;
+}
+
+void CanonicalOut::Shape::learn(const Member* m, std::size_t count) {
+  keys.clear();
+  tails.clear();
+  order.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view key = m[i].key;
+    std::uint64_t last = 0;
+    if (key.size() > 8) std::memcpy(&last, key.data() + key.size() - 8, 8);
+    keys.push_back(ShapeKey{m[i].head, last, key.size(), tails.size()});
+    if (key.size() > 16) tails.append(key.substr(8, key.size() - 16));
+    order[i] = i;
+  }
+  // Stable, so that of two members with one key the later stays last;
+  // objects are mostly small, where insertion beats merging.
+  const auto by_key = [m](std::size_t x, std::size_t y) { return less(m[x], m[y]); };
+  if (count <= 16) {
+    for (std::size_t i = 1; i < count; ++i) {
+      const std::size_t x = order[i];
+      std::size_t j = i;
+      for (; j != 0 && by_key(x, order[j - 1]); --j) order[j] = order[j - 1];
+      order[j] = x;
+    }
+  } else {
+    std::stable_sort(order.begin(), order.end(), by_key);
+  }
+}
+
+const std::vector<std::size_t>& CanonicalOut::sorted_order(const Member* m, std::size_t count) {
+  for (const Shape& shape : shapes_) {
+    if (shape.fits(m, count)) return shape.order;
+  }
+  Shape& shape = shapes_[next_shape_];
+  next_shape_ = (next_shape_ + 1) % shapes_.size();
+  shape.learn(m, count);
+  return shape.order;
 }
 
 void CanonicalOut::end_object() {
-  const Frame f = frames_.back();
+  // The frame's members read one by one (a copy of the whole frame reads
+  // its padding, just written in parts, which stalls the processor).
+  const bool in_order = frames_.back().in_order;
+  const std::size_t start = frames_.back().start;
+  const std::size_t members_begin = frames_.back().members_begin;
   frames_.pop_back();
-  const auto first = members_.begin() + static_cast<std::ptrdiff_t>(f.members_begin);
+  --objects_open_;
+  const auto first = members_.begin() + static_cast<std::ptrdiff_t>(members_begin);
   if (first != members_.end()) {
     members_.back().end = len_;
-    if (!f.in_order) {
-      // Stable, so that of two members with one key the later stays last;
-      // objects are mostly small, where insertion beats merging.
-      if (members_.end() - first <= 16) {
-        for (auto i = first + 1; i < members_.end(); ++i) {
-          const Member m = *i;
-          auto j = i;
-          for (; j != first && less(m, *(j - 1)); --j) *j = *(j - 1);
-          *j = m;
-        }
-      } else {
-        std::stable_sort(first, members_.end(), less);
-      }
-      scratch_.assign(buf_, f.start, len_ - f.start);
-      len_ = f.start;
+    if (!in_order) {
+      const Member* const m = &*first;
+      const auto count = static_cast<std::size_t>(members_.end() - first);
+      const std::vector<std::size_t>& order = sorted_order(m, count);
+      scratch_.assign(buf_, start, len_ - start);
+      len_ = start;
       bool any = false;
-      for (auto m = first; m != members_.end(); ++m) {
-        if (m + 1 != members_.end() && m->key == (m + 1)->key) {
+      for (std::size_t i = 0; i < count; ++i) {
+        const Member& member = m[order[i]];
+        if (i + 1 < count && same_key(member, m[order[i + 1]])) {
           duplicate_key_ = true;
           continue;  // the later value wins
         }
         if (any) put(',');
         any = true;
-        raw(std::string_view(scratch_).substr(m->start - f.start, m->end - m->start));
+        raw(std::string_view(scratch_).substr(member.start - start, member.end - member.start));
       }
     }
     members_.erase(first, members_.end());

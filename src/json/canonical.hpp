@@ -4,6 +4,8 @@
 // order; written compact. It knows nothing of hashing: digests over it are
 // taken by the records layer.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,14 +35,30 @@ core::Result<std::string> canonical_text(const Value& value);
 //
 // A key that comes twice in one object (as a text may hold it) is written
 // once, with the value that came last, as a value read from that text has it.
+//
+// A writer given a drain hands the text on in pieces as it becomes final
+// (no open object can move it any more), so that a long text of arrays need
+// not be held whole: text() then holds only what has not been handed on,
+// and finish() hands that on at the end.
 class CanonicalOut {
  public:
+  using Drain = void (*)(void* context, std::string_view piece);
+
   void reset() {
     frames_.clear();
     members_.clear();
     len_ = 0;
+    objects_open_ = 0;
     non_finite_ = false;
     duplicate_key_ = false;
+  }
+  void drain_to(Drain drain, void* context) {
+    drain_ = drain;
+    drain_context_ = context;
+  }
+  // Hands on the rest of a finished text.
+  void finish() {
+    if (drain_ != nullptr && len_ != 0) drain_now();
   }
   std::string_view text() const { return std::string_view(buf_.data(), len_); }
   // The text, moved out (the writer starts afresh).
@@ -57,7 +75,10 @@ class CanonicalOut {
   // Whether a NaN or infinite float came (it is written as null).
   bool saw_non_finite() const { return non_finite_; }
 
-  void begin_object() { open(true, '{'); }
+  void begin_object() {
+    open(true, '{');
+    ++objects_open_;
+  }
   void begin_array() { open(false, '['); }
   void end_array() {
     put(']');
@@ -86,17 +107,24 @@ class CanonicalOut {
     put(':');
   }
   void plain_string(std::string_view s) {
-    place();
-    plain_quoted(s);
+    char* p = value_room(s.size() + 2);
+    p[0] = '"';
+    copy_bytes(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    len_ += s.size() + 2;
   }
+  // A string's text as the writers escape it (as Parser::take_written_string
+  // takes it): written between quotes as it is.
+  void written_string(std::string_view text) { plain_string(text); }
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
-  // A decimal literal that is its own shortest float form (as
-  // Parser::take_short_decimal takes): written as it is.
-  void plain_decimal(std::string_view literal) {
-    place();
-    raw(literal);
+  // A number's text as the writers write it (as Parser::take_number_text
+  // forms it): written as it is.
+  void plain_number(std::string_view text) {
+    char* p = value_room(text.size());
+    copy_bytes(p, text.data(), text.size());
+    len_ += text.size();
   }
   void boolean(bool b) {
     place();
@@ -110,7 +138,8 @@ class CanonicalOut {
  private:
   struct Member {
     std::string_view key;
-    std::size_t start;  // the member's text in the buffer: "key":value
+    std::uint64_t head;  // the key's first 8 bytes, big-endian, 0-padded
+    std::size_t start;   // the member's text in the buffer: "key":value
     std::size_t end;
   };
   struct Frame {
@@ -121,38 +150,86 @@ class CanonicalOut {
     std::size_t members_begin;  // the object's members in `members_`
   };
 
-  // By the bytes of the keys, as unsigned values; keys mostly differ in
-  // their first bytes, so a plain loop beats a library call.
-  static bool less(const Member& a, const Member& b) {
-    const std::size_t n = std::min(a.key.size(), b.key.size());
-    for (std::size_t i = 0; i < n; ++i) {
-      const auto x = static_cast<unsigned char>(a.key[i]);
-      const auto y = static_cast<unsigned char>(b.key[i]);
-      if (x != y) return x < y;
+  // The first 8 bytes of a key as one number, so that keys that differ
+  // there (most do) compare in one step.
+  static std::uint64_t head_of(std::string_view k) {
+    const auto big_endian = [](auto v) { return std::endian::native == std::endian::little ? std::byteswap(v) : v; };
+    const std::size_t n = k.size();
+    if (n >= 8) {
+      std::uint64_t h;
+      std::memcpy(&h, k.data(), 8);
+      return big_endian(h);
     }
-    return a.key.size() < b.key.size();
+    if (n >= 4) {
+      // The first four bytes and the last four, which may overlap.
+      std::uint32_t a;
+      std::uint32_t b;
+      std::memcpy(&a, k.data(), 4);
+      std::memcpy(&b, k.data() + n - 4, 4);
+      return std::uint64_t{big_endian(a)} << 32 | std::uint64_t{big_endian(b)} << (8 * (8 - n));
+    }
+    std::uint64_t h = 0;
+    for (std::size_t i = 0; i < n; ++i) h |= std::uint64_t{static_cast<unsigned char>(k[i])} << (56 - 8 * i);
+    return h;
   }
+  // By the bytes of the keys, as unsigned values (a prefix first).
+  static bool less(const Member& a, const Member& b) {
+    if (a.head != b.head) return a.head < b.head;
+    return less_after_head(a.key, b.key);
+  }
+  static bool less_after_head(std::string_view a, std::string_view b) {
+    if (a.size() <= 8 || b.size() <= 8) return a.size() < b.size();
+    const std::size_t n = std::min(a.size(), b.size()) - 8;
+    const int c = std::memcmp(a.data() + 8, b.data() + 8, n);
+    return c != 0 ? c < 0 : a.size() < b.size();
+  }
+  static bool same_key(const Member& a, const Member& b) { return a.head == b.head && a.key == b.key; }
   // Room for n more bytes, written at the returned place.
   [[gnu::always_inline]] char* room(std::size_t n) {
     if (buf_.size() - len_ < n) grow(n);
     return buf_.data() + len_;
   }
-  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  // Grown without filling the new room, which is written before it is read.
+  [[gnu::noinline]] void grow(std::size_t n) {
+    buf_.resize_and_overwrite(std::max(buf_.size() * 2, len_ + n), [](char*, std::size_t size) { return size; });
+  }
   [[gnu::always_inline]] void put(char c) {
     *room(1) = c;
     ++len_;
   }
   [[gnu::always_inline]] void raw(std::string_view s) {
-    if (s.empty()) return;
-    std::memcpy(room(s.size()), s.data(), s.size());
+    copy_bytes(room(s.size()), s.data(), s.size());
     len_ += s.size();
+  }
+  // Copies n bytes, reading and writing no others; short runs without a
+  // library call.
+  [[gnu::always_inline]] static void copy_bytes(char* to, const char* from, std::size_t n) {
+    if (n > 16) {
+      std::memcpy(to, from, n);
+    } else if (n >= 8) {
+      std::uint64_t a;
+      std::uint64_t b;
+      std::memcpy(&a, from, 8);
+      std::memcpy(&b, from + n - 8, 8);
+      std::memcpy(to, &a, 8);
+      std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4) {
+      std::uint32_t a;
+      std::uint32_t b;
+      std::memcpy(&a, from, 4);
+      std::memcpy(&b, from + n - 4, 4);
+      std::memcpy(to, &a, 4);
+      std::memcpy(to + n - 4, &b, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
   }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
   [[gnu::always_inline]] void plain_quoted(std::string_view s) {
     char* p = room(s.size() + 2);
     p[0] = '"';
-    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+    copy_bytes(p + 1, s.data(), s.size());
     p[s.size() + 1] = '"';
     len_ += s.size() + 2;
   }
@@ -164,21 +241,71 @@ class CanonicalOut {
   }
   // Before a value: a comma when it is not the first of an array. Object
   // members are separated in key().
+  // The same, with room for a value of n bytes taken at once: the value
+  // goes at the returned place, and the caller then moves len_ past it.
+  [[gnu::always_inline]] char* value_room(std::size_t n) {
+    bool comma = false;
+    if (!frames_.empty()) {
+      Frame& f = frames_.back();
+      if (!f.object) {
+        if (drain_ != nullptr && objects_open_ == 0 && len_ >= kDrainAt) drain_now();
+        comma = !f.first;
+        f.first = false;
+      }
+    }
+    char* p = room(n + 1);
+    if (comma) {
+      *p++ = ',';
+      ++len_;
+    }
+    return p;
+  }
   [[gnu::always_inline]] void place() {
     if (frames_.empty()) return;
     Frame& f = frames_.back();
     if (!f.object) {
+      // Inside arrays only, all that came before is final.
+      if (drain_ != nullptr && objects_open_ == 0 && len_ >= kDrainAt) drain_now();
       if (!f.first) put(',');
       f.first = false;
     }
   }
+  [[gnu::noinline]] void drain_now() {
+    drain_(drain_context_, std::string_view(buf_.data(), len_));
+    len_ = 0;
+  }
+  static constexpr std::size_t kDrainAt = 64 * 1024;
+
+  // The keys of the last few objects that had to be reordered, in the order
+  // they came, and the order that sorts them: the objects of an array mostly
+  // share their keys, and each is then reordered without sorting.
+  struct ShapeKey {
+    std::uint64_t head;
+    std::uint64_t last;  // the key's last 8 bytes, when it has more than 8
+    std::size_t size;
+    std::size_t tail;  // where the bytes after the first 8 are in `tails`
+  };
+  struct Shape {
+    std::vector<ShapeKey> keys;
+    std::string tails;
+    std::vector<std::size_t> order;
+    bool fits(const Member* m, std::size_t count) const;
+    void learn(const Member* m, std::size_t count);
+  };
+  // The positions of an object's members in key order.
+  const std::vector<std::size_t>& sorted_order(const Member* m, std::size_t count);
 
   std::vector<Frame> frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
   std::string buf_;              // the text is its first len_ bytes
   std::size_t len_ = 0;
   std::string scratch_;  // an object's members while they are reordered
-  std::string piece_;    // a number or an escaped string being written
+  std::array<Shape, 4> shapes_;
+  std::size_t next_shape_ = 0;
+  std::string piece_;    // an escaped string being written
+  std::size_t objects_open_ = 0;
+  Drain drain_ = nullptr;
+  void* drain_context_ = nullptr;
   bool non_finite_ = false;
   bool duplicate_key_ = false;
 };

@@ -300,6 +300,49 @@ JsonResult<std::string_view> Parser::parse_string_view(std::string& scratch) {
   }
 }
 
+bool Parser::take_written_string(std::string_view& text) {
+  const std::size_t begin = index_;
+  const std::size_t n = text_.size();
+  bool non_ascii = false;
+  for (std::size_t i = begin;;) {
+    i = detail::find_special_string_byte(text_.data(), i, n, non_ascii);
+    if (i == n) return false;
+    const char c = text_[i];
+    if (c == '"') {
+      text = text_.substr(begin, i - begin);
+      if (non_ascii && !valid_utf8(text)) return false;
+      index_ = i + 1;
+      return true;
+    }
+    if (c != '\\' || i + 1 == n) return false;  // a control byte, or the end
+    switch (text_[i + 1]) {
+      case '"':
+      case '\\':
+      case 'b':
+      case 'f':
+      case 'n':
+      case 'r':
+      case 't':
+        i += 2;
+        break;
+      case 'u': {
+        // Only \u0000-\u001f in lower case, less the five with a letter.
+        if (n - i < 6 || text_[i + 2] != '0' || text_[i + 3] != '0') return false;
+        const char high = text_[i + 4];
+        const char low = text_[i + 5];
+        const int low_value = low >= '0' && low <= '9' ? low - '0' : low >= 'a' && low <= 'f' ? low - 'a' + 10 : -1;
+        if ((high != '0' && high != '1') || low_value < 0) return false;
+        const int value = (high - '0') * 16 + low_value;
+        if (value == 0x08 || value == 0x09 || value == 0x0A || value == 0x0C || value == 0x0D) return false;
+        i += 6;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+}
+
 JsonResult<std::string> Parser::parse_string() {
   std::string out;
   auto s = parse_string_view(out);

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/utf8.hpp"
 #include "json/error.hpp"
+#include "json/scan.hpp"
 #include "json/value.hpp"
 
 namespace qv::json {
@@ -97,39 +99,75 @@ class Parser {
     index_ = i;
     return true;
   }
-  // A decimal literal whose shortest float form is the literal itself, taken
-  // as it is: a fraction without exponent, its last digit not 0, at most 15
-  // significant digits (so no other literal of as many digits or fewer reads
-  // as the same float), the leading digit at most five places after the
-  // point. True with the cursor after it; false with the cursor unmoved.
-  bool take_short_decimal(std::string_view& literal) {
-    const auto digit_at = [this](std::size_t i) {
-      return i < text_.size() && static_cast<unsigned>(static_cast<unsigned char>(text_[i]) - '0') <= 9;
-    };
-    std::size_t i = index_;
-    if (i < text_.size() && text_[i] == '-') ++i;
-    const std::size_t int_start = i;
-    while (digit_at(i) && i - int_start <= 15) ++i;
-    const std::size_t int_len = i - int_start;
-    if (int_len == 0 || int_len > 15 || i >= text_.size() || text_[i] != '.') return false;
-    if (int_len > 1 && text_[int_start] == '0') return false;
-    const std::size_t frac_start = ++i;
-    while (digit_at(i) && i - frac_start <= 20) ++i;
-    const std::size_t frac_len = i - frac_start;
-    if (frac_len == 0 || frac_len > 20 || text_[i - 1] == '0') return false;
-    if (i < text_.size() && (text_[i] == 'e' || text_[i] == 'E')) return false;
-    std::size_t significant = int_len + frac_len;
-    if (text_[int_start] == '0') {
-      std::size_t zeros = 0;  // ends: the last digit is not 0
-      while (text_[frac_start + zeros] == '0') ++zeros;
-      if (zeros > 4) return false;
-      significant = frac_len - zeros;
+  // A number literal ('-' or a digit at the cursor) taken as the text the
+  // writers give the number it reads as: an integer of at most 18 digits
+  // other than "-0" as it stands, and a literal with a fraction or an
+  // exponent whose leading digit's decimal exponent lies within -300..300
+  // as a float. A float of at most 15 significant digits (leading and
+  // trailing zeros left out) is written from those digits, without reading
+  // it: every such decimal in that range reads as a float that no other
+  // such decimal reads as, so they are its shortest digits, laid out as the
+  // writers lay them out ("1.50" -> "1.5", "1e3" -> "1000.0", "1E-7" ->
+  // "1e-7", "-0.00" -> "-0.0"); a longer one is read and written. True with
+  // `text` (a view into the text or into `room`) and the cursor after the
+  // literal; false with the cursor unmoved for anything else (other
+  // integers and exponents, malformed literals), which parse_number reads.
+  struct NumberRoom {
+    char bytes[48];
+  };
+  bool take_number_text(NumberRoom& room, std::string_view& text);
+  // Whether a text is well-formed UTF-8; its ASCII start is passed over
+  // sixteen bytes at a time.
+  static bool valid_utf8(std::string_view s) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    while (s.size() - i >= 16) {
+      const auto high = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i))));
+      if (high != 0) {
+        i += static_cast<unsigned>(__builtin_ctz(high));
+        break;
+      }
+      i += 16;
     }
-    if (significant > 15) return false;
-    literal = text_.substr(index_, i - index_);
-    index_ = i;
-    return true;
+#endif
+    return core::is_valid_utf8(s.substr(i));
   }
+  // The common case of a string whose opening quote was eaten, taken in one
+  // step: no escape and no control byte before the closing quote, and
+  // well-formed UTF-8. True with the view into the text and the cursor after
+  // the quote; false with the cursor unmoved for anything else, which
+  // parse_string_view then reads.
+  [[gnu::always_inline]] bool take_plain_string(std::string_view& s) {
+#if defined(__SSE2__)
+    const std::size_t begin = index_;
+    const std::size_t n = text_.size();
+    unsigned high = 0;  // bytes of 0x80 and above seen before the quote
+    for (std::size_t i = begin; n - i >= 16; i += 16) {
+      const detail::ScanBlock b = detail::scan_block(text_.data() + i);
+      if (b.mask == 0) {
+        high |= b.high;
+        continue;
+      }
+      const unsigned at = static_cast<unsigned>(__builtin_ctz(b.mask));
+      if (text_[i + at] != '"') return false;
+      high |= b.high & ((1u << at) - 1u);
+      s = std::string_view(text_.data() + begin, i + at - begin);
+      if (high != 0 && !valid_utf8(s)) return false;
+      index_ = i + at + 1;
+      return true;
+    }
+#endif
+    (void)s;
+    return false;
+  }
+  // A string whose opening quote was eaten, when its text holds only the
+  // escapes the writers write (\" \\ \b \f \n \r \t, and \u00xx in lower
+  // case for the other bytes below 0x20) and is well-formed UTF-8: its text
+  // is then the writers' text of the string it reads as. True with the text
+  // between the quotes and the cursor after the closing quote; false with
+  // the cursor unmoved for anything else.
+  bool take_written_string(std::string_view& text);
   // A string whose opening quote was eaten: escapes decoded, surrogates
   // paired, UTF-8 checked.
   JsonResult<std::string> parse_string();

@@ -52,6 +52,21 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
       }
       case '"': {
         p.eat();
+        std::string_view plain;
+        if (p.take_plain_string(plain)) {
+          if constexpr (requires { out.plain_string(plain); }) {
+            out.plain_string(plain);
+          } else {
+            out.string(plain);
+          }
+          break;
+        }
+        if constexpr (requires { out.written_string(plain); }) {
+          if (p.take_written_string(plain)) {
+            out.written_string(plain);
+            break;
+          }
+        }
         auto s = p.parse_string_view(scratch);
         if (!s) return std::unexpected(std::move(s.error()));
         if constexpr (requires { out.plain_string(*s); }) {
@@ -78,6 +93,16 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         break;
       default: {
         if (c != '-' && (c < '0' || c > '9')) return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        if constexpr (requires(std::string_view t) { out.plain_number(t); }) {
+          // A writer takes the number's text, formed from the literal where
+          // its digits suffice.
+          Parser::NumberRoom room;
+          std::string_view number;
+          if (p.take_number_text(room, number)) {
+            out.plain_number(number);
+            break;
+          }
+        }
         std::uint64_t magnitude = 0;
         bool negative = false;
         if (p.take_short_integer(magnitude, negative)) {
@@ -87,13 +112,6 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
             out.unsigned_integer(magnitude);
           }
           break;
-        }
-        if constexpr (requires(std::string_view t) { out.plain_decimal(t); }) {
-          std::string_view literal;
-          if (p.take_short_decimal(literal)) {
-            out.plain_decimal(literal);
-            break;
-          }
         }
         auto n = p.parse_number();
         if (!n) return std::unexpected(std::move(n.error()));
@@ -112,25 +130,38 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
     bool first = opened;
     for (;;) {
       if (stack.empty()) return {};
-      const Frame top = stack.back();
-      auto more = p.next_entry(top.array ? ']' : '}', first);
+      // The frame's members read one by one: a copy of the whole frame reads
+      // its padding, just written in parts, which stalls the processor.
+      const bool array = stack.back().array;
+      auto more = p.next_entry(array ? ']' : '}', first);
       if (!more) return std::unexpected(std::move(more.error()));
       if (!*more) {
         p.eat();
         p.leave();
+        const std::size_t keys = stack.back().keys;
         stack.pop_back();
-        if (top.array) {
+        if (array) {
           out.end_array();
         } else {
           out.end_object();
-          owned.resize(top.keys);
+          owned.resize(keys);
         }
         first = false;
         continue;
       }
-      if (!top.array) {
+      if (!array) {
         if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
         p.eat();
+        std::string_view plain;
+        if (p.take_plain_string(plain)) {
+          if constexpr (requires { out.plain_key(plain); }) {
+            out.plain_key(plain);
+          } else {
+            out.key(plain);
+          }
+          if (auto r = p.parse_colon(); !r) return std::unexpected(std::move(r.error()));
+          break;
+        }
         auto key = p.parse_string_view(scratch);
         if (!key) return std::unexpected(std::move(key.error()));
         if (key->data() == scratch.data()) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "json/parser.hpp"
@@ -22,70 +23,93 @@ void write_json_i64(std::int64_t value, std::string& out) {
   out.append(buf, r.ptr);
 }
 
-void write_json_f64(double value, std::string& out) {
+namespace detail {
+
+char* lay_out_float(char* out, bool negative, const char* digits, std::size_t n, int e) {
+  // Copies of 16 bytes where fewer are needed: the room and the digits
+  // have the bytes, and what lies past the end is not used.
+  if (negative) *out++ = '-';
+  const int count = static_cast<int>(n);
+  if (e >= -5 && e <= 15) {
+    if (e >= count - 1) {
+      // A whole number: the digits, zeros up to the point, ".0".
+      std::memcpy(out, digits, 16);
+      if (n > 16) out[16] = digits[16];
+      out += n;
+      std::memset(out, '0', 16);
+      out += e - count + 1;
+      std::memcpy(out, ".0", 2);
+      return out + 2;
+    }
+    if (e < 0) {
+      std::memcpy(out, "0.000000", 8);
+      out += 1 - e;
+      std::memcpy(out, digits, 16);
+      if (n > 16) out[16] = digits[16];
+      return out + n;
+    }
+    const auto whole = static_cast<std::size_t>(e + 1);
+    std::memcpy(out, digits, 16);
+    out += whole;
+    *out++ = '.';
+    std::memcpy(out, digits + whole, 16);
+    return out + (n - whole);
+  }
+  *out++ = digits[0];
+  if (n > 1) {
+    *out++ = '.';
+    std::memcpy(out, digits + 1, 16);
+    out += n - 1;
+  }
+  *out++ = 'e';
+  *out++ = e < 0 ? '-' : '+';
+  const int magnitude = e < 0 ? -e : e;
+  if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+  if (magnitude >= 10) *out++ = static_cast<char>('0' + magnitude / 10 % 10);
+  *out++ = static_cast<char>('0' + magnitude % 10);
+  return out;
+}
+
+}  // namespace detail
+
+char* write_json_f64(double value, char* out) {
   if (!std::isfinite(value)) {
-    out += "null";
-    return;
+    std::memcpy(out, "null", 4);
+    return out + 4;
   }
   if (value == 0.0) {
-    out += std::signbit(value) ? "-0.0" : "0.0";
-    return;
+    if (std::signbit(value)) *out++ = '-';
+    std::memcpy(out, "0.0", 3);
+    return out + 3;
   }
   if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
     // A whole number below 10^15 is exact, its shortest digits are its own,
     // and its decimal exponent is under 15: the positional form, ".0" added.
-    write_json_i64(static_cast<std::int64_t>(value), out);
-    out += ".0";
-    return;
+    out = std::to_chars(out, out + 20, static_cast<std::int64_t>(value)).ptr;
+    std::memcpy(out, ".0", 2);
+    return out + 2;
   }
   // Shortest round-trip digits in the form [-]d[.ddd]e±XX; when several
   // digit strings of that length read back, the nearest one is given.
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-  std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
-  if (sci.front() == '-') {
-    out += '-';
-    sci.remove_prefix(1);
-  }
-  const std::size_t e_pos = sci.find('e');
-  char digits[20];
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < e_pos; ++i) {
-    if (sci[i] != '.') digits[n++] = sci[i];
-  }
-  int exp = 0;
-  std::string_view exp_text = sci.substr(e_pos + 1);
-  const bool exp_negative = exp_text.front() == '-';
-  if (exp_text.front() == '+' || exp_negative) exp_text.remove_prefix(1);
-  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exp);
-  if (exp_negative) exp = -exp;
+  // The exponent has two or three digits, so the 'e' is found from the end.
+  char sci[kF64TextMax];
+  const char* const sci_end = std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
+  const char* const e_at = sci_end[-4] == 'e' ? sci_end - 4 : sci_end - 5;
+  int exp = e_at[2] - '0';
+  for (const char* s = e_at + 3; s < sci_end; ++s) exp = exp * 10 + (*s - '0');
+  if (e_at[1] == '-') exp = -exp;
+  // The digits without the point, copied in one step (the buffers have the
+  // room; what lies past the digits is not used).
+  char digits[kF64TextMax];
+  digits[0] = sci[0];
+  std::memcpy(digits + 1, sci + 2, 16);
+  const std::size_t n = e_at == sci + 1 ? 1 : static_cast<std::size_t>(e_at - sci) - 1;
+  return detail::lay_out_float(out, std::signbit(value), digits, n, exp);
+}
 
-  const int count = static_cast<int>(n);
-  if (exp >= -5 && exp <= 15) {
-    if (exp >= count - 1) {
-      out.append(digits, n);
-      out.append(static_cast<std::size_t>(exp - count + 1), '0');
-      out += ".0";
-    } else if (exp < 0) {
-      out += "0.";
-      out.append(static_cast<std::size_t>(-exp - 1), '0');
-      out.append(digits, n);
-    } else {
-      out.append(digits, static_cast<std::size_t>(exp + 1));
-      out += '.';
-      out.append(digits + exp + 1, n - static_cast<std::size_t>(exp + 1));
-    }
-    return;
-  }
-  out += digits[0];
-  if (n > 1) {
-    out += '.';
-    out.append(digits + 1, n - 1);
-  }
-  out += exp < 0 ? "e-" : "e+";
-  char ebuf[8];
-  auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, std::abs(exp));
-  out.append(ebuf, er.ptr);
+void write_json_f64(double value, std::string& out) {
+  char buf[kF64TextMax];
+  out.append(buf, write_json_f64(value, buf));
 }
 
 std::string format_f64(double value) {

@@ -7,6 +7,7 @@
 // TextOut writes compact text, ValueOut builds a value tree and CanonicalOut
 // (json/canonical.hpp) writes the canonical text.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,16 @@ void write_json_string(std::string_view text, std::string& out);
 // not finite;
 void write_json_f64(double value, std::string& out);
 std::string format_f64(double value);
+// The same at `out`, which has room for kF64TextMax bytes; returns the end.
+inline constexpr std::size_t kF64TextMax = 48;
+char* write_json_f64(double value, char* out);
+namespace detail {
+// A float's shortest digits d1..dn (1 <= n <= 17; `digits` readable for
+// n + 16 bytes), its leading digit's decimal exponent e and its sign, laid
+// out as write_json_f64 lays them out, at `out` (room for kF64TextMax
+// bytes); returns the end.
+char* lay_out_float(char* out, bool negative, const char* digits, std::size_t n, int e);
+}  // namespace detail
 // integers as plain decimal digits.
 void write_json_u64(std::uint64_t value, std::string& out);
 void write_json_i64(std::int64_t value, std::string& out);
@@ -51,6 +62,27 @@ class TextOut {
   void floating(double d);
   void boolean(bool b);
   void null();
+  // A key or string known to hold no byte the writer escapes (as one read
+  // from a text without escapes): written between quotes as it is.
+  void plain_key(std::string_view k) {
+    separate();
+    quoted(k);
+    out_.push_back(':');
+    after_key_ = true;
+  }
+  void plain_string(std::string_view s) {
+    separate();
+    quoted(s);
+  }
+  // A string's text as the writers escape it (as Parser::take_written_string
+  // takes it): written between quotes as it is.
+  void written_string(std::string_view text) { plain_string(text); }
+  // A number's text as the writers write it (as Parser::take_number_text
+  // forms it).
+  void plain_number(std::string_view text) {
+    separate();
+    out_ += text;
+  }
 
   // A text nested deeper than the readers accept is refused with the
   // readers' own message (without a position: no input byte is at fault).
@@ -62,6 +94,14 @@ class TextOut {
   void open(char c);
   void close(char c);
   void separate();
+  void quoted(std::string_view s) {
+    const std::size_t at = out_.size();
+    out_.resize(at + s.size() + 2);
+    char* p = out_.data() + at;
+    p[0] = '"';
+    if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+  }
   std::string& out_;
   bool first_ = true;  // nothing written yet in the open container
   bool after_key_ = false;

@@ -1,6 +1,10 @@
 #include "records/document.hpp"
 
+#include <charconv>
+#include <cstdint>
+#include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "core/panic.hpp"
@@ -19,19 +23,36 @@
 
 namespace qv::records {
 
+namespace {
+
+// The document hash taken piece by piece: the canonical text of
+// {"content": ..., "kind": ...}, its members in key order, hashed as it is
+// formed. Its content pieces may come from a canonical writer's drain.
+class DocumentHasher {
+ public:
+  DocumentHasher() { sha_.update(std::string_view("{\"content\":")); }
+  void content(std::string_view piece) { sha_.update(piece); }
+  static void drain(void* self, std::string_view piece) { static_cast<DocumentHasher*>(self)->content(piece); }
+  std::string finish(std::string_view kind) {
+    std::string tail = ",\"kind\":";
+    json::write_json_string(kind, tail);
+    tail += '}';
+    sha_.update(tail);
+    std::string out(crypto::kDigestPrefix);
+    out += crypto::hex_encode(sha_.finish());
+    return out;
+  }
+
+ private:
+  crypto::Sha256 sha_;
+};
+
+}  // namespace
+
 std::string compute_document_hash_of_canonical(std::string_view kind, std::string_view canonical_content) {
-  // The canonical text of {"content": ..., "kind": ...}, its members in key
-  // order, hashed as it is formed.
-  std::string tail = ",\"kind\":";
-  json::write_json_string(kind, tail);
-  tail += '}';
-  crypto::Sha256 hasher;
-  hasher.update(std::string_view("{\"content\":"));
-  hasher.update(canonical_content);
-  hasher.update(tail);
-  std::string out(crypto::kDigestPrefix);
-  out += crypto::hex_encode(hasher.finish());
-  return out;
+  DocumentHasher hasher;
+  hasher.content(canonical_content);
+  return hasher.finish(kind);
 }
 
 core::Result<std::string> compute_document_hash(std::string_view kind, const json::Value& content) {
@@ -99,48 +120,137 @@ struct Members<BasicSignedDocument<Content>> {
 
 namespace {
 
-// Content held as a JSON text that has been read once: written by reading
-// it again, straight into the writer. A text with a key twice in an object
-// is read into a value instead, which keeps the last value at the first
-// key's place.
-struct ContentText {
+// The content of a document being signed: its text as given, which is read
+// once, straight into the document's text, while its canonical text is
+// hashed on the way.
+struct StreamedContent {
   std::string_view text;
-  std::optional<json::Value> value;
+};
 
-  template <class Out>
-  void write(Out& out) const {
-    if (value) {
-      json::write_value(out, *value);
-    } else if (!json::stream_json(text, out)) {
-      core::panic("a content text read once fails the second time");
-    }
+// One reading of a content feeds both its writers: the canonical text for
+// the digest and the compact text of the document. A number is formed once
+// and its text given to both.
+struct CanonicalAndCompact {
+  json::CanonicalOut& canonical;
+  json::TextOut& compact;
+
+  void begin_object() {
+    canonical.begin_object();
+    compact.begin_object();
   }
-  bool operator==(const ContentText&) const = default;
+  void end_object() {
+    canonical.end_object();
+    compact.end_object();
+  }
+  void begin_array() {
+    canonical.begin_array();
+    compact.begin_array();
+  }
+  void end_array() {
+    canonical.end_array();
+    compact.end_array();
+  }
+  void key(std::string_view k) {
+    canonical.key(k);
+    compact.key(k);
+  }
+  void plain_key(std::string_view k) {
+    canonical.plain_key(k);
+    compact.plain_key(k);
+  }
+  void string(std::string_view s) {
+    canonical.string(s);
+    compact.string(s);
+  }
+  void plain_string(std::string_view s) {
+    canonical.plain_string(s);
+    compact.plain_string(s);
+  }
+  void written_string(std::string_view text) {
+    canonical.written_string(text);
+    compact.written_string(text);
+  }
+  void plain_number(std::string_view text) {
+    canonical.plain_number(text);
+    compact.plain_number(text);
+  }
+  void unsigned_integer(std::uint64_t n) {
+    char buf[24];
+    plain_number(std::string_view(buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf)));
+  }
+  void signed_integer(std::int64_t n) {
+    char buf[24];
+    plain_number(std::string_view(buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf)));
+  }
+  void floating(double d) {
+    // Read from a text, so finite.
+    char buf[json::kF64TextMax];
+    plain_number(std::string_view(buf, static_cast<std::size_t>(json::write_json_f64(d, buf) - buf)));
+  }
+  void boolean(bool b) {
+    canonical.boolean(b);
+    compact.boolean(b);
+  }
+  void null() {
+    canonical.null();
+    compact.null();
+  }
 };
 
-// Content read as its canonical text, with no value built.
-struct CanonicalContent {
-  std::string text;
-  bool operator==(const CanonicalContent&) const = default;
+// Writes a document member by member from its list, as emit::value does,
+// except the content, which `write_content` writes. It runs before the
+// members after the content are written, so it may fill them in.
+template <class WriteContent>
+void write_streaming(json::TextOut& out, const BasicSignedDocument<StreamedContent>& document,
+                     WriteContent write_content) {
+  using D = BasicSignedDocument<StreamedContent>;
+  out.begin_object();
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    (
+        [&] {
+          constexpr auto m = std::get<I>(Members<D>::list);
+          if constexpr (std::is_same_v<decltype(decltype(m)::member), StreamedContent D::* const>) {
+            out.key(m.name);
+            write_content();
+          } else {
+            emit::member<I>(out, document);
+          }
+        }(),
+        ...);
+  }(std::make_index_sequence<emit::kMemberCount<D>>{});
+  out.end_object();
+}
+
+// Content read straight into the document hash, with no value built and
+// its canonical text not held whole.
+struct HashedContent {
+  std::unique_ptr<DocumentHasher> hasher;
 };
+
+template <class Read>
+json::JsonResult<void> hash_content(records::HashedContent& out, Read read) {
+  out.hasher = std::make_unique<DocumentHasher>();
+  json::CanonicalOut canonical;
+  canonical.drain_to(&DocumentHasher::drain, out.hasher.get());
+  if (auto r = read(canonical); !r) return r;
+  canonical.finish();
+  return {};
+}
 
 }  // namespace
 
 }  // namespace qv::records
 
 template <>
-struct qv::json::TypeReader<qv::records::CanonicalContent> {
-  static JsonResult<void> read(Parser& p, records::CanonicalContent& out) {
-    CanonicalOut canonical;
-    if (auto r = stream_value(p, canonical); !r) return r;
-    out.text = canonical.take_text();
-    return {};
+struct qv::json::TypeReader<qv::records::HashedContent> {
+  static JsonResult<void> read(Parser& p, records::HashedContent& out) {
+    return records::hash_content(out, [&](CanonicalOut& canonical) { return stream_value(p, canonical); });
   }
-  static JsonResult<void> from_value(const Value& v, records::CanonicalContent& out) {
-    CanonicalOut canonical;
-    write_value(canonical, v);
-    out.text = canonical.take_text();
-    return {};
+  static JsonResult<void> from_value(const Value& v, records::HashedContent& out) {
+    return records::hash_content(out, [&](CanonicalOut& canonical) -> JsonResult<void> {
+      write_value(canonical, v);
+      return {};
+    });
   }
 };
 
@@ -160,35 +270,48 @@ json::JsonResult<SignedDocument> read_signed_document_json(std::string_view text
 
 CallResult<std::string> sign_document_json(std::string_view kind, std::string_view content_json,
                                            std::string_view seed_hex) {
-  // The content is read twice as events, never into a value: once into its
-  // canonical text for the digest, once into the written document.
-  json::CanonicalOut canonical;
-  if (auto read = json::stream_json(content_json, canonical); !read) {
-    return std::unexpected(InputError{read.error().display()});
-  }
-  const auto key = crypto::signing_key_from_seed_hex(seed_hex);
-  if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
-  BasicSignedDocument<ContentText> document;
-  document.content.text = content_json;
-  if (canonical.saw_duplicate_key()) document.content.value = json::read_json(content_json).value();
-  document.content_hash = compute_document_hash_of_canonical(kind, canonical.text());
-  canonical = json::CanonicalOut();  // its buffer is not needed any more
-  document.signature = crypto::hex_encode(key->sign_text(document.content_hash));
-  document.signer_public_key = crypto::hex_encode(key->public_key());
+  // The content is read once as events, never into a value: into the
+  // document's text, and into its canonical text, hashed as it is formed.
+  const auto key = crypto::signing_key_from_seed_hex(seed_hex);  // refused after the content's errors
+  BasicSignedDocument<StreamedContent> document;
   document.kind = std::string(kind);
+  document.content.text = content_json;
+  DocumentHasher hasher;
+  json::CanonicalOut canonical;
+  canonical.drain_to(&DocumentHasher::drain, &hasher);
   std::string text;
   text.reserve(content_json.size() + kind.size() + 320);
   json::TextOut out(text);
-  emit::value(out, document);
+  json::JsonResult<void> read;
+  write_streaming(out, document, [&] {
+    CanonicalAndCompact both{canonical, out};
+    read = json::stream_json(content_json, both);
+    if (!read || !key) return;
+    canonical.finish();
+    document.content_hash = hasher.finish(kind);
+    document.signature = crypto::hex_encode(key->sign_text(document.content_hash));
+    document.signer_public_key = crypto::hex_encode(key->public_key());
+  });
+  if (!read) return std::unexpected(InputError{read.error().display()});
+  if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
+  if (canonical.saw_duplicate_key()) {
+    // A key twice in an object: the document holds the value read, which
+    // keeps the last value at the first key's place.
+    auto signed_value = sign_document(std::string(kind), json::read_json(content_json).value(), *key);
+    if (!signed_value) core::panic("a content read from a text fails to hash");
+    auto written = write_signed_document_json(*signed_value);
+    if (!written) return std::unexpected(InputError{written.error().display()});
+    return std::move(*written);
+  }
   if (auto readable = out.readable(); !readable) return std::unexpected(InputError{readable.error().display()});
   return text;
 }
 
 CallResult<void> verify_document_json(std::string_view doc_json) {
-  using Document = BasicSignedDocument<CanonicalContent>;
-  const auto document = json::read_typed<Document, json::StructReader<Document, &readers::table<Document>>>(doc_json);
+  using Document = BasicSignedDocument<HashedContent>;
+  auto document = json::read_typed<Document, json::StructReader<Document, &readers::table<Document>>>(doc_json);
   if (!document) return std::unexpected(InputError{document.error().display()});
-  if (compute_document_hash_of_canonical(document->kind, document->content.text) != document->content_hash) {
+  if (document->content.hasher->finish(document->kind) != document->content_hash) {
     return std::unexpected(core::EngineError::integrity(document->kind + ": content hash mismatch"));
   }
   return check_document_signature(document->kind, document->content_hash, document->signature,

@@ -3,7 +3,11 @@
 // that cannot be read fails with the value reader's own error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -74,8 +78,17 @@ TEST(StreamJson, DecimalLiteralsWrittenAsTheyStandAreTheirShortestForm) {
       "0.1", "-0.5", "0.00001", "0.000001", "0.10", "1.0", "-0.0", "0.0", "1.5e3", "1.5E-3", "12.345", "100.25",
       "123456789012345.5", "12345678901234.5", "1.23456789012345", "1.234567890123456", "0.123456789012345",
       "0.1234567890123456", "0.00001234567890123", "0.000012345678901234", "9007199254740993.5", "0.3", "2.675",
-      "0.30000000000000004", "999999999999999.9", "99999999999999.9", "-0.00001", "5.0000000000001", "00.5",
-      "-.5", "1.", "0.e1"};
+      "0.30000000000000004", "999999999999999.9", "99999999999999.9", "-0.00001", "5.0000000000001",
+      // Forms written from their digits: trailing zeros, exponents in either
+      // case and sign (leading zeros too), whole numbers, zeros, and both
+      // ends of the exponent range the digits path takes.
+      "1.50", "0.1000", "2.0", "3500.00", "-12.000", "1e3", "1E-5", "4e+2", "2.5E+10", "7.25e-3", "1e0005",
+      "1.5e00", "120e-1", "0.0e5", "-0.00e-3", "0e0", "1e15", "1e16", "12345e11", "1e-6", "0.0000123e1",
+      "1e300", "1e-300", "9.99999999999999e300", "1e301", "1e-301", "123456789012345e-314", "0.00000e400",
+      std::string(300, '1') + ".5", std::string(450, '2') + "e-400", "0." + std::string(398, '0') + "1",
+      "1" + std::string(30, '0') + ".0e-20",
+      "1.0000000000000000000001", "123456789012345.000000000000000000",
+      "00.5", "-.5", "1.", "0.e1"};
   std::uint64_t state = 7;
   for (int i = 0; i < 2000; ++i) {
     state = state * 6364136223846793005u + 1442695040888963407u;
@@ -93,6 +106,144 @@ TEST(StreamJson, DecimalLiteralsWrittenAsTheyStandAreTheirShortestForm) {
     ok += got.starts_with("ok:");
   }
   EXPECT_EQ(ok, literals.size() - 4);  // the last four fixed ones are no numbers
+}
+
+TEST(StreamJson, LongFloatLiteralsWrittenInTheirShortestForm) {
+  // Literals of 16 and 17 significant digits, as other writers give them:
+  // the shortest form of random doubles, 17 and 16 digits of them, and
+  // random digit strings; with powers of two (a narrower gap below) and
+  // halfway cases. The value reader (read in full, written in full) is the
+  // oracle.
+  std::vector<std::string> literals = {"4503599627370496.0", "9007199254740993", "9007199254740993.0",
+                                       "9007199254740995.0", "0.10000000000000001", "0.29999999999999999",
+                                       "2.2250738585072014e-308", "1.7976931348623157e308", "-9.8765432109876543e-12",
+                                       "1.2345678901234567e27", "1.2345678901234567e28", "99999999999999999.0",
+                                       "0.99999999999999999", "0.099999999999999999"};
+  std::uint64_t state = 11;
+  const auto next = [&] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return state;
+  };
+  for (int i = 0; i < 30000; ++i) {
+    const double magnitude =
+        std::ldexp(static_cast<double>(next() >> 11), -53) * std::pow(10.0, static_cast<int>(next() % 40) - 15);
+    const double d = (i % 2 ? -1 : 1) * (i % 5 == 0 ? std::ldexp(1.0, static_cast<int>(next() % 120) - 60) : magnitude);
+    char buf[64];
+    if (i % 3 == 0) {
+      literals.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+    } else {
+      const int n = std::snprintf(buf, sizeof buf, i % 3 == 1 ? "%.17g" : "%.16g", d);
+      literals.emplace_back(buf, static_cast<std::size_t>(n));
+    }
+    std::string digits = "0.";
+    for (int k = 0; k < 16 + i % 2; ++k) digits += static_cast<char>('0' + next() % 10);
+    literals.push_back(digits + "e" + std::to_string(static_cast<int>(next() % 30) - 12));
+  }
+  std::size_t compared = 0;
+  for (const std::string& lit : literals) {
+    const std::string text = "[" + lit + "]";
+    const std::string got = streamed(text);
+    ASSERT_TRUE(got.starts_with("ok:")) << lit;
+    EXPECT_EQ(got, from_value(text, false)) << lit;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 60014u);
+}
+
+TEST(StreamJson, StringsWithTheWritersOwnEscapesAndOthers) {
+  // Strings taken as written (only the writers' escapes) and strings read
+  // in full (other escapes, raw control bytes, bad UTF-8, cut short), as
+  // values and as keys: the same text or error as through a value.
+  const std::vector<std::string> bodies = {
+      R"(a\"b)", R"(back\\slash)", R"(\b\f\n\r\t)", R"(\u0000\u001f\u000b)", R"(\u001F)", R"(\u0008)", R"(\/)",
+      R"(\u00e9)", R"(\u0041)", R"(\ud83d\ude00)", R"(\ud83d)", R"(\udc00)", "caf\xC3\xA9\\n", "\\n\xFF",
+      "\xE2\x82\xAC\\\"", "\x01", R"(\x)", R"(\u00)", R"(\u00zz)", R"(end\)",
+      "long text with an escape after it \\n and more than sixteen bytes \xE2\x82\xAC"};
+  std::size_t compared = 0;
+  for (const std::string& body : bodies) {
+    for (const std::string& text : {"[\"" + body + "\"]", "{\"" + body + "\":1,\"a\":\"" + body + "\"}"}) {
+      EXPECT_EQ(streamed(text), from_value(text, false)) << text;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 2 * bodies.size());
+}
+
+TEST(StreamJson, ObjectsOfRecurringShapesSortedAlike) {
+  // Arrays of objects whose keys recur in the same or another order, more
+  // shapes than are remembered, keys that differ only past their first 8
+  // or 16 bytes, keys of 8, 16 and 17 bytes, a key twice, and more than 16
+  // members: each object sorted as a value reader sorts it.
+  const std::vector<std::vector<std::string>> shapes = {
+      {"b", "a", "c"},
+      {"abcdefghY", "abcdefghX", "abcdefgh"},
+      {"abcdefghijklmnopB", "abcdefghijklmnopA", "abcdefghijklmnop"},
+      {"k", "j", "k"},
+      {"c", "a", "b"},
+      {"x1", "x0"},
+  };
+  std::vector<std::string> wide;
+  for (int i = 20; i > 0; --i) wide.push_back("w" + std::to_string(i % 7) + std::to_string(i));
+  std::string text = "[";
+  for (int round = 0; round < 3; ++round) {
+    for (const auto& shape : shapes) {
+      for (int repeat = 0; repeat < 2; ++repeat) {
+        text += "{";
+        for (std::size_t k = 0; k < shape.size(); ++k) {
+          const int value = round * 100 + repeat * 10 + static_cast<int>(k);
+          text += (k ? ",\"" : "\"") + shape[k] + "\":" + std::to_string(value);
+        }
+        text += "},";
+      }
+    }
+    text += "{";
+    for (std::size_t k = 0; k < wide.size(); ++k) {
+      text += (k ? ",\"" : "\"") + wide[k] + "\":{\"b\":1,\"a\":" + std::to_string(k) + "}";
+    }
+    text += "},";
+  }
+  text += R"({"b":{"b":1,"a":2},"a":{"a":0,"b":{"b":1,"a":2}}}])";
+  EXPECT_EQ(streamed(text), from_value(text, true));
+}
+
+// The pieces a canonical writer hands on as its text becomes final.
+struct Pieces {
+  std::string text;
+  std::size_t count = 0;
+  std::size_t largest = 0;
+  static void take(void* self, std::string_view piece) {
+    auto& p = *static_cast<Pieces*>(self);
+    p.text += piece;
+    ++p.count;
+    p.largest = std::max(p.largest, piece.size());
+  }
+};
+
+TEST(CanonicalOutDrain, HandsOnWhatIsFinalInPiecesOfBoundedSize) {
+  // Under arrays only, the text goes on in pieces of about 64 KB (plus one
+  // element); inside an object it all waits for the end. Either way the
+  // pieces join to the text written without a drain.
+  std::string elements;
+  for (int i = 0; i < 20000; ++i) {
+    elements += (i ? R"(,{"v":)" : R"({"v":)") + std::to_string(i) + R"(,"k":[1.50,"x"]})";
+  }
+  for (const std::string& text : {"[[" + elements + "],[1,2]]", R"({"z":[)" + elements + R"(],"a":1})"}) {
+    CanonicalOut whole;
+    ASSERT_TRUE(stream_json(text, whole));
+    CanonicalOut drained;
+    Pieces pieces;
+    drained.drain_to(&Pieces::take, &pieces);
+    ASSERT_TRUE(stream_json(text, drained));
+    drained.finish();
+    EXPECT_EQ(pieces.text, whole.text());
+    EXPECT_TRUE(drained.text().empty());
+    if (text.front() == '[') {
+      EXPECT_GT(pieces.count, 5u);
+      EXPECT_LT(pieces.largest, 64u * 1024 + 100);
+    } else {
+      EXPECT_EQ(pieces.count, 1u);
+    }
+  }
 }
 
 }  // namespace

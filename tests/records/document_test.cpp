@@ -145,7 +145,8 @@ TEST(SignedDocumentText, SameAsThroughAValue) {
   const auto key = qv::crypto::signing_key_from_seed_hex(kSeed).value();
   std::size_t compared = 0;
   for (const char* content : {R"({"z":1,"a":[true]})", R"( {"b" : 1, "a":2, "b":[3, {"\u0063":1,"c":2}]} )",
-                              R"("t\u00e9xt")", "[1, -2, 3.5e3, null, {}, []]", R"({"\u0062":{},"a":0})"}) {
+                              R"("t\u00e9xt")", "[1, -2, 3.5e3, null, {}, []]", R"({"\u0062":{},"a":0})",
+                              R"([1.50, 1E-5, 0.10000000000000001, 2.0, "a\"b\u001f\/", {"y":[{"b":1,"a":2}],"x":0}])"}) {
     for (const char* kind : {"replay", "k\"\n\u00e9"}) {
       const std::string via_value = write_signed_document_json(sign_document(kind, parse(content), key).value()).value();
       const auto text = sign_document_json(kind, content, kSeed);
@@ -155,13 +156,34 @@ TEST(SignedDocumentText, SameAsThroughAValue) {
       ++compared;
     }
   }
-  EXPECT_EQ(compared, 10u);
+  EXPECT_EQ(compared, 12u);
   auto text = sign_document_json("k", R"({"a":1,"a":2})", kSeed).value();
   text.replace(text.find(R"("a":2)"), 5, R"("a":3)");
   EXPECT_EQ(display(verify_document_json(text).error()), "integrity error: k: content hash mismatch");
   EXPECT_EQ(display(sign_document_json("k", "[1,]", kSeed).error()), "trailing comma at line 1 column 4");
   EXPECT_EQ(display(verify_document_json(R"({"kind":"k","content":[1e400]})").error()),
             "number out of range at line 1 column 28");
+}
+
+// A stored document may hold its content as another writer wrote it
+// (floats in their own forms, other escapes, white space): it is hashed as
+// the value it reads as, so it verifies, and a changed digit is still found.
+TEST(SignedDocumentText, ContentAsWrittenElsewhereVerifies) {
+  const std::string content =
+      R"({ "v": [1.50, 2.0, 1e3, 1E-5, 0.1000, 0.10000000000000001, 3500.00, -0.0e0],)"
+      R"( "t": "a\"b\nc\/d\u00e9", "n": {"b": 0.30000000000000004, "a": 98765432109876543210}})";
+  const std::string doc = sign_document_json("report", content, kSeed).value();
+  const std::size_t start = doc.find(R"("content":)") + 10;
+  const std::size_t end = doc.find(R"(,"content_hash":)");
+  EXPECT_EQ(doc.substr(start, end - start),
+            R"({"v":[1.5,2.0,1000.0,0.00001,0.1,0.1,3500.0,-0.0],"t":"a\"b\nc/d)"
+            "\xC3\xA9"
+            R"(","n":{"b":0.30000000000000004,"a":9.876543210987654e+19}})");
+  std::string as_written = doc;
+  as_written.replace(start, end - start, content);
+  EXPECT_TRUE(verify_document_json(as_written).has_value());
+  as_written.replace(as_written.find("1.50"), 4, "1.51");
+  EXPECT_EQ(display(verify_document_json(as_written).error()), "integrity error: report: content hash mismatch");
 }
 
 }  // namespace
