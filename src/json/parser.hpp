@@ -99,6 +99,39 @@ class Parser {
     index_ = i;
     return true;
   }
+  // A decimal literal whose shortest float form is the literal itself, taken
+  // as it is: a fraction without exponent, its last digit not 0, at most 15
+  // significant digits (so no other literal of as many digits or fewer reads
+  // as the same float), the leading digit at most five places after the
+  // point. True with the cursor after it; false with the cursor unmoved.
+  bool take_short_decimal(std::string_view& literal) {
+    const auto digit_at = [this](std::size_t i) {
+      return i < text_.size() && static_cast<unsigned>(static_cast<unsigned char>(text_[i]) - '0') <= 9;
+    };
+    std::size_t i = index_;
+    if (i < text_.size() && text_[i] == '-') ++i;
+    const std::size_t int_start = i;
+    while (digit_at(i) && i - int_start <= 15) ++i;
+    const std::size_t int_len = i - int_start;
+    if (int_len == 0 || int_len > 15 || i >= text_.size() || text_[i] != '.') return false;
+    if (int_len > 1 && text_[int_start] == '0') return false;
+    const std::size_t frac_start = ++i;
+    while (digit_at(i) && i - frac_start <= 20) ++i;
+    const std::size_t frac_len = i - frac_start;
+    if (frac_len == 0 || frac_len > 20 || text_[i - 1] == '0') return false;
+    if (i < text_.size() && (text_[i] == 'e' || text_[i] == 'E')) return false;
+    std::size_t significant = int_len + frac_len;
+    if (text_[int_start] == '0') {
+      std::size_t zeros = 0;  // ends: the last digit is not 0
+      while (text_[frac_start + zeros] == '0') ++zeros;
+      if (zeros > 4) return false;
+      significant = frac_len - zeros;
+    }
+    if (significant > 15) return false;
+    literal = text_.substr(index_, i - index_);
+    index_ = i;
+    return true;
+  }
   // A number literal ('-' or a digit at the cursor) taken as the text the
   // writers give the number it reads as: an integer of at most 18 digits
   // other than "-0" as it stands, and a literal with a fraction or an
