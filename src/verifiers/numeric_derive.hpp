@@ -9,7 +9,9 @@
 // claims are indexed instead of the candidates: the candidates are produced
 // once, in order, and each is looked up among the value windows of the
 // claims still open. A claim's first hit is its first match in candidate
-// order, the same answer as trying every candidate for every claim.
+// order, the same answer as trying every candidate for every claim. A pair
+// whose candidates can fall in no open window is passed over unformed, so
+// that with few claims open the search is near linear in the operands.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,7 +38,7 @@ struct DerivationTarget {
 enum class DerivedMatchKind : std::uint8_t { Exact, Rounded, Slip };
 
 struct DerivedMatch {
-  std::size_t position = 0;  // of the candidate in the candidates' order
+  std::uint64_t position = 0;  // where the candidate stands in the candidates' order (DerivedFigures::order_key)
   DerivedMatchKind kind = DerivedMatchKind::Exact;
   numeric::Fraction value;
   std::string expression;
