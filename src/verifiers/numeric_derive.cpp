@@ -365,8 +365,9 @@ class PairFilter {
   std::uint32_t dimension(std::uint32_t operand) const { return dimension_[operand]; }
 
   // The positions b ≠ a, in increasing order, whose pair with a may give a
-  // candidate in an open window: never fewer than those that do.
-  void partners(std::uint32_t a, OpenWindows& windows, std::vector<std::uint32_t>& out) {
+  // candidate in an open window: never fewer than those that do. True when
+  // every partner was taken.
+  bool partners(std::uint32_t a, OpenWindows& windows, std::vector<std::uint32_t>& out) {
     out.clear();
     const std::uint32_t dim = dimension_[a];
     const std::vector<Partner>& same = by_dimension_[dim];
@@ -378,14 +379,15 @@ class PairFilter {
     // the ratio, 8 for the share and changes, 2 for a scaled figure.
     const std::size_t same_ranges = same.size() > 1 ? own.size() * 5 + ratios.size() * 2 + shares.size() * 8 : 0;
     const std::size_t scaled_ranges = scaled && !scaled->empty() ? own.size() * 2 : 0;
-    if (same_ranges + scaled_ranges == 0) return;
+    if (same_ranges + scaled_ranges == 0) return false;
+    // A pair formed costs about as much as fifty steps of a binary search.
     const std::size_t pool = same.size() + (scaled ? scaled->size() : 0);
-    if ((same_ranges + scaled_ranges) * 2 * std::bit_width(pool) >= pool) {
+    if ((same_ranges + scaled_ranges) * 2 * std::bit_width(pool) >= pool * 50) {
       const std::vector<std::uint32_t>& first = in_order_[dim];
       const std::vector<std::uint32_t>& second = scaled ? in_order_[dimensionless_] : no_positions_;
       std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(out));
       out.erase(std::find(out.begin(), out.end(), a));
-      return;
+      return true;
     }
     const double x = approximate_value(a);
     const bool zero = operands_[a].value.numerator == 0;
@@ -424,6 +426,7 @@ class PairFilter {
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     if (const auto it = std::lower_bound(out.begin(), out.end(), a); it != out.end() && *it == a) out.erase(it);
+    return false;
   }
 
  private:
@@ -483,9 +486,11 @@ bool may_be_derived(const numeric::Dimension& d, std::span<const numeric::Deriva
 
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
                                                                std::span<const DerivationTarget> targets,
-                                                               core::RoundingRule rule) {
+                                                               core::RoundingRule rule, DerivationWork* work) {
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   if (targets.empty() || operands.empty()) return found;
+  DerivationWork counted;
+  if (!work) work = &counted;
   const std::vector<bool> self = derive_detail::claims_among_operands(operands, targets);
   derive_detail::DimensionIds ids;
   PairFilter filter(operands, ids);
@@ -533,8 +538,9 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   std::array<numeric::DerivedFigure, 8> pair;
   const auto n = static_cast<std::uint32_t>(operands.size());
   for (std::uint32_t a = 0; a < n && open > 0; ++a) {
-    filter.partners(a, windows, partners);
+    if (filter.partners(a, windows, partners)) ++work->operands_with_every_partner;
     for (std::uint32_t b : partners) {
+      ++work->pairs_formed;
       const std::size_t count = figures.pair_figures(a, b, pair);
       for (std::size_t k = 0; k < count && open > 0; ++k) look_up(pair[k]);
     }
@@ -557,8 +563,8 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   for (std::size_t t = 0; t < targets.size(); ++t) {
     for (std::size_t i = 0; i < all.size(); ++i) {
-      if (built_on(figures, all[i], targets[t].claim_id)) continue;
       if (!derived_dimension_applies(figures.dimension(all[i]), targets[t].dimension)) continue;
+      if (built_on(figures, all[i], targets[t].claim_id)) continue;
       if (const auto kind = derived_value_match(all[i].value, targets[t], rule)) {
         found[t] = match_of(figures, all[i], *kind);
         break;

@@ -94,8 +94,8 @@ class Partners {
 // The search for a partner of each operand, per unit.
 class PartnerSearch {
  public:
-  PartnerSearch(std::span<const numeric::DerivationOperand> operands, DimensionIds& ids)
-      : operands_(operands), figures_(operands), ids_(ids) {
+  PartnerSearch(std::span<const numeric::DerivationOperand> operands, DimensionIds& ids, DerivationWork& work)
+      : operands_(operands), figures_(operands), ids_(ids), work_(work) {
     for (const auto& op : operands) dimension_.push_back(ids.id(op.dimension));
     all_.resize(ids.size());
     nonzero_.resize(ids.size());
@@ -149,6 +149,7 @@ class PartnerSearch {
  private:
   // Whether the pair (a, b) gives a candidate of `unit`.
   bool gives(std::uint32_t a, std::uint32_t b, std::uint32_t unit) {
+    ++work_.pairs_formed;
     const std::size_t count = figures_.pair_figures(a, b, pair_);
     for (std::size_t k = 0; k < count; ++k) {
       if (unit_of(pair_[k]) == unit) return true;
@@ -175,7 +176,10 @@ class PartnerSearch {
   // `excluded`) for which `pairs` holds. The bounds are necessary, so when
   // the partner with the smallest denominator under them does not pair, the
   // others under them are tried in turn: that happens only at the edges of
-  // the 128-bit range.
+  // the 128-bit range (a product of exactly 2^127, the minimum value, a
+  // share or change beyond the range). With a label left out (a claim that
+  // is also an operand, which only repeated claim ids give) they are tried
+  // in turn from the start.
   template <class Pairs>
   bool find(const Partners& pool, u128 max_numerator, u128 max_denominator, std::uint32_t i,
             std::string_view excluded, Pairs pairs) {
@@ -184,6 +188,7 @@ class PartnerSearch {
       const auto best = pool.smallest_denominator(count, i);
       if (!best || pool.denominator(*best) > max_denominator) return false;
       if (pairs(pool.position(*best))) return true;
+      ++work_.operands_with_every_partner;
     }
     for (std::size_t e = 0; e < count; ++e) {
       const std::uint32_t j = pool.position(e);
@@ -197,6 +202,7 @@ class PartnerSearch {
   std::span<const numeric::DerivationOperand> operands_;
   numeric::DerivedFigures figures_;
   DimensionIds& ids_;
+  DerivationWork& work_;
   std::vector<std::uint32_t> dimension_;
   std::vector<Partners> all_;      // per dimension
   std::vector<Partners> nonzero_;  // per dimension, the operands other than zero
@@ -206,12 +212,14 @@ class PartnerSearch {
 }  // namespace
 
 std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::DerivationOperand> operands,
-                                                      std::span<const DerivationTarget> targets) {
+                                                      std::span<const DerivationTarget> targets,
+                                                      DerivationWork* work) {
   std::vector<std::vector<bool>> named(targets.size());
   if (targets.empty() || operands.empty()) return named;
+  DerivationWork counted;
   const std::vector<bool> self = derive_detail::claims_among_operands(operands, targets);
   DimensionIds ids;
-  PartnerSearch search(operands, ids);
+  PartnerSearch search(operands, ids, work ? *work : counted);
   // Operand positions used per unit, for the targets whose claim no operand
   // carries; the others (only with repeated claim ids) keep their own, and
   // leave out the operands and partners labelled with their claim.
