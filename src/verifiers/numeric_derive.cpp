@@ -477,11 +477,6 @@ std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOpera
   return out;
 }
 
-bool may_be_derived(const numeric::Dimension& d, std::span<const numeric::DerivationOperand> operands) {
-  if (d.kind == numeric::DimensionKind::Dimensionless || d.kind == numeric::DimensionKind::Percent) return true;
-  return std::any_of(operands.begin(), operands.end(), [&](const auto& op) { return op.dimension == d; });
-}
-
 }  // namespace derive_detail
 
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
@@ -494,13 +489,16 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   const std::vector<bool> self = derive_detail::claims_among_operands(operands, targets);
   derive_detail::DimensionIds ids;
   PairFilter filter(operands, ids);
+  // The operands' dimensions come first: a target of a later one has no
+  // candidate (Dimensionless and Percent always come first).
+  const std::size_t derivable = ids.size();
   std::vector<std::uint32_t> target_dimension(targets.size());
   for (std::size_t i = 0; i < targets.size(); ++i) target_dimension[i] = ids.id(targets[i].dimension);
   std::vector<WindowSet> sets(ids.size());
   OpenWindows windows(ids.size(), ids.dimensionless(), targets.size());
   std::size_t open = 0;
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (!derive_detail::may_be_derived(targets[i].dimension, operands)) continue;
+    if (target_dimension[i] >= derivable) continue;
     const Window w = window_of(targets[i], rule);
     sets[target_dimension[i]].add(i, w);
     windows.add(target_dimension[i], i, approximate_window(w));
@@ -513,8 +511,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   std::vector<std::size_t> hits;
   // Each candidate is looked up among the windows of its unit, and a
   // percentage among the dimensionless ones too.
-  const auto look_up = [&](const numeric::DerivedFigure& f) {
-    const std::uint32_t dim = *ids.find(figures.dimension(f));
+  const auto look_up = [&](const numeric::DerivedFigure& f, std::uint32_t dim) {
     WindowSet* also = dim == ids.percent() ? &sets[ids.dimensionless()] : nullptr;
     for (WindowSet* set : {&sets[dim], also}) {
       if (!set) continue;
@@ -540,16 +537,17 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   for (std::uint32_t a = 0; a < n && open > 0; ++a) {
     if (filter.partners(a, windows, partners)) ++work->operands_with_every_partner;
     for (std::uint32_t b : partners) {
+      if (open == 0) break;
       ++work->pairs_formed;
       const std::size_t count = figures.pair_figures(a, b, pair);
-      for (std::size_t k = 0; k < count && open > 0; ++k) look_up(pair[k]);
+      for (std::size_t k = 0; k < count && open > 0; ++k) look_up(pair[k], ids.of_pair(pair[k], filter.dimension(a)));
     }
   }
   figures.skip_pairs();
   while (open > 0) {
     const std::optional<numeric::DerivedFigure> f = figures.next();
     if (!f) break;
-    look_up(*f);
+    look_up(*f, *ids.find(figures.dimension(*f)));
   }
   return found;
 }

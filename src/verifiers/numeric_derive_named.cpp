@@ -107,7 +107,6 @@ class PartnerSearch {
     for (auto& p : nonzero_) p.build();
   }
 
-  std::uint32_t dimension(std::uint32_t operand) const { return dimension_[operand]; }
   numeric::DerivedFigures& figures() { return figures_; }
 
   // Whether some pair of operand i gives a candidate of `unit`, leaving out
@@ -152,24 +151,9 @@ class PartnerSearch {
     ++work_.pairs_formed;
     const std::size_t count = figures_.pair_figures(a, b, pair_);
     for (std::size_t k = 0; k < count; ++k) {
-      if (unit_of(pair_[k]) == unit) return true;
+      if (ids_.of_pair(pair_[k], dimension_[a]) == unit) return true;
     }
     return false;
-  }
-
-  // The unit of a pair candidate: a ratio is dimensionless, a share or a
-  // change a percentage, the others have the first operand's.
-  std::uint32_t unit_of(const numeric::DerivedFigure& f) const {
-    switch (f.op) {
-      case numeric::DerivedOp::Ratio:
-        return ids_.dimensionless();
-      case numeric::DerivedOp::Percentage:
-      case numeric::DerivedOp::Change:
-      case numeric::DerivedOp::AbsoluteChange:
-        return ids_.percent();
-      default:
-        return dimension_[f.a];
-    }
   }
 
   // A partner j ≠ i in `pool` under the bounds (and not labelled
@@ -220,6 +204,7 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
   const std::vector<bool> self = derive_detail::claims_among_operands(operands, targets);
   DimensionIds ids;
   PartnerSearch search(operands, ids, work ? *work : counted);
+  const std::size_t derivable = ids.size();
   // Operand positions used per unit, for the targets whose claim no operand
   // carries; the others (only with repeated claim ids) keep their own, and
   // leave out the operands and partners labelled with their claim.
@@ -228,7 +213,7 @@ std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::D
   std::vector<std::uint32_t> unit_of(targets.size());
   for (std::size_t t = 0; t < targets.size(); ++t) {
     unit_of[t] = ids.id(targets[t].dimension);
-    if (!derive_detail::may_be_derived(targets[t].dimension, operands)) continue;
+    if (unit_of[t] >= derivable) continue;
     const std::string_view excluded = self[t] ? std::string_view(targets[t].claim_id) : std::string_view();
     if (!self[t] && by_unit.contains(unit_of[t])) continue;
     std::vector<bool> used(operands.size(), false);

@@ -17,7 +17,10 @@ namespace qv::verifiers::derive_detail {
 
 // The distinct dimensions met, numbered in order of first appearance (there
 // are at most a dozen kinds and six currencies, so a lookup is a short scan).
-// Dimensionless and Percent always have numbers.
+// Dimensionless and Percent come first. Numbered the operands' dimensions
+// before the targets', a target whose number comes after them has no
+// candidate: pairs and groups give their operands' dimensions, ratios are
+// dimensionless, shares and changes percentages.
 class DimensionIds {
  public:
   DimensionIds() : dimensionless_(id(numeric::Dimension{})), percent_(id({numeric::DimensionKind::Percent, {}})) {}
@@ -37,6 +40,22 @@ class DimensionIds {
   std::uint32_t dimensionless() const { return dimensionless_; }
   std::uint32_t percent() const { return percent_; }
 
+  // The number of a pair candidate's unit, given that of its first
+  // operand: a ratio is dimensionless, a share or a change a percentage,
+  // the others have the first operand's.
+  std::uint32_t of_pair(const numeric::DerivedFigure& f, std::uint32_t first) const {
+    switch (f.op) {
+      case numeric::DerivedOp::Ratio:
+        return dimensionless_;
+      case numeric::DerivedOp::Percentage:
+      case numeric::DerivedOp::Change:
+      case numeric::DerivedOp::AbsoluteChange:
+        return percent_;
+      default:
+        return first;
+    }
+  }
+
  private:
   std::vector<numeric::Dimension> dimensions_;
   std::uint32_t dimensionless_;
@@ -53,10 +72,5 @@ inline double approximate(const numeric::Fraction& f) {
 // a candidate be built on the claim itself.
 std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOperand> operands,
                                         std::span<const DerivationTarget> targets);
-
-// Whether some candidate could have this dimension: pairs and groups give
-// their operands' dimensions, ratios are dimensionless, shares and changes
-// percentages.
-bool may_be_derived(const numeric::Dimension& d, std::span<const numeric::DerivationOperand> operands);
 
 }  // namespace qv::verifiers::derive_detail
