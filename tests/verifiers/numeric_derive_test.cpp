@@ -185,7 +185,7 @@ numeric::i128 pow10(int k) {
 }
 
 // A value anywhere in the range: small integers and decimals, figures of
-// 10^18 to 10^37, fractions with denominators of 10^18 to 10^25 (whose
+// 10^18 to about 10^38, fractions with denominators of 10^18 to 10^25 (whose
 // sums and differences overflow), and the ends of the 128-bit range.
 Fraction wide_value(std::mt19937& rng) {
   const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
@@ -199,7 +199,7 @@ Fraction wide_value(std::mt19937& rng) {
       return frac(pick(20001) - 10000, pick(2) == 0 ? 10 : 100);
     case 4:
     case 5:
-      return frac(sign * (1 + pick(99)) * pow10(18 + pick(20)), 1);
+      return frac(sign * (1 + pick(99)) * pow10(18 + pick(19)), 1);
     case 6:
       return frac(sign * (1 + pick(999)), pow10(18 + pick(8)));
     case 7:
@@ -264,22 +264,22 @@ TEST(DerivationIndex, AgreesWithTheInOrderSearchOnWideValuesAndMoreOperands) {
   Tally tally;
   int requests = 0;
   std::size_t all_pairs = 0;
-  for (; requests < 1500; ++requests) {
+  for (; requests < 1000; ++requests) {
     const Request r = wide_request(rng);
     expect_agreement(r, requests, tally);
     if (HasFatalFailure()) return;
     all_pairs += r.operands.size() * (r.operands.size() - 1);
   }
-  EXPECT_EQ(requests, 1500);
-  EXPECT_GT(tally.exact, 1000);
-  EXPECT_GT(tally.rounded, 1000);
+  EXPECT_EQ(requests, 1000);
+  EXPECT_GT(tally.exact, 700);
+  EXPECT_GT(tally.rounded, 900);
   EXPECT_GT(tally.slips, 100);
-  EXPECT_GT(tally.named, 5000);
+  EXPECT_GT(tally.named, 4000);
   // The filter passes over most pairs, and some operands take every partner.
   EXPECT_LT(tally.search.pairs_formed, all_pairs / 2);
-  EXPECT_GT(tally.search.operands_with_every_partner, 1000u);
+  EXPECT_GT(tally.search.operands_with_every_partner, 600u);
   // Partners are tried in turn where a pair overflows at the range's edges.
-  EXPECT_GT(tally.naming.operands_with_every_partner, 100u);
+  EXPECT_GT(tally.naming.operands_with_every_partner, 500u);
 }
 
 // A dense answer: many operands of one unit, a few open claims. The last
