@@ -101,9 +101,10 @@ void BM_NumericVerifier4000Claims20000FiguresMatchingOptions(benchmark::State& s
 }
 BENCHMARK(BM_NumericVerifier4000Claims20000FiguresMatchingOptions)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The derivation search at its worst: 1,000 supported figures of one unit
-// and ten figures of that unit that match no candidate, so that all of the
-// about eight million candidates are produced and looked up.
+// The derivation search without a match: 1,000 supported figures of one
+// unit and ten figures of that unit that match no candidate, so that the
+// search runs to the end; of the about eight million candidates only those
+// of pairs that can reach the ten figures' windows are formed.
 void BM_NumericVerifierDerivationWithoutMatch(benchmark::State& state) {
   VerificationContext ctx = make_request(0, 1000);
   for (std::size_t i = 0; i < 1000; ++i) {
