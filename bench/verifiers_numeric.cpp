@@ -101,9 +101,10 @@ void BM_NumericVerifier4000Claims20000FiguresMatchingOptions(benchmark::State& s
 }
 BENCHMARK(BM_NumericVerifier4000Claims20000FiguresMatchingOptions)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The derivation search at its worst: 1,000 supported figures of one unit
-// and ten figures of that unit that match no candidate, so that all of the
-// about eight million candidates are produced and looked up.
+// The derivation search without a match: 1,000 supported figures of one
+// unit and ten figures of that unit that match no candidate, so that the
+// search runs to the end; of the about eight million candidates only those
+// of pairs that can reach the ten figures' windows are formed.
 void BM_NumericVerifierDerivationWithoutMatch(benchmark::State& state) {
   VerificationContext ctx = make_request(0, 1000);
   for (std::size_t i = 0; i < 1000; ++i) {
@@ -118,6 +119,50 @@ void BM_NumericVerifierDerivationWithoutMatch(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(verifier.run(ctx));
 }
 BENCHMARK(BM_NumericVerifierDerivationWithoutMatch)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// An answer dense with figures the sources state, a revenue and a head
+// count per sentence of about 150 bytes, and three figures that match
+// nothing: a dollar amount and a bare count beyond every sum and ratio, and
+// a fall beyond -100 % where the sources hold no percentage. Every
+// supported figure is an operand of the derivation passes, the three keep
+// them searching, and the last, unsupported, has the recomputation pass
+// name the operands. The argument is the answer's size in kB.
+VerificationContext make_dense_request(std::size_t answer_kb) {
+  Lcg rng{7};
+  VerificationContext ctx;
+  ctx.locale = "en";
+  std::string passage;
+  for (std::size_t i = 0; ctx.answer.size() < answer_kb * 1024; ++i) {
+    const std::string revenue = std::to_string(1000 + rng.next(9000000));
+    const std::string staff = std::to_string(100 + rng.next(90000));
+    passage += "Segment " + std::to_string(i) + " revenue was " + revenue + " USD and its staff " + staff + " people. ";
+    if (passage.size() > 2000) {
+      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+      passage.clear();
+    }
+    ctx.answer += "In the year under review, segment " + std::to_string(i) + " of the group made $" + revenue +
+                  " in revenue, with a workforce of " + staff + " people across all of its sites and offices. ";
+    if (i == 100) ctx.answer += "Another item came to $3282892820. ";
+    if (i == 200) ctx.answer += "Another item came to 7479284661 widgets. ";
+    if (i == 300) ctx.answer += "Another item came to -345.523%. ";
+  }
+  if (!passage.empty()) ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+  return ctx;
+}
+
+void BM_NumericVerifierDenseAnswer(benchmark::State& state) {
+  const VerificationContext ctx = make_dense_request(static_cast<std::size_t>(state.range(0)));
+  const qv::verifiers::NumericVerifier verifier({});
+  std::size_t findings = 0;
+  for (auto _ : state) {
+    auto evidence = verifier.run(ctx);
+    findings = evidence ? evidence->size() : 0;
+    benchmark::DoNotOptimize(evidence);
+  }
+  state.counters["findings"] = static_cast<double>(findings);
+}
+BENCHMARK(BM_NumericVerifierDenseAnswer)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -44,38 +44,37 @@ DerivedFigures::DerivedFigures(std::span<const DerivationOperand> operands) : op
   }
 }
 
-void DerivedFigures::push(const std::optional<Fraction>& value, DerivedOp op, std::uint32_t a, std::uint32_t b) {
-  if (!value) return;
-  DerivedFigure& f = buffer_[buffered_++];
-  f = DerivedFigure{*value, op, a, b, 0, 0};
-}
-
-void DerivedFigures::fill_pair(std::uint32_t a, std::uint32_t b) {
+std::size_t DerivedFigures::pair_figures(std::uint32_t a, std::uint32_t b, std::array<DerivedFigure, 8>& out) const {
+  std::size_t count = 0;
+  const auto push = [&](const std::optional<Fraction>& value, DerivedOp op) {
+    if (value) out[count++] = DerivedFigure{*value, op, a, b, 0, 0};
+  };
   const DerivationOperand& x = operands_[a];
   const DerivationOperand& y = operands_[b];
   const bool y_nonzero = y.value.numerator != 0;
   if (x.dimension.kind != DimensionKind::Dimensionless && y.dimension.kind == DimensionKind::Dimensionless) {
-    if (y_nonzero) push(fraction_div(x.value, y.value), DerivedOp::Scaled, a, b);
-    return;
+    if (y_nonzero) push(fraction_div(x.value, y.value), DerivedOp::Scaled);
+    return count;
   }
-  if (!(x.dimension == y.dimension)) return;
+  if (!(x.dimension == y.dimension)) return count;
   if (a < b) {
     const auto sum = fraction_add(x.value, y.value);
-    push(sum, DerivedOp::Sum, a, b);
-    if (sum) push(fraction_div(*sum, Fraction{2, 1}), DerivedOp::Mean, a, b);
+    push(sum, DerivedOp::Sum);
+    if (sum) push(fraction_div(*sum, Fraction{2, 1}), DerivedOp::Mean);
   }
   const auto difference = fraction_sub(x.value, y.value);
-  push(difference, DerivedOp::Difference, a, b);
-  if (difference) push(fraction_abs(*difference), DerivedOp::AbsoluteDifference, a, b);
-  if (!y_nonzero) return;
+  push(difference, DerivedOp::Difference);
+  if (difference) push(fraction_abs(*difference), DerivedOp::AbsoluteDifference);
+  if (!y_nonzero) return count;
   const auto ratio = fraction_div(x.value, y.value);
-  push(ratio, DerivedOp::Ratio, a, b);
-  if (ratio) push(fraction_mul(*ratio, Fraction{100, 1}), DerivedOp::Percentage, a, b);
-  if (!difference) return;
+  push(ratio, DerivedOp::Ratio);
+  if (ratio) push(fraction_mul(*ratio, Fraction{100, 1}), DerivedOp::Percentage);
+  if (!difference) return count;
   const auto relative = fraction_div(*difference, y.value);
   const auto change = relative ? fraction_mul(*relative, Fraction{100, 1}) : std::nullopt;
-  push(change, DerivedOp::Change, a, b);
-  if (change) push(fraction_abs(*change), DerivedOp::AbsoluteChange, a, b);
+  push(change, DerivedOp::Change);
+  if (change) push(fraction_abs(*change), DerivedOp::AbsoluteChange);
+  return count;
 }
 
 void DerivedFigures::fill_group_subset(std::uint32_t g, std::uint32_t mask) {
@@ -104,7 +103,7 @@ std::optional<DerivedFigure> DerivedFigures::next() {
       } else if (b_ == a_) {
         ++b_;
       } else {
-        fill_pair(a_, b_++);
+        buffered_ = pair_figures(a_, b_++, buffer_);
       }
       continue;
     }
@@ -120,6 +119,24 @@ std::optional<DerivedFigure> DerivedFigures::next() {
     return std::nullopt;
   }
   return buffer_[taken_++];
+}
+
+void DerivedFigures::skip_pairs() {
+  a_ = static_cast<std::uint32_t>(operands_.size());
+  b_ = 0;
+  taken_ = buffered_ = 0;
+}
+
+std::uint64_t DerivedFigures::order_key(const DerivedFigure& f) const {
+  // Pairs by (a, b), then by operation, whose values follow the order in
+  // which a pair gives them; then groups by (group, mask), sum before mean.
+  const std::uint64_t n = operands_.size();
+  constexpr std::uint64_t kOps = 16;
+  if (f.op != DerivedOp::GroupSum && f.op != DerivedOp::GroupMean) {
+    return (f.a * n + f.b) * kOps + static_cast<std::uint64_t>(f.op);
+  }
+  const std::uint64_t subset = (std::uint64_t{f.group} << kLargestGroup) + f.mask;
+  return n * n * kOps + subset * 2 + (f.op == DerivedOp::GroupMean ? 1 : 0);
 }
 
 const Dimension& DerivedFigures::dimension(const DerivedFigure& f) const {

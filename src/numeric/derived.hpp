@@ -88,15 +88,24 @@ class DerivedFigures {
   // The next candidate, or none when all have been given.
   std::optional<DerivedFigure> next();
 
+  // The candidates of the ordered pair (a, b), a ≠ b, in their order (at
+  // most 8); how many there are. They are the ones next() gives for it.
+  std::size_t pair_figures(std::uint32_t a, std::uint32_t b, std::array<DerivedFigure, 8>& out) const;
+
+  // Moves the production past every pair: next() gives the group candidates.
+  void skip_pairs();
+
+  // A number that grows along the candidates' order, the same for a
+  // candidate however it was produced (not its count in the order).
+  std::uint64_t order_key(const DerivedFigure& f) const;
+
   const Dimension& dimension(const DerivedFigure& f) const;
   std::string expression(const DerivedFigure& f) const;
   std::vector<std::string> operand_labels(const DerivedFigure& f) const;
   DerivedCandidate candidate(const DerivedFigure& f) const;
 
  private:
-  void fill_pair(std::uint32_t a, std::uint32_t b);
   void fill_group_subset(std::uint32_t g, std::uint32_t mask);
-  void push(const std::optional<Fraction>& value, DerivedOp op, std::uint32_t a, std::uint32_t b);
   std::string joined_texts(const DerivedFigure& f) const;
 
   struct Group {

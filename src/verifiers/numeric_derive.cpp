@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
+#include <iterator>
 #include <limits>
-#include <map>
 #include <utility>
+
+#include "verifiers/numeric_derive_shared.hpp"
 
 namespace qv::verifiers {
 
@@ -146,28 +150,6 @@ Window window_of(const DerivationTarget& target, core::RoundingRule rule) {
   return w;
 }
 
-// A few entries keyed by dimension (there are at most a dozen kinds and six
-// currencies), searched in place: no key is built per candidate.
-template <class V>
-class ByDimension {
- public:
-  V& operator[](const numeric::Dimension& d) {
-    if (V* v = find(d)) return *v;
-    return entries_.emplace_back(d, V{}).second;
-  }
-  V* find(const numeric::Dimension& d) {
-    for (auto& [key, value] : entries_) {
-      if (key == d) return &value;
-    }
-    return nullptr;
-  }
-  auto begin() { return entries_.begin(); }
-  auto end() { return entries_.end(); }
-
- private:
-  std::vector<std::pair<numeric::Dimension, V>> entries_;
-};
-
 // The open targets of one dimension: sorted by the low end of their
 // windows, with a tree of the largest high end over ranges of that order, so
 // that the windows holding a value are found in logarithmic time each.
@@ -239,8 +221,252 @@ class WindowSet {
   std::size_t size_ = 1;
 };
 
-// Whether the target's claim id is the label of some operand: only then can
-// a candidate be built on the claim itself.
+// A range of doubles; an end may be infinite.
+struct Range {
+  double lo;
+  double hi;
+};
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// The filters below work on doubles, a few units of their last bit off the
+// exact values; every end they give is moved outwards by far more than that
+// (a billionth of the magnitudes involved), so that a range holds every value
+// it must and the exact test decides.
+constexpr double kSlack = 1e-9;
+
+double lower(double v, double scale = 0) { return std::isfinite(v) ? v - kSlack * (std::fabs(v) + scale) : v; }
+double upper(double v, double scale = 0) { return std::isfinite(v) ? v + kSlack * (std::fabs(v) + scale) : v; }
+
+Range approximate_window(const Window& w) {
+  const auto value = [](const Bound& b) { return derive_detail::approximate(b.f) * b.kf / b.kv; };
+  return {lower(value(w.lo)), upper(value(w.hi))};
+}
+
+// The windows of the open targets per dimension, as doubles, and their
+// unions, formed again after a target has been settled.
+class OpenWindows {
+ public:
+  OpenWindows(std::size_t dimensions, std::uint32_t dimensionless, std::size_t targets)
+      : lists_(dimensions), unions_(2 * dimensions), closed_(targets, false), dimensionless_(dimensionless) {}
+
+  void add(std::uint32_t dimension, std::size_t target, const Range& r) { lists_[dimension].push_back({r, target}); }
+
+  void build() {
+    for (auto& list : lists_) std::sort(list.begin(), list.end(), by_low_end);
+  }
+
+  void close(std::size_t target) {
+    closed_[target] = true;
+    ++version_;
+  }
+
+  // Disjoint ranges in increasing order covering the open windows of the
+  // dimension and, when asked, of Dimensionless too.
+  const std::vector<Range>& of(std::uint32_t dimension, bool with_dimensionless) {
+    with_dimensionless = with_dimensionless && dimension != dimensionless_;
+    Union& u = unions_[2 * dimension + (with_dimensionless ? 1 : 0)];
+    if (u.version == version_) return u.ranges;
+    u.version = version_;
+    const auto open = [&](std::uint32_t d) -> const std::vector<Entry>& {
+      std::erase_if(lists_[d], [&](const Entry& e) { return closed_[e.target]; });
+      return lists_[d];
+    };
+    const std::vector<Entry>& own = open(dimension);
+    const std::vector<Entry>& other = with_dimensionless ? open(dimensionless_) : none_;
+    merged_.clear();
+    std::merge(own.begin(), own.end(), other.begin(), other.end(), std::back_inserter(merged_), by_low_end);
+    u.ranges.clear();
+    for (const Entry& e : merged_) {
+      if (!u.ranges.empty() && e.range.lo <= u.ranges.back().hi) {
+        u.ranges.back().hi = std::max(u.ranges.back().hi, e.range.hi);
+      } else {
+        u.ranges.push_back(e.range);
+      }
+    }
+    return u.ranges;
+  }
+
+ private:
+  struct Entry {
+    Range range;
+    std::size_t target;
+  };
+  struct Union {
+    std::uint64_t version = std::numeric_limits<std::uint64_t>::max();
+    std::vector<Range> ranges;
+  };
+  static bool by_low_end(const Entry& a, const Entry& b) { return a.range.lo < b.range.lo; }
+
+  std::vector<std::vector<Entry>> lists_;
+  std::vector<Union> unions_;  // two per dimension: alone, and with Dimensionless
+  std::vector<bool> closed_;
+  std::uint32_t dimensionless_;
+  std::uint64_t version_ = 0;
+  std::vector<Entry> merged_;
+  const std::vector<Entry> none_;
+};
+
+// The values of b for which x ÷ b lies in [rl, rh] (the ratio, and through
+// it the scaled figure, the share and the change): one or two ranges, rays
+// where the ratio range reaches zero. `zero`: x is exactly zero.
+void quotient_ranges(double x, bool zero, double rl, double rh, std::vector<Range>& out) {
+  rl = lower(rl);
+  rh = upper(rh);
+  if (rl > rh) return;
+  if (zero) {
+    if (rl <= 0 && rh >= 0) out.push_back({-kInfinity, kInfinity});
+    return;
+  }
+  const auto between = [&](double r1, double r2) {
+    const double e1 = x / r1, e2 = x / r2;
+    out.push_back({lower(std::min(e1, e2)), upper(std::max(e1, e2))});
+  };
+  // The ratios above zero, then those below.
+  if (rh > 0) {
+    if (rl > 0) {
+      between(rl, rh);
+    } else {
+      const double e = x / rh;
+      out.push_back(x > 0 ? Range{lower(e), kInfinity} : Range{-kInfinity, upper(e)});
+    }
+  }
+  if (rl < 0) {
+    if (rh < 0) {
+      between(rl, rh);
+    } else {
+      const double e = x / rl;
+      out.push_back(x > 0 ? Range{-kInfinity, upper(e)} : Range{lower(e), kInfinity});
+    }
+  }
+}
+
+// Which pairs (a, b) can give a candidate in some open window. For each
+// operation and window the values of b that put the candidate of a and b in
+// the window form one or two ranges, looked up among the operands of b's
+// dimension sorted by value. When there would be about as many ranges as
+// operands, every operand is taken instead.
+class PairFilter {
+ public:
+  PairFilter(std::span<const numeric::DerivationOperand> operands, derive_detail::DimensionIds& ids)
+      : operands_(operands), dimensionless_(ids.dimensionless()), percent_(ids.percent()) {
+    for (const auto& op : operands) dimension_.push_back(ids.id(op.dimension));
+    by_dimension_.resize(ids.size());
+    in_order_.resize(ids.size());
+    for (std::uint32_t i = 0; i < operands.size(); ++i) {
+      by_dimension_[dimension_[i]].push_back({derive_detail::approximate(operands[i].value), i});
+      in_order_[dimension_[i]].push_back(i);
+    }
+    for (auto& list : by_dimension_) {
+      std::sort(list.begin(), list.end(), [](const Partner& p, const Partner& q) { return p.value < q.value; });
+    }
+  }
+
+  std::uint32_t dimension(std::uint32_t operand) const { return dimension_[operand]; }
+
+  // The positions b ≠ a, in increasing order, whose pair with a may give a
+  // candidate in an open window: never fewer than those that do. True when
+  // every partner was taken.
+  bool partners(std::uint32_t a, OpenWindows& windows, std::vector<std::uint32_t>& out) {
+    out.clear();
+    const std::uint32_t dim = dimension_[a];
+    const std::vector<Partner>& same = by_dimension_[dim];
+    const std::vector<Partner>* scaled = dim != dimensionless_ ? &by_dimension_[dimensionless_] : nullptr;
+    const std::vector<Range>& own = windows.of(dim, dim == percent_);
+    const std::vector<Range>& ratios = windows.of(dimensionless_, false);
+    const std::vector<Range>& shares = windows.of(percent_, true);
+    // At most 5 ranges per window for the sum, mean and differences, 2 for
+    // the ratio, 8 for the share and changes, 2 for a scaled figure.
+    const std::size_t same_ranges = same.size() > 1 ? own.size() * 5 + ratios.size() * 2 + shares.size() * 8 : 0;
+    const std::size_t scaled_ranges = scaled && !scaled->empty() ? own.size() * 2 : 0;
+    if (same_ranges + scaled_ranges == 0) return false;
+    // A pair formed costs about as much as fifty steps of a binary search.
+    const std::size_t pool = same.size() + (scaled ? scaled->size() : 0);
+    if ((same_ranges + scaled_ranges) * 2 * std::bit_width(pool) >= pool * 50) {
+      const std::vector<std::uint32_t>& first = in_order_[dim];
+      const std::vector<std::uint32_t>& second = scaled ? in_order_[dimensionless_] : no_positions_;
+      std::merge(first.begin(), first.end(), second.begin(), second.end(), std::back_inserter(out));
+      out.erase(std::find(out.begin(), out.end(), a));
+      return true;
+    }
+    const double x = approximate_value(a);
+    const bool zero = operands_[a].value.numerator == 0;
+    ranges_.clear();
+    if (same_ranges > 0) {
+      for (const Range& w : own) {
+        const double scale = std::fabs(x) + std::fabs(w.lo) + std::fabs(w.hi);
+        ranges_.push_back({lower(w.lo - x, scale), upper(w.hi - x, scale)});                   // a + b
+        ranges_.push_back({lower(2 * w.lo - x, 2 * scale), upper(2 * w.hi - x, 2 * scale)});   // (a + b) / 2
+        ranges_.push_back({lower(x - w.hi, scale), upper(x - w.lo, scale)});                   // a − b
+        if (w.hi >= 0) {                                                                       // |a − b|
+          const double m = std::max(w.lo, 0.0);
+          ranges_.push_back({lower(x - w.hi, scale), upper(x - m, scale)});
+          ranges_.push_back({lower(x + m, scale), upper(x + w.hi, scale)});
+        }
+      }
+      for (const Range& w : ratios) quotient_ranges(x, zero, w.lo, w.hi, ranges_);
+      for (const Range& w : shares) {
+        // a / b × 100, (a / b − 1) × 100 and its absolute value.
+        quotient_ranges(x, zero, w.lo / 100, w.hi / 100, ranges_);
+        const double scale = 1 + std::max(std::fabs(w.lo), std::fabs(w.hi)) / 100;
+        quotient_ranges(x, zero, lower(1 + w.lo / 100, scale), upper(1 + w.hi / 100, scale), ranges_);
+        if (w.hi >= 0) {
+          const double m = std::max(w.lo, 0.0);
+          quotient_ranges(x, zero, lower(1 + m / 100, scale), upper(1 + w.hi / 100, scale), ranges_);
+          quotient_ranges(x, zero, lower(1 - w.hi / 100, scale), upper(1 - m / 100, scale), ranges_);
+        }
+      }
+      for (const Range& r : ranges_) collect(same, r, out);
+    }
+    if (scaled_ranges > 0) {
+      ranges_.clear();
+      for (const Range& w : own) quotient_ranges(x, zero, w.lo, w.hi, ranges_);
+      for (const Range& r : ranges_) collect(*scaled, r, out);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    if (const auto it = std::lower_bound(out.begin(), out.end(), a); it != out.end() && *it == a) out.erase(it);
+    return false;
+  }
+
+ private:
+  struct Partner {
+    double value;
+    std::uint32_t position;
+  };
+
+  double approximate_value(std::uint32_t a) const { return derive_detail::approximate(operands_[a].value); }
+
+  static void collect(const std::vector<Partner>& list, const Range& r, std::vector<std::uint32_t>& out) {
+    if (!(r.lo <= r.hi)) return;
+    auto it = std::lower_bound(list.begin(), list.end(), r.lo, [](const Partner& p, double v) { return p.value < v; });
+    for (; it != list.end() && it->value <= r.hi; ++it) out.push_back(it->position);
+  }
+
+  std::span<const numeric::DerivationOperand> operands_;
+  std::uint32_t dimensionless_;
+  std::uint32_t percent_;
+  std::vector<std::uint32_t> dimension_;                // of each operand
+  std::vector<std::vector<Partner>> by_dimension_;      // sorted by value
+  std::vector<std::vector<std::uint32_t>> in_order_;    // by dimension, positions in list order
+  std::vector<Range> ranges_;
+  const std::vector<std::uint32_t> no_positions_;
+};
+
+bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::string_view claim_id) {
+  const auto labels = figures.operand_labels(f);
+  return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
+}
+
+DerivedMatch match_of(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f,
+                      DerivedMatchKind kind) {
+  return DerivedMatch{figures.order_key(f), kind, f.value, figures.expression(f), figures.operand_labels(f)};
+}
+
+}  // namespace
+
+namespace derive_detail {
+
 std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOperand> operands,
                                         std::span<const DerivationTarget> targets) {
   std::vector<std::string_view> labels;
@@ -251,64 +477,77 @@ std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOpera
   return out;
 }
 
-// Whether some candidate could have this dimension: pairs and groups give
-// their operands' dimensions, ratios are dimensionless, shares and changes
-// percentages.
-bool may_be_derived(const numeric::Dimension& d, std::span<const numeric::DerivationOperand> operands) {
-  if (d.kind == numeric::DimensionKind::Dimensionless || d.kind == numeric::DimensionKind::Percent) return true;
-  return std::any_of(operands.begin(), operands.end(), [&](const auto& op) { return op.dimension == d; });
-}
-
-bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::string_view claim_id) {
-  const auto labels = figures.operand_labels(f);
-  return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
-}
-
-DerivedMatch match_of(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::size_t position,
-                      DerivedMatchKind kind) {
-  return DerivedMatch{position, kind, f.value, figures.expression(f), figures.operand_labels(f)};
-}
-
-}  // namespace
+}  // namespace derive_detail
 
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
                                                                std::span<const DerivationTarget> targets,
-                                                               core::RoundingRule rule) {
+                                                               core::RoundingRule rule, DerivationWork* work) {
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   if (targets.empty() || operands.empty()) return found;
-  const std::vector<bool> self = claims_among_operands(operands, targets);
-  ByDimension<WindowSet> sets;
+  DerivationWork counted;
+  if (!work) work = &counted;
+  const std::vector<bool> self = derive_detail::claims_among_operands(operands, targets);
+  derive_detail::DimensionIds ids;
+  PairFilter filter(operands, ids);
+  // The operands' dimensions come first: a target of a later one has no
+  // candidate (Dimensionless and Percent always come first).
+  const std::size_t derivable = ids.size();
+  std::vector<std::uint32_t> target_dimension(targets.size());
+  for (std::size_t i = 0; i < targets.size(); ++i) target_dimension[i] = ids.id(targets[i].dimension);
+  std::vector<WindowSet> sets(ids.size());
+  OpenWindows windows(ids.size(), ids.dimensionless(), targets.size());
   std::size_t open = 0;
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (!may_be_derived(targets[i].dimension, operands)) continue;
-    sets[targets[i].dimension].add(i, window_of(targets[i], rule));
+    if (target_dimension[i] >= derivable) continue;
+    const Window w = window_of(targets[i], rule);
+    sets[target_dimension[i]].add(i, w);
+    windows.add(target_dimension[i], i, approximate_window(w));
     ++open;
   }
-  for (auto& [key, set] : sets) set.build();
-  WindowSet* const dimensionless = sets.find(numeric::Dimension{});
+  for (WindowSet& set : sets) set.build();
+  windows.build();
 
   numeric::DerivedFigures figures(operands);
   std::vector<std::size_t> hits;
-  for (std::size_t position = 0; open > 0; ++position) {
-    const std::optional<numeric::DerivedFigure> f = figures.next();
-    if (!f) break;
-    const numeric::Dimension& dim = figures.dimension(*f);
-    WindowSet* own = sets.find(dim);
-    WindowSet* also = dim.kind == numeric::DimensionKind::Percent ? dimensionless : nullptr;
-    for (WindowSet* set : {own, also}) {
+  // Each candidate is looked up among the windows of its unit, and a
+  // percentage among the dimensionless ones too.
+  const auto look_up = [&](const numeric::DerivedFigure& f, std::uint32_t dim) {
+    WindowSet* also = dim == ids.percent() ? &sets[ids.dimensionless()] : nullptr;
+    for (WindowSet* set : {&sets[dim], also}) {
       if (!set) continue;
       hits.clear();
-      set->stab(f->value, hits);
+      set->stab(f.value, hits);
       for (std::size_t item : hits) {
         const std::size_t t = set->target(item);
-        if (self[t] && built_on(figures, *f, targets[t].claim_id)) continue;
-        const auto kind = derived_value_match(f->value, targets[t], rule);
+        if (self[t] && built_on(figures, f, targets[t].claim_id)) continue;
+        const auto kind = derived_value_match(f.value, targets[t], rule);
         if (!kind) continue;
-        found[t] = match_of(figures, *f, position, *kind);
+        found[t] = match_of(figures, f, *kind);
         set->remove(item);
+        windows.close(t);
         --open;
       }
     }
+  };
+  // The pairs in order, each a with only the partners the filter lets
+  // through; then the groups.
+  std::vector<std::uint32_t> partners;
+  std::array<numeric::DerivedFigure, 8> pair;
+  const auto n = static_cast<std::uint32_t>(operands.size());
+  for (std::uint32_t a = 0; a < n && open > 0; ++a) {
+    if (filter.partners(a, windows, partners)) ++work->operands_with_every_partner;
+    for (std::uint32_t b : partners) {
+      if (open == 0) break;
+      ++work->pairs_formed;
+      const std::size_t count = figures.pair_figures(a, b, pair);
+      for (std::size_t k = 0; k < count && open > 0; ++k) look_up(pair[k], ids.of_pair(pair[k], filter.dimension(a)));
+    }
+  }
+  figures.skip_pairs();
+  while (open > 0) {
+    const std::optional<numeric::DerivedFigure> f = figures.next();
+    if (!f) break;
+    look_up(*f, *ids.find(figures.dimension(*f)));
   }
   return found;
 }
@@ -322,69 +561,15 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   for (std::size_t t = 0; t < targets.size(); ++t) {
     for (std::size_t i = 0; i < all.size(); ++i) {
-      if (built_on(figures, all[i], targets[t].claim_id)) continue;
       if (!derived_dimension_applies(figures.dimension(all[i]), targets[t].dimension)) continue;
+      if (built_on(figures, all[i], targets[t].claim_id)) continue;
       if (const auto kind = derived_value_match(all[i].value, targets[t], rule)) {
-        found[t] = match_of(figures, all[i], i, *kind);
+        found[t] = match_of(figures, all[i], *kind);
         break;
       }
     }
   }
   return found;
-}
-
-std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::DerivationOperand> operands,
-                                                      std::span<const DerivationTarget> targets) {
-  std::vector<std::vector<bool>> named(targets.size());
-  if (targets.empty() || operands.empty()) return named;
-  const std::vector<bool> self = claims_among_operands(operands, targets);
-  std::map<std::string_view, std::size_t> position_of;
-  for (std::size_t i = 0; i < operands.size(); ++i) position_of.emplace(operands[i].label, i);
-  // Operand positions used per unit, for the targets whose claim no operand
-  // carries; the others (only with repeated claim ids) keep their own.
-  ByDimension<std::vector<bool>> by_unit;
-  std::vector<std::size_t> own_targets;
-  for (std::size_t t = 0; t < targets.size(); ++t) {
-    if (!may_be_derived(targets[t].dimension, operands)) continue;
-    if (self[t]) {
-      own_targets.push_back(t);
-    } else {
-      by_unit[targets[t].dimension];
-    }
-  }
-  if (own_targets.empty() && by_unit.begin() == by_unit.end()) return named;
-  std::vector<std::vector<bool>> own(targets.size());
-  numeric::DerivedFigures figures(operands);
-  const auto mark = [&](std::vector<bool>& used, const numeric::DerivedFigure& f) {
-    if (used.empty()) used.assign(operands.size(), false);
-    if (f.op != numeric::DerivedOp::GroupSum && f.op != numeric::DerivedOp::GroupMean) {
-      used[f.a] = used[f.b] = true;
-      return;
-    }
-    for (const std::string& label : figures.operand_labels(f)) used[position_of.at(label)] = true;
-  };
-  while (const auto f = figures.next()) {
-    const numeric::Dimension& dim = figures.dimension(*f);
-    if (std::vector<bool>* used = by_unit.find(dim)) mark(*used, *f);
-    for (std::size_t t : own_targets) {
-      if (dim == targets[t].dimension && !built_on(figures, *f, targets[t].claim_id)) mark(own[t], *f);
-    }
-  }
-  for (std::size_t t = 0; t < targets.size(); ++t) {
-    const std::vector<bool>* used = self[t] ? &own[t] : by_unit.find(targets[t].dimension);
-    if (!used || used->empty()) continue;
-    // Every operand whose label is the label of a used one.
-    std::vector<std::string_view> labels;
-    for (std::size_t i = 0; i < operands.size(); ++i) {
-      if ((*used)[i]) labels.push_back(operands[i].label);
-    }
-    std::sort(labels.begin(), labels.end());
-    named[t].assign(operands.size(), false);
-    for (std::size_t i = 0; i < operands.size(); ++i) {
-      named[t][i] = std::binary_search(labels.begin(), labels.end(), operands[i].label);
-    }
-  }
-  return named;
 }
 
 }  // namespace qv::verifiers

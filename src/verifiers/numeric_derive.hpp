@@ -9,7 +9,9 @@
 // claims are indexed instead of the candidates: the candidates are produced
 // once, in order, and each is looked up among the value windows of the
 // claims still open. A claim's first hit is its first match in candidate
-// order, the same answer as trying every candidate for every claim.
+// order, the same answer as trying every candidate for every claim. A pair
+// whose candidates can fall in no open window is passed over unformed, so
+// that with few claims open the search is near linear in the operands.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,7 +38,7 @@ struct DerivationTarget {
 enum class DerivedMatchKind : std::uint8_t { Exact, Rounded, Slip };
 
 struct DerivedMatch {
-  std::size_t position = 0;  // of the candidate in the candidates' order
+  std::uint64_t position = 0;  // where the candidate stands in the candidates' order (DerivedFigures::order_key)
   DerivedMatchKind kind = DerivedMatchKind::Exact;
   numeric::Fraction value;
   std::string expression;
@@ -53,11 +55,22 @@ std::optional<DerivedMatchKind> derived_value_match(const numeric::Fraction& can
 // target's own unit, or a percentage for a dimensionless target.
 bool derived_dimension_applies(const numeric::Dimension& candidate, const numeric::Dimension& target);
 
+// How much a search formed, for bounds on its work: the ordered pairs
+// whose candidates it formed, and the operands for which it tried every
+// partner (the first search, when the windows' ranges would be about as
+// many as the partners) or tried them in turn (the second, when the
+// partner found overflows at the edges of the 128-bit range).
+struct DerivationWork {
+  std::size_t pairs_formed = 0;
+  std::size_t operands_with_every_partner = 0;
+};
+
 // The first match of each target (none where no candidate matches), by
 // the claim index described above.
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
                                                                std::span<const DerivationTarget> targets,
-                                                               core::RoundingRule rule);
+                                                               core::RoundingRule rule,
+                                                               DerivationWork* work = nullptr);
 
 // The same by trying every candidate in order for every target: the
 // reference the index agrees with.
@@ -68,7 +81,8 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
 // For each target, which operands (by position) some candidate of exactly
 // the target's unit, not built on the target's claim, is built on.
 std::vector<std::vector<bool>> operands_named_by_unit(std::span<const numeric::DerivationOperand> operands,
-                                                      std::span<const DerivationTarget> targets);
+                                                      std::span<const DerivationTarget> targets,
+                                                      DerivationWork* work = nullptr);
 
 // Sign of ka·a − kb·b for fractions with positive denominators and positive
 // factors, computed without overflow.

@@ -3,6 +3,7 @@
 // nested-loop reference on random operands.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -195,6 +196,49 @@ TEST(DerivedFigures, LazyOrderMatchesNestedLoopReference) {
     compared += k;
   }
   EXPECT_GT(compared, 10000u);
+}
+
+// The pieces a search takes instead of the whole list: one pair's
+// candidates, the groups alone, and a key that follows the order.
+TEST(DerivedFigures, PairFiguresSkippedPairsAndOrderKeysFollowTheLazyOrder) {
+  std::mt19937_64 rng(61);
+  const Dimension dims[] = {kBare, kUsd, Dimension{DimensionKind::Percent, {}}};
+  const i128 values[] = {0, 1, -1, 7, 100, -250, kI128Max, -kI128Max, i128{1} << 100, i128{3} << 70};
+  std::size_t pairs = 0, groups = 0;
+  for (int round = 0; round < 200; ++round) {
+    std::vector<DerivationOperand> ops;
+    const std::size_t n = 2 + rng() % 8;
+    for (std::size_t i = 0; i < n; ++i) ops.push_back(op("c" + std::to_string(i), values[rng() % 10], dims[rng() % 3]));
+    DerivedFigures lazy(ops);
+    std::vector<qv::numeric::DerivedFigure> all;
+    while (const auto f = lazy.next()) all.push_back(*f);
+    for (std::size_t k = 1; k < all.size(); ++k) ASSERT_LT(lazy.order_key(all[k - 1]), lazy.order_key(all[k])) << k;
+    // Every pair's candidates, formed alone, are the run of the list for it.
+    std::size_t k = 0;
+    std::array<qv::numeric::DerivedFigure, 8> pair;
+    for (std::uint32_t a = 0; a < n; ++a) {
+      for (std::uint32_t b = 0; b < n; ++b) {
+        if (a == b) continue;
+        const std::size_t count = lazy.pair_figures(a, b, pair);
+        for (std::size_t m = 0; m < count; ++m, ++k) {
+          ASSERT_LT(k, all.size());
+          EXPECT_EQ(lazy.order_key(pair[m]), lazy.order_key(all[k]));
+          EXPECT_EQ(pair[m].value, all[k].value);
+        }
+        pairs += count;
+      }
+    }
+    DerivedFigures skipping(ops);
+    skipping.skip_pairs();
+    for (; k < all.size(); ++k, ++groups) {
+      const auto f = skipping.next();
+      ASSERT_TRUE(f.has_value());
+      EXPECT_EQ(skipping.expression(*f), lazy.expression(all[k]));
+    }
+    EXPECT_FALSE(skipping.next().has_value());
+  }
+  EXPECT_GT(pairs, 5000u);
+  EXPECT_GT(groups, 1000u);
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+#pragma once
+// What the two searches of the derivation passes share: the dimensions of a
+// list of operands numbered, approximate values, and which targets the
+// candidates can concern at all.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "numeric/derived.hpp"
+#include "numeric/fraction.hpp"
+#include "numeric/units.hpp"
+#include "verifiers/numeric_derive.hpp"
+
+namespace qv::verifiers::derive_detail {
+
+// The distinct dimensions met, numbered in order of first appearance (there
+// are at most a dozen kinds and six currencies, so a lookup is a short scan).
+// Dimensionless and Percent come first. Numbered the operands' dimensions
+// before the targets', a target whose number comes after them has no
+// candidate: pairs and groups give their operands' dimensions, ratios are
+// dimensionless, shares and changes percentages.
+class DimensionIds {
+ public:
+  DimensionIds() : dimensionless_(id(numeric::Dimension{})), percent_(id({numeric::DimensionKind::Percent, {}})) {}
+
+  std::uint32_t id(const numeric::Dimension& d) {
+    if (const auto found = find(d)) return *found;
+    dimensions_.push_back(d);
+    return static_cast<std::uint32_t>(dimensions_.size() - 1);
+  }
+  std::optional<std::uint32_t> find(const numeric::Dimension& d) const {
+    for (std::uint32_t i = 0; i < dimensions_.size(); ++i) {
+      if (dimensions_[i] == d) return i;
+    }
+    return std::nullopt;
+  }
+  std::size_t size() const { return dimensions_.size(); }
+  std::uint32_t dimensionless() const { return dimensionless_; }
+  std::uint32_t percent() const { return percent_; }
+
+  // The number of a pair candidate's unit, given that of its first
+  // operand: a ratio is dimensionless, a share or a change a percentage,
+  // the others have the first operand's.
+  std::uint32_t of_pair(const numeric::DerivedFigure& f, std::uint32_t first) const {
+    switch (f.op) {
+      case numeric::DerivedOp::Ratio:
+        return dimensionless_;
+      case numeric::DerivedOp::Percentage:
+      case numeric::DerivedOp::Change:
+      case numeric::DerivedOp::AbsoluteChange:
+        return percent_;
+      default:
+        return first;
+    }
+  }
+
+ private:
+  std::vector<numeric::Dimension> dimensions_;
+  std::uint32_t dimensionless_;
+  std::uint32_t percent_;
+};
+
+// A double near the fraction's value: within a few units of its last bit,
+// and zero exactly when the fraction is.
+inline double approximate(const numeric::Fraction& f) {
+  return static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
+}
+
+// Whether the target's claim id is the label of some operand: only then can
+// a candidate be built on the claim itself.
+std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOperand> operands,
+                                        std::span<const DerivationTarget> targets);
+
+}  // namespace qv::verifiers::derive_detail
