@@ -69,8 +69,12 @@ def duration(value, unit):
 
 
 def figure(value):
-    """A goal's figure: three significant digits, thousands as k."""
-    return f"{value / 1e3:.3g}k" if abs(value) >= 1e3 else f"{value:.3g}"
+    """A goal's figure: three decimals below 10 (so a ratio at its goal
+    shows whether it is just over or just under), three significant digits
+    above, thousands as k."""
+    if abs(value) >= 1e3:
+        return f"{value / 1e3:.3g}k"
+    return f"{value:.3f}" if abs(value) < 10 else f"{value:.3g}"
 
 
 # Members of a Google Benchmark entry that are not user counters.

@@ -45,11 +45,11 @@ def test_goal_rows(tmp_path, monkeypatch):
 
     rows = {row[0].split("(`")[1].rstrip(")").replace("`", ""): row[1:] for row in collect.goal_table(tmp_path)}
     assert len(rows) == len(collect.GOALS) == 10
-    assert rows["BM_RecordVerifyOverBare10k ratio"] == (">= 0.85", "0.86", "0.8-0.9 (5)", "pass", "4.0, 5.2, 6.0")
+    assert rows["BM_RecordVerifyOverBare10k ratio"] == (">= 0.850", "0.860", "0.800-0.900 (5)", "pass", "4.0, 5.2, 6.0")
     assert rows["BM_RunVerify10kAnd100k lines_per_s_10k"][1:4] == ("210k", "210k-210k (3)", "pass")
     assert rows["BM_RunVerify10kAnd100k lines_per_s_100k"][1:4] == ("190k", "190k-190k (3)", "MISS")
     assert rows["BM_RunVerify10kAnd100k ratio_100k_over_10k"][:4] == ("<= 10.5", "10.6", "10.4-10.9 (3)", "MISS")
-    assert rows["record_verify_over_pure_python ratio"][1:4] == ("2", "1.5-2.5 (2)", "pass")
+    assert rows["record_verify_over_pure_python ratio"][1:4] == ("2.000", "1.500-2.500 (2)", "pass")
     missing = {k: v[3] for k, v in rows.items() if v[3].startswith("missing")}
     assert missing == {
         "BM_GenericCanonicalDigestOverSha256 ratio": "missing: aggregates only, no repetitions",
