@@ -24,7 +24,6 @@ using derive_detail::DimensionIds;
 
 constexpr u128 kTwoTo127 = u128{1} << 127;
 constexpr u128 kUnbounded = std::numeric_limits<u128>::max();
-constexpr std::uint32_t kNoPosition = std::numeric_limits<std::uint32_t>::max();
 
 // ⌊limit / v⌋, unbounded for v = 0.
 u128 quotient(u128 limit, u128 v) { return v == 0 ? kUnbounded : limit / v; }
