@@ -224,6 +224,11 @@ class CanonicalOut {
       for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
     }
   }
+  [[gnu::always_inline]] static void copy_block(char* to, const char* from) {
+    char block[16];
+    std::memcpy(block, from, 16);
+    std::memcpy(to, block, 16);
+  }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
   [[gnu::always_inline]] void plain_quoted(std::string_view s) {
@@ -289,11 +294,14 @@ class CanonicalOut {
     std::vector<ShapeKey> keys;
     std::string tails;
     std::vector<std::size_t> order;
+    bool duplicates = false;  // a key comes twice
     bool fits(const Member* m, std::size_t count) const;
     void learn(const Member* m, std::size_t count);
   };
-  // The positions of an object's members in key order.
-  const std::vector<std::size_t>& sorted_order(const Member* m, std::size_t count);
+  // The shape of an object's members, with their positions in key order.
+  const Shape& sorted_shape(const Member* m, std::size_t count);
+  // Rewrites an object's members, whose text starts at `start`, in key order.
+  void reorder(std::size_t start, const Member* m, std::size_t count);
 
   std::vector<Frame> frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
