@@ -303,6 +303,14 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
   if (e < -300 || e > 300) return false;
   const bool split = first < point && last > point;  // digits on both sides of the point
   const auto n = static_cast<std::size_t>(last - first + 1) - (split ? 1 : 0);
+  if (p == frac_end && n <= 15 && e >= -5 && e <= 15) {
+    // Positional without an exponent, and written so: the literal itself,
+    // up to its last significant digit ("0.25", "-12.5"), or to one place
+    // after the point for a whole number ("918.00" -> "918.0").
+    text = std::string_view(begin, static_cast<std::size_t>((last > point ? last + 1 : point + 2) - begin));
+    index_ += taken;
+    return true;
+  }
   char* const out = room.bytes;
   if (n <= 17) {
     // The significant digits without the point, in one run.

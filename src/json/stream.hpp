@@ -29,6 +29,7 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
   // deque keeps them where they are as it grows); others are views into
   // the text.
   std::deque<std::string> owned;
+  std::size_t owned_count = 0;  // owned.size(), kept aside as it is often needed
   std::string scratch;
 
   for (;;) {
@@ -83,7 +84,7 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
       case '{':
         if (auto r = p.enter(); !r) return std::unexpected(std::move(r.error()));
         p.eat();
-        stack.push_back(Frame{c == '[', owned.size()});
+        stack.push_back(Frame{c == '[', owned_count});
         if (c == '[') {
           out.begin_array();
         } else {
@@ -144,7 +145,10 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
           out.end_array();
         } else {
           out.end_object();
-          owned.resize(keys);
+          if (keys != owned_count) {
+            owned.resize(keys);
+            owned_count = keys;
+          }
         }
         first = false;
         continue;
@@ -166,6 +170,7 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         if (!key) return std::unexpected(std::move(key.error()));
         if (key->data() == scratch.data()) {
           owned.emplace_back(*key);
+          ++owned_count;
           out.key(owned.back());
         } else if constexpr (requires { out.plain_key(*key); }) {
           out.plain_key(*key);
