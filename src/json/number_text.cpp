@@ -54,6 +54,42 @@ constexpr auto kPowersOf10 = [] {
 }();
 __extension__ typedef unsigned __int128 U128;
 
+// Division by 5^k, k up to 27, as two multiplications by a reciprocal
+// (Moeller and Granlund, "Improved division by invariant integers"): the
+// divisor shifted to set its top bit, and floor((2^128 - 1) / divisor) -
+// 2^64.
+struct Divisor {
+  std::uint64_t d;
+  std::uint64_t inverse;
+  int shift;
+};
+constexpr auto kDivisors = [] {
+  std::array<Divisor, 28> r{};
+  for (std::size_t k = 0; k < r.size(); ++k) {
+    const int shift = std::countl_zero(kPowersOf5[k]);
+    const std::uint64_t d = kPowersOf5[k] << shift;
+    r[k] = Divisor{d, static_cast<std::uint64_t>(~U128{0} / d), shift};  // the 2^64 drops off
+  }
+  return r;
+}();
+
+// (high * 2^64 + low) / divisor.d for high < divisor.d: the quotient, and
+// the remainder in `rest`.
+inline std::uint64_t divide(std::uint64_t high, std::uint64_t low, const Divisor& divisor, std::uint64_t& rest) {
+  const U128 estimate = U128{divisor.inverse} * high + (U128{high} << 64 | low);
+  auto quotient = static_cast<std::uint64_t>(estimate >> 64) + 1;
+  rest = low - quotient * divisor.d;
+  if (rest > static_cast<std::uint64_t>(estimate)) {
+    --quotient;
+    rest += divisor.d;
+  }
+  if (rest >= divisor.d) {
+    ++quotient;
+    rest -= divisor.d;
+  }
+  return quotient;
+}
+
 // The number that 8 ASCII digits write.
 inline std::uint64_t read_eight_digits(const char* p) {
   if constexpr (std::endian::native == std::endian::little) {
@@ -184,12 +220,15 @@ char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s, dou
   if (s >= 0) {
     round_to_double(U128{d} * kPowersOf5[static_cast<std::size_t>(s)], s, false, m, q);
   } else {
-    // d / 5^-s with a quotient of 63 or 64 bits (which one step of the
-    // processor's division gives), and a sticky remainder.
-    const std::uint64_t den = kPowersOf5[static_cast<std::size_t>(-s)];
-    const int k = 63 + std::bit_width(den) - std::bit_width(d);
-    const U128 num = U128{d} << k;
-    round_to_double(num / den, s - k, num % den != 0, m, q);
+    // d * 2^k / 5^-s with a quotient of 63 or 64 bits, and a sticky
+    // remainder.
+    const Divisor& divisor = kDivisors[static_cast<std::size_t>(-s)];
+    const int k = 63 + std::bit_width(kPowersOf5[static_cast<std::size_t>(-s)]) - std::bit_width(d);
+    const U128 num = U128{d} << (k + divisor.shift);
+    std::uint64_t rest;
+    const std::uint64_t quotient =
+        divide(static_cast<std::uint64_t>(num >> 64), static_cast<std::uint64_t>(num), divisor, rest);
+    round_to_double(quotient, s - k, rest != 0, m, q);
   }
   const int biased = q + 1075;
   if (biased < 1 || biased > 2046) return nullptr;
