@@ -174,10 +174,12 @@ const CanonicalOut::Shape& CanonicalOut::sorted_shape(const Member* m, std::size
 void CanonicalOut::reorder(std::size_t start, const Member* m, std::size_t count) {
   const Shape& shape = sorted_shape(m, count);
   const std::size_t size = len_ - start;
-  // The members are copied aside, then back in key order, sixteen bytes at
-  // a time: a copy may run past a member's end into the room after it,
-  // which the next member (or the closing brace) overwrites.
-  constexpr std::size_t kBlock = 16;
+  // The members are copied aside, then back in key order, 32 bytes at
+  // once and then 16 at a time: a copy may run past a member's end into the
+  // room after it, which the next member (or the closing brace) overwrites.
+  // (Most members take one step, so the copy's length seldom misleads the
+  // processor's guesses.)
+  constexpr std::size_t kBlock = 32;
   if (scratch_.size() < size + kBlock) {
     scratch_.resize_and_overwrite(std::max(2 * scratch_.size(), size + kBlock), [](char*, std::size_t n) { return n; });
   }
@@ -192,7 +194,9 @@ void CanonicalOut::reorder(std::size_t start, const Member* m, std::size_t count
       const Member& member = m[order[i]];
       const char* p = from + member.start;
       const std::size_t n = member.end - member.start;
-      for (std::size_t k = 0; k < n; k += kBlock) copy_block(out + k, p + k);
+      copy_block(out, p);
+      copy_block(out + 16, p + 16);
+      for (std::size_t k = 32; k < n; k += 16) copy_block(out + k, p + k);
       out += n;
       *out++ = ',';  // after the last member, where the brace goes
     }
