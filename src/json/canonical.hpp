@@ -106,7 +106,7 @@ class CanonicalOut {
     plain_quoted(k);
     put(':');
   }
-  void plain_string(std::string_view s) {
+  [[gnu::always_inline]] void plain_string(std::string_view s) {
     char* p = value_room(s.size() + 2);
     p[0] = '"';
     copy_bytes(p + 1, s.data(), s.size());
@@ -121,7 +121,7 @@ class CanonicalOut {
   void floating(double d);
   // A number's text as the writers write it (as Parser::take_number_text
   // forms it): written as it is.
-  void plain_number(std::string_view text) {
+  [[gnu::always_inline]] void plain_number(std::string_view text) {
     char* p = value_room(text.size());
     copy_bytes(p, text.data(), text.size());
     len_ += text.size();
@@ -239,7 +239,7 @@ class CanonicalOut {
     len_ += s.size() + 2;
   }
   void member_key(std::string_view k, bool plain);
-  void open(bool object, char bracket) {
+  [[gnu::always_inline]] void open(bool object, char bracket) {
     place();
     put(bracket);
     frames_.push_back(Frame{object, true, true, len_, members_.size()});
