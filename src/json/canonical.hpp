@@ -295,7 +295,7 @@ class CanonicalOut {
     std::string tails;
     std::vector<std::size_t> order;
     bool duplicates = false;  // a key comes twice
-    bool fits(const Member* m, std::size_t count) const;
+    [[gnu::always_inline]] inline bool fits(const Member* m, std::size_t count) const;
     void learn(const Member* m, std::size_t count);
   };
   // The shape of an object's members, with their positions in key order.
