@@ -135,6 +135,58 @@ inline const char* place_digits(std::uint64_t c, char (&room)[48], std::size_t& 
   return room + 24 - count;
 }
 
+// The writers' text of c * 10^s (c below 10^17, its last digit not 0) at
+// `out` (room for kF64TextMax bytes), as detail::lay_out_float lays it out;
+// returns the end. The positional forms are put together in registers and
+// stored in overlapping pieces, none read back (digits stored in parts and
+// read back whole wait for the stores).
+inline char* lay_out_digits(char* out, bool negative, std::uint64_t c, int s) {
+  const int t = std::bit_width(c) * 1233 >> 12;
+  const int count = t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0);
+  const int e = s + count - 1;  // the first digit's decimal exponent
+  if constexpr (std::endian::native == std::endian::little) {
+    if (e >= -5 && e <= 15) {
+      if (negative) *out++ = '-';
+      // The last 16 digits (leading zeros included, the first in the
+      // lowest byte), and the 17th from the end.
+      const std::uint64_t last16 = c % 10000000000000000u;
+      const U128 low = U128{eight_digits(last16 / 100000000)} | U128{eight_digits(last16 % 100000000)} << 64;
+      const char top = static_cast<char>('0' + c / 10000000000000000u);
+      // The digits from the first, and from the first past the point.
+      const auto digits_from = [&](int i) -> U128 {  // 0 <= i < count
+        const int skip = 16 - count + i;               // bytes of `low` before digit i
+        return skip < 0 ? (low << 8) | static_cast<unsigned char>(top) : low >> (8 * skip);
+      };
+      if (e < 0) {
+        // "0.", zeros, the digits.
+        std::memcpy(out, "0.000000", 8);
+        out += 1 - e;
+        const U128 all = digits_from(0);
+        std::memcpy(out, &all, 16);
+        if (count == 17) out[16] = static_cast<char>(low >> 120);
+        return out + count;
+      }
+      const U128 all = digits_from(0);
+      std::memcpy(out, &all, 16);
+      if (e >= count - 1) {
+        // A whole number (16 digits at most): zeros up to the point, ".0".
+        std::memcpy(out + count, "0000000000000000", 16);
+        std::memcpy(out + e + 1, ".0", 2);
+        return out + e + 3;
+      }
+      // The digits before the point, the point, the digits after it.
+      const U128 after = digits_from(e + 1);
+      std::memcpy(out + e + 2, &after, 16);
+      out[e + 1] = '.';
+      return out + count + 1;
+    }
+  }
+  char room[48];
+  std::size_t n;
+  const char* const digits = place_digits(c, room, n);
+  return detail::lay_out_float(out, negative, digits, n, e);
+}
+
 // The decimal scales (powers of ten of the last digit) of the literals
 // converted exactly below: 5^|s| fits 64 bits.
 constexpr int kExactScale = 27;
@@ -272,10 +324,7 @@ char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s, dou
   // Of those with as many, the nearest: half the double's place, rounded.
   if (t_exact && t % 2 == 1) return nullptr;  // a tie
   const std::uint64_t c = std::clamp((t + 1) / 2, lo, hi);
-  char room[48];
-  std::size_t count;
-  const char* const digits = place_digits(c, room, count);
-  return detail::lay_out_float(out, negative, digits, count, s + zeros + static_cast<int>(count) - 1);
+  return lay_out_digits(out, negative, c, s + zeros);
 }
 
 }  // namespace
