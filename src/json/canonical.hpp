@@ -43,6 +43,8 @@ core::Result<std::string> canonical_text(const Value& value);
 class CanonicalOut {
  public:
   using Drain = void (*)(void* context, std::string_view piece);
+  // Takes nothing from a reader but its events (not where it stands).
+  static constexpr bool kReadsEventsOnly = true;
 
   void reset() {
     frames_.clear();
