@@ -77,12 +77,12 @@ class CanonicalOut {
   // Whether a NaN or infinite float came (it is written as null).
   bool saw_non_finite() const { return non_finite_; }
 
-  void begin_object() {
+  [[gnu::always_inline]] void begin_object() {
     open(true, '{');
     ++objects_open_;
   }
-  void begin_array() { open(false, '['); }
-  void end_array() {
+  [[gnu::always_inline]] void begin_array() { open(false, '['); }
+  [[gnu::always_inline]] void end_array() {
     put(']');
     frames_.pop_back();
   }
@@ -117,7 +117,7 @@ class CanonicalOut {
   }
   // A string's text as the writers escape it (as Parser::take_written_string
   // takes it): written between quotes as it is.
-  void written_string(std::string_view text) { plain_string(text); }
+  [[gnu::always_inline]] void written_string(std::string_view text) { plain_string(text); }
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
@@ -305,7 +305,22 @@ class CanonicalOut {
   // Rewrites an object's members, whose text starts at `start`, in key order.
   void reorder(std::size_t start, const Member* m, std::size_t count);
 
-  std::vector<Frame> frames_;
+  // The open containers, innermost last: a stack over a vector that only
+  // grows, its steps inline wherever the writer is used.
+  struct Frames {
+    std::vector<Frame> store;
+    std::size_t size = 0;
+    [[gnu::always_inline]] bool empty() const { return size == 0; }
+    [[gnu::always_inline]] Frame& back() { return store[size - 1]; }
+    [[gnu::always_inline]] void pop_back() { --size; }
+    void clear() { size = 0; }
+    [[gnu::always_inline]] void push_back(const Frame& f) {
+      if (size == store.size()) grow();
+      store[size++] = f;
+    }
+    [[gnu::noinline]] void grow() { store.resize(2 * store.size() + 16); }
+  };
+  Frames frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
   std::string buf_;              // the text is its first len_ bytes
   std::size_t len_ = 0;

@@ -42,7 +42,7 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
   std::size_t i = p.index();
   // The next byte past white space, or -1 at the end (the parser skips
   // what white space there is).
-  const auto peek_ws = [&]() -> int {
+  const auto peek_ws = [&]() __attribute__((always_inline)) -> int {
     if (i < n) {
       const auto c = static_cast<unsigned char>(data[i]);
       if (c > ' ') return c;
@@ -54,11 +54,11 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
   };
   // Before an event: the parser's position, unless the sink reads nothing
   // but the events.
-  const auto at_event = [&] {
+  const auto at_event = [&]() __attribute__((always_inline)) {
     if constexpr (!requires { requires Sink::kReadsEventsOnly; }) p.seek(i);
   };
   // Runs a step of the parser from the cursor, and takes its cursor back.
-  const auto in_parser = [&](auto step) {
+  const auto in_parser = [&](auto step) __attribute__((always_inline)) {
     p.seek(i);
     auto r = step();
     i = p.index();
