@@ -297,6 +297,44 @@ TEST(StreamJson, ObjectsOfRecurringShapesSortedAlike) {
   EXPECT_EQ(canonical.text(), write_json_compact(canonicalize_json(read_json(text).value()).value()));
 }
 
+// A sink that notes each event with where the parser stands then.
+struct Positions {
+  const Parser& p;
+  std::string log;
+  void note(char event) { log += event + std::to_string(p.index()) + " "; }
+  void begin_object() { note('{'); }
+  void begin_array() { note('['); }
+  void end_object() { note('}'); }
+  void end_array() { note(']'); }
+  void key(std::string_view k) { log += std::string(k) + "@" + std::to_string(p.index()) + " "; }
+  void string(std::string_view) { note('s'); }
+  void unsigned_integer(std::uint64_t) { note('u'); }
+  void signed_integer(std::int64_t) { note('i'); }
+  void floating(double) { note('f'); }
+  void boolean(bool) { note('b'); }
+  void null() { note('n'); }
+};
+
+TEST(StreamValue, EachEventComesWithTheParserJustPastItsText) {
+  // Sinks may place events in the text by the parser: past the bracket, the
+  // key's closing quote (before the colon), or the scalar's last byte, on
+  // every path (plain and escaped strings and keys, words, integers and
+  // floats, white space around).
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"a": [1, "x", -2, null], "b" : true})", "{1 a@4 [7 u8 s13 i17 n23 ]24 b@29 b36 }37 "},
+      {R"( {"\u0063":1.5e0,"s":"a\nb"} )", "{2 c@10 f16 s@20 s27 }28 "},
+  };
+  std::size_t compared = 0;
+  for (const auto& [text, expected] : cases) {
+    Parser p(text);
+    Positions sink{p, {}};
+    ASSERT_TRUE(stream_value(p, sink)) << text;
+    EXPECT_EQ(sink.log, expected) << text;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 2u);
+}
+
 // The pieces a canonical writer hands on as its text becomes final.
 struct Pieces {
   std::string text;
