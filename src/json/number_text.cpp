@@ -263,10 +263,10 @@ inline bool scaled(std::uint64_t x, int g, int s, std::uint64_t& floor, bool& ex
 // 17 digits, |s| <= kExactScale), found in integers: the double read
 // exactly, then the bounds of the decimals that read as it, at the
 // literal's scale; the shortest of those is the one with the most trailing
-// zeros, and of several the nearest to the double. `value` is the double.
-// Null when a normal double is not reached or two decimals are as near,
-// for the full conversion to write.
-char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s, double& value) {
+// zeros, and of several the nearest to the double. Null when a normal
+// double is not reached or two decimals are as near, for the full
+// conversion to write.
+char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s) {
   std::uint64_t m;
   int q;
   if (s >= 0) {
@@ -284,8 +284,6 @@ char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s, dou
   }
   const int biased = q + 1075;
   if (biased < 1 || biased > 2046) return nullptr;
-  value = std::bit_cast<double>((negative ? std::uint64_t{1} << 63 : 0) | std::uint64_t(biased) << 52 |
-                                (m & ((std::uint64_t{1} << 52) - 1)));
   // In units of 2^(q - 2) the double is 4m; the decimals that read as it
   // lie between the midpoints to its neighbours (the one below is nearer
   // when m is a power of two), on them too when m is even.
@@ -423,8 +421,7 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
     if (scale >= -kExactScale && scale <= kExactScale) {
       std::uint64_t d = read_eight_digits(digits) * 100000000 + read_eight_digits(digits + 8);
       if (n == 17) d = d * 10 + static_cast<std::uint64_t>(digits[16] - '0');
-      double value;
-      if (char* written = write_shortest_exact(out, negative, d, scale, value)) {
+      if (char* written = write_shortest_exact(out, negative, d, scale)) {
         text = std::string_view(out, static_cast<std::size_t>(written - out));
         index_ += taken;
         return true;
