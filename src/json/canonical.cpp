@@ -157,16 +157,63 @@ void CanonicalOut::Shape::learn(const Member* m, std::size_t count) {
   } else {
     std::stable_sort(order.begin(), order.end(), by_key);
   }
+  duplicates = false;
+  for (std::size_t i = 1; i < count; ++i) duplicates = duplicates || same_key(m[order[i - 1]], m[order[i]]);
 }
 
-const std::vector<std::size_t>& CanonicalOut::sorted_order(const Member* m, std::size_t count) {
+const CanonicalOut::Shape& CanonicalOut::sorted_shape(const Member* m, std::size_t count) {
   for (const Shape& shape : shapes_) {
-    if (shape.fits(m, count)) return shape.order;
+    if (shape.fits(m, count)) return shape;
   }
   Shape& shape = shapes_[next_shape_];
   next_shape_ = (next_shape_ + 1) % shapes_.size();
   shape.learn(m, count);
-  return shape.order;
+  return shape;
+}
+
+void CanonicalOut::reorder(std::size_t start, const Member* m, std::size_t count) {
+  const Shape& shape = sorted_shape(m, count);
+  const std::size_t size = len_ - start;
+  // The members are copied aside, then back in key order, 32 bytes at
+  // once and then 16 at a time: a copy may run past a member's end into the
+  // room after it, which the next member (or the closing brace) overwrites.
+  // (Most members take one step, so the copy's length seldom misleads the
+  // processor's guesses.)
+  constexpr std::size_t kBlock = 32;
+  if (scratch_.size() < size + kBlock) {
+    scratch_.resize_and_overwrite(std::max(2 * scratch_.size(), size + kBlock), [](char*, std::size_t n) { return n; });
+  }
+  char* const aside = scratch_.data();
+  std::memcpy(aside, buf_.data() + start, size);
+  (void)room(kBlock + 1);
+  char* out = buf_.data() + start;
+  const char* const from = aside - start;
+  const std::size_t* const order = shape.order.data();
+  if (!shape.duplicates) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const Member& member = m[order[i]];
+      const char* p = from + member.start;
+      const std::size_t n = member.end - member.start;
+      copy_block(out, p);
+      copy_block(out + 16, p + 16);
+      for (std::size_t k = 32; k < n; k += 16) copy_block(out + k, p + k);
+      out += n;
+      *out++ = ',';  // after the last member, where the brace goes
+    }
+    return;  // as long as before
+  }
+  bool any = false;
+  len_ = start;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Member& member = m[order[i]];
+    if (i + 1 < count && same_key(member, m[order[i + 1]])) {
+      duplicate_key_ = true;
+      continue;  // the later value wins
+    }
+    if (any) put(',');
+    any = true;
+    raw(std::string_view(from + member.start, member.end - member.start));
+  }
 }
 
 void CanonicalOut::end_object() {
@@ -180,24 +227,7 @@ void CanonicalOut::end_object() {
   const auto first = members_.begin() + static_cast<std::ptrdiff_t>(members_begin);
   if (first != members_.end()) {
     members_.back().end = len_;
-    if (!in_order) {
-      const Member* const m = &*first;
-      const auto count = static_cast<std::size_t>(members_.end() - first);
-      const std::vector<std::size_t>& order = sorted_order(m, count);
-      scratch_.assign(buf_, start, len_ - start);
-      len_ = start;
-      bool any = false;
-      for (std::size_t i = 0; i < count; ++i) {
-        const Member& member = m[order[i]];
-        if (i + 1 < count && same_key(member, m[order[i + 1]])) {
-          duplicate_key_ = true;
-          continue;  // the later value wins
-        }
-        if (any) put(',');
-        any = true;
-        raw(std::string_view(scratch_).substr(member.start - start, member.end - member.start));
-      }
-    }
+    if (!in_order) reorder(start, &*first, static_cast<std::size_t>(members_.end() - first));
     members_.erase(first, members_.end());
   }
   put('}');

@@ -43,6 +43,8 @@ core::Result<std::string> canonical_text(const Value& value);
 class CanonicalOut {
  public:
   using Drain = void (*)(void* context, std::string_view piece);
+  // Takes nothing from a reader but its events (not where it stands).
+  static constexpr bool kReadsEventsOnly = true;
 
   void reset() {
     frames_.clear();
@@ -75,12 +77,12 @@ class CanonicalOut {
   // Whether a NaN or infinite float came (it is written as null).
   bool saw_non_finite() const { return non_finite_; }
 
-  void begin_object() {
+  [[gnu::always_inline]] void begin_object() {
     open(true, '{');
     ++objects_open_;
   }
-  void begin_array() { open(false, '['); }
-  void end_array() {
+  [[gnu::always_inline]] void begin_array() { open(false, '['); }
+  [[gnu::always_inline]] void end_array() {
     put(']');
     frames_.pop_back();
   }
@@ -106,7 +108,7 @@ class CanonicalOut {
     plain_quoted(k);
     put(':');
   }
-  void plain_string(std::string_view s) {
+  [[gnu::always_inline]] void plain_string(std::string_view s) {
     char* p = value_room(s.size() + 2);
     p[0] = '"';
     copy_bytes(p + 1, s.data(), s.size());
@@ -115,13 +117,13 @@ class CanonicalOut {
   }
   // A string's text as the writers escape it (as Parser::take_written_string
   // takes it): written between quotes as it is.
-  void written_string(std::string_view text) { plain_string(text); }
+  [[gnu::always_inline]] void written_string(std::string_view text) { plain_string(text); }
   void unsigned_integer(std::uint64_t n);
   void signed_integer(std::int64_t n);
   void floating(double d);
   // A number's text as the writers write it (as Parser::take_number_text
   // forms it): written as it is.
-  void plain_number(std::string_view text) {
+  [[gnu::always_inline]] void plain_number(std::string_view text) {
     char* p = value_room(text.size());
     copy_bytes(p, text.data(), text.size());
     len_ += text.size();
@@ -224,6 +226,11 @@ class CanonicalOut {
       for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
     }
   }
+  [[gnu::always_inline]] static void copy_block(char* to, const char* from) {
+    char block[16];
+    std::memcpy(block, from, 16);
+    std::memcpy(to, block, 16);
+  }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
   [[gnu::always_inline]] void plain_quoted(std::string_view s) {
@@ -234,7 +241,7 @@ class CanonicalOut {
     len_ += s.size() + 2;
   }
   void member_key(std::string_view k, bool plain);
-  void open(bool object, char bracket) {
+  [[gnu::always_inline]] void open(bool object, char bracket) {
     place();
     put(bracket);
     frames_.push_back(Frame{object, true, true, len_, members_.size()});
@@ -289,13 +296,31 @@ class CanonicalOut {
     std::vector<ShapeKey> keys;
     std::string tails;
     std::vector<std::size_t> order;
-    bool fits(const Member* m, std::size_t count) const;
+    bool duplicates = false;  // a key comes twice
+    [[gnu::always_inline]] inline bool fits(const Member* m, std::size_t count) const;
     void learn(const Member* m, std::size_t count);
   };
-  // The positions of an object's members in key order.
-  const std::vector<std::size_t>& sorted_order(const Member* m, std::size_t count);
+  // The shape of an object's members, with their positions in key order.
+  const Shape& sorted_shape(const Member* m, std::size_t count);
+  // Rewrites an object's members, whose text starts at `start`, in key order.
+  void reorder(std::size_t start, const Member* m, std::size_t count);
 
-  std::vector<Frame> frames_;
+  // The open containers, innermost last: a stack over a vector that only
+  // grows, its steps inline wherever the writer is used.
+  struct Frames {
+    std::vector<Frame> store;
+    std::size_t size = 0;
+    [[gnu::always_inline]] bool empty() const { return size == 0; }
+    [[gnu::always_inline]] Frame& back() { return store[size - 1]; }
+    [[gnu::always_inline]] void pop_back() { --size; }
+    void clear() { size = 0; }
+    [[gnu::always_inline]] void push_back(const Frame& f) {
+      if (size == store.size()) grow();
+      store[size++] = f;
+    }
+    [[gnu::noinline]] void grow() { store.resize(2 * store.size() + 16); }
+  };
+  Frames frames_;
   std::vector<Member> members_;  // of the open objects, innermost last
   std::string buf_;              // the text is its first len_ bytes
   std::size_t len_ = 0;

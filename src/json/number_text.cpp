@@ -1,6 +1,7 @@
 // Number literals taken as the text the writers give the number they read
 // as (Parser::take_number_text): from the literal's own digits where those
 // decide it, else read and written in full.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -45,117 +46,283 @@ constexpr auto kPowersOf5 = [] {
   for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 5;
   return p;
 }();
+constexpr auto kPowersOf10 = [] {
+  std::array<std::uint64_t, 20> p{};
+  p[0] = 1;
+  for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
 __extension__ typedef unsigned __int128 U128;
 
-// The sign of x * 2^shift - y, for shift >= 0.
-inline int compare_shifted(U128 x, int shift, U128 y) {
-  if (shift >= 128 || x > (~U128{0} >> shift)) return x == 0 ? (y == 0 ? 0 : -1) : 1;
-  const U128 z = x << shift;
-  return z < y ? -1 : z > y ? 1 : 0;
+// Division by 5^k, k up to 27, as two multiplications by a reciprocal
+// (Moeller and Granlund, "Improved division by invariant integers"): the
+// divisor shifted to set its top bit, and floor((2^128 - 1) / divisor) -
+// 2^64.
+struct Divisor {
+  std::uint64_t d;
+  std::uint64_t inverse;
+  int shift;
+};
+constexpr auto kDivisors = [] {
+  std::array<Divisor, 28> r{};
+  for (std::size_t k = 0; k < r.size(); ++k) {
+    const int shift = std::countl_zero(kPowersOf5[k]);
+    const std::uint64_t d = kPowersOf5[k] << shift;
+    r[k] = Divisor{d, static_cast<std::uint64_t>(~U128{0} / d), shift};  // the 2^64 drops off
+  }
+  return r;
+}();
+
+// (high * 2^64 + low) / divisor.d for high < divisor.d: the quotient, and
+// the remainder in `rest`.
+inline std::uint64_t divide(std::uint64_t high, std::uint64_t low, const Divisor& divisor, std::uint64_t& rest) {
+  const U128 estimate = U128{divisor.inverse} * high + (U128{high} << 64 | low);
+  auto quotient = static_cast<std::uint64_t>(estimate >> 64) + 1;
+  rest = low - quotient * divisor.d;
+  if (rest > static_cast<std::uint64_t>(estimate)) {
+    --quotient;
+    rest += divisor.d;
+  }
+  if (rest >= divisor.d) {
+    ++quotient;
+    rest -= divisor.d;
+  }
+  return quotient;
 }
 
-// The sign of d * 10^k - b * 2^f, for d and b below 2^60 and |k| <= 27
-// (every product then stays below 2^128).
-[[gnu::always_inline]] inline int compare_decimal(std::uint64_t d, int k, std::uint64_t b, int f) {
-  U128 x = d;
-  U128 y = b;
-  int s = 0;  // x * 2^s against y * 2^t
-  int t = f;
-  if (k >= 0) {
-    x *= kPowersOf5[static_cast<std::size_t>(k)];
-    s = k;
+// The number that 8 ASCII digits write.
+inline std::uint64_t read_eight_digits(const char* p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    // Pairs, then fours, then all eight, each step in every lane at once.
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    v = ((v & 0x0F0F0F0F0F0F0F0Fu) * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFu) * 6553601) >> 16;
+    return ((v & 0x0000FFFF0000FFFFu) * 42949672960001u) >> 32;
   } else {
-    y *= kPowersOf5[static_cast<std::size_t>(-k)];
-    t -= k;
+    std::uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v = v * 10 + static_cast<std::uint64_t>(p[i] - '0');
+    return v;
   }
-  return s >= t ? compare_shifted(x, s - t, y) : -compare_shifted(y, t - s, x);
 }
 
-// The writers' text of a normal float `value` read from a literal whose
-// significant digits are `digit_text` (n of them, 16 or 17, `digits` as a
-// number; readable for 32 bytes; the first of decimal exponent e), when its
-// shortest digits (the fewest that read back as
-// `value`; of several such, the nearest to it) are found from the literal's
-// own: the literal lies among the decimals that read as `value`, so a
-// shorter decimal that does lies beside the literal cut to that length.
-// Exact, in 128-bit integers, for e within -11..27; null when not found so
-// (another range, a tie, more than two decimals of one length reading as
-// the value, a literal that is not the nearest of its length), for the full
-// conversion to write.
-char* write_shortest_near(char* out, double value, const char* digit_text, std::uint64_t digits, int n, int e) {
-  if (e < -11 || e > 27) return nullptr;
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  const auto biased = static_cast<int>(bits >> 52 & 0x7FF);
-  if (biased == 0 || biased == 0x7FF) return nullptr;  // subnormal or not finite
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const std::uint64_t mantissa = fraction | std::uint64_t{1} << 52;
-  // In units of 2^f the value is 4m; the decimals that read as it lie
-  // between the midpoints to its neighbours (the one below is nearer when m
-  // is a power of two), on them too when m is even.
-  const int f = biased - 1075 - 2;
-  const std::uint64_t mid = 4 * mantissa;
-  const std::uint64_t lower = fraction == 0 && biased > 1 ? mid - 1 : mid - 2;
-  const std::uint64_t upper = mid + 2;
-  const bool bounds = mantissa % 2 == 0;
-  // For a decimal known to be at most the literal, whether it is above the
-  // lower bound; for one at least the literal, below the upper bound (the
-  // literal reads as the value, so the other bound holds).
-  const auto above_lower = [&](std::uint64_t d, int k) {
-    const int c = compare_decimal(d, k, lower, f);
-    return c > 0 || (c == 0 && bounds);
-  };
-  const auto below_upper = [&](std::uint64_t d, int k) {
-    const int c = compare_decimal(d, k, upper, f);
-    return c < 0 || (c == 0 && bounds);
-  };
-  // The sign of (d + 1/2) * 10^k - value: which of d and d + 1 is nearer.
-  const auto beyond_half = [&](std::uint64_t d, int k) { return compare_decimal(2 * d + 1, k, 2 * mid, f); };
+// x below 10^8 as 8 ASCII digits, leading zeros included, in one number
+// whose first byte in memory is the first digit: the digits split in
+// halves, quarters and eighths at once, each part in its own lane.
+inline std::uint64_t eight_digits(std::uint64_t x) {
+  const std::uint64_t high4 = (x * 109951163) >> 40;  // x / 10^4
+  const std::uint64_t fours = high4 | (x - high4 * 10000) << 32;
+  const std::uint64_t high2 = ((fours * 10486) >> 20) & 0x0000007F0000007Fu;  // each lane / 100
+  const std::uint64_t twos = high2 | (fours - high2 * 100) << 16;
+  const std::uint64_t high1 = ((twos * 103) >> 10) & 0x000F000F000F000Fu;  // each lane / 10
+  const std::uint64_t ones = high1 | (twos - high1 * 10) << 8;
+  return ones + 0x3030303030303030u;
+}
 
-  // The shortest found so far: the literal's first `length` digits, plus
-  // one in the last place when `add_one`.
-  int length = n;
-  bool add_one = false;
-  std::uint64_t cut = digits;
-  for (int shorter = n - 1; shorter >= 1; --shorter) {
-    const int scale = e - shorter + 1;
-    cut /= 10;
-    const bool down = above_lower(cut, scale);
-    const bool up = below_upper(cut + 1, scale);
-    if (!down && !up) break;
-    // More than two of this length reading as the value: left to the full
-    // conversion.
-    if ((down && cut > 0 && above_lower(cut - 1, scale)) || (up && below_upper(cut + 2, scale))) return nullptr;
-    if (down && up) {
-      const int side = beyond_half(cut, scale);
-      if (side == 0) return nullptr;
-      add_one = side < 0;
-    } else {
-      add_one = up;
+// The digits of c (below 10^17), placed in `room` so that they are
+// followed by 24 more bytes of it; returns the first, `count` set.
+inline const char* place_digits(std::uint64_t c, char (&room)[48], std::size_t& count) {
+  // The digits' count from the bits' (1233 / 4096 is about log10 2).
+  const int t = std::bit_width(c) * 1233 >> 12;
+  count = static_cast<std::size_t>(t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0));
+  if constexpr (std::endian::native == std::endian::little) {
+    const std::uint64_t parts[3] = {eight_digits(c / 10000000000000000u), eight_digits(c / 100000000 % 100000000),
+                                    eight_digits(c % 100000000)};
+    std::memcpy(room, parts, 24);
+  } else {
+    std::to_chars(room + 24 - count, room + 24, c);
+  }
+  return room + 24 - count;
+}
+
+// The writers' text of c * 10^s (c below 10^17, its last digit not 0) at
+// `out` (room for kF64TextMax bytes), as detail::lay_out_float lays it out;
+// returns the end. The positional forms are put together in registers and
+// stored in overlapping pieces, none read back (digits stored in parts and
+// read back whole wait for the stores).
+inline char* lay_out_digits(char* out, bool negative, std::uint64_t c, int s) {
+  const int t = std::bit_width(c) * 1233 >> 12;
+  const int count = t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0);
+  const int e = s + count - 1;  // the first digit's decimal exponent
+  if constexpr (std::endian::native == std::endian::little) {
+    if (e >= -5 && e <= 15) {
+      if (negative) *out++ = '-';
+      // The last 16 digits (leading zeros included, the first in the
+      // lowest byte), and the 17th from the end.
+      const std::uint64_t last16 = c % 10000000000000000u;
+      const U128 low = U128{eight_digits(last16 / 100000000)} | U128{eight_digits(last16 % 100000000)} << 64;
+      const char top = static_cast<char>('0' + c / 10000000000000000u);
+      // The digits from the first, and from the first past the point.
+      const auto digits_from = [&](int i) -> U128 {  // 0 <= i < count
+        const int skip = 16 - count + i;               // bytes of `low` before digit i
+        return skip < 0 ? (low << 8) | static_cast<unsigned char>(top) : low >> (8 * skip);
+      };
+      if (e < 0) {
+        // "0.", zeros, the digits.
+        std::memcpy(out, "0.000000", 8);
+        out += 1 - e;
+        const U128 all = digits_from(0);
+        std::memcpy(out, &all, 16);
+        if (count == 17) out[16] = static_cast<char>(low >> 120);
+        return out + count;
+      }
+      const U128 all = digits_from(0);
+      std::memcpy(out, &all, 16);
+      if (e >= count - 1) {
+        // A whole number (16 digits at most): zeros up to the point, ".0".
+        std::memcpy(out + count, "0000000000000000", 16);
+        std::memcpy(out + e + 1, ".0", 2);
+        return out + e + 3;
+      }
+      // The digits before the point, the point, the digits after it.
+      const U128 after = digits_from(e + 1);
+      std::memcpy(out + e + 2, &after, 16);
+      out[e + 1] = '.';
+      return out + count + 1;
     }
-    length = shorter;
   }
-  if (length == n) {
-    // No shorter decimal: the literal's digits, when no other decimal of
-    // their length lies as near the value.
-    const int scale = e - n + 1;
-    if (beyond_half(digits, scale) <= 0 || beyond_half(digits - 1, scale) >= 0) return nullptr;
+  char room[48];
+  std::size_t n;
+  const char* const digits = place_digits(c, room, n);
+  return detail::lay_out_float(out, negative, digits, n, e);
+}
+
+// The decimal scales (powers of ten of the last digit) of the literals
+// converted exactly below: 5^|s| fits 64 bits.
+constexpr int kExactScale = 27;
+
+inline int bit_width(U128 x) {
+  const auto high = static_cast<std::uint64_t>(x >> 64);
+  return high != 0 ? 128 - std::countl_zero(high) : 64 - std::countl_zero(static_cast<std::uint64_t>(x));
+}
+
+// x * 2^exp2 (x not 0; plus a little less than one unit of x when
+// `sticky`) rounded to the nearest double, half to even: mantissa m in
+// [2^52, 2^53) and exponent q, the double being m * 2^q.
+inline void round_to_double(U128 x, int exp2, bool sticky, std::uint64_t& m, int& q) {
+  const int width = bit_width(x);
+  if (width <= 53) {
+    // Exact (a remainder comes only with wider quotients).
+    m = static_cast<std::uint64_t>(x) << (53 - width);
+    q = exp2 - (53 - width);
+    return;
   }
-  char text[48];
-  std::memcpy(text, digit_text, 32);
-  auto count = static_cast<std::size_t>(length);
-  int lead = e;
-  if (add_one) {
-    std::size_t i = count;
-    while (i > 0 && text[i - 1] == '9') text[--i] = '0';
-    if (i == 0) {
-      text[0] = '1';  // 99..9 + 1: a 1, one place up
-      ++lead;
-    } else {
-      ++text[i - 1];
+  const int shift = width - 53;
+  m = static_cast<std::uint64_t>(x >> shift);
+  q = exp2 + shift;
+  const U128 rest = x & ((U128{1} << shift) - 1);
+  const U128 half = U128{1} << (shift - 1);
+  if (rest > half || (rest == half && (sticky || (m & 1) != 0))) {
+    if (++m == std::uint64_t{1} << 53) {
+      m >>= 1;
+      ++q;
     }
   }
-  while (count > 1 && text[count - 1] == '0') --count;
-  return detail::lay_out_float(out, value < 0, text, count, lead);
+}
+
+// floor(x * 2^g / 10^s) for x below 2^56 and |s| <= kExactScale, and whether
+// it is exact; false when the result does not fit 64 bits.
+inline bool scaled(std::uint64_t x, int g, int s, std::uint64_t& floor, bool& exact) {
+  U128 r;
+  if (s <= 0) {
+    // x * 5^-s * 2^(g - s)
+    const U128 p = U128{x} * kPowersOf5[static_cast<std::size_t>(-s)];
+    const int shift = g - s;
+    if (shift >= 0) {
+      if (shift >= 64 || (p >> (128 - shift - 1)) != 0) return false;
+      r = p << shift;
+      exact = true;
+    } else if (shift > -128) {
+      r = p >> -shift;
+      exact = (p & ((U128{1} << -shift) - 1)) == 0;
+    } else {
+      r = 0;
+      exact = p == 0;
+    }
+  } else {
+    // x * 2^(g - s) / 5^s
+    const int shift = g - s;
+    U128 num = x;
+    U128 den = kPowersOf5[static_cast<std::size_t>(s)];
+    if (shift >= 0) {
+      if (shift > 64) return false;
+      num <<= shift;
+    } else {
+      if (shift < -60) return false;
+      den <<= -shift;
+    }
+    r = num / den;
+    exact = num % den == 0;
+  }
+  if ((r >> 64) != 0) return false;
+  floor = static_cast<std::uint64_t>(r);
+  return true;
+}
+
+// The writers' text of the double nearest the literal d * 10^s (d of 16 or
+// 17 digits, |s| <= kExactScale), found in integers: the double read
+// exactly, then the bounds of the decimals that read as it, at the
+// literal's scale; the shortest of those is the one with the most trailing
+// zeros, and of several the nearest to the double. Null when a normal
+// double is not reached or two decimals are as near, for the full
+// conversion to write.
+char* write_shortest_exact(char* out, bool negative, std::uint64_t d, int s) {
+  std::uint64_t m;
+  int q;
+  if (s >= 0) {
+    round_to_double(U128{d} * kPowersOf5[static_cast<std::size_t>(s)], s, false, m, q);
+  } else {
+    // d * 2^k / 5^-s with a quotient of 63 or 64 bits, and a sticky
+    // remainder.
+    const Divisor& divisor = kDivisors[static_cast<std::size_t>(-s)];
+    const int k = 63 + std::bit_width(kPowersOf5[static_cast<std::size_t>(-s)]) - std::bit_width(d);
+    const U128 num = U128{d} << (k + divisor.shift);
+    std::uint64_t rest;
+    const std::uint64_t quotient =
+        divide(static_cast<std::uint64_t>(num >> 64), static_cast<std::uint64_t>(num), divisor, rest);
+    round_to_double(quotient, s - k, rest != 0, m, q);
+  }
+  const int biased = q + 1075;
+  if (biased < 1 || biased > 2046) return nullptr;
+  // In units of 2^(q - 2) the double is 4m; the decimals that read as it
+  // lie between the midpoints to its neighbours (the one below is nearer
+  // when m is a power of two), on them too when m is even.
+  const std::uint64_t mid = 4 * m;
+  const std::uint64_t lower = m == std::uint64_t{1} << 52 && biased > 1 ? mid - 1 : mid - 2;
+  const bool bounds = m % 2 == 0;
+  std::uint64_t lo;
+  std::uint64_t hi;
+  std::uint64_t twice_mid;
+  bool lo_exact;
+  bool hi_exact;
+  bool mid_exact;
+  if (!scaled(lower, q - 2, s, lo, lo_exact) || !scaled(mid + 2, q - 2, s, hi, hi_exact) ||
+      !scaled(mid, q - 1, s, twice_mid, mid_exact)) {
+    return nullptr;
+  }
+  // The integers (at the literal's scale) that read as the double.
+  if (!(lo_exact && bounds)) ++lo;
+  if (hi_exact && !bounds) --hi;
+  if (d < lo || d > hi) return nullptr;  // not reached: the literal reads as the double
+  // The most trailing zeros any of them has; the double's place at that
+  // scale, doubled, cut to an integer (`t`) and whether nothing was cut.
+  int zeros = 0;
+  std::uint64_t t = twice_mid;
+  bool t_exact = mid_exact;
+  for (;;) {
+    const std::uint64_t next_lo = lo / 10 + (lo % 10 != 0);
+    const std::uint64_t next_hi = hi / 10;
+    if (next_lo > next_hi) break;
+    lo = next_lo;
+    hi = next_hi;
+    t_exact = t_exact && t % 10 == 0;
+    t /= 10;
+    ++zeros;
+  }
+  // Of those with as many, the nearest: half the double's place, rounded.
+  if (t_exact && t % 2 == 1) return nullptr;  // a tie
+  const std::uint64_t c = std::clamp((t + 1) / 2, lo, hi);
+  return lay_out_digits(out, negative, c, s + zeros);
 }
 
 }  // namespace
@@ -222,41 +389,51 @@ bool Parser::take_number_text(NumberRoom& room, std::string_view& text) {
   if (e < -300 || e > 300) return false;
   const bool split = first < point && last > point;  // digits on both sides of the point
   const auto n = static_cast<std::size_t>(last - first + 1) - (split ? 1 : 0);
-  char* const out = room.bytes;
-  if (n > 15) {
-    // More digits than every float keeps apart: read, and written from the
-    // shortest digits found beside the literal's own, or in full.
-    double value = 0.0;
-    const auto r = std::from_chars(begin, p, value, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != p) return false;
-    char* written = nullptr;
-    if (n <= 17) {
-      char digit_text[48];
-      std::uint64_t digits = 0;
-      std::size_t count = 0;
-      for (const char* q = first; q <= last; ++q) {
-        if (q == point) continue;
-        digit_text[count++] = *q;
-        digits = digits * 10 + static_cast<std::uint64_t>(*q - '0');
-      }
-      written = write_shortest_near(out, value, digit_text, digits, static_cast<int>(n), e);
-    }
-    if (written == nullptr) written = write_json_f64(value, out);
-    text = std::string_view(out, static_cast<std::size_t>(written - out));
+  if (p == frac_end && n <= 15 && e >= -5 && e <= 15) {
+    // Positional without an exponent, and written so: the literal itself,
+    // up to its last significant digit ("0.25", "-12.5"), or to one place
+    // after the point for a whole number ("918.00" -> "918.0").
+    text = std::string_view(begin, static_cast<std::size_t>((last > point ? last + 1 : point + 2) - begin));
     index_ += taken;
     return true;
   }
-  char digits[32];
-  const auto whole = split ? static_cast<std::size_t>(point - first) : n;
-  if (end - first >= 32) {
-    // Copies of 16 bytes (the text has them) where fewer are needed.
-    std::memcpy(digits, first, 16);
-    if (split) std::memcpy(digits + whole, point + 1, 16);
-  } else {
-    std::memcpy(digits, first, whole);
-    if (split) std::memcpy(digits + whole, point + 1, n - whole);
+  char* const out = room.bytes;
+  if (n <= 17) {
+    // The significant digits without the point, in one run.
+    char digits[48];
+    const auto whole = split ? static_cast<std::size_t>(point - first) : n;
+    if (end - first >= 48) {
+      // Copies of 24 bytes (the text has them) where fewer are needed.
+      std::memcpy(digits, first, 24);
+      if (split) std::memcpy(digits + whole, point + 1, 24);
+    } else {
+      std::memcpy(digits, first, whole);
+      if (split) std::memcpy(digits + whole, point + 1, n - whole);
+    }
+    if (n <= 15) {
+      text = std::string_view(out, static_cast<std::size_t>(detail::lay_out_float(out, negative, digits, n, e) - out));
+      index_ += taken;
+      return true;
+    }
+    // More digits than every float keeps apart: read and written exactly
+    // from the digits at a scale within reach.
+    const int scale = e - static_cast<int>(n) + 1;
+    if (scale >= -kExactScale && scale <= kExactScale) {
+      std::uint64_t d = read_eight_digits(digits) * 100000000 + read_eight_digits(digits + 8);
+      if (n == 17) d = d * 10 + static_cast<std::uint64_t>(digits[16] - '0');
+      if (char* written = write_shortest_exact(out, negative, d, scale)) {
+        text = std::string_view(out, static_cast<std::size_t>(written - out));
+        index_ += taken;
+        return true;
+      }
+    }
   }
-  text = std::string_view(out, static_cast<std::size_t>(detail::lay_out_float(out, negative, digits, n, e) - out));
+  // Read and written in full.
+  double value = 0.0;
+  const auto r = std::from_chars(begin, p, value, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != p) return false;
+  char* const written = write_json_f64(value, out);
+  text = std::string_view(out, static_cast<std::size_t>(written - out));
   index_ += taken;
   return true;
 }

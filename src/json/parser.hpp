@@ -172,25 +172,33 @@ class Parser {
   // the quote; false with the cursor unmoved for anything else, which
   // parse_string_view then reads.
   [[gnu::always_inline]] bool take_plain_string(std::string_view& s) {
+    return take_plain_string_at(text_.data(), text_.size(), index_, s);
+  }
+  // The same on a cursor held apart: the text [data, data + n), `i` just
+  // past the opening quote.
+  [[gnu::always_inline]] static bool take_plain_string_at(const char* data, std::size_t n, std::size_t& i,
+                                                          std::string_view& s) {
 #if defined(__SSE2__)
-    const std::size_t begin = index_;
-    const std::size_t n = text_.size();
+    const std::size_t begin = i;
     unsigned high = 0;  // bytes of 0x80 and above seen before the quote
-    for (std::size_t i = begin; n - i >= 16; i += 16) {
-      const detail::ScanBlock b = detail::scan_block(text_.data() + i);
+    for (std::size_t at = begin; n - at >= 16; at += 16) {
+      const detail::ScanBlock b = detail::scan_block(data + at);
       if (b.mask == 0) {
         high |= b.high;
         continue;
       }
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(b.mask));
-      if (text_[i + at] != '"') return false;
-      high |= b.high & ((1u << at) - 1u);
-      s = std::string_view(text_.data() + begin, i + at - begin);
+      const unsigned k = static_cast<unsigned>(__builtin_ctz(b.mask));
+      if (data[at + k] != '"') return false;
+      high |= b.high & ((1u << k) - 1u);
+      s = std::string_view(data + begin, at + k - begin);
       if (high != 0 && !valid_utf8(s)) return false;
-      index_ = i + at + 1;
+      i = at + k + 1;
       return true;
     }
 #endif
+    (void)data;
+    (void)n;
+    (void)i;
     (void)s;
     return false;
   }

@@ -29,20 +29,56 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
   // deque keeps them where they are as it grows); others are views into
   // the text.
   std::deque<std::string> owned;
+  std::size_t owned_count = 0;  // owned.size(), kept aside as it is often needed
   std::string scratch;
+
+  // The cursor is held here, where the writer's stores cannot reach it (a
+  // byte stored through a char pointer might be any object's, so one held
+  // in the parser is read again after every store); the parser's own is
+  // set before each call into it and read back after, and before each
+  // event, which a sink may place by it.
+  const char* const data = p.text().data();
+  const std::size_t n = p.text().size();
+  std::size_t i = p.index();
+  // The next byte past white space, or -1 at the end (the parser skips
+  // what white space there is).
+  const auto peek_ws = [&]() __attribute__((always_inline)) -> int {
+    if (i < n) {
+      const auto c = static_cast<unsigned char>(data[i]);
+      if (c > ' ') return c;
+    }
+    p.seek(i);
+    const int c = p.peek_ws();
+    i = p.index();
+    return c;
+  };
+  // Before an event: the parser's position, unless the sink reads nothing
+  // but the events.
+  const auto at_event = [&]() __attribute__((always_inline)) {
+    if constexpr (!requires { requires Sink::kReadsEventsOnly; }) p.seek(i);
+  };
+  // Runs a step of the parser from the cursor, and takes its cursor back.
+  const auto in_parser = [&](auto step) __attribute__((always_inline)) {
+    p.seek(i);
+    auto r = step();
+    i = p.index();
+    return r;
+  };
 
   for (;;) {
     // One value: a scalar, or the opening of a container.
-    const int c = p.peek_ws();
+    const int c = peek_ws();
     bool opened = false;
     switch (c) {
       case -1:
+        p.seek(i);
         return std::unexpected(p.peek_error(std::string(Parser::kEofValue)));
       case 'n':
       case 't':
       case 'f': {
-        auto word = p.parse_word(c);
+        auto word = in_parser([&] { return p.parse_word(c); });
         if (!word) return std::unexpected(std::move(word.error()));
+        at_event();
         if (word->is_null()) {
           out.null();
         } else {
@@ -51,9 +87,10 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         break;
       }
       case '"': {
-        p.eat();
+        ++i;
         std::string_view plain;
-        if (p.take_plain_string(plain)) {
+        if (Parser::take_plain_string_at(data, n, i, plain)) {
+          at_event();
           if constexpr (requires { out.plain_string(plain); }) {
             out.plain_string(plain);
           } else {
@@ -62,28 +99,32 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
           break;
         }
         if constexpr (requires { out.written_string(plain); }) {
-          if (p.take_written_string(plain)) {
+          if (in_parser([&] { return p.take_written_string(plain); })) {
+            at_event();
             out.written_string(plain);
             break;
           }
         }
-        auto s = p.parse_string_view(scratch);
+        auto s = in_parser([&] { return p.parse_string_view(scratch); });
         if (!s) return std::unexpected(std::move(s.error()));
         if constexpr (requires { out.plain_string(*s); }) {
           // Read without escapes, it holds nothing the writer escapes.
           if (s->data() != scratch.data()) {
+            at_event();
             out.plain_string(*s);
             break;
           }
         }
+        at_event();
         out.string(*s);
         break;
       }
       case '[':
       case '{':
-        if (auto r = p.enter(); !r) return std::unexpected(std::move(r.error()));
-        p.eat();
-        stack.push_back(Frame{c == '[', owned.size()});
+        if (auto r = in_parser([&] { return p.enter(); }); !r) return std::unexpected(std::move(r.error()));
+        ++i;
+        stack.push_back(Frame{c == '[', owned_count});
+        at_event();
         if (c == '[') {
           out.begin_array();
         } else {
@@ -92,20 +133,25 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         opened = true;
         break;
       default: {
-        if (c != '-' && (c < '0' || c > '9')) return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        if (c != '-' && (c < '0' || c > '9')) {
+          p.seek(i);
+          return std::unexpected(p.peek_error(std::string(Parser::kExpectedValue)));
+        }
         if constexpr (requires(std::string_view t) { out.plain_number(t); }) {
           // A writer takes the number's text, formed from the literal where
           // its digits suffice.
           Parser::NumberRoom room;
           std::string_view number;
-          if (p.take_number_text(room, number)) {
+          if (in_parser([&] { return p.take_number_text(room, number); })) {
+            at_event();
             out.plain_number(number);
             break;
           }
         }
         std::uint64_t magnitude = 0;
         bool negative = false;
-        if (p.take_short_integer(magnitude, negative)) {
+        if (in_parser([&] { return p.take_short_integer(magnitude, negative); })) {
+          at_event();
           if (negative) {
             out.signed_integer(-static_cast<std::int64_t>(magnitude));
           } else {
@@ -113,14 +159,15 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
           }
           break;
         }
-        auto n = p.parse_number();
-        if (!n) return std::unexpected(std::move(n.error()));
-        if (n->is_u64()) {
-          out.unsigned_integer(n->as_u64());
-        } else if (n->is_i64()) {
-          out.signed_integer(n->as_i64());
+        auto number = in_parser([&] { return p.parse_number(); });
+        if (!number) return std::unexpected(std::move(number.error()));
+        at_event();
+        if (number->is_u64()) {
+          out.unsigned_integer(number->as_u64());
+        } else if (number->is_i64()) {
+          out.signed_integer(number->as_i64());
         } else {
-          out.floating(n->as_f64());
+          out.floating(number->as_f64());
         }
         break;
       }
@@ -129,50 +176,94 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
     // Close the containers that end, until the next value is positioned.
     bool first = opened;
     for (;;) {
-      if (stack.empty()) return {};
+      if (stack.empty()) {
+        p.seek(i);
+        return {};
+      }
       // The frame's members read one by one: a copy of the whole frame reads
       // its padding, just written in parts, which stalls the processor.
       const bool array = stack.back().array;
-      auto more = p.next_entry(array ? ']' : '}', first);
-      if (!more) return std::unexpected(std::move(more.error()));
-      if (!*more) {
-        p.eat();
+      const char close = array ? ']' : '}';
+      // Parser::next_entry's common steps on the cursor held here; anything
+      // else (and every error) in the parser.
+      bool more;
+      const int d = peek_ws();
+      if (d == close) {
+        more = false;
+      } else if (d >= 0 && first) {
+        first = false;
+        more = true;
+      } else {
+        more = false;
+        bool taken = false;
+        if (d == ',' && !first) {
+          const std::size_t comma = i++;
+          const int e = peek_ws();
+          if (e >= 0 && e != close) {
+            more = true;
+            taken = true;
+          } else {
+            i = comma;
+          }
+        }
+        if (!taken) {
+          auto entry = in_parser([&] { return p.next_entry(close, first); });
+          if (!entry) return std::unexpected(std::move(entry.error()));
+          more = *entry;
+        }
+      }
+      if (!more) {
+        ++i;
         p.leave();
         const std::size_t keys = stack.back().keys;
         stack.pop_back();
+        at_event();
         if (array) {
           out.end_array();
         } else {
           out.end_object();
-          owned.resize(keys);
+          if (keys != owned_count) {
+            owned.resize(keys);
+            owned_count = keys;
+          }
         }
         first = false;
         continue;
       }
       if (!array) {
-        if (p.peek() != '"') return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
-        p.eat();
+        if (i >= n || data[i] != '"') {
+          p.seek(i);
+          return std::unexpected(p.peek_error(std::string(Parser::kKeyMustBeString)));
+        }
+        ++i;
         std::string_view plain;
-        if (p.take_plain_string(plain)) {
+        if (Parser::take_plain_string_at(data, n, i, plain)) {
+          at_event();
           if constexpr (requires { out.plain_key(plain); }) {
             out.plain_key(plain);
           } else {
             out.key(plain);
           }
-          if (auto r = p.parse_colon(); !r) return std::unexpected(std::move(r.error()));
-          break;
-        }
-        auto key = p.parse_string_view(scratch);
-        if (!key) return std::unexpected(std::move(key.error()));
-        if (key->data() == scratch.data()) {
-          owned.emplace_back(*key);
-          out.key(owned.back());
-        } else if constexpr (requires { out.plain_key(*key); }) {
-          out.plain_key(*key);
         } else {
-          out.key(*key);
+          auto key = in_parser([&] { return p.parse_string_view(scratch); });
+          if (!key) return std::unexpected(std::move(key.error()));
+          at_event();
+          if (key->data() == scratch.data()) {
+            owned.emplace_back(*key);
+            ++owned_count;
+            out.key(owned.back());
+          } else if constexpr (requires { out.plain_key(*key); }) {
+            out.plain_key(*key);
+          } else {
+            out.key(*key);
+          }
         }
-        if (auto r = p.parse_colon(); !r) return std::unexpected(std::move(r.error()));
+        // The colon, at once or after white space.
+        if (i < n && data[i] == ':') {
+          ++i;
+        } else if (auto r = in_parser([&] { return p.parse_colon(); }); !r) {
+          return std::unexpected(std::move(r.error()));
+        }
       }
       break;  // read the next value
     }

@@ -150,6 +150,86 @@ TEST(StreamJson, LongFloatLiteralsWrittenInTheirShortestForm) {
   EXPECT_EQ(compared, 60014u);
 }
 
+TEST(StreamJson, LongFloatLiteralsAtEveryScaleWrittenAsTheFullPathWritesThem) {
+  // Literals of 16 and 17 significant digits whose last digit stands at
+  // every power of ten from 10^-30 to 10^30 (the digits are converted in
+  // integers from 10^-27 to 10^27), in positional and exponent form; doubles
+  // beside powers of two (a narrower gap below) in 16 and 17 digits; and
+  // integers halfway between two doubles, which read as the even one. The
+  // value reader (read in full, written in full) is the oracle.
+  std::vector<std::string> literals;
+  std::uint64_t state = 5;
+  const auto next = [&] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return state >> 11;
+  };
+  for (int scale = -30; scale <= 30; ++scale) {
+    for (int i = 0; i < 200; ++i) {
+      const int n = 16 + i % 2;
+      std::string digits = std::to_string(1 + next() % 9);
+      while (static_cast<int>(digits.size()) < n) digits += static_cast<char>('0' + next() % 10);
+      if (i % 7 == 0) digits.back() = static_cast<char>('1' + next() % 9);  // no trailing 0 cut off
+      const int lead = scale + n - 1;  // the decimal exponent of the first digit
+      if (i % 3 == 0 || lead < -5 || lead > 20) {
+        literals.push_back(digits.substr(0, 1) + "." + digits.substr(1) + (i % 2 ? "E" : "e") + std::to_string(lead));
+      } else if (lead < 0) {
+        literals.push_back("0." + std::string(static_cast<std::size_t>(-lead - 1), '0') + digits);
+      } else if (lead + 1 < n) {
+        literals.push_back(digits.substr(0, static_cast<std::size_t>(lead + 1)) + "." +
+                           digits.substr(static_cast<std::size_t>(lead + 1)));
+      } else {
+        literals.push_back(digits + std::string(static_cast<std::size_t>(lead + 1 - n), '0') + ".0");
+      }
+    }
+  }
+  for (int k = -100; k <= 140; ++k) {
+    const double power = std::ldexp(1.0, k);
+    for (const double d : {power, std::nextafter(power, 0.0), std::nextafter(power, 1e300)}) {
+      for (const char* format : {"%.17g", "%.16g", "%.17e"}) {
+        char buf[64];
+        literals.emplace_back(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, format, d)));
+      }
+    }
+  }
+  for (int k = 54; k <= 56; ++k) {
+    // From 2^k on, doubles lie 2^(k-52) apart: the halfway points above and
+    // below a double with an even mantissa and one with an odd one.
+    for (const std::uint64_t m : {std::uint64_t{1} << 52, (std::uint64_t{1} << 52) + 1, (std::uint64_t{1} << 52) + 12345}) {
+      const std::uint64_t at = m << (k - 52);
+      const std::uint64_t half = std::uint64_t{1} << (k - 53);
+      for (const std::uint64_t v : {at + half, at - half / (m == std::uint64_t{1} << 52 ? 2 : 1)}) {
+        literals.push_back(std::to_string(v) + ".0");
+        literals.push_back(std::to_string(v) + "e0");
+      }
+    }
+  }
+  for (int i = 0; i < 2000; ++i) {
+    // Literals at and beside the point halfway between two doubles (held
+    // exactly in a long double): some lie above it by less than the
+    // quotient's last bit, which only the remainder tells.
+    const double x = std::ldexp(static_cast<double>(next() | 1), -53) * std::pow(10.0, static_cast<int>(next() % 36) - 11);
+    const long double half = static_cast<long double>(x) + (static_cast<long double>(std::nextafter(x, 1e300)) - x) / 2;
+    char buf[64];
+    std::string lit(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%.16Le", half)));
+    const std::size_t last = lit.find('e') - 1;
+    literals.push_back(lit);
+    if (lit[last] != '9') literals.push_back(lit.substr(0, last) + static_cast<char>(lit[last] + 1) + lit.substr(last + 1));
+    if (lit[last] != '0') literals.push_back(lit.substr(0, last) + static_cast<char>(lit[last] - 1) + lit.substr(last + 1));
+  }
+  std::size_t compared = 0;
+  for (const std::string& lit : literals) {
+    const std::string text = "[" + lit + ",{\"b\":" + lit + ",\"a\":-" + lit + "}]";
+    const std::string got = streamed(text);
+    ASSERT_TRUE(got.starts_with("ok:")) << lit;
+    EXPECT_EQ(got, from_value(text, false)) << lit;
+    ++compared;
+  }
+  // 12200 at the scales, 2169 beside powers of two, 36 halfway integers,
+  // 5597 at and beside halfway points (a neighbour is left out where the
+  // last digit would carry).
+  EXPECT_EQ(compared, 20002u);
+}
+
 TEST(StreamJson, StringsWithTheWritersOwnEscapesAndOthers) {
   // Strings taken as written (only the writers' escapes) and strings read
   // in full (other escapes, raw control bytes, bad UTF-8, cut short), as
@@ -172,8 +252,9 @@ TEST(StreamJson, StringsWithTheWritersOwnEscapesAndOthers) {
 TEST(StreamJson, ObjectsOfRecurringShapesSortedAlike) {
   // Arrays of objects whose keys recur in the same or another order, more
   // shapes than are remembered, keys that differ only past their first 8
-  // or 16 bytes, keys of 8, 16 and 17 bytes, a key twice, and more than 16
-  // members: each object sorted as a value reader sorts it.
+  // or 16 bytes, keys of 8, 16 and 17 bytes, a key twice, more than 16
+  // members, and members of many lengths: each object sorted as a value
+  // reader sorts it.
   const std::vector<std::vector<std::string>> shapes = {
       {"b", "a", "c"},
       {"abcdefghY", "abcdefghX", "abcdefgh"},
@@ -202,8 +283,56 @@ TEST(StreamJson, ObjectsOfRecurringShapesSortedAlike) {
     }
     text += "},";
   }
+  // Members of every length from 6 to 50 bytes, moved in blocks of 16.
+  for (int size = 0; size <= 44; ++size) {
+    text += R"({"b":")" + std::string(static_cast<std::size_t>(size), 'x') + R"(","a":")" +
+            std::string(static_cast<std::size_t>(44 - size), 'y') + R"(","c":)" + std::to_string(size) + "},";
+  }
   text += R"({"b":{"b":1,"a":2},"a":{"a":0,"b":{"b":1,"a":2}}}])";
   EXPECT_EQ(streamed(text), from_value(text, true));
+  // The value's canonical text is written by the same writer; a value
+  // sorted in place and written compact is not.
+  CanonicalOut canonical;
+  ASSERT_TRUE(stream_json(text, canonical));
+  EXPECT_EQ(canonical.text(), write_json_compact(canonicalize_json(read_json(text).value()).value()));
+}
+
+// A sink that notes each event with where the parser stands then.
+struct Positions {
+  const Parser& p;
+  std::string log;
+  void note(char event) { log += event + std::to_string(p.index()) + " "; }
+  void begin_object() { note('{'); }
+  void begin_array() { note('['); }
+  void end_object() { note('}'); }
+  void end_array() { note(']'); }
+  void key(std::string_view k) { log += std::string(k) + "@" + std::to_string(p.index()) + " "; }
+  void string(std::string_view) { note('s'); }
+  void unsigned_integer(std::uint64_t) { note('u'); }
+  void signed_integer(std::int64_t) { note('i'); }
+  void floating(double) { note('f'); }
+  void boolean(bool) { note('b'); }
+  void null() { note('n'); }
+};
+
+TEST(StreamValue, EachEventComesWithTheParserJustPastItsText) {
+  // Sinks may place events in the text by the parser: past the bracket, the
+  // key's closing quote (before the colon), or the scalar's last byte, on
+  // every path (plain and escaped strings and keys, words, integers and
+  // floats, white space around).
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"a": [1, "x", -2, null], "b" : true})", "{1 a@4 [7 u8 s13 i17 n23 ]24 b@29 b36 }37 "},
+      {R"( {"\u0063":1.5e0,"s":"a\nb"} )", "{2 c@10 f16 s@20 s27 }28 "},
+  };
+  std::size_t compared = 0;
+  for (const auto& [text, expected] : cases) {
+    Parser p(text);
+    Positions sink{p, {}};
+    ASSERT_TRUE(stream_value(p, sink)) << text;
+    EXPECT_EQ(sink.log, expected) << text;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 2u);
 }
 
 // The pieces a canonical writer hands on as its text becomes final.
