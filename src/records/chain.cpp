@@ -125,7 +125,8 @@ core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> text
   core::TextSet seen;  // keyed: record hashes are the caller's text, read before any seal is checked
   std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
   std::uint64_t total = 0;
-  EvidenceRecordReader reader;  // one record's buffers for every line
+  // One record's buffers for every line; the checks need no content but its hash.
+  EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
   for (const TextPieces& text : texts) {
     ChainLinks links;
     std::optional<core::EngineError> broken;  // this chain's first seal or link failure

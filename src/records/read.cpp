@@ -65,14 +65,16 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
   return request;
 }
 
-EvidenceRecordReader::EvidenceRecordReader() : context_(std::make_unique<plain::Context>()) {}
+EvidenceRecordReader::EvidenceRecordReader(Keep keep) : keep_(keep), context_(std::make_unique<plain::Context>()) {}
 EvidenceRecordReader::~EvidenceRecordReader() = default;
 
 json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
   // The plain form first, into the kept record, its content's canonical
   // text built on the way; any other text is read again in full, which
   // gives its value or its error, and its content hashed apart.
-  if (plain::read_record(text, *context_, record_)) {
+  const bool in_plain_form = keep_ == Keep::Record ? plain::read_record<true>(text, *context_, record_)
+                                                    : plain::read_record<false>(text, *context_, record_);
+  if (in_plain_form) {
     content_hash_ = crypto::text_digest(context_->levels[0].view());
     return {};
   }

@@ -36,14 +36,19 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
 // Reads sealed records one after another (the lines of a chain) into one
 // record whose strings and lists are kept from one record to the next, and
 // recomputes each record's content hash as soon as it is read. Each read
-// gives what read_evidence_record_json gives for the same text.
+// gives what read_evidence_record_json gives for the same text: the whole
+// record, or, for a reader that keeps the seal only, every member but the
+// content (whose values are then unspecified; its hash is taken all the
+// same), which is what checking a chain needs.
 namespace plain {
 struct Context;
 }
 
 class EvidenceRecordReader {
  public:
-  EvidenceRecordReader();
+  enum class Keep { Record, Seal };
+
+  explicit EvidenceRecordReader(Keep keep = Keep::Record);
   ~EvidenceRecordReader();
   EvidenceRecordReader(const EvidenceRecordReader&) = delete;
   EvidenceRecordReader& operator=(const EvidenceRecordReader&) = delete;
@@ -57,6 +62,7 @@ class EvidenceRecordReader {
   const core::Result<std::string>& content_hash() const { return content_hash_; }
 
  private:
+  Keep keep_;
   EvidenceRecord record_;
   core::Result<std::string> content_hash_;
   std::unique_ptr<plain::Context> context_;  // buffers kept from one record to the next

@@ -9,7 +9,9 @@
 // readers, which give the value or the error with its position.
 //
 // A record is read into the value it is given, reusing its strings and
-// lists: every member is either read or set to its default.
+// lists: every member is either read or set to its default. A reading that
+// keeps the sealed members only (K false) reads the content, checks it and
+// builds its canonical text all the same, but stores none of its values.
 //
 // The content's canonical text (what compute_content_hash hashes) is built
 // in the same pass. Each value's canonical text is a piece: a span of the
@@ -24,6 +26,10 @@
 // struct's member whose place in key order is known when it is reached is
 // written in place in the struct's own text (the content's graph and
 // outcome, the graph's evidence), so that the large parts are copied once.
+//
+// The parser's depth count is not kept: the record types nest a fixed few
+// levels deep, far below its limit, and a text it would refuse for depth
+// is not in the plain form.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -46,6 +52,43 @@
 
 namespace qv::records::plain {
 
+// Copies n bytes. The short copies that make up most of a canonical text
+// (keys, words, numbers, short strings) are two overlapping moves instead
+// of a call.
+[[gnu::always_inline]] inline void copy_bytes(char* to, const char* from, std::size_t n) {
+  if (n > 32) {
+    std::memcpy(to, from, n);
+  } else if (n >= 16) {
+    char a[16];
+    char b[16];
+    std::memcpy(a, from, 16);
+    std::memcpy(b, from + n - 16, 16);
+    std::memcpy(to, a, 16);
+    std::memcpy(to + n - 16, b, 16);
+  } else if (n >= 8) {
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + n - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + n - 8, &b, 8);
+  } else if (n >= 4) {
+    std::uint32_t a = 0;
+    std::uint32_t b = 0;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + n - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + n - 4, &b, 4);
+  } else if (n > 0) {
+    const char first = from[0];
+    const char middle = from[n / 2];
+    const char last = from[n - 1];
+    to[0] = first;
+    to[n / 2] = middle;
+    to[n - 1] = last;
+  }
+}
+
 // A text buffer whose appends are inline: the canonical text is built of
 // many short pieces.
 class Text {
@@ -56,7 +99,7 @@ class Text {
   void resize(std::size_t n) { len_ = n; }  // only ever shrinks
   [[gnu::always_inline]] void append(const char* data, std::size_t n) {
     if (buf_.size() - len_ < n) grow(n);
-    std::memcpy(buf_.data() + len_, data, n);
+    copy_bytes(buf_.data() + len_, data, n);
     len_ += n;
   }
   [[gnu::always_inline]] void append(std::string_view s) { append(s.data(), s.size()); }
@@ -89,10 +132,13 @@ struct Context {
 };
 
 // A value's canonical text: a span of the line, or of its level's buffer.
+// `nothing` marks a value the writer leaves out as a defaulted member (an
+// absent option, null, an empty list).
 struct Piece {
   std::size_t offset = 0;
   std::size_t size = 0;
   bool in_line = true;
+  bool nothing = false;
 };
 
 [[gnu::always_inline]] inline std::string_view view(const Context& c, std::size_t level, const Piece& piece) {
@@ -107,6 +153,11 @@ template <class X>
 inline constexpr bool kIsOption = false;
 template <class X>
 inline constexpr bool kIsOption<std::optional<X>> = true;
+
+// Whether values are stored: always outside the content (C false), and in
+// it when the whole record is kept.
+template <bool C, bool K>
+inline constexpr bool kStore = !C || K;
 
 // Values whose canonical text is built in their own level's buffer (the
 // others give a span of the line where they can).
@@ -126,6 +177,8 @@ constexpr const auto& words_of() {
     return core::kDecisionWords;
   } else if constexpr (std::is_same_v<E, core::ClaimKind>) {
     return core::kClaimKindWords;
+  } else if constexpr (std::is_same_v<E, Determinism::Class>) {
+    return Determinism::kClassWords;
   } else {
     static_assert(std::is_same_v<E, core::RoundingRule>);
     return core::kRoundingRuleWords;
@@ -135,6 +188,14 @@ constexpr const auto& words_of() {
 // ---------------------------------------------------------------------------
 // Cursor steps: the compact form at once, anything else through the
 // parser's own steps.
+
+// The next byte after white space, or -1 at the end.
+[[gnu::always_inline]] inline int peek(json::Parser& p) {
+  const std::string_view t = p.text();
+  const std::size_t i = p.index();
+  if (i < t.size() && static_cast<unsigned char>(t[i]) > ' ') return static_cast<unsigned char>(t[i]);
+  return p.peek_ws();
+}
 
 // Before an entry of an array or object: 1 on an entry, 0 at the closing
 // byte (not consumed), -1 on anything the reading does not take.
@@ -162,39 +223,82 @@ constexpr const auto& words_of() {
   return *more ? 1 : 0;
 }
 
-// Whether N bytes are equal, compared eight at a time.
+// Whether N bytes are equal, compared as a few overlapping words.
 template <std::size_t N>
 [[gnu::always_inline]] inline bool same_bytes(const char* a, const char* b) {
-  std::size_t k = 0;
-  for (; k + 8 <= N; k += 8) {
+  if constexpr (N >= 8) {
+    std::uint64_t diff = 0;
+    for (std::size_t k = 0; k + 8 < N; k += 8) {
+      std::uint64_t x = 0;
+      std::uint64_t y = 0;
+      std::memcpy(&x, a + k, 8);
+      std::memcpy(&y, b + k, 8);
+      diff |= x ^ y;
+    }
     std::uint64_t x = 0;
     std::uint64_t y = 0;
-    std::memcpy(&x, a + k, 8);
-    std::memcpy(&y, b + k, 8);
-    if (x != y) return false;
+    std::memcpy(&x, a + N - 8, 8);
+    std::memcpy(&y, b + N - 8, 8);
+    return (diff | (x ^ y)) == 0;
+  } else if constexpr (N >= 4) {
+    std::uint32_t x0 = 0;
+    std::uint32_t y0 = 0;
+    std::uint32_t x1 = 0;
+    std::uint32_t y1 = 0;
+    std::memcpy(&x0, a, 4);
+    std::memcpy(&y0, b, 4);
+    std::memcpy(&x1, a + N - 4, 4);
+    std::memcpy(&y1, b + N - 4, 4);
+    return ((x0 ^ y0) | (x1 ^ y1)) == 0;
+  } else {
+    for (std::size_t k = 0; k < N; ++k) {
+      if (a[k] != b[k]) return false;
+    }
+    return true;
   }
-  for (; k < N; ++k) {
-    if (a[k] != b[k]) return false;
-  }
-  return true;
 }
 
-// At an entry: the key `"name"` and its colon, consumed; false (nothing
-// consumed) when the entry has another key.
+// Whether the text at the cursor starts with the N bytes of `bytes`.
 template <std::size_t N>
-[[gnu::always_inline]] inline bool key(json::Parser& p, std::string_view name, bool& colon_ok) {
+[[gnu::always_inline]] inline bool at_bytes(const json::Parser& p, const std::array<char, N>& bytes) {
   const std::string_view t = p.text();
   const std::size_t i = p.index();
-  if (t.size() - i < N + 3 || t[i] != '"' || !same_bytes<N>(t.data() + i + 1, name.data()) || t[i + 1 + N] != '"') {
-    return false;
-  }
-  if (t[i + 2 + N] == ':') {
-    p.seek(i + 3 + N);
+  return t.size() - i >= N && same_bytes<N>(t.data() + i, bytes.data());
+}
+
+// `"name":` for a name without bytes that a JSON string escapes.
+template <std::size_t N>
+consteval std::array<char, N + 3> key_head(std::string_view name) {
+  std::array<char, N + 3> h{};
+  h[0] = '"';
+  for (std::size_t k = 0; k < N; ++k) h[1 + k] = name[k];
+  h[N + 1] = '"';
+  h[N + 2] = ':';
+  return h;
+}
+
+template <class T, std::size_t I>
+inline constexpr std::string_view kMemberName = std::get<I>(Members<T>::list).name;
+template <class T, std::size_t I>
+inline constexpr auto kKeyHead = key_head<kMemberName<T, I>.size()>(kMemberName<T, I>);
+
+// At an entry: the key of `Head` (`"name":`) and its colon, consumed; false
+// (nothing consumed) when the entry has another key.
+template <const auto& Head>
+[[gnu::always_inline]] inline bool key(json::Parser& p, bool& colon_ok) {
+  constexpr std::size_t n = Head.size();
+  const std::string_view t = p.text();
+  const std::size_t i = p.index();
+  if (t.size() - i < n) return false;
+  if (same_bytes<n>(t.data() + i, Head.data())) {
+    p.seek(i + n);
     colon_ok = true;
-  } else {
-    p.seek(i + 2 + N);
-    colon_ok = p.parse_colon().has_value();
+    return true;
   }
+  // White space between the key and its colon.
+  if (!same_bytes<n - 1>(t.data() + i, Head.data())) return false;
+  p.seek(i + n - 1);
+  colon_ok = p.parse_colon().has_value();
   return true;
 }
 
@@ -202,7 +306,7 @@ template <std::size_t N>
 // no escape (the view then lies in the line).
 [[gnu::always_inline]] inline bool string_at(json::Parser& p, Context& c, std::string_view& out, Piece& literal,
                                              bool& escaped) {
-  if (p.peek_ws() != '"') return false;
+  if (peek(p) != '"') return false;
   const std::size_t start = p.index();
   if (json::typed::take_ascii_string(p, out)) {
     escaped = false;
@@ -216,6 +320,34 @@ template <std::size_t N>
   escaped = v->data() == c.scratch.data() && !c.scratch.empty();
   literal = Piece{start, p.index() - start, true};
   return true;
+}
+
+// `"word"`, the text of an enum word.
+template <class E, std::size_t W>
+inline constexpr auto kQuotedWord = [] {
+  constexpr std::string_view word = words_of<E>()[W];
+  std::array<char, word.size() + 2> q{};
+  q[0] = '"';
+  for (std::size_t k = 0; k < word.size(); ++k) q[1 + k] = word[k];
+  q[word.size() + 1] = '"';
+  return q;
+}();
+
+// The enum word at the cursor, written as it stands (its own canonical
+// text, since the words hold nothing a string escapes): its value and the
+// cursor after it, or -1 (nothing consumed) for any other text, which the
+// full reader reads or refuses.
+template <class E, std::size_t W = 0>
+[[gnu::always_inline]] inline int take_word(json::Parser& p) {
+  if constexpr (W == words_of<E>().size()) {
+    return -1;
+  } else {
+    if (at_bytes(p, kQuotedWord<E, W>)) {
+      p.seek(p.index() + kQuotedWord<E, W>.size());
+      return static_cast<int>(W);
+    }
+    return take_word<E, W + 1>(p);
+  }
 }
 
 // The value of a decimal literal without exponent (as
@@ -277,14 +409,17 @@ inline bool take_whole_with_point(json::Parser& p, double& out) {
 
 // A float as the f64 reader takes it. `canonical` is set when the literal
 // is already the writer's text of its value: a decimal that is its own
-// shortest form, or a whole number below 10^15 written with ".0".
+// shortest form, or a whole number below 10^15 written with ".0". The
+// value of such a decimal is only worked out when `Value` asks for it (the
+// others' values are needed for their canonical text).
+template <bool Value>
 inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
-  const int c = p.peek_ws();
+  const int c = peek(p);
   if (c != '-' && !(c >= '0' && c <= '9')) return false;
   canonical = true;
   std::string_view literal;
   if (p.take_short_decimal(literal)) {
-    out = decimal_value(literal);
+    if constexpr (Value) out = decimal_value(literal);
     return true;
   }
   if (take_whole_with_point(p, out)) return true;
@@ -307,7 +442,34 @@ inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   return true;
 }
 
-template <class X, bool C>
+// An unsigned integer as the u64 and usize readers take it: up to 19
+// digits without a leading zero (or a lone zero) and no fraction or
+// exponent at once, anything else through the reader. The limit and name
+// of u64 and usize are alike here: any failure is read again in full.
+inline bool read_u64(json::Parser& p, std::uint64_t& out) {
+  peek(p);
+  const std::string_view t = p.text();
+  const std::size_t start = p.index();
+  std::size_t i = start;
+  std::uint64_t value = 0;
+  while (i < t.size() && i - start < 20 && static_cast<unsigned>(static_cast<unsigned char>(t[i]) - '0') <= 9) {
+    value = value * 10 + static_cast<std::uint64_t>(t[i] - '0');
+    ++i;
+  }
+  const std::size_t digits = i - start;
+  if (digits >= 1 && digits <= 19 && (t[start] != '0' || digits == 1) &&
+      (i == t.size() || (t[i] != '.' && t[i] != 'e' && t[i] != 'E'))) {
+    out = value;
+    p.seek(i);
+    return true;
+  }
+  auto n = json::typed::read_unsigned(p, UINT64_MAX, json::kU64Name);
+  if (!n) return false;
+  out = *n;
+  return true;
+}
+
+template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
 // ---------------------------------------------------------------------------
@@ -358,25 +520,26 @@ consteval std::size_t written_up_to() {
 // `,"name":` (without the comma for the first member written).
 template <class T, std::size_t I>
 [[gnu::always_inline]] inline void write_key(Text& to, bool& first) {
-  static constexpr std::string_view kName = std::get<I>(Members<T>::list).name;
-  static_assert(emit::plain_name(kName));
+  static_assert(emit::plain_name(kMemberName<T, I>));
   static constexpr auto head = [] {
-    std::array<char, kName.size() + 4> h{};
+    constexpr auto key = kKeyHead<T, I>;
+    std::array<char, key.size() + 1> h{};
     h[0] = ',';
-    h[1] = '"';
-    for (std::size_t k = 0; k < kName.size(); ++k) h[2 + k] = kName[k];
-    h[kName.size() + 2] = '"';
-    h[kName.size() + 3] = ':';
+    for (std::size_t k = 0; k < key.size(); ++k) h[1 + k] = key[k];
     return h;
   }();
-  to.append(head.data() + (first ? 1 : 0), head.size() - (first ? 1 : 0));
+  if (first) {
+    to.append(head.data() + 1, head.size() - 1);
+  } else {
+    to.append(head.data(), head.size());
+  }
   first = false;
 }
 
 // The members of key ranks [K, Until) into `to`, each key and piece, leaving
 // out the defaulted members that hold nothing.
 template <class T, std::size_t K, std::size_t Until>
-[[gnu::always_inline]] inline void write_members(const Context& c, const T& item, std::size_t level,
+[[gnu::always_inline]] inline void write_members(const Context& c, std::size_t level,
                                                  const std::array<Piece, kCount<T>>& pieces, Text& to,
                                                  bool& first) {
   if constexpr (K < Until) {
@@ -385,16 +548,16 @@ template <class T, std::size_t K, std::size_t Until>
     constexpr auto m = std::get<i>(Members<T>::list);
     static_assert(m.kind != json::FieldKind::Optional);
     bool written = true;
-    if constexpr (m.kind == json::FieldKind::Default) written = !emit::holds_nothing(item.*(decltype(m)::member));
+    if constexpr (m.kind == json::FieldKind::Default) written = !pieces[i].nothing;
     if (written) {
       write_key<T, i>(to, first);
       to.append(view(c, level + 1, pieces[i]));
     }
-    write_members<T, K + 1, Until>(c, item, level, pieces, to, first);
+    write_members<T, K + 1, Until>(c, level, pieces, to, first);
   }
 }
 
-template <class T, bool C, std::size_t I = 0>
+template <class T, bool C, bool K, std::size_t I = 0>
 [[gnu::always_inline]] inline bool members_from(json::Parser& p, Context& c, T& out, std::size_t level,
                                                 std::array<Piece, kCount<T>>& pieces, bool& first, int& state,
                                                 bool& none) {
@@ -412,39 +575,40 @@ template <class T, bool C, std::size_t I = 0>
       state = e == 1 ? 1 : 2;
     }
     bool colon_ok = false;
-    if (state == 1 && key<m.name.size()>(p, m.name, colon_ok)) {
+    if (state == 1 && key<kKeyHead<T, I>>(p, colon_ok)) {
       if (!colon_ok) return false;
       if constexpr (C && in_place<T, I>()) {
         // The members before it in key order, its key, then its text read
         // straight into the struct's own text.
         constexpr std::size_t rank = key_ranks<T>()[I];
         Text& to = c.levels[level];
-        write_members<T, written_up_to<T, I>(), rank>(c, out, level, pieces, to, none);
+        write_members<T, written_up_to<T, I>(), rank>(c, level, pieces, to, none);
         write_key<T, I>(to, none);
-        if (!read<M, C>(p, c, member, level, pieces[I])) return false;
+        if (!read<M, C, K>(p, c, member, level, pieces[I])) return false;
       } else {
         // The content's canonical text is built from here down.
         constexpr bool kMemberC = C || std::is_same_v<M, RecordContent>;
-        if (!read<M, kMemberC>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
+        if (!read<M, kMemberC, K>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
       }
       state = 0;
     } else if constexpr (m.kind == json::FieldKind::Required) {
       return false;
     } else {
       static const T kDefault{};
-      member = kDefault.*(decltype(m)::member);
+      if constexpr (kStore<C, K>) member = kDefault.*(decltype(m)::member);
       // An absent member the writer would write anyway has no piece.
       if constexpr (C) {
-        if (!emit::holds_nothing(member)) return false;
+        if (!emit::holds_nothing(kDefault.*(decltype(m)::member))) return false;
+        pieces[I].nothing = true;
       }
     }
-    return members_from<T, C, I + 1>(p, c, out, level, pieces, first, state, none);
+    return members_from<T, C, K, I + 1>(p, c, out, level, pieces, first, state, none);
   }
 }
 
-template <class T, bool C>
+template <class T, bool C, bool K>
 bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& piece) {
-  if (p.peek_ws() != '{' || !p.enter()) return false;
+  if (peek(p) != '{') return false;
   p.eat();
   if constexpr (C) {
     if (level + 1 >= Context::kLevels) return false;
@@ -456,14 +620,13 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
   bool first = true;
   int state = 0;
   bool none = true;  // no member written yet
-  if (!members_from<T, C>(p, c, out, level, pieces, first, state, none)) return false;
+  if (!members_from<T, C, K>(p, c, out, level, pieces, first, state, none)) return false;
   if (state == 0) state = entry(p, '}', first) == 0 ? 2 : 1;
   if (state != 2) return false;  // a member out of order, unknown or repeated
   p.eat();
-  p.leave();
   if constexpr (C) {
     Text& to = c.levels[level];
-    write_members<T, written_up_to<T, kCount<T>>(), kCount<T>>(c, out, level, pieces, to, none);
+    write_members<T, written_up_to<T, kCount<T>>(), kCount<T>>(c, level, pieces, to, none);
     to.push('}');
     c.levels[level + 1].resize(mark);
     piece = Piece{start, to.size() - start, false};
@@ -471,144 +634,154 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
   return true;
 }
 
+inline constexpr auto kClassKey = key_head<5>("class");
+inline constexpr auto kToleranceKey = key_head<9>("tolerance");
+
 // {"class": word} and, for the reproducible class, its tolerance after it.
-template <bool C>
+template <bool C, bool K>
 bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t level, Piece& piece) {
-  if (p.peek_ws() != '{' || !p.enter()) return false;
+  if (peek(p) != '{') return false;
   p.eat();
   bool first = true;
   bool colon_ok = false;
-  if (entry(p, '}', first) != 1 || !key<5>(p, "class", colon_ok) || !colon_ok) return false;
-  std::string_view word;
-  Piece word_text;
-  bool escaped = false;
-  if (!string_at(p, c, word, word_text, escaped) || escaped) return false;
-  std::size_t i = 0;
-  while (i < Determinism::kClassWords.size() && Determinism::kClassWords[i] != word) ++i;
-  if (i == Determinism::kClassWords.size()) return false;
-  out.cls = static_cast<Determinism::Class>(i);
-  out.tolerance = 0.0;
+  if (entry(p, '}', first) != 1 || !key<kClassKey>(p, colon_ok) || !colon_ok) return false;
+  peek(p);
+  const std::size_t word_start = p.index();
+  const int word = take_word<Determinism::Class>(p);
+  if (word < 0) return false;
+  const std::size_t word_end = p.index();
+  const auto cls = static_cast<Determinism::Class>(word);
+  double tolerance = 0.0;
   bool tolerance_canonical = false;
   std::size_t tolerance_start = 0;
   int e = entry(p, '}', first);
-  if (out.cls == Determinism::Class::Reproducible) {
-    if (e != 1 || !key<9>(p, "tolerance", colon_ok) || !colon_ok) return false;
-    p.peek_ws();
+  if (cls == Determinism::Class::Reproducible) {
+    if (e != 1 || !key<kToleranceKey>(p, colon_ok) || !colon_ok) return false;
+    peek(p);
     tolerance_start = p.index();
-    if (!read_f64(p, out.tolerance, tolerance_canonical)) return false;
+    if (!read_f64<kStore<C, K>>(p, tolerance, tolerance_canonical)) return false;
     e = entry(p, '}', first);
   }
   if (e != 0) return false;
+  if constexpr (kStore<C, K>) {
+    out.cls = cls;
+    out.tolerance = tolerance;
+  }
   if constexpr (C) {
     Text& to = c.levels[level];
     const std::size_t start = to.size();
     to.append(R"({"class":)");
-    to.append(view(c, level, word_text));
-    if (out.cls == Determinism::Class::Reproducible) {
+    to.append(p.text().substr(word_start, word_end - word_start));
+    if (cls == Determinism::Class::Reproducible) {
       to.append(R"(,"tolerance":)");
       if (tolerance_canonical) {
         to.append(p.text().substr(tolerance_start, p.index() - tolerance_start));
       } else {
-        to.append_written([&](std::string& o) { json::write_json_f64(out.tolerance, o); });
+        to.append_written([&](std::string& o) { json::write_json_f64(tolerance, o); });
       }
     }
     to.push('}');
     piece = Piece{start, to.size() - start, false};
   }
   p.eat();
-  p.leave();
   return true;
 }
 
 // An element of an array, its text written where the array's text goes.
-template <class X, bool C>
+template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool element(json::Parser& p, Context& c, X& out, std::size_t level) {
   Piece piece;
-  if (!read<X, C>(p, c, out, level, piece)) return false;
+  if (!read<X, C, K>(p, c, out, level, piece)) return false;
   if constexpr (C && !kBuilt<X>) {
     if (piece.in_line) c.levels[level].append(view(c, level, piece));
   }
   return true;
 }
 
-template <class X, bool C>
+template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+  constexpr bool kKeep = kStore<C, K>;
   if constexpr (std::is_same_v<X, std::string>) {
     std::string_view v;
     bool escaped = false;
     if (!string_at(p, c, v, piece, escaped)) return false;
-    out.assign(v.data(), v.size());
+    if constexpr (kKeep) out.assign(v.data(), v.size());
     if constexpr (C) {
       if (escaped) {
         Text& to = c.levels[level];
         const std::size_t start = to.size();
-        to.append_written([&](std::string& o) { json::write_json_string(out, o); });
+        to.append_written([&](std::string& o) { json::write_json_string(v, o); });
         piece = Piece{start, to.size() - start, false};
       }
     }
     return true;
   } else if constexpr (std::is_same_v<X, double>) {
-    p.peek_ws();
+    peek(p);
     const std::size_t start = p.index();
     bool canonical = false;
-    if (!read_f64(p, out, canonical)) return false;
+    double value = 0.0;
+    if (!read_f64<kKeep>(p, value, canonical)) return false;
+    if constexpr (kKeep) out = value;
     if constexpr (C) {
       if (canonical) {
         piece = Piece{start, p.index() - start, true};
       } else {
         Text& to = c.levels[level];
         const std::size_t at = to.size();
-        to.append_written([&](std::string& o) { json::write_json_f64(out, o); });
+        to.append_written([&](std::string& o) { json::write_json_f64(value, o); });
         piece = Piece{at, to.size() - at, false};
       }
     }
     return true;
   } else if constexpr (std::is_same_v<X, bool>) {
-    const int k = p.peek_ws();
-    if (k != 't' && k != 'f') return false;
+    static constexpr std::array<char, 4> kTrue = {'t', 'r', 'u', 'e'};
+    static constexpr std::array<char, 5> kFalse = {'f', 'a', 'l', 's', 'e'};
+    peek(p);
     const std::size_t start = p.index();
-    p.eat();
-    if (!p.parse_ident(k == 't' ? "rue" : "alse")) return false;
-    out = k == 't';
+    bool value = true;
+    if (at_bytes(p, kTrue)) {
+      p.seek(start + kTrue.size());
+    } else if (at_bytes(p, kFalse)) {
+      p.seek(start + kFalse.size());
+      value = false;
+    } else {
+      return false;
+    }
+    if constexpr (kKeep) out = value;
     piece = Piece{start, p.index() - start, true};
     return true;
   } else if constexpr (std::is_same_v<X, std::uint64_t>) {
     // Every literal an unsigned reader takes is plain digits, its own
-    // canonical text. The limit and name of u64 and usize are alike here:
-    // any failure is read again in full.
-    p.peek_ws();
+    // canonical text.
+    peek(p);
     const std::size_t start = p.index();
-    auto n = json::typed::read_unsigned(p, UINT64_MAX, json::kU64Name);
-    if (!n) return false;
-    out = *n;
+    std::uint64_t value = 0;
+    if (!read_u64(p, value)) return false;
+    if constexpr (kKeep) out = value;
     piece = Piece{start, p.index() - start, true};
     return true;
   } else if constexpr (std::is_enum_v<X>) {
-    std::string_view word;
-    bool escaped = false;
-    if (!string_at(p, c, word, piece, escaped) || escaped) return false;
-    const auto& words = words_of<X>();
-    for (std::size_t i = 0; i < words.size(); ++i) {
-      // Words are short: compared here rather than through a library call.
-      if (words[i].size() == word.size() && std::equal(word.begin(), word.end(), words[i].begin())) {
-        out = static_cast<X>(i);
-        return true;
-      }
-    }
-    return false;
+    peek(p);
+    const std::size_t start = p.index();
+    const int word = take_word<X>(p);
+    if (word < 0) return false;
+    if constexpr (kKeep) out = static_cast<X>(word);
+    piece = Piece{start, p.index() - start, true};
+    return true;
   } else if constexpr (kIsOption<X>) {
-    if (p.peek_ws() == 'n') {
+    static constexpr std::array<char, 4> kNull = {'n', 'u', 'l', 'l'};
+    if (peek(p) == 'n') {
+      if (!at_bytes(p, kNull)) return false;
       const std::size_t start = p.index();
-      p.eat();
-      if (!p.parse_ident("ull")) return false;
-      out.reset();
-      piece = Piece{start, 4, true};
+      p.seek(start + kNull.size());
+      if constexpr (kKeep) out.reset();
+      piece = Piece{start, kNull.size(), true, true};
       return true;
     }
     if (!out) out.emplace();
-    return read<typename X::value_type, C>(p, c, *out, level, piece);
+    return read<typename X::value_type, C, K>(p, c, *out, level, piece);
   } else if constexpr (kIsVector<X>) {
-    if (p.peek_ws() != '[' || !p.enter()) return false;
+    if (peek(p) != '[') return false;
     p.eat();
     const std::size_t start = C ? c.levels[level].size() : 0;
     if constexpr (C) c.levels[level].push('[');
@@ -618,52 +791,54 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
       const int e = entry(p, ']', first);
       if (e < 0) return false;
       if (e == 0) break;
-      if (n == out.size()) out.emplace_back();
+      // Without storing, the first element stands in for each of them.
+      const std::size_t at = kKeep ? n : 0;
+      if (at == out.size()) out.emplace_back();
       if constexpr (C) {
         if (n > 0) c.levels[level].push(',');
       }
-      if (!element<typename X::value_type, C>(p, c, out[n], level)) return false;
+      if (!element<typename X::value_type, C, K>(p, c, out[at], level)) return false;
     }
-    out.erase(out.begin() + static_cast<std::ptrdiff_t>(n), out.end());
+    if constexpr (kKeep) out.erase(out.begin() + static_cast<std::ptrdiff_t>(n), out.end());
     p.eat();
-    p.leave();
     if constexpr (C) {
       c.levels[level].push(']');
-      piece = Piece{start, c.levels[level].size() - start, false};
+      piece = Piece{start, c.levels[level].size() - start, false, n == 0};
     }
     return true;
   } else if constexpr (std::is_same_v<X, TextPair>) {
-    if (p.peek_ws() != '[' || !p.enter()) return false;
+    if (peek(p) != '[') return false;
     p.eat();
     const std::size_t start = C ? c.levels[level].size() : 0;
     if constexpr (C) c.levels[level].push('[');
     bool first = true;
-    if (entry(p, ']', first) != 1 || !element<std::string, C>(p, c, out.first, level)) return false;
+    if (entry(p, ']', first) != 1 || !element<std::string, C, K>(p, c, out.first, level)) return false;
     if constexpr (C) c.levels[level].push(',');
-    if (entry(p, ']', first) != 1 || !element<std::string, C>(p, c, out.second, level)) return false;
+    if (entry(p, ']', first) != 1 || !element<std::string, C, K>(p, c, out.second, level)) return false;
     if (entry(p, ']', first) != 0) return false;
     p.eat();
-    p.leave();
     if constexpr (C) {
       c.levels[level].push(']');
       piece = Piece{start, c.levels[level].size() - start, false};
     }
     return true;
   } else if constexpr (std::is_same_v<X, Determinism>) {
-    return read_determinism<C>(p, c, out, level, piece);
+    return read_determinism<C, K>(p, c, out, level, piece);
   } else {
-    return read_struct<X, C>(p, c, out, level, piece);
+    return read_struct<X, C, K>(p, c, out, level, piece);
   }
 }
 
 // A whole text holding one sealed record and nothing after it but white
-// space; the content's canonical text is then c.levels[0].view().
+// space; the content's canonical text is then c.levels[0].view(). With K
+// false the content's values are not stored.
+template <bool K>
 inline bool read_record(std::string_view text, Context& c, EvidenceRecord& out) {
   c.line = text;
   for (Text& level : c.levels) level.clear();
   json::Parser p(text);
   Piece piece;
-  return read<EvidenceRecord, false>(p, c, out, 0, piece) && p.end();
+  return read<EvidenceRecord, false, K>(p, c, out, 0, piece) && p.end();
 }
 
 }  // namespace qv::records::plain

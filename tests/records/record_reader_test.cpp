@@ -152,6 +152,49 @@ TEST(EvidenceRecordReader, GivesWhatTheFullReaderGivesInEveryOrder) {
   EXPECT_EQ(refused, 19 * (n + 2));
 }
 
+// A reader that keeps the seal only: every member but the content as the
+// full reader gives it, the content's hash, or the same error.
+void expect_same_seal(EvidenceRecordReader& reader, const std::string& text, std::size_t& read,
+                      std::size_t& refused) {
+  const auto expected = read_evidence_record_json(text);
+  const auto got = reader.read(text);
+  ASSERT_EQ(got.has_value(), expected.has_value()) << text;
+  if (!expected) {
+    EXPECT_EQ(got.error().display(), expected.error().display()) << text;
+    ++refused;
+    return;
+  }
+  EvidenceRecord seal = reader.record();
+  seal.content = expected->content;
+  EXPECT_EQ(seal, *expected) << text;
+  ASSERT_TRUE(reader.content_hash().has_value());
+  EXPECT_EQ(*reader.content_hash(), compute_content_hash(expected->content).value()) << text;
+  ++read;
+}
+
+TEST(EvidenceRecordReader, KeepingTheSealGivesTheSameSealAndHash) {
+  const std::vector<std::string> all = texts();
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  EvidenceRecordReader forward(EvidenceRecordReader::Keep::Seal);
+  for (const std::string& text : all) expect_same_seal(forward, text, read, refused);
+  EvidenceRecordReader backward(EvidenceRecordReader::Keep::Seal);
+  for (auto t = all.rbegin(); t != all.rend(); ++t) expect_same_seal(backward, *t, read, refused);
+  // The full record's content after each other text, and each text after
+  // the full record: nothing the content left behind reaches the next hash.
+  const std::string full = write_evidence_record_json(full_record());
+  for (const std::string& text : all) {
+    EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
+    std::size_t ignored = 0;
+    expect_same_seal(reader, text, ignored, ignored);
+    expect_same_seal(reader, full, read, refused);
+    expect_same_seal(reader, text, read, refused);
+  }
+  const std::size_t n = all.size();
+  EXPECT_EQ(read + refused, 4 * n);
+  EXPECT_EQ(refused, 19u * 3);
+}
+
 // Float literals at the edges of the forms taken at once (a decimal that is
 // its own shortest form, a whole number with ".0") and just past them, as
 // a score, a confidence and a tolerance.
