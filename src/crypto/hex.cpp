@@ -16,30 +16,38 @@ constexpr std::array<unsigned char, 256> kDigitValue = [] {
   return t;
 }();
 
-// Decodes text (even length, 2 * out.size() digits) into out.
+// Decodes text (even length, 2 * out.size() digits) into out. The digits
+// are decoded without a test each; a non-digit (0xff in the table) shows in
+// the or of them all, and is then looked for from the start.
 std::expected<void, HexError> decode_pairs(std::string_view text, unsigned char* out) {
+  unsigned bad = 0;
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    const auto hi = static_cast<unsigned char>(text[i]);
-    const auto lo = static_cast<unsigned char>(text[i + 1]);
-    const unsigned char h = kDigitValue[hi];
-    if (h == 0xff) return std::unexpected(HexError{HexError::Kind::InvalidCharacter, hi, i});
-    const unsigned char l = kDigitValue[lo];
-    if (l == 0xff) return std::unexpected(HexError{HexError::Kind::InvalidCharacter, lo, i + 1});
+    const unsigned h = kDigitValue[static_cast<unsigned char>(text[i])];
+    const unsigned l = kDigitValue[static_cast<unsigned char>(text[i + 1])];
+    bad |= h | l;
     out[i / 2] = static_cast<unsigned char>((h << 4) | l);
+  }
+  if ((bad & 0xf0) == 0) return {};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (kDigitValue[c] == 0xff) return std::unexpected(HexError{HexError::Kind::InvalidCharacter, c, i});
   }
   return {};
 }
 
 }  // namespace
 
-std::string hex_encode(std::span<const unsigned char> bytes) {
+void write_hex(std::span<const unsigned char> bytes, char* out) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  std::string out;
-  out.resize(bytes.size() * 2);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     out[2 * i] = kDigits[bytes[i] >> 4];
     out[2 * i + 1] = kDigits[bytes[i] & 0x0f];
   }
+}
+
+std::string hex_encode(std::span<const unsigned char> bytes) {
+  std::string out(bytes.size() * 2, '\0');
+  write_hex(bytes, out.data());
   return out;
 }
 

@@ -75,7 +75,10 @@ json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
   const bool in_plain_form = keep_ == Keep::Record ? plain::read_record<true>(text, *context_, record_)
                                                     : plain::read_record<false>(text, *context_, record_);
   if (in_plain_form) {
-    content_hash_ = crypto::text_digest(context_->levels[0].view());
+    // Written into the kept string, which has its room from the record before.
+    if (!content_hash_) content_hash_ = std::string();
+    content_hash_->resize(crypto::kDigestLength);
+    crypto::write_text_digest(context_->levels[0].view(), content_hash_->data());
     return {};
   }
   auto record = read_evidence_record_json(text);
