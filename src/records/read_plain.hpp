@@ -841,4 +841,23 @@ inline bool read_record(std::string_view text, Context& c, EvidenceRecord& out) 
   return read<EvidenceRecord, false, K>(p, c, out, 0, piece) && p.end();
 }
 
+// A record at the start of a text that goes on past its line: the record,
+// with no line feed in it, then only spaces, tabs or carriage returns up to
+// a line feed. The length of that line with its line feed, or 0.
+template <bool K>
+inline std::size_t read_leading_record(std::string_view text, Context& c, EvidenceRecord& out) {
+  c.line = text;
+  for (Text& level : c.levels) level.clear();
+  json::Parser p(text);
+  Piece piece;
+  if (!read<EvidenceRecord, false, K>(p, c, out, 0, piece)) return 0;
+  std::size_t end = p.index();
+  // White space between tokens may have crossed a line feed; the record's
+  // bytes are fresh in the cache by now, so looking costs little.
+  if (std::memchr(text.data(), '\n', end) != nullptr) return 0;
+  while (end < text.size() && (text[end] == ' ' || text[end] == '\t' || text[end] == '\r')) ++end;
+  if (end == text.size() || text[end] != '\n') return 0;
+  return end + 1;
+}
+
 }  // namespace qv::records::plain
