@@ -107,6 +107,7 @@ class Text {
     if (buf_.size() == len_) grow(1);
     buf_[len_++] = c;
   }
+
   // A piece written by a writer of the JSON family (which appends to a
   // std::string), copied in.
   template <class Write>
@@ -133,12 +134,13 @@ struct Context {
 
 // A value's canonical text: a span of the line, or of its level's buffer.
 // `nothing` marks a value the writer leaves out as a defaulted member (an
-// absent option, null, an empty list).
+// absent option, null, an empty list). Left uninitialised until a value is
+// read (a struct holds one per member, set by the reading of each).
 struct Piece {
-  std::size_t offset = 0;
-  std::size_t size = 0;
-  bool in_line = true;
-  bool nothing = false;
+  std::size_t offset;
+  std::size_t size;
+  bool in_line;
+  bool nothing;
 };
 
 [[gnu::always_inline]] inline std::string_view view(const Context& c, std::size_t level, const Piece& piece) {
@@ -310,7 +312,7 @@ template <const auto& Head>
   const std::size_t start = p.index();
   if (json::typed::take_ascii_string(p, out)) {
     escaped = false;
-    literal = Piece{start, p.index() - start, true};
+    literal = Piece{start, p.index() - start, true, false};
     return true;
   }
   p.eat();
@@ -318,7 +320,7 @@ template <const auto& Head>
   if (!v) return false;
   out = *v;
   escaped = v->data() == c.scratch.data() && !c.scratch.empty();
-  literal = Piece{start, p.index() - start, true};
+  literal = Piece{start, p.index() - start, true, false};
   return true;
 }
 
@@ -472,6 +474,22 @@ inline bool read_u64(json::Parser& p, std::uint64_t& out) {
 template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
+template <class X>
+inline constexpr bool kScalar = std::is_same_v<X, std::string> || std::is_same_v<X, double> ||
+                                std::is_same_v<X, bool> || std::is_same_v<X, std::uint64_t> || std::is_enum_v<X>;
+template <class X, bool C, bool K>
+[[gnu::always_inline]] inline bool read_scalar(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
+
+// A value: scalars inline where they are met, the others by call.
+template <class X, bool C, bool K>
+[[gnu::always_inline]] inline bool read_value(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+  if constexpr (kScalar<X>) {
+    return read_scalar<X, C, K>(p, c, out, level, piece);
+  } else {
+    return read<X, C, K>(p, c, out, level, piece);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Structs in object form, members in declared order.
 
@@ -584,11 +602,11 @@ template <class T, bool C, bool K, std::size_t I = 0>
         Text& to = c.levels[level];
         write_members<T, written_up_to<T, I>(), rank>(c, level, pieces, to, none);
         write_key<T, I>(to, none);
-        if (!read<M, C, K>(p, c, member, level, pieces[I])) return false;
+        if (!read_value<M, C, K>(p, c, member, level, pieces[I])) return false;
       } else {
         // The content's canonical text is built from here down.
         constexpr bool kMemberC = C || std::is_same_v<M, RecordContent>;
-        if (!read<M, kMemberC, K>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
+        if (!read_value<M, kMemberC, K>(p, c, member, C ? level + 1 : 0, pieces[I])) return false;
       }
       state = 0;
     } else if constexpr (m.kind == json::FieldKind::Required) {
@@ -599,7 +617,7 @@ template <class T, bool C, bool K, std::size_t I = 0>
       // An absent member the writer would write anyway has no piece.
       if constexpr (C) {
         if (!emit::holds_nothing(kDefault.*(decltype(m)::member))) return false;
-        pieces[I].nothing = true;
+        pieces[I] = Piece{0, 0, true, true};
       }
     }
     return members_from<T, C, K, I + 1>(p, c, out, level, pieces, first, state, none);
@@ -629,7 +647,7 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
     write_members<T, written_up_to<T, kCount<T>>(), kCount<T>>(c, level, pieces, to, none);
     to.push('}');
     c.levels[level + 1].resize(mark);
-    piece = Piece{start, to.size() - start, false};
+    piece = Piece{start, to.size() - start, false, false};
   }
   return true;
 }
@@ -681,7 +699,7 @@ bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t
       }
     }
     to.push('}');
-    piece = Piece{start, to.size() - start, false};
+    piece = Piece{start, to.size() - start, false, false};
   }
   p.eat();
   return true;
@@ -691,7 +709,7 @@ bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t
 template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool element(json::Parser& p, Context& c, X& out, std::size_t level) {
   Piece piece;
-  if (!read<X, C, K>(p, c, out, level, piece)) return false;
+  if (!read_value<X, C, K>(p, c, out, level, piece)) return false;
   if constexpr (C && !kBuilt<X>) {
     if (piece.in_line) c.levels[level].append(view(c, level, piece));
   }
@@ -699,7 +717,7 @@ template <class X, bool C, bool K>
 }
 
 template <class X, bool C, bool K>
-bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+[[gnu::always_inline]] inline bool read_scalar(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
   constexpr bool kKeep = kStore<C, K>;
   if constexpr (std::is_same_v<X, std::string>) {
     std::string_view v;
@@ -711,7 +729,7 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
         Text& to = c.levels[level];
         const std::size_t start = to.size();
         to.append_written([&](std::string& o) { json::write_json_string(v, o); });
-        piece = Piece{start, to.size() - start, false};
+        piece = Piece{start, to.size() - start, false, false};
       }
     }
     return true;
@@ -724,12 +742,12 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
     if constexpr (kKeep) out = value;
     if constexpr (C) {
       if (canonical) {
-        piece = Piece{start, p.index() - start, true};
+        piece = Piece{start, p.index() - start, true, false};
       } else {
         Text& to = c.levels[level];
         const std::size_t at = to.size();
         to.append_written([&](std::string& o) { json::write_json_f64(value, o); });
-        piece = Piece{at, to.size() - at, false};
+        piece = Piece{at, to.size() - at, false, false};
       }
     }
     return true;
@@ -748,7 +766,7 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
       return false;
     }
     if constexpr (kKeep) out = value;
-    piece = Piece{start, p.index() - start, true};
+    piece = Piece{start, p.index() - start, true, false};
     return true;
   } else if constexpr (std::is_same_v<X, std::uint64_t>) {
     // Every literal an unsigned reader takes is plain digits, its own
@@ -758,7 +776,7 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
     std::uint64_t value = 0;
     if (!read_u64(p, value)) return false;
     if constexpr (kKeep) out = value;
-    piece = Piece{start, p.index() - start, true};
+    piece = Piece{start, p.index() - start, true, false};
     return true;
   } else if constexpr (std::is_enum_v<X>) {
     peek(p);
@@ -766,8 +784,16 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
     const int word = take_word<X>(p);
     if (word < 0) return false;
     if constexpr (kKeep) out = static_cast<X>(word);
-    piece = Piece{start, p.index() - start, true};
+    piece = Piece{start, p.index() - start, true, false};
     return true;
+  }
+}
+
+template <class X, bool C, bool K>
+bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+  constexpr bool kKeep = kStore<C, K>;
+  if constexpr (kScalar<X>) {
+    return read_scalar<X, C, K>(p, c, out, level, piece);
   } else if constexpr (kIsOption<X>) {
     static constexpr std::array<char, 4> kNull = {'n', 'u', 'l', 'l'};
     if (peek(p) == 'n') {
@@ -779,7 +805,7 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
       return true;
     }
     if (!out) out.emplace();
-    return read<typename X::value_type, C, K>(p, c, *out, level, piece);
+    return read_value<typename X::value_type, C, K>(p, c, *out, level, piece);
   } else if constexpr (kIsVector<X>) {
     if (peek(p) != '[') return false;
     p.eat();
@@ -819,7 +845,7 @@ bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) 
     p.eat();
     if constexpr (C) {
       c.levels[level].push(']');
-      piece = Piece{start, c.levels[level].size() - start, false};
+      piece = Piece{start, c.levels[level].size() - start, false, false};
     }
     return true;
   } else if constexpr (std::is_same_v<X, Determinism>) {
