@@ -195,6 +195,50 @@ TEST(EvidenceRecordReader, KeepingTheSealGivesTheSameSealAndHash) {
   EXPECT_EQ(refused, 19u * 3);
 }
 
+// Records whose list elements repeat those of the record read before: the
+// same again, moved to another place, up to their last byte, cut short,
+// with white space, among more or fewer elements. A reader that keeps the
+// seal only gives each the full reader's hash or error.
+TEST(EvidenceRecordReader, ElementsLikeTheRecordBeforeGiveTheFullReadersHash) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::string full = write_evidence_record_json(full_record());
+  const std::string c0 = R"({"claim_id":"c0","decision":"PASS","reasons":[]})";
+  const std::string c1 = R"({"claim_id":"c1","decision":"FAIL","reasons":["r1","r2"]})";
+  const std::string both = c0 + "," + c1;
+  const std::size_t numeric = plain.find(R"({"id":"quillaveen.numeric")");
+  ASSERT_NE(numeric, std::string::npos);
+  const std::vector<std::string> sequence = {
+      plain,
+      plain,
+      replaced(plain, both, c1 + "," + c0),
+      replaced(plain, both, c0 + "," + replaced(c1, "r2", "r3")),
+      replaced(plain, both, c0 + "," + replaced(c1, "FAIL", "PASS")),
+      replaced(plain, both, c1),
+      replaced(plain, both, both + "," + c0),
+      replaced(plain, both, replaced(c0, "{", "{ ") + "," + c1),
+      plain,
+      plain.substr(0, plain.find(both) + c0.size() - 1),
+      replaced(plain, both, c0 + "]," + c1),
+      plain.substr(0, numeric) + R"({"id":"quillaveen.numeric","version":"1.0.1")" +
+          plain.substr(numeric + std::string_view(R"({"id":"quillaveen.numeric","version":"1.0.0")").size()),
+      full,
+      full,
+      plain,
+      full,
+  };
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
+  for (const std::string& text : sequence) expect_same_seal(reader, text, read, refused);
+  // The same records, each read after itself.
+  for (const std::string& text : sequence) {
+    expect_same_seal(reader, text, read, refused);
+    expect_same_seal(reader, text, read, refused);
+  }
+  EXPECT_EQ(read + refused, 3 * sequence.size());
+  EXPECT_EQ(refused, 3u * 2);  // the record cut short and the one with a bracket too many
+}
+
 // Float literals at the edges of the forms taken at once (a decimal that is
 // its own shortest form, a whole number with ".0") and just past them, as
 // a score, a confidence and a tolerance.
