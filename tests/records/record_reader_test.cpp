@@ -239,6 +239,57 @@ TEST(EvidenceRecordReader, ElementsLikeTheRecordBeforeGiveTheFullReadersHash) {
   EXPECT_EQ(refused, 3u * 2);  // the record cut short and the one with a bracket too many
 }
 
+// A record at the start of a longer text, read up to the end of its own
+// line: the length of the line with its line feed, and the record and hash
+// that read() gives for the line (the text up to the line feed, a carriage
+// return before it left out); 0 when the line holds more than a record in
+// the plain form and white space, or does not end within the text.
+TEST(EvidenceRecordReader, ReadsALeadingRecordToTheEndOfItsLine) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::string spaced = replaced(plain, R"(,"timestamp")", R"(, "timestamp")");
+  const std::string literal = replaced(plain, R"("score":1.0)", R"("score":1)");
+  const std::string after = plain + "\n";
+  struct Case {
+    std::string text;
+    std::size_t line;  // what read_leading gives
+  };
+  const std::vector<Case> cases = {
+      {plain + "\n" + after, plain.size() + 1},
+      {plain + " \t\r\n" + after, plain.size() + 4},
+      {plain + "\r\r\n", plain.size() + 3},
+      {spaced + "\n" + after, spaced.size() + 1},
+      {literal + "\n", literal.size() + 1},
+      {plain, 0},
+      {plain + " \t", 0},
+      {plain + " x\n" + after, 0},
+      {plain + "\x0b\n" + after, 0},
+      {plain + "\xc2\xa0\n" + after, 0},
+      {replaced(plain, R"(,"timestamp")", ",\n\"timestamp\"") + "\n", 0},
+      {replaced(plain, R"("locale")", R"("extra":1,"locale")") + "\n" + after, 0},
+      {R"({"record_id":1})" "\n" + after, 0},
+  };
+  std::size_t leading = 0;
+  for (const auto keep : {EvidenceRecordReader::Keep::Record, EvidenceRecordReader::Keep::Seal}) {
+    for (const Case& c : cases) {
+      EvidenceRecordReader reader(keep);
+      const std::size_t line = reader.read_leading(c.text);
+      EXPECT_EQ(line, c.line) << c.text;
+      if (line == 0 || line != c.line) continue;
+      std::string_view own = std::string_view(c.text).substr(0, line - 1);
+      if (own.ends_with('\r')) own.remove_suffix(1);
+      EvidenceRecordReader alone(keep);
+      ASSERT_TRUE(alone.read(own).has_value());
+      EvidenceRecord got = reader.record();
+      EvidenceRecord want = alone.record();
+      if (keep == EvidenceRecordReader::Keep::Seal) got.content = want.content = RecordContent{};
+      EXPECT_EQ(got, want);
+      EXPECT_EQ(reader.content_hash().value(), alone.content_hash().value());
+      ++leading;
+    }
+  }
+  EXPECT_EQ(leading, 2u * 5);
+}
+
 // Float literals at the edges of the forms taken at once (a decimal that is
 // its own shortest form, a whole number with ".0") and just past them, as
 // a score, a confidence and a tolerance.
