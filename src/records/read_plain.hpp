@@ -103,11 +103,21 @@ inline constexpr bool kScalar = std::is_same_v<X, std::string> || std::is_same_v
 template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool read_scalar(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
-// A value: scalars inline where they are met, the others by call.
+template <class X>
+inline constexpr bool kOptionalScalar = false;
+template <class X>
+inline constexpr bool kOptionalScalar<std::optional<X>> = kScalar<X>;
+template <class X, bool C, bool K>
+[[gnu::always_inline]] inline bool read_option(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
+
+// A value: scalars and optional scalars inline where they are met, the
+// others by call.
 template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool read_value(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
   if constexpr (kScalar<X>) {
     return read_scalar<X, C, K>(p, c, out, level, piece);
+  } else if constexpr (kOptionalScalar<X>) {
+    return read_option<X, C, K>(p, c, out, level, piece);
   } else {
     return read<X, C, K>(p, c, out, level, piece);
   }
@@ -450,23 +460,29 @@ template <class X, bool C, bool K>
   }
 }
 
+// null, or the option's value.
+template <class X, bool C, bool K>
+[[gnu::always_inline]] inline bool read_option(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+  static constexpr std::array<char, 4> kNull = {'n', 'u', 'l', 'l'};
+  if (peek(p) == 'n') {
+    if (!at_bytes(p, kNull)) return false;
+    const std::size_t start = p.index();
+    p.seek(start + kNull.size());
+    if constexpr (kStore<C, K>) out.reset();
+    piece = Piece{start, kNull.size(), true, true};
+    return true;
+  }
+  if (!out) out.emplace();
+  return read_value<typename X::value_type, C, K>(p, c, *out, level, piece);
+}
+
 template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
   constexpr bool kKeep = kStore<C, K>;
   if constexpr (kScalar<X>) {
     return read_scalar<X, C, K>(p, c, out, level, piece);
   } else if constexpr (kIsOption<X>) {
-    static constexpr std::array<char, 4> kNull = {'n', 'u', 'l', 'l'};
-    if (peek(p) == 'n') {
-      if (!at_bytes(p, kNull)) return false;
-      const std::size_t start = p.index();
-      p.seek(start + kNull.size());
-      if constexpr (kKeep) out.reset();
-      piece = Piece{start, kNull.size(), true, true};
-      return true;
-    }
-    if (!out) out.emplace();
-    return read_value<typename X::value_type, C, K>(p, c, *out, level, piece);
+    return read_option<X, C, K>(p, c, out, level, piece);
   } else if constexpr (kIsVector<X>) {
     if (peek(p) != '[') return false;
     p.eat();

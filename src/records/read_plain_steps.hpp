@@ -372,12 +372,14 @@ inline bool read_f64(json::Parser& p, double& out, bool& canonical) {
   const int c = peek(p);
   if (c != '-' && !(c >= '0' && c <= '9')) return false;
   canonical = true;
+  // Whole numbers first: the scores and confidences records hold are
+  // mostly 0.0 and 1.0.
+  if (take_whole_with_point(p, out)) return true;
   std::string_view literal;
   if (p.take_short_decimal(literal)) {
     if constexpr (Value) out = decimal_value(literal);
     return true;
   }
-  if (take_whole_with_point(p, out)) return true;
   canonical = false;
   std::uint64_t magnitude = 0;
   bool negative = false;
