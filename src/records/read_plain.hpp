@@ -67,12 +67,14 @@ inline constexpr bool kIsOption<std::optional<X>> = true;
 template <bool C, bool K>
 inline constexpr bool kStore = !C || K;
 
+template <class X>
+inline constexpr bool kScalar = std::is_same_v<X, std::string> || std::is_same_v<X, double> ||
+                                std::is_same_v<X, bool> || std::is_same_v<X, std::uint64_t> || std::is_enum_v<X>;
+
 // Values whose canonical text is built in their own level's buffer (the
 // others give a span of the line where they can).
 template <class X>
-inline constexpr bool kBuilt = !std::is_same_v<X, std::string> && !std::is_same_v<X, double> &&
-                               !std::is_same_v<X, bool> && !std::is_same_v<X, std::uint64_t> &&
-                               !std::is_enum_v<X> && !kIsOption<X>;
+inline constexpr bool kBuilt = !kScalar<X> && !kIsOption<X>;
 
 // Which of Context::repeats holds the elements of a list of E.
 template <class E>
@@ -97,9 +99,6 @@ inline constexpr auto kKeyHead = key_head<kMemberName<T, I>.size()>(kMemberName<
 template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
-template <class X>
-inline constexpr bool kScalar = std::is_same_v<X, std::string> || std::is_same_v<X, double> ||
-                                std::is_same_v<X, bool> || std::is_same_v<X, std::uint64_t> || std::is_enum_v<X>;
 template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool read_scalar(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece);
 
