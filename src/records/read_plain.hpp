@@ -359,7 +359,8 @@ inline constexpr bool kRepeated = C && !kStore<C, K> && requires { Members<X>::l
 // record before byte for byte. An element whose text is the one at the same
 // place in the record read before (a whole object, so it ends where that
 // one did) has its canonical text, taken as it was written then; any other
-// is read, and remembered for the next record.
+// is read, and remembered for the next record when its texts are short
+// (what is remembered stays small whatever the records hold).
 template <class X, bool C, bool K>
 [[gnu::always_inline]] inline bool list_element(json::Parser& p, Context& c, X& out, std::size_t level,
                                                 std::size_t n) {
@@ -378,8 +379,10 @@ template <class X, bool C, bool K>
     }
     const std::size_t written = c.levels[level].size();
     if (!element<X, C, K>(p, c, out, level)) return false;
-    repeat.text.assign(t.substr(from, p.index() - from));
-    repeat.canonical.assign(c.levels[level].view().substr(written));
+    if (p.index() - from <= Context::kRepeatBytes && c.levels[level].size() - written <= Context::kRepeatBytes) {
+      repeat.text.assign(t.substr(from, p.index() - from));
+      repeat.canonical.assign(c.levels[level].view().substr(written));
+    }
     return true;
   } else {
     return element<X, C, K>(p, c, out, level);

@@ -103,6 +103,7 @@ struct Repeat {
 struct Context {
   static constexpr std::size_t kLevels = 8;   // deeper content is read in full
   static constexpr std::size_t kRepeats = 64;  // elements remembered of each list
+  static constexpr std::size_t kRepeatBytes = std::size_t{1} << 14;  // each text of at most this many bytes
   std::string_view line;
   std::string scratch;  // a string with escapes, decoded
   std::array<Text, kLevels> levels;
