@@ -1,8 +1,9 @@
 // Reads hostile text as a verify request and as an evidence record. A record
 // that reads must write, read back and write again to the same text, and
 // its content hash must equal the canonical digest of its value form. The
-// chain reader gives the full reader's record, content hash or error, also
-// with what another record left in its kept buffers.
+// chain reader gives the full reader's record (or, keeping the seal only,
+// every member but the content), content hash or error, also with what
+// another record left in its kept buffers.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -29,18 +30,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!hash || !via_value || *hash != *via_value) std::abort();
   }
   qv::records::EvidenceRecordReader reader;
+  // One that keeps the seal only: the same members but the content, whose
+  // values it leaves unspecified, and the same content hash.
+  qv::records::EvidenceRecordReader seal_reader(qv::records::EvidenceRecordReader::Keep::Seal);
   auto same = [&](std::string_view t) {
     const auto full = qv::records::read_evidence_record_json(t);
     const auto got = reader.read(t);
-    if (got.has_value() != full.has_value()) std::abort();
+    const auto got_seal = seal_reader.read(t);
+    if (got.has_value() != full.has_value() || got_seal.has_value() != full.has_value()) std::abort();
     if (!full) {
       if (got.error().display() != full.error().display()) std::abort();
+      if (got_seal.error().display() != full.error().display()) std::abort();
       return;
     }
-    if (!(reader.record() == *full) || !reader.content_hash() ||
-        *reader.content_hash() != qv::records::compute_content_hash(full->content).value()) {
-      std::abort();
-    }
+    const std::string hash = qv::records::compute_content_hash(full->content).value();
+    if (!(reader.record() == *full) || !reader.content_hash() || *reader.content_hash() != hash) std::abort();
+    qv::records::EvidenceRecord seal = seal_reader.record();
+    seal.content = full->content;
+    if (!(seal == *full) || !seal_reader.content_hash() || *seal_reader.content_hash() != hash) std::abort();
   };
   same(text);
   if (record) {

@@ -13,5 +13,7 @@ inline constexpr std::size_t kDigestLength = 71;
 // The plain-text digest: "sha256:" followed by the lower-case hex SHA-256 of
 // the text's bytes, with no canonicalisation.
 std::string text_digest(std::string_view text);
+// The same written at `out`, which has room for kDigestLength characters.
+void write_text_digest(std::string_view text, char* out);
 
 }  // namespace qv::crypto

@@ -11,6 +11,8 @@ namespace qv::crypto {
 
 // Lower-case hex of `bytes`.
 std::string hex_encode(std::span<const unsigned char> bytes);
+// The same written at `out`, which has room for 2 * bytes.size() characters.
+void write_hex(std::span<const unsigned char> bytes, char* out);
 
 // Why a hex text could not be decoded. The display texts are part of the
 // module's interface:

@@ -18,12 +18,26 @@ const EVP_MD* sha256_md() {
   return md;
 }
 
+// A context kept by each thread for one-shot digests, so that a digest
+// allocates no context of its own: the engine takes many of short texts.
+EVP_MD_CTX* kept_context() {
+  struct Kept {
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    ~Kept() { EVP_MD_CTX_free(ctx); }
+  };
+  thread_local Kept kept;
+  if (kept.ctx == nullptr) core::panic("SHA-256 failed");
+  return kept.ctx;
+}
+
 }  // namespace
 
 Sha256Digest sha256(std::span<const unsigned char> bytes) {
+  EVP_MD_CTX* ctx = kept_context();
   Sha256Digest out{};
   unsigned int len = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), out.data(), &len, sha256_md(), nullptr) != 1 || len != out.size()) {
+  if (EVP_DigestInit_ex(ctx, sha256_md(), nullptr) != 1 || EVP_DigestUpdate(ctx, bytes.data(), bytes.size()) != 1 ||
+      EVP_DigestFinal_ex(ctx, out.data(), &len) != 1 || len != out.size()) {
     core::panic("SHA-256 failed");
   }
   return out;

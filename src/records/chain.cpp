@@ -60,6 +60,18 @@ std::optional<std::string_view> JsonLinePieces::next() {
   }
 }
 
+std::string_view JsonLinePieces::ahead() {
+  if (!carry_.empty()) return {};
+  while (piece_.empty() && !done_) {
+    if (const auto more = pieces_()) {
+      piece_ = *more;
+    } else {
+      done_ = true;
+    }
+  }
+  return piece_;
+}
+
 std::string_view JsonLinePieces::take_carry() {
   joined_.swap(carry_);
   carry_.clear();
@@ -125,15 +137,25 @@ core::Result<std::uint64_t> verify_jsonl_chains(std::span<const TextPieces> text
   core::TextSet seen;  // keyed: record hashes are the caller's text, read before any seal is checked
   std::optional<core::EngineError> failure;  // the first failed check, kept while the rest is read
   std::uint64_t total = 0;
-  EvidenceRecordReader reader;  // one record's buffers for every line
+  // One record's buffers for every line; the checks need no content but its hash.
+  EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
   for (const TextPieces& text : texts) {
     ChainLinks links;
     std::optional<core::EngineError> broken;  // this chain's first seal or link failure
     std::optional<core::EngineError> shared;  // its first record seen before
     JsonLinePieces lines(text);
-    while (const auto line = lines.next()) {
-      if (auto read = reader.read(*line); !read) {
-        return std::unexpected(json::json_error_to_engine_error(read.error()));
+    while (true) {
+      // A record in the plain form ends its own line; any other line is
+      // found first and read as it is.
+      const std::string_view ahead = lines.ahead();
+      if (const std::size_t line = ahead.starts_with('{') ? reader.read_leading(ahead) : 0; line > 0) {
+        lines.skip(line);
+      } else if (const auto next = lines.next()) {
+        if (auto read = reader.read(*next); !read) {
+          return std::unexpected(json::json_error_to_engine_error(read.error()));
+        }
+      } else {
+        break;
       }
       const EvidenceRecord& record = reader.record();
       ++total;

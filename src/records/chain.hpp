@@ -43,6 +43,13 @@ class JsonLinePieces {
   explicit JsonLinePieces(TextPieces pieces) : pieces_(std::move(pieces)) {}
   // The next line that is not blank, valid until the next call.
   std::optional<std::string_view> next();
+  // The rest of the current piece, when the next line starts there (no part
+  // of it came in an earlier piece); empty otherwise and at the end. For a
+  // caller that finds the end of the line itself and then passes it with
+  // skip(); valid until the next call.
+  std::string_view ahead();
+  // Passes the first n bytes of ahead(): one line and its line feed.
+  void skip(std::size_t n) { piece_.remove_prefix(n); }
 
  private:
   // The joined line, handed out from joined_ (carry_ starts afresh).

@@ -28,5 +28,9 @@ core::Result<std::string> compute_input_hash(const VerificationContext& context)
 // record_id and timestamp joined by line feeds. Cannot fail.
 std::string compute_record_hash(std::string_view content_hash, std::optional<std::string_view> previous_record_hash,
                                 std::string_view record_id, std::string_view timestamp);
+// The same written at `out`, which has room for crypto::kDigestLength
+// characters: checking a seal needs no string of it.
+void write_record_hash(std::string_view content_hash, std::optional<std::string_view> previous_record_hash,
+                       std::string_view record_id, std::string_view timestamp, char* out);
 
 }  // namespace qv::records

@@ -65,15 +65,17 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
   return request;
 }
 
-EvidenceRecordReader::EvidenceRecordReader() : context_(std::make_unique<plain::Context>()) {}
+EvidenceRecordReader::EvidenceRecordReader(Keep keep) : keep_(keep), context_(std::make_unique<plain::Context>()) {}
 EvidenceRecordReader::~EvidenceRecordReader() = default;
 
 json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
   // The plain form first, into the kept record, its content's canonical
   // text built on the way; any other text is read again in full, which
   // gives its value or its error, and its content hashed apart.
-  if (plain::read_record(text, *context_, record_)) {
-    content_hash_ = crypto::text_digest(context_->levels[0].view());
+  const bool in_plain_form = keep_ == Keep::Record ? plain::read_record<true>(text, *context_, record_)
+                                                    : plain::read_record<false>(text, *context_, record_);
+  if (in_plain_form) {
+    take_content_hash();
     return {};
   }
   auto record = read_evidence_record_json(text);
@@ -81,6 +83,20 @@ json::JsonResult<void> EvidenceRecordReader::read(std::string_view text) {
   record_ = std::move(*record);
   content_hash_ = compute_content_hash(record_.content);
   return {};
+}
+
+std::size_t EvidenceRecordReader::read_leading(std::string_view text) {
+  const std::size_t line = keep_ == Keep::Record ? plain::read_leading_record<true>(text, *context_, record_)
+                                                 : plain::read_leading_record<false>(text, *context_, record_);
+  if (line > 0) take_content_hash();
+  return line;
+}
+
+void EvidenceRecordReader::take_content_hash() {
+  // Written into the kept string, which has its room from the record before.
+  if (!content_hash_) content_hash_ = std::string();
+  content_hash_->resize(crypto::kDigestLength);
+  crypto::write_text_digest(context_->levels[0].view(), content_hash_->data());
 }
 
 }  // namespace qv::records

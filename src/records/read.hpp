@@ -36,14 +36,19 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
 // Reads sealed records one after another (the lines of a chain) into one
 // record whose strings and lists are kept from one record to the next, and
 // recomputes each record's content hash as soon as it is read. Each read
-// gives what read_evidence_record_json gives for the same text.
+// gives what read_evidence_record_json gives for the same text: the whole
+// record, or, for a reader that keeps the seal only, every member but the
+// content (whose values are then unspecified; its hash is taken all the
+// same), which is what checking a chain needs.
 namespace plain {
 struct Context;
 }
 
 class EvidenceRecordReader {
  public:
-  EvidenceRecordReader();
+  enum class Keep { Record, Seal };
+
+  explicit EvidenceRecordReader(Keep keep = Keep::Record);
   ~EvidenceRecordReader();
   EvidenceRecordReader(const EvidenceRecordReader&) = delete;
   EvidenceRecordReader& operator=(const EvidenceRecordReader&) = delete;
@@ -51,12 +56,23 @@ class EvidenceRecordReader {
   // Reads one record; on failure the reading error, and the record and its
   // hash are not to be used.
   json::JsonResult<void> read(std::string_view text);
+  // Reads the record on the line that starts `text`, when it is in the
+  // plain form the engine writes and its line ends with a line feed within
+  // `text`: the line's length with its line feed, the record and its hash
+  // as read() gives them for the line. Otherwise 0, and the record and its
+  // hash are not to be used: the caller reads the line with read(). Saves a
+  // caller the search for the line's end.
+  std::size_t read_leading(std::string_view text);
   // The record last read, good until the next read.
   const EvidenceRecord& record() const { return record_; }
   // Its content hash, recomputed from its content (compute_content_hash).
   const core::Result<std::string>& content_hash() const { return content_hash_; }
 
  private:
+  // The content hash of a record read in the plain form, from its canonical text.
+  void take_content_hash();
+
+  Keep keep_;
   EvidenceRecord record_;
   core::Result<std::string> content_hash_;
   std::unique_ptr<plain::Context> context_;  // buffers kept from one record to the next

@@ -1,8 +1,10 @@
 #include "records/verify.hpp"
 
+#include <array>
 #include <cstddef>
 #include <string>
 
+#include "crypto/digest.hpp"
 #include "crypto/signature.hpp"
 #include "records/digest.hpp"
 
@@ -23,8 +25,9 @@ core::Result<void> verify_record_seal(const SealCheck& seal) {
   if (seal.content_hash != seal.recomputed_content_hash) {
     return std::unexpected(named(seal.record_id, "content hash mismatch"));
   }
-  if (compute_record_hash(seal.content_hash, seal.previous_record_hash, seal.record_id, seal.timestamp) !=
-      seal.record_hash) {
+  std::array<char, crypto::kDigestLength> record_hash;
+  write_record_hash(seal.content_hash, seal.previous_record_hash, seal.record_id, seal.timestamp, record_hash.data());
+  if (std::string_view(record_hash.data(), record_hash.size()) != seal.record_hash) {
     return std::unexpected(named(seal.record_id, "record hash mismatch"));
   }
   const std::string_view name = seal.signature_algorithm.value_or(crypto::kEd25519Name);

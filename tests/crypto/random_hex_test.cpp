@@ -107,6 +107,47 @@ TEST(HexDecode, ShowsEachByteAsACharacterLiteral) {
   }
 }
 
+// Every byte value at places of long texts (decoded many digits at a time)
+// and of their tails, alone or before a later bad byte: a digit of either
+// case gives its nibble, any other byte the error at its place.
+TEST(HexDecode, EveryByteAtEveryKindOfPlace) {
+  auto nibble = [](int c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::size_t decoded = 0;
+  std::size_t refused = 0;
+  for (const bool later_bad : {false, true}) {
+    for (const std::size_t size : {64u, 70u}) {
+      for (const std::size_t place : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 47u, 62u}) {
+        for (int c = 0; c < 256; ++c) {
+          std::string text(size, '7');
+          text[place] = static_cast<char>(c);
+          if (later_bad) text[size - 1] = 'x';
+          const auto got = decode_hex(text);
+          if (nibble(c) < 0 || later_bad) {
+            ASSERT_FALSE(got.has_value()) << c << " at " << place;
+            EXPECT_EQ(got.error().position, nibble(c) < 0 ? place : size - 1) << c << " at " << place;
+            EXPECT_EQ(got.error().byte, nibble(c) < 0 ? c : 'x');
+            ++refused;
+          } else {
+            ASSERT_TRUE(got.has_value()) << c << " at " << place;
+            const unsigned char want = place % 2 == 0 ? static_cast<unsigned char>(nibble(c) << 4 | 7)
+                                                      : static_cast<unsigned char>(0x70 | nibble(c));
+            EXPECT_EQ((*got)[place / 2], want) << c << " at " << place;
+            EXPECT_EQ((*got)[(place / 2) ^ 1], 0x77);
+            ++decoded;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(decoded, 2u * 9 * 22);
+  EXPECT_EQ(refused, 4u * 9 * 256 - decoded);
+}
+
 TEST(HexDecode, FixedSizeChecksLengthBeforeCharacters) {
   std::array<unsigned char, 4> out{};
   EXPECT_EQ(decode_hex_into("abc", out).error().display(), "Odd number of digits");

@@ -72,6 +72,54 @@ TEST(JsonLinePieces, GiveTheLinesOfTheWholeText) {
   EXPECT_EQ(compared, 394u);
 }
 
+// A caller that finds the end of some lines itself (here the lines that
+// start with '{' and end within the piece at hand), passing them with
+// skip(), and takes every other line from next(): the same lines, wherever
+// the text is cut into pieces.
+TEST(JsonLinePieces, LinesPassedFromAheadLeaveTheRestAsItWas) {
+  const std::vector<std::string> texts = {"{a}\n{b} \r\n\n c\n{d\r\n", "x\n{y}\n", "{only}", "\n\n{z}\n\n", "{\n"};
+  auto pieces_of = [](std::vector<std::string> parts) {
+    return [parts = std::move(parts), i = std::size_t{0}]() mutable -> std::optional<std::string_view> {
+      if (i == parts.size()) return std::nullopt;
+      return std::string_view(parts[i++]);
+    };
+  };
+  std::size_t passed = 0;
+  auto lines_from = [&](TextPieces pieces) {
+    JsonLinePieces lines(std::move(pieces));
+    Lines out;
+    while (true) {
+      const std::string_view ahead = lines.ahead();
+      const std::size_t feed = ahead.find('\n');
+      if (ahead.starts_with('{') && feed != std::string_view::npos) {
+        std::string_view line = ahead.substr(0, feed);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        out.emplace_back(line);
+        lines.skip(feed + 1);
+        ++passed;
+      } else if (const auto line = lines.next()) {
+        out.emplace_back(*line);
+      } else {
+        break;
+      }
+    }
+    return out;
+  };
+  std::size_t compared = 0;
+  for (const std::string& text : texts) {
+    const Lines whole = lines_of(text);
+    for (std::size_t a = 0; a <= text.size(); ++a) {
+      for (std::size_t b = a; b <= text.size(); ++b) {
+        EXPECT_EQ(lines_from(pieces_of({text.substr(0, a), text.substr(a, b - a), text.substr(b)})), whole) << text;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 288u);
+  // Most lines were passed from ahead(), the ones cut by a piece's end not.
+  EXPECT_GT(passed, compared);
+}
+
 // Three records, each linked to the one before.
 std::vector<EvidenceRecord> chain3(const SigningKey& key, const std::string& prefix = "rec_") {
   std::vector<EvidenceRecord> out;

@@ -152,6 +152,149 @@ TEST(EvidenceRecordReader, GivesWhatTheFullReaderGivesInEveryOrder) {
   EXPECT_EQ(refused, 19 * (n + 2));
 }
 
+// A reader that keeps the seal only: every member but the content as the
+// full reader gives it, the content's hash, or the same error.
+void expect_same_seal(EvidenceRecordReader& reader, const std::string& text, std::size_t& read,
+                      std::size_t& refused) {
+  const auto expected = read_evidence_record_json(text);
+  const auto got = reader.read(text);
+  ASSERT_EQ(got.has_value(), expected.has_value()) << text;
+  if (!expected) {
+    EXPECT_EQ(got.error().display(), expected.error().display()) << text;
+    ++refused;
+    return;
+  }
+  EvidenceRecord seal = reader.record();
+  seal.content = expected->content;
+  EXPECT_EQ(seal, *expected) << text;
+  ASSERT_TRUE(reader.content_hash().has_value());
+  EXPECT_EQ(*reader.content_hash(), compute_content_hash(expected->content).value()) << text;
+  ++read;
+}
+
+TEST(EvidenceRecordReader, KeepingTheSealGivesTheSameSealAndHash) {
+  const std::vector<std::string> all = texts();
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  EvidenceRecordReader forward(EvidenceRecordReader::Keep::Seal);
+  for (const std::string& text : all) expect_same_seal(forward, text, read, refused);
+  EvidenceRecordReader backward(EvidenceRecordReader::Keep::Seal);
+  for (auto t = all.rbegin(); t != all.rend(); ++t) expect_same_seal(backward, *t, read, refused);
+  // The full record's content after each other text, and each text after
+  // the full record: nothing the content left behind reaches the next hash.
+  const std::string full = write_evidence_record_json(full_record());
+  for (const std::string& text : all) {
+    EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
+    std::size_t ignored = 0;
+    expect_same_seal(reader, text, ignored, ignored);
+    expect_same_seal(reader, full, read, refused);
+    expect_same_seal(reader, text, read, refused);
+  }
+  const std::size_t n = all.size();
+  EXPECT_EQ(read + refused, 4 * n);
+  EXPECT_EQ(refused, 19u * 3);
+}
+
+// Records whose list elements repeat those of the record read before: the
+// same again, moved to another place, up to their last byte, cut short,
+// with white space, among more or fewer elements, too long to be
+// remembered. A reader that keeps the seal only gives each the full
+// reader's hash or error.
+TEST(EvidenceRecordReader, ElementsLikeTheRecordBeforeGiveTheFullReadersHash) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::string full = write_evidence_record_json(full_record());
+  const std::string c0 = R"({"claim_id":"c0","decision":"PASS","reasons":[]})";
+  const std::string c1 = R"({"claim_id":"c1","decision":"FAIL","reasons":["r1","r2"]})";
+  const std::string both = c0 + "," + c1;
+  const std::size_t numeric = plain.find(R"({"id":"quillaveen.numeric")");
+  ASSERT_NE(numeric, std::string::npos);
+  const std::vector<std::string> sequence = {
+      plain,
+      plain,
+      replaced(plain, both, c1 + "," + c0),
+      replaced(plain, both, c0 + "," + replaced(c1, "r2", "r3")),
+      replaced(plain, both, c0 + "," + replaced(c1, "FAIL", "PASS")),
+      replaced(plain, both, c1),
+      replaced(plain, both, both + "," + c0),
+      replaced(plain, both, replaced(c0, "{", "{ ") + "," + c1),
+      plain,
+      plain.substr(0, plain.find(both) + c0.size() - 1),
+      replaced(plain, both, c0 + "]," + c1),
+      plain.substr(0, numeric) + R"({"id":"quillaveen.numeric","version":"1.0.1")" +
+          plain.substr(numeric + std::string_view(R"({"id":"quillaveen.numeric","version":"1.0.0")").size()),
+      full,
+      full,
+      plain,
+      full,
+      replaced(plain, "matches the source", std::string(20000, 'm')),
+      replaced(plain, "matches the source", std::string(20000, 'm')),
+      plain,
+      replaced(plain, "matches the source", std::string(20000, 'n')),
+  };
+  std::size_t read = 0;
+  std::size_t refused = 0;
+  EvidenceRecordReader reader(EvidenceRecordReader::Keep::Seal);
+  for (const std::string& text : sequence) expect_same_seal(reader, text, read, refused);
+  // The same records, each read after itself.
+  for (const std::string& text : sequence) {
+    expect_same_seal(reader, text, read, refused);
+    expect_same_seal(reader, text, read, refused);
+  }
+  EXPECT_EQ(read + refused, 3 * sequence.size());
+  EXPECT_EQ(refused, 3u * 2);  // the record cut short and the one with a bracket too many
+}
+
+// A record at the start of a longer text, read up to the end of its own
+// line: the length of the line with its line feed, and the record and hash
+// that read() gives for the line (the text up to the line feed, a carriage
+// return before it left out); 0 when the line holds more than a record in
+// the plain form and white space, or does not end within the text.
+TEST(EvidenceRecordReader, ReadsALeadingRecordToTheEndOfItsLine) {
+  const std::string plain = write_evidence_record_json(plain_record());
+  const std::string spaced = replaced(plain, R"(,"timestamp")", R"(, "timestamp")");
+  const std::string literal = replaced(plain, R"("score":1.0)", R"("score":1)");
+  const std::string after = plain + "\n";
+  struct Case {
+    std::string text;
+    std::size_t line;  // what read_leading gives
+  };
+  const std::vector<Case> cases = {
+      {plain + "\n" + after, plain.size() + 1},
+      {plain + " \t\r\n" + after, plain.size() + 4},
+      {plain + "\r\r\n", plain.size() + 3},
+      {spaced + "\n" + after, spaced.size() + 1},
+      {literal + "\n", literal.size() + 1},
+      {plain, 0},
+      {plain + " \t", 0},
+      {plain + " x\n" + after, 0},
+      {plain + "\x0b\n" + after, 0},
+      {plain + "\xc2\xa0\n" + after, 0},
+      {replaced(plain, R"(,"timestamp")", ",\n\"timestamp\"") + "\n", 0},
+      {replaced(plain, R"("locale")", R"("extra":1,"locale")") + "\n" + after, 0},
+      {R"({"record_id":1})" "\n" + after, 0},
+  };
+  std::size_t leading = 0;
+  for (const auto keep : {EvidenceRecordReader::Keep::Record, EvidenceRecordReader::Keep::Seal}) {
+    for (const Case& c : cases) {
+      EvidenceRecordReader reader(keep);
+      const std::size_t line = reader.read_leading(c.text);
+      EXPECT_EQ(line, c.line) << c.text;
+      if (line == 0 || line != c.line) continue;
+      std::string_view own = std::string_view(c.text).substr(0, line - 1);
+      if (own.ends_with('\r')) own.remove_suffix(1);
+      EvidenceRecordReader alone(keep);
+      ASSERT_TRUE(alone.read(own).has_value());
+      EvidenceRecord got = reader.record();
+      EvidenceRecord want = alone.record();
+      if (keep == EvidenceRecordReader::Keep::Seal) got.content = want.content = RecordContent{};
+      EXPECT_EQ(got, want);
+      EXPECT_EQ(reader.content_hash().value(), alone.content_hash().value());
+      ++leading;
+    }
+  }
+  EXPECT_EQ(leading, 2u * 5);
+}
+
 // Float literals at the edges of the forms taken at once (a decimal that is
 // its own shortest form, a whole number with ".0") and just past them, as
 // a score, a confidence and a tolerance.
