@@ -21,6 +21,7 @@
 #include "json/writer.hpp"
 #include "json_document.hpp"
 #include "over_bare.hpp"
+#include "over_sha256.hpp"
 #include "record_content.hpp"
 #include "records/chain.hpp"
 #include "records/digest.hpp"
@@ -98,7 +99,7 @@ BENCHMARK(BM_BareLibsodiumVerify10k)->Unit(benchmark::kMillisecond);
 
 // Both, one after the other in every iteration, so that the machine's load
 // weighs on them alike: `ratio` is record_verify's rate over the bare rate.
-// Three repetitions each, here and below: the median is the figure.
+// Five repetitions each, here and below: the median is the figure.
 void BM_RecordVerifyOverBare10k(benchmark::State& state) {
   const Chain& c = chain();
   const std::vector<std::string> texts = {c.jsonl};
@@ -106,36 +107,18 @@ void BM_RecordVerifyOverBare10k(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordVerifyOverBare10k)->Unit(benchmark::kMillisecond)->MinTime(3.0)->Repetitions(5)->DisplayAggregatesOnly(true);
 
-// Reading, canonicalising and hashing beside SHA-256 of the same bytes, in
-// every iteration one after the other (`ratio` is the path's rate over
-// SHA-256's). `Path` reads the text and returns its digest.
-template <class Path>
-void ratio_to_sha256(benchmark::State& state, const std::string& text, Path path) {
-  double path_s = 0;
-  double sha_s = 0;
-  for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(path(text));
-    const auto t1 = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(qv::crypto::text_digest(text));
-    const auto t2 = std::chrono::steady_clock::now();
-    path_s += std::chrono::duration<double>(t1 - t0).count();
-    sha_s += std::chrono::duration<double>(t2 - t1).count();
-  }
-  const double bytes = static_cast<double>(state.iterations()) * static_cast<double>(text.size());
-  state.counters["path_MB_per_s"] = bytes / path_s / 1e6;
-  state.counters["sha256_MB_per_s"] = bytes / sha_s / 1e6;
-  state.counters["ratio"] = sha_s / path_s;
-}
+// Reading, canonicalising and hashing beside SHA-256 of the same bytes.
 
 // A generic document (1 MB): read as events into the canonical writer, then
 // hashed, as signed documents are.
 void BM_GenericCanonicalDigestOverSha256(benchmark::State& state) {
-  ratio_to_sha256(state, qv::bench::document(), [](const std::string& text) {
+  const std::string& text = qv::bench::document();
+  measure_over_sha256(state, text, [&] {
     thread_local qv::json::CanonicalOut out;
     out.reset();
-    if (!qv::json::stream_json(text, out)) std::abort();
-    return qv::crypto::text_digest(out.text());
+    if (!qv::json::stream_json(text, out)) return false;
+    benchmark::DoNotOptimize(qv::crypto::text_digest(out.text()));
+    return true;
   });
 }
 BENCHMARK(BM_GenericCanonicalDigestOverSha256)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5)->DisplayAggregatesOnly(true);
@@ -144,15 +127,14 @@ BENCHMARK(BM_GenericCanonicalDigestOverSha256)->Unit(benchmark::kMillisecond)->M
 // canonical digest taken, as record_verify does before the signature check
 // (one reader for all lines, as there).
 void BM_TypedCanonicalDigestOverSha256(benchmark::State& state) {
-  ratio_to_sha256(state, chain().jsonl, [](const std::string& text) {
-    std::size_t n = 0;
+  const std::string& text = chain().jsonl;
+  measure_over_sha256(state, text, [&] {
     EvidenceRecordReader reader;
     JsonLines lines(text);
     while (const auto line = lines.next()) {
-      if (!reader.read(*line) || !reader.content_hash()) std::abort();
-      ++n;
+      if (!reader.read(*line) || !reader.content_hash()) return false;
     }
-    return n;
+    return true;
   });
 }
 BENCHMARK(BM_TypedCanonicalDigestOverSha256)->Unit(benchmark::kMillisecond)->MinTime(2.0)->Repetitions(5)->DisplayAggregatesOnly(true);
