@@ -66,11 +66,9 @@ VerificationContext make_request(std::size_t answer_figures, std::size_t sentenc
   return ctx;
 }
 
-void run_numeric(benchmark::State& state, std::size_t answer_figures, std::size_t sentences,
-                 const qv::records::NumericConfig& config = {}) {
-  const VerificationContext ctx = make_request(answer_figures, sentences);
-  std::size_t source_bytes = 0;
-  for (const auto& s : ctx.sources) source_bytes += s.text.size();
+// Runs the numeric verifier on `ctx` in every iteration; counts its findings.
+void time_verifier(benchmark::State& state, const VerificationContext& ctx,
+                   const qv::records::NumericConfig& config = {}) {
   const qv::verifiers::NumericVerifier verifier(config);
   std::size_t findings = 0;
   for (auto _ : state) {
@@ -79,6 +77,14 @@ void run_numeric(benchmark::State& state, std::size_t answer_figures, std::size_
     benchmark::DoNotOptimize(evidence);
   }
   state.counters["findings"] = static_cast<double>(findings);
+}
+
+void run_numeric(benchmark::State& state, std::size_t answer_figures, std::size_t sentences,
+                 const qv::records::NumericConfig& config = {}) {
+  const VerificationContext ctx = make_request(answer_figures, sentences);
+  std::size_t source_bytes = 0;
+  for (const auto& s : ctx.sources) source_bytes += s.text.size();
+  time_verifier(state, ctx, config);
   state.counters["source_kb"] = static_cast<double>(source_bytes) / 1024.0;
 }
 
@@ -152,15 +158,7 @@ VerificationContext make_dense_request(std::size_t answer_kb) {
 }
 
 void BM_NumericVerifierDenseAnswer(benchmark::State& state) {
-  const VerificationContext ctx = make_dense_request(static_cast<std::size_t>(state.range(0)));
-  const qv::verifiers::NumericVerifier verifier({});
-  std::size_t findings = 0;
-  for (auto _ : state) {
-    auto evidence = verifier.run(ctx);
-    findings = evidence ? evidence->size() : 0;
-    benchmark::DoNotOptimize(evidence);
-  }
-  state.counters["findings"] = static_cast<double>(findings);
+  time_verifier(state, make_dense_request(static_cast<std::size_t>(state.range(0))));
 }
 BENCHMARK(BM_NumericVerifierDenseAnswer)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 
