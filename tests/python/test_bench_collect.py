@@ -1,15 +1,14 @@
 """The benchmark table's goal rows, from results files written the way
 Google Benchmark and the bench scripts write them."""
 import csv
-import importlib.util
 import json
 import pathlib
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("collect", ROOT / "bench" / "collect.py")
-collect = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(collect)
+# The table maker is a script beside the benchmarks, not part of the package.
+sys.path.insert(0, str(ROOT / "bench"))
+import collect  # noqa: E402
 
 
 def repetitions(name, counters, options="/min_time:3.000/repeats:5"):
