@@ -167,15 +167,11 @@ class Parser {
     return core::is_valid_utf8(s.substr(i));
   }
   // The common case of a string whose opening quote was eaten, taken in one
-  // step: no escape and no control byte before the closing quote, and
-  // well-formed UTF-8. True with the view into the text and the cursor after
-  // the quote; false with the cursor unmoved for anything else, which
+  // step on a cursor held apart (the text [data, data + n), `i` just past
+  // the opening quote): no escape and no control byte before the closing
+  // quote, and well-formed UTF-8. True with the view into the text and `i`
+  // after the quote; false with `i` unmoved for anything else, which
   // parse_string_view then reads.
-  [[gnu::always_inline]] bool take_plain_string(std::string_view& s) {
-    return take_plain_string_at(text_.data(), text_.size(), index_, s);
-  }
-  // The same on a cursor held apart: the text [data, data + n), `i` just
-  // past the opening quote.
   [[gnu::always_inline]] static bool take_plain_string_at(const char* data, std::size_t n, std::size_t& i,
                                                           std::string_view& s) {
 #if defined(__SSE2__)
