@@ -1,5 +1,9 @@
 #include "core/utf8.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qv::core {
 
 std::size_t valid_utf8_length(std::string_view text, std::size_t pos) {
@@ -26,7 +30,19 @@ Utf8Step utf8_step_back(std::string_view text, std::size_t end) {
 std::size_t first_invalid_utf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
-    // Fast path over ASCII.
+#if defined(__SSE2__)
+    // Runs of ASCII passed over sixteen bytes at a time, up to the first
+    // byte of 0x80 or above.
+    if (text.size() - i >= 16) {
+      const auto high = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i))));
+      if (high == 0) {
+        i += 16;
+        continue;
+      }
+      i += static_cast<unsigned>(__builtin_ctz(high));
+    }
+#endif
     if (static_cast<unsigned char>(text[i]) < 0x80) {
       ++i;
       continue;

@@ -310,7 +310,7 @@ bool Parser::take_written_string(std::string_view& text) {
     const char c = text_[i];
     if (c == '"') {
       text = text_.substr(begin, i - begin);
-      if (non_ascii && !valid_utf8(text)) return false;
+      if (non_ascii && !core::is_valid_utf8(text)) return false;
       index_ = i + 1;
       return true;
     }

@@ -149,23 +149,6 @@ class Parser {
     char bytes[48];
   };
   bool take_number_text(NumberRoom& room, std::string_view& text);
-  // Whether a text is well-formed UTF-8; its ASCII start is passed over
-  // sixteen bytes at a time.
-  static bool valid_utf8(std::string_view s) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    while (s.size() - i >= 16) {
-      const auto high = static_cast<unsigned>(
-          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i))));
-      if (high != 0) {
-        i += static_cast<unsigned>(__builtin_ctz(high));
-        break;
-      }
-      i += 16;
-    }
-#endif
-    return core::is_valid_utf8(s.substr(i));
-  }
   // The common case of a string whose opening quote was eaten, taken in one
   // step on a cursor held apart (the text [data, data + n), `i` just past
   // the opening quote): no escape and no control byte before the closing
@@ -187,7 +170,7 @@ class Parser {
       if (data[at + k] != '"') return false;
       high |= b.high & ((1u << k) - 1u);
       s = std::string_view(data + begin, at + k - begin);
-      if (high != 0 && !valid_utf8(s)) return false;
+      if (high != 0 && !core::is_valid_utf8(s)) return false;
       i = at + k + 1;
       return true;
     }

@@ -28,6 +28,37 @@ TEST(Utf8, RefusesMalformedSequences) {
   EXPECT_TRUE(is_valid_utf8(std::string("\0\x7F\xEF\xBF\xBF\xF4\x8F\xBF\xBF", 9)));
 }
 
+// Long texts (ASCII passed over in blocks): a character, a cut one or a bad
+// byte at every place of 48 bytes of ASCII, also after an earlier
+// character, is found where stepping one character at a time finds it.
+TEST(Utf8, FirstInvalidAtEveryPlaceOfALongText) {
+  const auto stepped = [](std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size()) {
+      const Utf8Step step = utf8_step(t, i);
+      if (!step.valid) return i;
+      i += step.length;
+    }
+    return t.size();
+  };
+  std::size_t compared = 0;
+  std::size_t invalid = 0;
+  for (const std::string part : {"\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82", "\xFF", "\x80"}) {
+    for (const bool earlier : {false, true}) {
+      for (std::size_t at = 0; at <= 48; ++at) {
+        std::string text(48, 'a');
+        if (earlier) text.replace(0, 2, "\xC3\xA9");
+        text.insert(at < 2 && earlier ? 2 : at, part);
+        EXPECT_EQ(first_invalid_utf8(text), stepped(text)) << testing::PrintToString(text);
+        invalid += stepped(text) != text.size();
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 5u * 2 * 49);
+  EXPECT_EQ(invalid, 3u * 2 * 49);
+}
+
 // An ill-formed part is the longest prefix of a well-formed sequence, or one
 // byte; a replacing reader turns each into one U+FFFD.
 TEST(Utf8, StepsOverIllFormedPartsByTheirLongestValidPrefix) {
