@@ -105,11 +105,9 @@ void CanonicalOut::member_key(std::string_view k, bool plain) {
   m.head = head;
   m.start = len_;
   if (plain) {
-    p[0] = '"';
-    copy_bytes(p + 1, k.data(), k.size());
-    p[k.size() + 1] = '"';
-    p[k.size() + 2] = ':';
-    len_ += k.size() + 3;
+    p[k.size() + 2] = ':';  // stored before len_ moves, so that len_ stays in a register
+    quoted_at(p, k);
+    ++len_;
   } else {
     quoted(k);
     put(':');

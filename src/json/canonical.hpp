@@ -108,13 +108,7 @@ class CanonicalOut {
     plain_quoted(k);
     put(':');
   }
-  [[gnu::always_inline]] void plain_string(std::string_view s) {
-    char* p = value_room(s.size() + 2);
-    p[0] = '"';
-    copy_bytes(p + 1, s.data(), s.size());
-    p[s.size() + 1] = '"';
-    len_ += s.size() + 2;
-  }
+  [[gnu::always_inline]] void plain_string(std::string_view s) { quoted_at(value_room(s.size() + 2), s); }
   // A string's text as the writers escape it (as Parser::take_written_string
   // takes it): written between quotes as it is.
   [[gnu::always_inline]] void written_string(std::string_view text) { plain_string(text); }
@@ -123,11 +117,7 @@ class CanonicalOut {
   void floating(double d);
   // A number's text as the writers write it (as Parser::take_number_text
   // forms it): written as it is.
-  [[gnu::always_inline]] void plain_number(std::string_view text) {
-    char* p = value_room(text.size());
-    copy_bytes(p, text.data(), text.size());
-    len_ += text.size();
-  }
+  [[gnu::always_inline]] void plain_number(std::string_view text) { raw_at(value_room(text.size()), text); }
   void boolean(bool b) {
     place();
     raw(b ? std::string_view("true") : std::string_view("false"));
@@ -199,9 +189,18 @@ class CanonicalOut {
     *room(1) = c;
     ++len_;
   }
-  [[gnu::always_inline]] void raw(std::string_view s) {
-    copy_bytes(room(s.size()), s.data(), s.size());
+  [[gnu::always_inline]] void raw(std::string_view s) { raw_at(room(s.size()), s); }
+  // The bytes of s, or s between quotes, at p (the room taken for them),
+  // and len_ moved past them.
+  [[gnu::always_inline]] void raw_at(char* p, std::string_view s) {
+    copy_bytes(p, s.data(), s.size());
     len_ += s.size();
+  }
+  [[gnu::always_inline]] void quoted_at(char* p, std::string_view s) {
+    p[0] = '"';
+    copy_bytes(p + 1, s.data(), s.size());
+    p[s.size() + 1] = '"';
+    len_ += s.size() + 2;
   }
   // Copies n bytes, reading and writing no others; short runs without a
   // library call.
@@ -233,23 +232,16 @@ class CanonicalOut {
   }
   // A string with quotes and the writer's escapes.
   void quoted(std::string_view s);
-  [[gnu::always_inline]] void plain_quoted(std::string_view s) {
-    char* p = room(s.size() + 2);
-    p[0] = '"';
-    copy_bytes(p + 1, s.data(), s.size());
-    p[s.size() + 1] = '"';
-    len_ += s.size() + 2;
-  }
+  [[gnu::always_inline]] void plain_quoted(std::string_view s) { quoted_at(room(s.size() + 2), s); }
   void member_key(std::string_view k, bool plain);
   [[gnu::always_inline]] void open(bool object, char bracket) {
     place();
     put(bracket);
     frames_.push_back(Frame{object, true, true, len_, members_.size()});
   }
-  // Before a value: a comma when it is not the first of an array. Object
-  // members are separated in key().
-  // The same, with room for a value of n bytes taken at once: the value
-  // goes at the returned place, and the caller then moves len_ past it.
+  // Room for a value of n bytes, after a comma when it is not the first of
+  // an array (object members are separated in key()): the value goes at the
+  // returned place, and the caller then moves len_ past it.
   [[gnu::always_inline]] char* value_room(std::size_t n) {
     bool comma = false;
     if (!frames_.empty()) {
@@ -267,6 +259,7 @@ class CanonicalOut {
     }
     return p;
   }
+  // Before a value written in steps: the same comma, room taken as it goes.
   [[gnu::always_inline]] void place() {
     if (frames_.empty()) return;
     Frame& f = frames_.back();
