@@ -57,6 +57,24 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
   const auto at_event = [&]() __attribute__((always_inline)) {
     if constexpr (!requires { requires Sink::kReadsEventsOnly; }) p.seek(i);
   };
+  // A string or key read without escapes: it holds nothing the writer
+  // escapes, which a sink may be told.
+  const auto plain_string = [&](std::string_view s) __attribute__((always_inline)) {
+    at_event();
+    if constexpr (requires { out.plain_string(s); }) {
+      out.plain_string(s);
+    } else {
+      out.string(s);
+    }
+  };
+  const auto plain_key = [&](std::string_view k) __attribute__((always_inline)) {
+    at_event();
+    if constexpr (requires { out.plain_key(k); }) {
+      out.plain_key(k);
+    } else {
+      out.key(k);
+    }
+  };
   // Runs a step of the parser from the cursor, and takes its cursor back.
   const auto in_parser = [&](auto step) __attribute__((always_inline)) {
     p.seek(i);
@@ -90,12 +108,7 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         ++i;
         std::string_view plain;
         if (Parser::take_plain_string_at(data, n, i, plain)) {
-          at_event();
-          if constexpr (requires { out.plain_string(plain); }) {
-            out.plain_string(plain);
-          } else {
-            out.string(plain);
-          }
+          plain_string(plain);
           break;
         }
         if constexpr (requires { out.written_string(plain); }) {
@@ -107,16 +120,12 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         }
         auto s = in_parser([&] { return p.parse_string_view(scratch); });
         if (!s) return std::unexpected(std::move(s.error()));
-        if constexpr (requires { out.plain_string(*s); }) {
-          // Read without escapes, it holds nothing the writer escapes.
-          if (s->data() != scratch.data()) {
-            at_event();
-            out.plain_string(*s);
-            break;
-          }
+        if (s->data() != scratch.data()) {
+          plain_string(*s);
+        } else {
+          at_event();
+          out.string(*s);
         }
-        at_event();
-        out.string(*s);
         break;
       }
       case '[':
@@ -139,7 +148,8 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         }
         if constexpr (requires(std::string_view t) { out.plain_number(t); }) {
           // A writer takes the number's text, formed from the literal where
-          // its digits suffice.
+          // its digits suffice (every literal take_short_integer takes among
+          // them).
           Parser::NumberRoom room;
           std::string_view number;
           if (in_parser([&] { return p.take_number_text(room, number); })) {
@@ -147,17 +157,18 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
             out.plain_number(number);
             break;
           }
-        }
-        std::uint64_t magnitude = 0;
-        bool negative = false;
-        if (in_parser([&] { return p.take_short_integer(magnitude, negative); })) {
-          at_event();
-          if (negative) {
-            out.signed_integer(-static_cast<std::int64_t>(magnitude));
-          } else {
-            out.unsigned_integer(magnitude);
+        } else {
+          std::uint64_t magnitude = 0;
+          bool negative = false;
+          if (in_parser([&] { return p.take_short_integer(magnitude, negative); })) {
+            at_event();
+            if (negative) {
+              out.signed_integer(-static_cast<std::int64_t>(magnitude));
+            } else {
+              out.unsigned_integer(magnitude);
+            }
+            break;
           }
-          break;
         }
         auto number = in_parser([&] { return p.parse_number(); });
         if (!number) return std::unexpected(std::move(number.error()));
@@ -238,24 +249,17 @@ JsonResult<void> stream_value(Parser& p, Sink& out) {
         ++i;
         std::string_view plain;
         if (Parser::take_plain_string_at(data, n, i, plain)) {
-          at_event();
-          if constexpr (requires { out.plain_key(plain); }) {
-            out.plain_key(plain);
-          } else {
-            out.key(plain);
-          }
+          plain_key(plain);
         } else {
           auto key = in_parser([&] { return p.parse_string_view(scratch); });
           if (!key) return std::unexpected(std::move(key.error()));
-          at_event();
           if (key->data() == scratch.data()) {
+            at_event();
             owned.emplace_back(*key);
             ++owned_count;
             out.key(owned.back());
-          } else if constexpr (requires { out.plain_key(*key); }) {
-            out.plain_key(*key);
           } else {
-            out.key(*key);
+            plain_key(*key);
           }
         }
         // The colon, at once or after white space.
