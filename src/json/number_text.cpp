@@ -119,12 +119,16 @@ inline std::uint64_t eight_digits(std::uint64_t x) {
   return ones + 0x3030303030303030u;
 }
 
-// The digits of c (below 10^17), placed in `room` so that they are
-// followed by 24 more bytes of it; returns the first, `count` set.
-inline const char* place_digits(std::uint64_t c, char (&room)[48], std::size_t& count) {
-  // The digits' count from the bits' (1233 / 4096 is about log10 2).
+// The count of decimal digits of c (not 0), from the count of its bits
+// (1233 / 4096 is about log10 2).
+inline int digit_count(std::uint64_t c) {
   const int t = std::bit_width(c) * 1233 >> 12;
-  count = static_cast<std::size_t>(t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0));
+  return t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0);
+}
+
+// The `count` digits of c (below 10^17), placed in `room` so that they are
+// followed by 24 more bytes of it; returns the first.
+inline const char* place_digits(std::uint64_t c, std::size_t count, char (&room)[48]) {
   if constexpr (std::endian::native == std::endian::little) {
     const std::uint64_t parts[3] = {eight_digits(c / 10000000000000000u), eight_digits(c / 100000000 % 100000000),
                                     eight_digits(c % 100000000)};
@@ -141,8 +145,7 @@ inline const char* place_digits(std::uint64_t c, char (&room)[48], std::size_t& 
 // stored in overlapping pieces, none read back (digits stored in parts and
 // read back whole wait for the stores).
 inline char* lay_out_digits(char* out, bool negative, std::uint64_t c, int s) {
-  const int t = std::bit_width(c) * 1233 >> 12;
-  const int count = t + 1 - (c < kPowersOf10[static_cast<std::size_t>(t)] ? 1 : 0);
+  const int count = digit_count(c);
   const int e = s + count - 1;  // the first digit's decimal exponent
   if constexpr (std::endian::native == std::endian::little) {
     if (e >= -5 && e <= 15) {
@@ -182,9 +185,8 @@ inline char* lay_out_digits(char* out, bool negative, std::uint64_t c, int s) {
     }
   }
   char room[48];
-  std::size_t n;
-  const char* const digits = place_digits(c, room, n);
-  return detail::lay_out_float(out, negative, digits, n, e);
+  const auto n = static_cast<std::size_t>(count);
+  return detail::lay_out_float(out, negative, place_digits(c, n, room), n, e);
 }
 
 // The decimal scales (powers of ten of the last digit) of the literals
