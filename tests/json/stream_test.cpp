@@ -39,6 +39,26 @@ std::string from_value(std::string_view text, bool duplicate) {
   return "ok:" + canonical_text(*v).value() + "|" + (duplicate ? "dup" : write_json_compact(*v));
 }
 
+// Test numbers, the same from one seed (a 64-bit linear congruential step).
+struct Lcg {
+  std::uint64_t state;
+  std::uint64_t next() { return state = state * 6364136223846793005u + 1442695040888963407u; }
+};
+
+// Each literal streamed in the text `text_of` makes of it, against the value
+// reader; returns how many read as numbers.
+template <class TextOf>
+std::size_t agree_on_literals(const std::vector<std::string>& literals, TextOf text_of) {
+  std::size_t numbers = 0;
+  for (const std::string& lit : literals) {
+    const std::string text = text_of(lit);
+    const std::string got = streamed(text);
+    EXPECT_EQ(got, from_value(text, false)) << lit;
+    numbers += got.starts_with("ok:");
+  }
+  return numbers;
+}
+
 TEST(StreamJson, AgreesWithTheValueReaderOnEveryReferenceCase) {
   const auto cases = qv::testing::read_vectors("json_value.jsonl");
   qv::testing::Tally tally;
@@ -89,23 +109,18 @@ TEST(StreamJson, DecimalLiteralsWrittenAsTheyStandAreTheirShortestForm) {
       "1" + std::string(30, '0') + ".0e-20",
       "1.0000000000000000000001", "123456789012345.000000000000000000",
       "00.5", "-.5", "1.", "0.e1"};
-  std::uint64_t state = 7;
+  Lcg rng{7};
   for (int i = 0; i < 2000; ++i) {
-    state = state * 6364136223846793005u + 1442695040888963407u;
+    const std::uint64_t state = rng.next();
     const int places = static_cast<int>(state >> 60) + 1;
     std::string lit = (state & 1) ? "-" : "";
     lit += std::to_string((state >> 8) % (i % 3 == 0 ? 10 : 100000000)) + ".";
     for (int k = 0; k < places; ++k) lit += static_cast<char>('0' + ((state >> (2 * k + 20)) % 10));
     literals.push_back(lit);
   }
-  std::size_t ok = 0;
-  for (const std::string& lit : literals) {
-    const std::string text = "[" + lit + ",{\"b\":" + lit + ",\"a\":" + lit + "}]";
-    const std::string got = streamed(text);
-    EXPECT_EQ(got, from_value(text, false)) << lit;
-    ok += got.starts_with("ok:");
-  }
-  EXPECT_EQ(ok, literals.size() - 4);  // the last four fixed ones are no numbers
+  const std::size_t numbers = agree_on_literals(
+      literals, [](const std::string& lit) { return "[" + lit + ",{\"b\":" + lit + ",\"a\":" + lit + "}]"; });
+  EXPECT_EQ(numbers, literals.size() - 4);  // the last four fixed ones are no numbers
 }
 
 TEST(StreamJson, LongFloatLiteralsWrittenInTheirShortestForm) {
@@ -119,11 +134,8 @@ TEST(StreamJson, LongFloatLiteralsWrittenInTheirShortestForm) {
                                        "2.2250738585072014e-308", "1.7976931348623157e308", "-9.8765432109876543e-12",
                                        "1.2345678901234567e27", "1.2345678901234567e28", "99999999999999999.0",
                                        "0.99999999999999999", "0.099999999999999999"};
-  std::uint64_t state = 11;
-  const auto next = [&] {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return state;
-  };
+  Lcg rng{11};
+  const auto next = [&] { return rng.next(); };
   for (int i = 0; i < 30000; ++i) {
     const double magnitude =
         std::ldexp(static_cast<double>(next() >> 11), -53) * std::pow(10.0, static_cast<int>(next() % 40) - 15);
@@ -139,15 +151,8 @@ TEST(StreamJson, LongFloatLiteralsWrittenInTheirShortestForm) {
     for (int k = 0; k < 16 + i % 2; ++k) digits += static_cast<char>('0' + next() % 10);
     literals.push_back(digits + "e" + std::to_string(static_cast<int>(next() % 30) - 12));
   }
-  std::size_t compared = 0;
-  for (const std::string& lit : literals) {
-    const std::string text = "[" + lit + "]";
-    const std::string got = streamed(text);
-    ASSERT_TRUE(got.starts_with("ok:")) << lit;
-    EXPECT_EQ(got, from_value(text, false)) << lit;
-    ++compared;
-  }
-  EXPECT_EQ(compared, 60014u);
+  ASSERT_EQ(literals.size(), 60014u);
+  EXPECT_EQ(agree_on_literals(literals, [](const std::string& lit) { return "[" + lit + "]"; }), literals.size());
 }
 
 TEST(StreamJson, LongFloatLiteralsAtEveryScaleWrittenAsTheFullPathWritesThem) {
@@ -158,11 +163,8 @@ TEST(StreamJson, LongFloatLiteralsAtEveryScaleWrittenAsTheFullPathWritesThem) {
   // integers halfway between two doubles, which read as the even one. The
   // value reader (read in full, written in full) is the oracle.
   std::vector<std::string> literals;
-  std::uint64_t state = 5;
-  const auto next = [&] {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return state >> 11;
-  };
+  Lcg rng{5};
+  const auto next = [&] { return rng.next() >> 11; };
   for (int scale = -30; scale <= 30; ++scale) {
     for (int i = 0; i < 200; ++i) {
       const int n = 16 + i % 2;
@@ -216,18 +218,13 @@ TEST(StreamJson, LongFloatLiteralsAtEveryScaleWrittenAsTheFullPathWritesThem) {
     if (lit[last] != '9') literals.push_back(lit.substr(0, last) + static_cast<char>(lit[last] + 1) + lit.substr(last + 1));
     if (lit[last] != '0') literals.push_back(lit.substr(0, last) + static_cast<char>(lit[last] - 1) + lit.substr(last + 1));
   }
-  std::size_t compared = 0;
-  for (const std::string& lit : literals) {
-    const std::string text = "[" + lit + ",{\"b\":" + lit + ",\"a\":-" + lit + "}]";
-    const std::string got = streamed(text);
-    ASSERT_TRUE(got.starts_with("ok:")) << lit;
-    EXPECT_EQ(got, from_value(text, false)) << lit;
-    ++compared;
-  }
   // 12200 at the scales, 2169 beside powers of two, 36 halfway integers,
   // 5597 at and beside halfway points (a neighbour is left out where the
-  // last digit would carry).
-  EXPECT_EQ(compared, 20002u);
+  // last digit would carry); every one a number.
+  ASSERT_EQ(literals.size(), 20002u);
+  EXPECT_EQ(agree_on_literals(
+                literals, [](const std::string& lit) { return "[" + lit + ",{\"b\":" + lit + ",\"a\":-" + lit + "}]"; }),
+            literals.size());
 }
 
 TEST(StreamJson, StringsWithTheWritersOwnEscapesAndOthers) {
