@@ -14,9 +14,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string hex = qv::crypto::hex_encode(std::span<const unsigned char>(data, size));
   if (hex.size() != 2 * size) std::abort();
+  static constexpr char kLower[] = "0123456789abcdef";
   for (std::size_t i = 0; i < size; ++i) {
-    auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
-    if (digit(hex[2 * i]) * 16 + digit(hex[2 * i + 1]) != data[i]) std::abort();
+    if (hex[2 * i] != kLower[data[i] >> 4] || hex[2 * i + 1] != kLower[data[i] & 0x0f]) std::abort();
   }
   const auto decoded = qv::crypto::decode_hex(hex);
   if (!decoded || decoded->size() != size || !std::equal(decoded->begin(), decoded->end(), data)) std::abort();
