@@ -33,6 +33,10 @@ std::string format_f64(double value);
 // The same at `out`, which has room for kF64TextMax bytes; returns the end.
 inline constexpr std::size_t kF64TextMax = 48;
 char* write_json_f64(double value, char* out);
+// integers as plain decimal digits.
+void write_json_u64(std::uint64_t value, std::string& out);
+void write_json_i64(std::int64_t value, std::string& out);
+
 namespace detail {
 // A float's shortest digits d1..dn (1 <= n <= 17; `digits` readable for
 // n + 16 bytes), its leading digit's decimal exponent e and its sign, laid
@@ -40,9 +44,6 @@ namespace detail {
 // bytes); returns the end.
 char* lay_out_float(char* out, bool negative, const char* digits, std::size_t n, int e);
 }  // namespace detail
-// integers as plain decimal digits.
-void write_json_u64(std::uint64_t value, std::string& out);
-void write_json_i64(std::int64_t value, std::string& out);
 
 // The deepest nesting of arrays and objects the readers accept.
 inline constexpr std::size_t kMaxReadableDepth = 127;
