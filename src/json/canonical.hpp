@@ -208,22 +208,23 @@ class CanonicalOut {
     if (n > 16) {
       std::memcpy(to, from, n);
     } else if (n >= 8) {
-      std::uint64_t a;
-      std::uint64_t b;
-      std::memcpy(&a, from, 8);
-      std::memcpy(&b, from + n - 8, 8);
-      std::memcpy(to, &a, 8);
-      std::memcpy(to + n - 8, &b, 8);
+      copy_ends<std::uint64_t>(to, from, n);
     } else if (n >= 4) {
-      std::uint32_t a;
-      std::uint32_t b;
-      std::memcpy(&a, from, 4);
-      std::memcpy(&b, from + n - 4, 4);
-      std::memcpy(to, &a, 4);
-      std::memcpy(to + n - 4, &b, 4);
+      copy_ends<std::uint32_t>(to, from, n);
     } else {
       for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
     }
+  }
+  // A run of one to two words as its first word and its last, which may
+  // overlap.
+  template <class Word>
+  [[gnu::always_inline]] static void copy_ends(char* to, const char* from, std::size_t n) {
+    Word first;
+    Word last;
+    std::memcpy(&first, from, sizeof(Word));
+    std::memcpy(&last, from + n - sizeof(Word), sizeof(Word));
+    std::memcpy(to, &first, sizeof(Word));
+    std::memcpy(to + n - sizeof(Word), &last, sizeof(Word));
   }
   [[gnu::always_inline]] static void copy_block(char* to, const char* from) {
     char block[16];
