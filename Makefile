@@ -67,7 +67,9 @@ bench: deps
 	  [ -x "$$b" ] || continue; \
 	  "$$b" --benchmark_out=build-bench/results/$$(basename $$b).json --benchmark_out_format=json || { echo "$$b failed"; status=1; }; \
 	done; \
-	PYTHONPATH=build-bench/python $(PYTHON) bench/verify_bench.py build-bench/results/verify_bench.json || status=1; \
+	{ build-bench/bench/bench_engine --write-heavy-request build-bench/heavy_request.json && \
+	  PYTHONPATH=build-bench/python $(PYTHON) bench/verify_bench.py build-bench/heavy_request.json \
+	    build-bench/results/verify_bench.json; } || status=1; \
 	PYTHONPATH=build-bench/python $(PYTHON) bench/chain_python.py build-bench/results/chain_python.json || status=1; \
 	$(PYTHON) bench/collect.py build-bench/results bench/results || status=1; \
 	exit $$status
