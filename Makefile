@@ -18,7 +18,7 @@ CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 SAN_ENV :=
 endif
 
-.PHONY: all deps build demo test install-check bench fuzz fuzz-build clean
+.PHONY: all deps build demo test install-check bench fuzz fuzz-build clean help
 
 all: build
 
@@ -95,7 +95,6 @@ clean:
 	rm -rf build build-asan build-bench build-fuzz build-py
 
 # Lists the targets and the variables they read.
-.PHONY: help
 help:
 	@echo 'make demo           install what is missing, build, run examples/demo.py on the sample request'
 	@echo 'make test           build, then run every C++ and Python test (SANITIZE=1: under ASan and UBSan, in build-asan/)'
