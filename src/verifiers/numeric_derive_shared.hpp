@@ -40,20 +40,17 @@ class DimensionIds {
   std::uint32_t dimensionless() const { return dimensionless_; }
   std::uint32_t percent() const { return percent_; }
 
-  // The number of a pair candidate's unit, given that of its first
-  // operand: a ratio is dimensionless, a share or a change a percentage,
-  // the others have the first operand's.
+  // The number of a pair candidate's unit, given that of its first operand.
   std::uint32_t of_pair(const numeric::DerivedFigure& f, std::uint32_t first) const {
-    switch (f.op) {
-      case numeric::DerivedOp::Ratio:
+    switch (numeric::pair_unit(f.op)) {
+      case numeric::PairUnit::Dimensionless:
         return dimensionless_;
-      case numeric::DerivedOp::Percentage:
-      case numeric::DerivedOp::Change:
-      case numeric::DerivedOp::AbsoluteChange:
+      case numeric::PairUnit::Percent:
         return percent_;
-      default:
-        return first;
+      case numeric::PairUnit::FirstOperand:
+        break;
     }
+    return first;
   }
 
  private:
