@@ -1,15 +1,13 @@
 #pragma once
 // What the two searches of the derivation passes share: the dimensions of a
-// list of operands numbered, approximate values, and which targets the
-// candidates can concern at all.
+// list of operands numbered, and which targets the candidates can concern at
+// all.
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <vector>
 
 #include "numeric/derived.hpp"
-#include "numeric/fraction.hpp"
 #include "numeric/units.hpp"
 #include "verifiers/numeric_derive.hpp"
 
@@ -58,12 +56,6 @@ class DimensionIds {
   std::uint32_t dimensionless_;
   std::uint32_t percent_;
 };
-
-// A double near the fraction's value: within a few units of its last bit,
-// and zero exactly when the fraction is.
-inline double approximate(const numeric::Fraction& f) {
-  return static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
-}
 
 // Whether the target's claim id is the label of some operand: only then can
 // a candidate be built on the claim itself.
