@@ -144,7 +144,8 @@ void BM_ReadChain10k(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadChain10k)->Unit(benchmark::kMillisecond);
 
-// Reading as record_verify does: one record at a time, dropped after use.
+// Reading each line with the full reader: one record at a time, dropped
+// after use.
 void BM_ReadEach10k(benchmark::State& state) {
   const Chain& c = chain();
   for (auto _ : state) {
