@@ -18,7 +18,7 @@ CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 SAN_ENV :=
 endif
 
-.PHONY: all deps build demo test install-check bench fuzz fuzz-build clean
+.PHONY: all deps build demo test install-check bench fuzz fuzz-build clean help
 
 all: build
 
@@ -67,7 +67,9 @@ bench: deps
 	  [ -x "$$b" ] || continue; \
 	  "$$b" --benchmark_out=build-bench/results/$$(basename $$b).json --benchmark_out_format=json || { echo "$$b failed"; status=1; }; \
 	done; \
-	PYTHONPATH=build-bench/python $(PYTHON) bench/verify_bench.py build-bench/results/verify_bench.json || status=1; \
+	{ build-bench/bench/bench_engine --write-heavy-request build-bench/heavy_request.json && \
+	  PYTHONPATH=build-bench/python $(PYTHON) bench/verify_bench.py build-bench/heavy_request.json \
+	    build-bench/results/verify_bench.json; } || status=1; \
 	PYTHONPATH=build-bench/python $(PYTHON) bench/chain_python.py build-bench/results/chain_python.json || status=1; \
 	$(PYTHON) bench/collect.py build-bench/results bench/results || status=1; \
 	exit $$status
@@ -93,7 +95,6 @@ clean:
 	rm -rf build build-asan build-bench build-fuzz build-py
 
 # Lists the targets and the variables they read.
-.PHONY: help
 help:
 	@echo 'make demo           install what is missing, build, run examples/demo.py on the sample request'
 	@echo 'make test           build, then run every C++ and Python test (SANITIZE=1: under ASan and UBSan, in build-asan/)'

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/assemble.hpp"
@@ -286,4 +287,17 @@ QV_STAGE(BM_StageSeal);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// `--write-heavy-request FILE` writes the heavy request and stops, so that
+// the Python-side benchmark times the same bytes.
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--write-heavy-request") {
+    std::ofstream out(argv[2], std::ios::binary);
+    out << heavy_request();
+    return out.good() ? 0 : 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

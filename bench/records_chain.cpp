@@ -6,8 +6,6 @@
 #include <sodium.h>
 
 #include <array>
-#include <cstdlib>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -107,9 +105,8 @@ void BM_RecordVerifyOverBare10k(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordVerifyOverBare10k)->Unit(benchmark::kMillisecond)->MinTime(3.0)->Repetitions(5)->DisplayAggregatesOnly(true);
 
-// Reading, canonicalising and hashing beside SHA-256 of the same bytes.
-
-// A generic document (1 MB): read as events into the canonical writer, then
+// Reading, canonicalising and hashing beside SHA-256 of the same bytes: a
+// generic document (1 MB), read as events into the canonical writer, then
 // hashed, as signed documents are.
 void BM_GenericCanonicalDigestOverSha256(benchmark::State& state) {
   const std::string& text = qv::bench::document();
@@ -147,7 +144,8 @@ void BM_ReadChain10k(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadChain10k)->Unit(benchmark::kMillisecond);
 
-// Reading as record_verify does: one record at a time, dropped after use.
+// Reading each line with the full reader: one record at a time, dropped
+// after use.
 void BM_ReadEach10k(benchmark::State& state) {
   const Chain& c = chain();
   for (auto _ : state) {

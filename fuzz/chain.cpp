@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "records/digest.hpp"
 #include "records/chain.hpp"
 #include "records/document.hpp"
 #include "records/digest.hpp"

@@ -140,19 +140,18 @@ std::uint64_t DerivedFigures::order_key(const DerivedFigure& f) const {
 }
 
 const Dimension& DerivedFigures::dimension(const DerivedFigure& f) const {
-  switch (f.op) {
-    case DerivedOp::Ratio:
-      return kDimensionless;
-    case DerivedOp::Percentage:
-    case DerivedOp::Change:
-    case DerivedOp::AbsoluteChange:
-      return kPercent;
-    case DerivedOp::GroupSum:
-    case DerivedOp::GroupMean:
-      return operands_[groups_[f.group].members.front()].dimension;
-    default:
-      return operands_[f.a].dimension;
+  if (f.op == DerivedOp::GroupSum || f.op == DerivedOp::GroupMean) {
+    return operands_[groups_[f.group].members.front()].dimension;
   }
+  switch (pair_unit(f.op)) {
+    case PairUnit::Dimensionless:
+      return kDimensionless;
+    case PairUnit::Percent:
+      return kPercent;
+    case PairUnit::FirstOperand:
+      break;
+  }
+  return operands_[f.a].dimension;
 }
 
 std::string DerivedFigures::joined_texts(const DerivedFigure& f) const {

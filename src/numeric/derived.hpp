@@ -55,6 +55,23 @@ enum class DerivedOp : std::uint8_t {
   GroupMean,           // "({sum}) / {m}"
 };
 
+// Which unit a pair's candidate has: its first operand's, or a fixed one
+// (a ratio is a pure number, a share or a change a percentage).
+enum class PairUnit : std::uint8_t { FirstOperand, Dimensionless, Percent };
+
+constexpr PairUnit pair_unit(DerivedOp op) {
+  switch (op) {
+    case DerivedOp::Ratio:
+      return PairUnit::Dimensionless;
+    case DerivedOp::Percentage:
+    case DerivedOp::Change:
+    case DerivedOp::AbsoluteChange:
+      return PairUnit::Percent;
+    default:
+      return PairUnit::FirstOperand;
+  }
+}
+
 // A candidate before its texts are written: its value and how to write it.
 struct DerivedFigure {
   Fraction value;

@@ -216,9 +216,9 @@ std::vector<Numeral> read_numerals(std::string_view text, std::optional<char32_t
     // notation); an explicit "+" keeps the value positive even inside
     // parentheses, as in a change written beside a figure: "(+8.2%)".
     const auto& sign = (*caps)[nr.sign];
-    const bool plus_sign = sign && text.substr(sign->start, sign->end - sign->start) == "+";
-    const bool negative_sign = sign && !plus_sign;
-    if (negative_sign || (!plus_sign && (*caps)[nr.open] && (*caps)[nr.close])) {
+    const bool negative = sign ? text.substr(sign->start, sign->end - sign->start) != "+"
+                               : (*caps)[nr.open] && (*caps)[nr.close];
+    if (negative) {
       for (Decimal& r : n.readings) r = -r;
     }
 

@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <type_traits>
 #include <utility>
 
 #include "core/panic.hpp"
@@ -120,11 +120,12 @@ struct Members<BasicSignedDocument<Content>> {
 
 namespace {
 
-// The content of a document being signed: its text as given, which is read
-// once, straight into the document's text, while its canonical text is
-// hashed on the way.
+// The content of a document being signed, written where the document's
+// writer reaches it by `write_here`, which may fill in the members after
+// it: they are written next.
 struct StreamedContent {
-  std::string_view text;
+  std::function<void(json::TextOut&)> write_here;
+  void write(json::TextOut& out) const { write_here(out); }
 };
 
 // One reading of a content feeds both its writers: the canonical text for
@@ -197,30 +198,6 @@ struct CanonicalAndCompact {
   }
 };
 
-// Writes a document member by member from its list, as emit::value does,
-// except the content, which `write_content` writes. It runs before the
-// members after the content are written, so it may fill them in.
-template <class WriteContent>
-void write_streaming(json::TextOut& out, const BasicSignedDocument<StreamedContent>& document,
-                     WriteContent write_content) {
-  using D = BasicSignedDocument<StreamedContent>;
-  out.begin_object();
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    (
-        [&] {
-          constexpr auto m = std::get<I>(Members<D>::list);
-          if constexpr (std::is_same_v<decltype(decltype(m)::member), StreamedContent D::* const>) {
-            out.key(m.name);
-            write_content();
-          } else {
-            emit::member<I>(out, document);
-          }
-        }(),
-        ...);
-  }(std::make_index_sequence<emit::kMemberCount<D>>{});
-  out.end_object();
-}
-
 // Content read straight into the document hash, with no value built and
 // its canonical text not held whole.
 struct HashedContent {
@@ -275,15 +252,11 @@ CallResult<std::string> sign_document_json(std::string_view kind, std::string_vi
   const auto key = crypto::signing_key_from_seed_hex(seed_hex);  // refused after the content's errors
   BasicSignedDocument<StreamedContent> document;
   document.kind = std::string(kind);
-  document.content.text = content_json;
   DocumentHasher hasher;
   json::CanonicalOut canonical;
   canonical.drain_to(&DocumentHasher::drain, &hasher);
-  std::string text;
-  text.reserve(content_json.size() + kind.size() + 320);
-  json::TextOut out(text);
   json::JsonResult<void> read;
-  write_streaming(out, document, [&] {
+  const auto write_content = [&](json::TextOut& out) {
     CanonicalAndCompact both{canonical, out};
     read = json::stream_json(content_json, both);
     if (!read || !key) return;
@@ -291,7 +264,12 @@ CallResult<std::string> sign_document_json(std::string_view kind, std::string_vi
     document.content_hash = hasher.finish(kind);
     document.signature = crypto::hex_encode(key->sign_text(document.content_hash));
     document.signer_public_key = crypto::hex_encode(key->public_key());
-  });
+  };
+  document.content.write_here = std::cref(write_content);
+  std::string text;
+  text.reserve(content_json.size() + kind.size() + 320);
+  json::TextOut out(text);
+  emit::value(out, document);
   if (!read) return std::unexpected(InputError{read.error().display()});
   if (!key) return std::unexpected(InputError{"signing key must be 32 bytes hex"});
   if (canonical.saw_duplicate_key()) {

@@ -25,6 +25,10 @@
 
 namespace qv::records {
 
+namespace plain {
+struct Context;  // the buffers of the record reader below (records/read_plain_steps.hpp)
+}
+
 json::JsonResult<EvidenceRecord> read_evidence_record_json(std::string_view text);
 // A sealed record is accepted too: its signature members are skipped.
 json::JsonResult<UnsignedRecord> read_unsigned_record_json(std::string_view text);
@@ -40,10 +44,6 @@ json::JsonResult<VerifyRequest> deserialize_verify_request(std::string_view text
 // record, or, for a reader that keeps the seal only, every member but the
 // content (whose values are then unspecified; its hash is taken all the
 // same), which is what checking a chain needs.
-namespace plain {
-struct Context;
-}
-
 class EvidenceRecordReader {
  public:
   enum class Keep { Record, Seal };

@@ -53,14 +53,9 @@
 
 namespace qv::records::plain {
 
-template <class X>
-inline constexpr bool kIsVector = false;
-template <class X>
-inline constexpr bool kIsVector<std::vector<X>> = true;
-template <class X>
-inline constexpr bool kIsOption = false;
-template <class X>
-inline constexpr bool kIsOption<std::optional<X>> = true;
+using emit::kIsList;
+using emit::kIsOptional;
+using emit::kMemberCount;
 
 // Whether values are stored: always outside the content (C false), and in
 // it when the whole record is kept.
@@ -74,7 +69,7 @@ inline constexpr bool kScalar = std::is_same_v<X, std::string> || std::is_same_v
 // Values whose canonical text is built in their own level's buffer (the
 // others give a span of the line where they can).
 template <class X>
-inline constexpr bool kBuilt = !kScalar<X> && !kIsOption<X>;
+inline constexpr bool kBuilt = !kScalar<X> && !kIsOptional<X>;
 
 // Which of Context::repeats holds the elements of a list of E.
 template <class E>
@@ -125,15 +120,12 @@ template <class X, bool C, bool K>
 // ---------------------------------------------------------------------------
 // Structs in object form, members in declared order.
 
-template <class T>
-inline constexpr std::size_t kCount = std::tuple_size_v<decltype(Members<T>::list)>;
-
 // The place of each member in key order.
 template <class T>
-consteval std::array<std::size_t, kCount<T>> key_ranks() {
+consteval std::array<std::size_t, kMemberCount<T>> key_ranks() {
   constexpr auto order = emit::sorted_member_order<T>();
-  std::array<std::size_t, kCount<T>> rank{};
-  for (std::size_t k = 0; k < kCount<T>; ++k) rank[order[k]] = k;
+  std::array<std::size_t, kMemberCount<T>> rank{};
+  for (std::size_t k = 0; k < kMemberCount<T>; ++k) rank[order[k]] = k;
   return rank;
 }
 
@@ -149,7 +141,7 @@ template <class T, std::size_t I>
 consteval bool in_place() {
   if (!kBuilt<MemberType<T, I>> || std::get<I>(Members<T>::list).kind != json::FieldKind::Required) return false;
   constexpr auto rank = key_ranks<T>();
-  for (std::size_t k = I + 1; k < kCount<T>; ++k) {
+  for (std::size_t k = I + 1; k < kMemberCount<T>; ++k) {
     if (rank[k] < rank[I]) return false;
   }
   return true;
@@ -163,7 +155,7 @@ consteval std::size_t written_up_to() {
   std::size_t from = 0;
   [&]<std::size_t... J>(std::index_sequence<J...>) {
     ((J < I && in_place<T, J>() ? (from = rank[J] + 1) : 0), ...);
-  }(std::make_index_sequence<kCount<T>>{});
+  }(std::make_index_sequence<kMemberCount<T>>{});
   return from;
 }
 
@@ -190,7 +182,7 @@ template <class T, std::size_t I>
 // out the defaulted members that hold nothing.
 template <class T, std::size_t K, std::size_t Until>
 [[gnu::always_inline]] inline void write_members(const Context& c, std::size_t level,
-                                                 const std::array<Piece, kCount<T>>& pieces, Text& to,
+                                                 const std::array<Piece, kMemberCount<T>>& pieces, Text& to,
                                                  bool& first) {
   if constexpr (K < Until) {
     static constexpr auto order = emit::sorted_member_order<T>();
@@ -209,9 +201,9 @@ template <class T, std::size_t K, std::size_t Until>
 
 template <class T, bool C, bool K, std::size_t I = 0>
 [[gnu::always_inline]] inline bool members_from(json::Parser& p, Context& c, T& out, std::size_t level,
-                                                std::array<Piece, kCount<T>>& pieces, bool& first, int& state,
+                                                std::array<Piece, kMemberCount<T>>& pieces, bool& first, int& state,
                                                 bool& none) {
-  if constexpr (I == kCount<T>) {
+  if constexpr (I == kMemberCount<T>) {
     return true;
   } else {
     constexpr auto m = std::get<I>(Members<T>::list);
@@ -266,7 +258,7 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
   const std::size_t mark = C ? c.levels[level + 1].size() : 0;
   const std::size_t start = C ? c.levels[level].size() : 0;
   if constexpr (C) c.levels[level].push('{');
-  std::array<Piece, kCount<T>> pieces;
+  std::array<Piece, kMemberCount<T>> pieces;
   bool first = true;
   int state = 0;
   bool none = true;  // no member written yet
@@ -276,7 +268,7 @@ bool read_struct(json::Parser& p, Context& c, T& out, std::size_t level, Piece& 
   p.eat();
   if constexpr (C) {
     Text& to = c.levels[level];
-    write_members<T, written_up_to<T, kCount<T>>(), kCount<T>>(c, level, pieces, to, none);
+    write_members<T, written_up_to<T, kMemberCount<T>>(), kMemberCount<T>>(c, level, pieces, to, none);
     to.push('}');
     c.levels[level + 1].resize(mark);
     piece = Piece{start, to.size() - start, false, false};
@@ -478,14 +470,14 @@ template <class X, bool C, bool K>
   return read_value<typename X::value_type, C, K>(p, c, *out, level, piece);
 }
 
+// A value that is not a scalar (read_value reads those where they are met).
 template <class X, bool C, bool K>
 bool read(json::Parser& p, Context& c, X& out, std::size_t level, Piece& piece) {
+  static_assert(!kScalar<X>);
   constexpr bool kKeep = kStore<C, K>;
-  if constexpr (kScalar<X>) {
-    return read_scalar<X, C, K>(p, c, out, level, piece);
-  } else if constexpr (kIsOption<X>) {
+  if constexpr (kIsOptional<X>) {
     return read_option<X, C, K>(p, c, out, level, piece);
-  } else if constexpr (kIsVector<X>) {
+  } else if constexpr (kIsList<X>) {
     if (peek(p) != '[') return false;
     p.eat();
     const std::size_t start = C ? c.levels[level].size() : 0;

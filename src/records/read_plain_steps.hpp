@@ -20,6 +20,18 @@
 
 namespace qv::records::plain {
 
+// Copies n bytes, for W <= n <= 2W: the first W and the last W (which may
+// overlap), both read before either is written.
+template <std::size_t W>
+[[gnu::always_inline]] inline void copy_ends(char* to, const char* from, std::size_t n) {
+  char a[W];
+  char b[W];
+  std::memcpy(a, from, W);
+  std::memcpy(b, from + n - W, W);
+  std::memcpy(to, a, W);
+  std::memcpy(to + n - W, b, W);
+}
+
 // Copies n bytes. The short copies that make up most of a canonical text
 // (keys, words, numbers, short strings) are two overlapping moves instead
 // of a call.
@@ -27,26 +39,11 @@ namespace qv::records::plain {
   if (n > 32) {
     std::memcpy(to, from, n);
   } else if (n >= 16) {
-    char a[16];
-    char b[16];
-    std::memcpy(a, from, 16);
-    std::memcpy(b, from + n - 16, 16);
-    std::memcpy(to, a, 16);
-    std::memcpy(to + n - 16, b, 16);
+    copy_ends<16>(to, from, n);
   } else if (n >= 8) {
-    std::uint64_t a = 0;
-    std::uint64_t b = 0;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + n - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + n - 8, &b, 8);
+    copy_ends<8>(to, from, n);
   } else if (n >= 4) {
-    std::uint32_t a = 0;
-    std::uint32_t b = 0;
-    std::memcpy(&a, from, 4);
-    std::memcpy(&b, from + n - 4, 4);
-    std::memcpy(to, &a, 4);
-    std::memcpy(to + n - 4, &b, 4);
+    copy_ends<4>(to, from, n);
   } else if (n > 0) {
     const char first = from[0];
     const char middle = from[n / 2];

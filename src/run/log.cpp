@@ -31,22 +31,18 @@ struct EventWriter {
   void optional_text(std::string_view k, const std::optional<std::string>& value) {
     if (value) text(k, *value);
   }
-  void hashed_ref(std::string_view k, const HashedRef& r) {
-    key(k);
+  // The nested forms, each an object of its members in declared order;
+  // HashedRef and ToolRef alike hold a text and an optional text.
+  [[gnu::always_inline]] void ref(std::string_view k, std::string_view value, std::string_view optional_k,
+                                  const std::optional<std::string>& optional_value) {
     out.begin_object();
-    text("id", r.id);
-    optional_text("hash", r.hash);
+    text(k, value);
+    optional_text(optional_k, optional_value);
     out.end_object();
   }
-  void tool_ref(const ToolRef& t) {
-    key("tool");
-    out.begin_object();
-    text("name", t.name);
-    optional_text("server", t.server);
-    out.end_object();
-  }
-  void action(const Action& a) {
-    key("action");
+  void object(const HashedRef& r) { ref("id", r.id, "hash", r.hash); }
+  void object(const ToolRef& t) { ref("name", t.name, "server", t.server); }
+  void object(const Action& a) {
     out.begin_object();
     text("id", a.id);
     text("operation", a.operation);
@@ -54,19 +50,23 @@ struct EventWriter {
     if (a.risk) text("risk", to_word(*a.risk));
     out.end_object();
   }
-  void actor(const Actor& a) {
-    key("actor");
+  void object(const Actor& a) {
     out.begin_object();
     text("kind", kActorKindWords[static_cast<std::size_t>(a.kind)]);
     text("id", a.id);
     optional_text("name", a.name);
     out.end_object();
   }
+  template <class T>
+  void member(std::string_view k, const T& value) {
+    key(k);
+    object(value);
+  }
 
   // The payload members of each kind, in the kind's declared order.
   void operator()(const events::RunStarted&) {}
   void operator()(const events::ModelInvocation& e) {
-    hashed_ref("model", e.model);
+    member("model", e.model);
     text("input_hash", e.input_hash);
     text("output_hash", e.output_hash);
   }
@@ -74,21 +74,16 @@ struct EventWriter {
     text("query_hash", e.query_hash);
     key("documents");
     out.begin_array();
-    for (const HashedRef& d : e.documents) {
-      out.begin_object();
-      text("id", d.id);
-      optional_text("hash", d.hash);
-      out.end_object();
-    }
+    for (const HashedRef& d : e.documents) object(d);
     out.end_array();
   }
   void operator()(const events::ClaimExtracted& e) { text("claim_id", e.claim_id); }
   void operator()(const events::ToolRequested& e) {
-    tool_ref(e.tool);
+    member("tool", e.tool);
     text("arguments_hash", e.arguments_hash);
   }
   void operator()(const events::ToolCompleted& e) {
-    tool_ref(e.tool);
+    member("tool", e.tool);
     text("result_hash", e.result_hash);
     text("status", kToolStatusWords[static_cast<std::size_t>(e.status)]);
   }
@@ -97,10 +92,10 @@ struct EventWriter {
     text("key", e.key);
     text("value_hash", e.value_hash);
   }
-  void operator()(const events::HumanApprovalRequested& e) { action(e.action); }
-  void operator()(const events::HumanApprovalGranted& e) { actor(e.actor); }
+  void operator()(const events::HumanApprovalRequested& e) { member("action", e.action); }
+  void operator()(const events::HumanApprovalGranted& e) { member("actor", e.actor); }
   void operator()(const events::ActionExecuted& e) {
-    action(e.action);
+    member("action", e.action);
     text("result_hash", e.result_hash);
   }
   void operator()(const events::PolicyEvaluated& e) {
@@ -117,7 +112,7 @@ struct EventWriter {
     key("sequence");
     out.unsigned_integer(e.sequence);
     text("timestamp", e.timestamp);
-    if (e.actor) actor(*e.actor);
+    if (e.actor) member("actor", *e.actor);
     key("event");
     out.begin_object();
     std::visit([&](const auto& payload) { text("type", std::decay_t<decltype(payload)>::kWord); }, e.event);

@@ -305,8 +305,8 @@ struct LineRecorder {
   void unsigned_integer(std::uint64_t) { value_done(); }
   void signed_integer(std::int64_t) { value_done(); }
   void floating(double) { value_done(); }
-  // A decimal literal need not be converted to be checked.
-  void plain_decimal(std::string_view) { value_done(); }
+  // A number literal need not be converted to be checked.
+  void plain_number(std::string_view) { value_done(); }
   void boolean(bool) { value_done(); }
   void null() { value_done(); }
 };

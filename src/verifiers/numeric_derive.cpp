@@ -221,6 +221,10 @@ class WindowSet {
   std::size_t size_ = 1;
 };
 
+// A double near the fraction's value: within a few units of its last bit,
+// and zero exactly when the fraction is.
+double approximate(const Fraction& f) { return static_cast<double>(f.numerator) / static_cast<double>(f.denominator); }
+
 // A range of doubles; an end may be infinite.
 struct Range {
   double lo;
@@ -239,7 +243,7 @@ double lower(double v, double scale = 0) { return std::isfinite(v) ? v - kSlack 
 double upper(double v, double scale = 0) { return std::isfinite(v) ? v + kSlack * (std::fabs(v) + scale) : v; }
 
 Range approximate_window(const Window& w) {
-  const auto value = [](const Bound& b) { return derive_detail::approximate(b.f) * b.kf / b.kv; };
+  const auto value = [](const Bound& b) { return approximate(b.f) * b.kf / b.kv; };
   return {lower(value(w.lo)), upper(value(w.hi))};
 }
 
@@ -354,7 +358,7 @@ class PairFilter {
     by_dimension_.resize(ids.size());
     in_order_.resize(ids.size());
     for (std::uint32_t i = 0; i < operands.size(); ++i) {
-      by_dimension_[dimension_[i]].push_back({derive_detail::approximate(operands[i].value), i});
+      by_dimension_[dimension_[i]].push_back({approximate(operands[i].value), i});
       in_order_[dimension_[i]].push_back(i);
     }
     for (auto& list : by_dimension_) {
@@ -435,7 +439,7 @@ class PairFilter {
     std::uint32_t position;
   };
 
-  double approximate_value(std::uint32_t a) const { return derive_detail::approximate(operands_[a].value); }
+  double approximate_value(std::uint32_t a) const { return approximate(operands_[a].value); }
 
   static void collect(const std::vector<Partner>& list, const Range& r, std::vector<std::uint32_t>& out) {
     if (!(r.lo <= r.hi)) return;

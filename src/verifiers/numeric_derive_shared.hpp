@@ -1,15 +1,13 @@
 #pragma once
 // What the two searches of the derivation passes share: the dimensions of a
-// list of operands numbered, approximate values, and which targets the
-// candidates can concern at all.
+// list of operands numbered, and which targets the candidates can concern at
+// all.
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <vector>
 
 #include "numeric/derived.hpp"
-#include "numeric/fraction.hpp"
 #include "numeric/units.hpp"
 #include "verifiers/numeric_derive.hpp"
 
@@ -40,20 +38,17 @@ class DimensionIds {
   std::uint32_t dimensionless() const { return dimensionless_; }
   std::uint32_t percent() const { return percent_; }
 
-  // The number of a pair candidate's unit, given that of its first
-  // operand: a ratio is dimensionless, a share or a change a percentage,
-  // the others have the first operand's.
+  // The number of a pair candidate's unit, given that of its first operand.
   std::uint32_t of_pair(const numeric::DerivedFigure& f, std::uint32_t first) const {
-    switch (f.op) {
-      case numeric::DerivedOp::Ratio:
+    switch (numeric::pair_unit(f.op)) {
+      case numeric::PairUnit::Dimensionless:
         return dimensionless_;
-      case numeric::DerivedOp::Percentage:
-      case numeric::DerivedOp::Change:
-      case numeric::DerivedOp::AbsoluteChange:
+      case numeric::PairUnit::Percent:
         return percent_;
-      default:
-        return first;
+      case numeric::PairUnit::FirstOperand:
+        break;
     }
+    return first;
   }
 
  private:
@@ -61,12 +56,6 @@ class DimensionIds {
   std::uint32_t dimensionless_;
   std::uint32_t percent_;
 };
-
-// A double near the fraction's value: within a few units of its last bit,
-// and zero exactly when the fraction is.
-inline double approximate(const numeric::Fraction& f) {
-  return static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
-}
 
 // Whether the target's claim id is the label of some operand: only then can
 // a candidate be built on the claim itself.

@@ -15,6 +15,7 @@ namespace qv::records {
 namespace {
 
 using testing::full_record;
+using testing::replaced;
 
 // Column just after the first occurrence of `needle` (after `skip` earlier
 // ones): where an error stamped after those bytes is reported.
@@ -25,14 +26,6 @@ std::size_t after(std::string_view text, std::string_view needle, int skip = 0) 
   return i + needle.size();
 }
 std::string at(std::size_t column) { return " at line 1 column " + std::to_string(column); }
-
-// Replaces the first occurrence of `from` (which must be there).
-std::string replaced(std::string text, std::string_view from, std::string_view to) {
-  const std::size_t i = text.find(from);
-  EXPECT_NE(i, std::string::npos) << from;
-  if (i != std::string::npos) text.replace(i, from.size(), to);
-  return text;
-}
 
 std::string record_error(std::string_view text) {
   auto r = read_evidence_record_json(text);

@@ -16,13 +16,7 @@ namespace qv::records {
 namespace {
 
 using testing::full_record;
-
-std::string replaced(std::string text, std::string_view from, std::string_view to) {
-  const std::size_t i = text.find(from);
-  EXPECT_NE(i, std::string::npos) << from;
-  if (i != std::string::npos) text.replace(i, from.size(), to);
-  return text;
-}
+using testing::replaced;
 
 // A record the way the engine writes it for the chain benchmarks: every
 // defaulted member empty, nothing escaped.

@@ -1,6 +1,11 @@
 #pragma once
-// A record that exercises every member of every type.
+// A record that exercises every member of every type, and the text edit
+// the tests make on its written form.
+#include <gtest/gtest.h>
+
 #include <limits>
+#include <string>
+#include <string_view>
 
 #include "records/types.hpp"
 
@@ -65,6 +70,14 @@ inline EvidenceRecord full_record() {
   r.signer_public_key = "cd";
   r.signature_algorithm = "ecdsa-p256-sha256";
   return r;
+}
+
+// Replaces the first occurrence of `from` (which must be there).
+inline std::string replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t i = text.find(from);
+  EXPECT_NE(i, std::string::npos) << from;
+  if (i != std::string::npos) text.replace(i, from.size(), to);
+  return text;
 }
 
 }  // namespace qv::records::testing

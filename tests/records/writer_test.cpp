@@ -20,6 +20,7 @@ namespace {
 
 using testing::full_content;
 using testing::full_record;
+using testing::replaced;
 
 constexpr std::string_view kFullRecord =
     R"({"record_id":"rec_0123456789ab_0123456789ab","timestamp":"2026-01-02T03:04:05Z","content":{)"
@@ -43,13 +44,6 @@ constexpr std::string_view kFullRecord =
     R"("reasons":["c1: failed"],"risk_class":"high","pass_means":"grounded"}},"content_hash":"sha256:cc",)"
     R"("previous_record_hash":"sha256:prev","record_hash":"sha256:rr","signature":"ab","signer_public_key":"cd",)"
     R"("signature_algorithm":"ecdsa-p256-sha256"})";
-
-std::string replaced_once(std::string text, std::string_view from, std::string_view to) {
-  const std::size_t i = text.find(from);
-  EXPECT_NE(i, std::string::npos) << from;
-  if (i != std::string::npos) text.replace(i, from.size(), to);
-  return text;
-}
 
 RecordContent minimal_content() {
   RecordContent c;
@@ -178,14 +172,14 @@ TEST(InputHash, ContextMembersAndPresence) {
   // Map keys of any text sort by their raw bytes.
   VerificationContext keyed = ctx;
   keyed.claims[0].attributes = InsertionMap{{"\xC3\xA9", "1"}, {"z", "2"}, {"a\n", "3"}, {"Z", "4"}};
-  const std::string keyed_canonical = replaced_once(
+  const std::string keyed_canonical = replaced(
       canonical, R"({"canonical":"12","dimension":"dimensionless"})", R"({"Z":"4","a\n":"3","z":"2","é":"1"})");
   EXPECT_EQ(*compute_input_hash(keyed), crypto::text_digest(keyed_canonical));
   // Keys that share their first eight bytes, or end within them.
   keyed.claims[0].attributes =
       InsertionMap{{"abcdefgh2", "1"}, {"abcdefgh", "2"}, {"abcdefgh10", "3"}, {"abc", "4"}, {"abcdefg", "5"}};
   const std::string prefixed_canonical =
-      replaced_once(canonical, R"({"canonical":"12","dimension":"dimensionless"})",
+      replaced(canonical, R"({"canonical":"12","dimension":"dimensionless"})",
                     R"({"abc":"4","abcdefg":"5","abcdefgh":"2","abcdefgh10":"3","abcdefgh2":"1"})");
   EXPECT_EQ(*compute_input_hash(keyed), crypto::text_digest(prefixed_canonical));
 

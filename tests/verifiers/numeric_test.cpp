@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,19 @@ records::NumericConfig with_options(bool declared_precision, bool percent_as_fra
   return c;
 }
 
+// One answer against one source: the summary of the finding on one claim.
+struct SummaryCase {
+  const char *answer, *source, *claim, *summary;
+  const char* locale = "en";
+};
+
+void expect_summaries(std::span<const SummaryCase> cases) {
+  for (const SummaryCase& c : cases) {
+    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source}, std::nullopt, c.locale)).on(c.claim)), c.summary)
+        << c.answer;
+  }
+}
+
 TEST(NumericIdentity, InfoAndEvidenceFields) {
   const NumericVerifier verifier({});
   const VerifierInfo& info = verifier.info();
@@ -134,9 +148,7 @@ TEST(FirstVerdict, DeclaredPrecisionAndPercentAsFraction) {
 }
 
 TEST(FirstVerdict, DifferentWithDistanceText) {
-  const struct {
-    const char *answer, *source, *claim, *summary;
-  } cases[] = {
+  const SummaryCase cases[] = {
       {"Sales were 105 units.", "Sales were 100 units.", "105",
        "contradicted | 105 not in sources; nearest 100 in s0 (relative distance 0.048) |"},
       // The divisor is at least 1; a value already within three places stays
@@ -150,7 +162,7 @@ TEST(FirstVerdict, DifferentWithDistanceText) {
       {"It was 50 units.", "It was 40 or 62.5, or 40 again.", "50",
        "contradicted | 50 not in sources; nearest 40 in s0 (relative distance 0.20) |"},
   };
-  for (const auto& c : cases) EXPECT_EQ(summary(verify(make_context(c.answer, {c.source})).on(c.claim)), c.summary);
+  expect_summaries(cases);
   EXPECT_EQ(verify(make_context("Sales were 105 units.", {"Sales were 100 units."})).on("105").receipt.source_text,
             "100");
 }
@@ -158,25 +170,21 @@ TEST(FirstVerdict, DifferentWithDistanceText) {
 // How a source writes the sign of a figure: a rise in parentheses with a plus
 // sign, accounting parentheses, and a minus sign inside parentheses.
 TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
-  const struct {
-    const char *answer, *source, *locale, *claim, *summary;
-  } cases[] = {
-      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (+8.2%).", "en", "8.2%",
+  const SummaryCase cases[] = {
+      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (+8.2%).", "8.2%",
        "supported | 8.2% = (+8.2%) in s0 (8.2 %) |"},
-      {"Der Umsatz stieg um 3,5 %.", "Umsatz 4,31 Mrd. EUR (+3,5 %).", "de", "3,5 %",
-       "supported | 3,5 % = (+3,5 %) in s0 (3.5 %) |"},
-      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (-8.2%).", "en", "8.2%",
+      {"Der Umsatz stieg um 3,5 %.", "Umsatz 4,31 Mrd. EUR (+3,5 %).", "3,5 %",
+       "supported | 3,5 % = (+3,5 %) in s0 (3.5 %) |", "de"},
+      {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (-8.2%).", "8.2%",
        "contradicted | 8.2% not in sources; nearest -8.2 % in s0 (relative distance 2) |"},
-      {"The result was -2,500.", "Net result (2,500).", "en", "-2,500",
+      {"The result was -2,500.", "Net result (2,500).", "-2,500",
        "supported | -2,500 = (2,500) in s0 (-2500) |"},
-      {"The result was -2,500.", "Net result (-2,500).", "en", "-2,500",
+      {"The result was -2,500.", "Net result (-2,500).", "-2,500",
        "supported | -2,500 = (-2,500) in s0 (-2500) |"},
-      {"The result was 2,500.", "Net result (2,500).", "en", "2,500",
+      {"The result was 2,500.", "Net result (2,500).", "2,500",
        "contradicted | 2,500 not in sources; nearest -2500 in s0 (relative distance 2) |"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source}, std::nullopt, c.locale)).on(c.claim)), c.summary);
-  }
+  expect_summaries(cases);
 }
 
 TEST(FirstVerdict, DimensionMismatchOnlyWithoutSameUnitFigure) {
@@ -223,9 +231,7 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
   // A declared scale says which scale a bare figure's digits are in: the
   // same digits stated at another scale are not the figure with its scale
   // left out, while the declared scale itself, or no declaration, still is.
-  const struct {
-    const char *answer, *source, *claim, *summary;
-  } cases[] = {
+  const SummaryCase cases[] = {
       {"Revenue was 4,310 million.", "(in thousands) Revenue | 4,310", "4,310 million",
        "contradicted | 4,310 million not in sources; nearest 4310 in s0 (relative distance 1.000) |"},
       {"Revenue was $4,310 million.", "(in thousands) Revenue | 4,310", "$4,310 million",
@@ -247,9 +253,7 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
        "supported | $4,310 million = 4,310 million in s0; the unit or scale is stated on one side only | "
        "dimension_mismatch unit_or_scale_on_one_side"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source})).on(c.claim)), c.summary) << c.answer;
-  }
+  expect_summaries(cases);
   // A later figure of a source without a declaration still serves.
   const Evidence later =
       verify(make_context("Revenue was 4,310 million.", {"(in thousands) Revenue | 4,310", "Revenue 4,310"}))
@@ -266,9 +270,7 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
   EXPECT_EQ(e.receipt.source_text, "9.9");  // the receipt stays with the nearest figure
   // Under a declared scale the two digits are in that scale: another stated
   // scale is contradicted, the declared one is supported by the table.
-  const struct {
-    const char *answer, *source, *claim, *summary;
-  } cases[] = {
+  const SummaryCase cases[] = {
       {"Sales were 43 million.", "(in thousands) Sales 43 and 99", "43 million",
        "contradicted | 43 million not in sources; nearest 99 in s0 (relative distance 1.000) |"},
       {"Sales were 43 million.", "Sales 43 and 99", "43 million",
@@ -277,9 +279,7 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
       {"Sales were 43 thousand.", "(in thousands) Sales 43 and 99", "43 thousand",
        "supported | 43 thousand = 43 in s0, under the scale its table declares | scale_from_header"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source})).on(c.claim)), c.summary) << c.answer;
-  }
+  expect_summaries(cases);
 }
 
 TEST(YearHandling, YearsNotInSources) {
