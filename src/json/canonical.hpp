@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/copy.hpp"
 #include "core/error.hpp"
 #include "json/value.hpp"
 
@@ -193,38 +194,14 @@ class CanonicalOut {
   // The bytes of s, or s between quotes, at p (the room taken for them),
   // and len_ moved past them.
   [[gnu::always_inline]] void raw_at(char* p, std::string_view s) {
-    copy_bytes(p, s.data(), s.size());
+    core::copy_bytes(p, s.data(), s.size());
     len_ += s.size();
   }
   [[gnu::always_inline]] void quoted_at(char* p, std::string_view s) {
     p[0] = '"';
-    copy_bytes(p + 1, s.data(), s.size());
+    core::copy_bytes(p + 1, s.data(), s.size());
     p[s.size() + 1] = '"';
     len_ += s.size() + 2;
-  }
-  // Copies n bytes, reading and writing no others; short runs without a
-  // library call.
-  [[gnu::always_inline]] static void copy_bytes(char* to, const char* from, std::size_t n) {
-    if (n > 16) {
-      std::memcpy(to, from, n);
-    } else if (n >= 8) {
-      copy_ends<std::uint64_t>(to, from, n);
-    } else if (n >= 4) {
-      copy_ends<std::uint32_t>(to, from, n);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
-    }
-  }
-  // A run of one to two words as its first word and its last, which may
-  // overlap.
-  template <class Word>
-  [[gnu::always_inline]] static void copy_ends(char* to, const char* from, std::size_t n) {
-    Word first;
-    Word last;
-    std::memcpy(&first, from, sizeof(Word));
-    std::memcpy(&last, from + n - sizeof(Word), sizeof(Word));
-    std::memcpy(to, &first, sizeof(Word));
-    std::memcpy(to + n - sizeof(Word), &last, sizeof(Word));
   }
   [[gnu::always_inline]] static void copy_block(char* to, const char* from) {
     char block[16];

@@ -14,45 +14,12 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/copy.hpp"
 #include "json/parser.hpp"
 #include "json/scalar_readers.hpp"
 #include "records/types.hpp"
 
 namespace qv::records::plain {
-
-// Copies n bytes, for W <= n <= 2W: the first W and the last W (which may
-// overlap), both read before either is written.
-template <std::size_t W>
-[[gnu::always_inline]] inline void copy_ends(char* to, const char* from, std::size_t n) {
-  char a[W];
-  char b[W];
-  std::memcpy(a, from, W);
-  std::memcpy(b, from + n - W, W);
-  std::memcpy(to, a, W);
-  std::memcpy(to + n - W, b, W);
-}
-
-// Copies n bytes. The short copies that make up most of a canonical text
-// (keys, words, numbers, short strings) are two overlapping moves instead
-// of a call.
-[[gnu::always_inline]] inline void copy_bytes(char* to, const char* from, std::size_t n) {
-  if (n > 32) {
-    std::memcpy(to, from, n);
-  } else if (n >= 16) {
-    copy_ends<16>(to, from, n);
-  } else if (n >= 8) {
-    copy_ends<8>(to, from, n);
-  } else if (n >= 4) {
-    copy_ends<4>(to, from, n);
-  } else if (n > 0) {
-    const char first = from[0];
-    const char middle = from[n / 2];
-    const char last = from[n - 1];
-    to[0] = first;
-    to[n / 2] = middle;
-    to[n - 1] = last;
-  }
-}
 
 // A text buffer whose appends are inline: the canonical text is built of
 // many short pieces.
@@ -64,7 +31,7 @@ class Text {
   void resize(std::size_t n) { len_ = n; }  // only ever shrinks
   [[gnu::always_inline]] void append(const char* data, std::size_t n) {
     if (buf_.size() - len_ < n) grow(n);
-    copy_bytes(buf_.data() + len_, data, n);
+    core::copy_bytes(buf_.data() + len_, data, n);
     len_ += n;
   }
   [[gnu::always_inline]] void append(std::string_view s) { append(s.data(), s.size()); }
