@@ -296,12 +296,14 @@ bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t
   double tolerance = 0.0;
   bool tolerance_canonical = false;
   std::size_t tolerance_start = 0;
+  std::size_t tolerance_end = 0;  // where the literal ends, before any white space after it
   int e = entry(p, '}', first);
   if (cls == Determinism::Class::Reproducible) {
     if (e != 1 || !key<kToleranceKey>(p, colon_ok) || !colon_ok) return false;
     peek(p);
     tolerance_start = p.index();
     if (!read_f64<kStore<C, K>>(p, tolerance, tolerance_canonical)) return false;
+    tolerance_end = p.index();
     e = entry(p, '}', first);
   }
   if (e != 0) return false;
@@ -317,7 +319,7 @@ bool read_determinism(json::Parser& p, Context& c, Determinism& out, std::size_t
     if (cls == Determinism::Class::Reproducible) {
       to.append(R"(,"tolerance":)");
       if (tolerance_canonical) {
-        to.append(p.text().substr(tolerance_start, p.index() - tolerance_start));
+        to.append(p.text().substr(tolerance_start, tolerance_end - tolerance_start));
       } else {
         to.append_written([&](std::string& o) { json::write_json_f64(tolerance, o); });
       }
