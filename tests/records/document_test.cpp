@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "crypto/digest.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
 #include "records/digest.hpp"
@@ -29,6 +30,17 @@ TEST(DocumentHash, CanonicalDigestOfKindAndContent) {
   EXPECT_NE(hash_of("k", "1"), hash_of("K", "1"));
   EXPECT_EQ(compute_document_hash("k", qv::json::Value(std::numeric_limits<double>::quiet_NaN())).error().display(),
             "serialisation error: non-finite float in canonical JSON");
+  // Objects of one shape (key count, sizes, first and last 8 bytes) whose
+  // 17-byte keys differ only in their middle byte: each sorted by its own
+  // keys, written as a value and streamed from the text alike.
+  const std::string shaped = R"([{"abcdefghCijklmnop":1,"abcdefghBijklmnop":2,"abcdefghAijklmnop":3},)"
+                             R"({"abcdefghCijklmnop":4,"abcdefghAijklmnop":5,"abcdefghBijklmnop":6}])";
+  const std::string sorted = R"({"content":[{"abcdefghAijklmnop":3,"abcdefghBijklmnop":2,"abcdefghCijklmnop":1},)"
+                             R"({"abcdefghAijklmnop":5,"abcdefghBijklmnop":6,"abcdefghCijklmnop":4}],"kind":"k"})";
+  const std::string expected = qv::crypto::text_digest(sorted);
+  EXPECT_EQ(hash_of("k", shaped), expected);
+  const std::string streamed = sign_document_json("k", shaped, std::string(64, '7')).value();
+  EXPECT_EQ(read_signed_document_json(streamed).value().content_hash, expected);
 }
 
 const std::string kSeed = "4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb";

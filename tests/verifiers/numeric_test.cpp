@@ -168,7 +168,8 @@ TEST(FirstVerdict, DifferentWithDistanceText) {
 }
 
 // How a source writes the sign of a figure: a rise in parentheses with a plus
-// sign, accounting parentheses, and a minus sign inside parentheses.
+// sign, accounting parentheses, a minus sign inside parentheses, and a
+// parenthesis that is not closed around the figure.
 TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
   const SummaryCase cases[] = {
       {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (+8.2%).", "8.2%",
@@ -182,7 +183,9 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
       {"The result was -2,500.", "Net result (-2,500).", "-2,500",
        "supported | -2,500 = (-2,500) in s0 (-2500) |"},
       {"The result was 2,500.", "Net result (2,500).", "2,500",
-       "contradicted | 2,500 not in sources; nearest -2500 in s0 (relative distance 2) |"},
+       "contradicted | 2,500 not in sources; nearest -2500 in s0 (relative distance 2) |"},      // A lone parenthesis, in the answer or the source, does not negate.
+      {"Costs were (12 net of tax.", "Costs 12", "(12", "supported | (12 = 12 in s0 (12) |"},
+      {"Costs were 12 (net of tax).", "(12 in total, net of tax)", "12", "supported | 12 = (12 in s0 (12) |"},
   };
   expect_summaries(cases);
 }

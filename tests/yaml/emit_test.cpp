@@ -148,6 +148,7 @@ TEST(YamlEmit, TagsWriteBackInAFormTheReaderTakes) {
       {"!<tag:a,b> 5", "'5'\n"},
       // Texts in the form of the escape marker are left as they are.
       {"{qv00000000: !<!a,qv00000001> qv00000002}", "qv00000000: !a%2Cqv00000001 qv00000002\n"},
+      {"{qvqv00000000: !<!a,b> x}", "qvqv00000000: !a%2Cb x\n"},
       {"!<!a,b> \"\\U0001F600 \\uE000a\"", "!a%2Cb \U0001F600 \uE000a\n"},
   };
   std::size_t compared = 0;
@@ -162,7 +163,7 @@ TEST(YamlEmit, TagsWriteBackInAFormTheReaderTakes) {
     EXPECT_TRUE(*back == *tree) << c.text << " -> " << *text;
     ++compared;
   }
-  EXPECT_EQ(compared, 24u);
+  EXPECT_EQ(compared, 25u);
 }
 
 // A tag whose written form makes a key long: the key is written in the
