@@ -7,14 +7,24 @@
 #include <string>
 #include <vector>
 
+#include "common/layouts.hpp"
+#include "crypto/digest.hpp"
+#include "crypto/hex.hpp"
+#include "records/chain.hpp"
 #include "records/digest.hpp"
 #include "records/read.hpp"
+#include "records/seal.hpp"
+#include "records/verify.hpp"
 #include "records/write.hpp"
 #include "sample.hpp"
 
 namespace qv::records {
 namespace {
 
+using qv::testing::JsonToken;
+using qv::testing::Layout;
+using qv::testing::layouts;
+using qv::testing::top_member_value;
 using testing::full_record;
 using testing::replaced;
 
@@ -327,6 +337,89 @@ TEST(EvidenceRecordReader, BrokenTextsFailAsInTheFullReader) {
   // tokens), most do not.
   EXPECT_GT(read, plain.size() / 2);
   EXPECT_GT(refused, 4 * plain.size());
+}
+
+}  // namespace
+}  // namespace qv::records
+
+namespace qv::records {
+namespace {
+
+// What each road that reads a stored record gives for a text: the full
+// reader with the seal check, the chain reader keeping the record or the
+// seal, record_verify's line reader, and attaching a signature to the
+// record as an unsigned one; each as "ok" (with the content hash or the
+// written record) or the failure's text.
+std::vector<std::string> verdicts(const std::string& text, const SigningKey& key) {
+  std::vector<std::string> out;
+  const auto shown = [](const auto& r) { return r ? std::string("ok") : r.error().display(); };
+  const auto full = read_evidence_record_json(text);
+  out.push_back(full ? shown(verify_evidence_record(*full)) + " " + compute_content_hash(full->content).value()
+                     : full.error().display());
+  for (const auto keep : {EvidenceRecordReader::Keep::Record, EvidenceRecordReader::Keep::Seal}) {
+    EvidenceRecordReader reader(keep);
+    const auto read = reader.read(text);
+    out.push_back(read ? shown(verify_record_seal(seal_check(reader.record(), *reader.content_hash()))) + " " +
+                             *reader.content_hash()
+                       : read.error().display());
+  }
+  const std::string line = text + "\n";
+  const auto chain = verify_jsonl_chains(std::span<const std::string_view>(std::vector<std::string_view>{line}), false);
+  out.push_back(chain ? std::to_string(*chain) : chain.error().display());
+  const auto unsigned_record = read_unsigned_record_json(text);
+  const std::string signature =
+      unsigned_record ? crypto::hex_encode(key.sign_text(unsigned_record->record_hash)) : std::string(128, '0');
+  const auto attached = attach_signature_json(text, "ed25519", crypto::hex_encode(key.public_key()), signature);
+  out.push_back(attached ? *attached : display(attached.error()));
+  return out;
+}
+
+// Every layout of a sealed record (white space where a line of a chain
+// holds it, escaped letters, floats in other forms, members in another
+// order) reads, through every road, as the compact text does: accepted,
+// with the same content hash. A record sealed over the hash of a content
+// text that keeps such a layout is refused by every road.
+TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
+  const SigningKey key = crypto::signing_key_from_seed_hex(std::string(64, '5')).value();
+  RecordContent tolerant = plain_record().content;
+  for (Evidence& e : tolerant.graph.evidence) {
+    e.determinism = Determinism::reproducible(0.5);
+    e.score = 0.125;
+  }
+  std::size_t compared = 0;
+  std::size_t forged = 0;
+  for (const RecordContent& content : {full_record().content, plain_record().content, tolerant}) {
+    const EvidenceRecord record =
+        seal_evidence_record(content, "sha256:prev", "rec_layout", "2026-01-02T03:04:05Z", key).value();
+    const std::string compact = write_evidence_record_json(record);
+    const std::vector<std::string> expected = verdicts(compact, key);
+    ASSERT_TRUE(expected[0].starts_with("ok ")) << expected[0];
+    const JsonToken compact_content = top_member_value(compact, R"("content")");
+    for (const Layout& layout : layouts(compact, {.line_feeds = false, .whole_floats = true})) {
+      EXPECT_EQ(verdicts(layout.text, key), expected) << layout.what << "\n" << layout.text;
+      ++compared;
+      if (layout.kind == Layout::Kind::Escape) continue;  // the seal's own texts are not found to replace
+      // The content as this layout writes it, taken as its canonical text.
+      const JsonToken at = top_member_value(layout.text, R"("content")");
+      const std::string_view content_text = std::string_view(layout.text).substr(at.start, at.end - at.start);
+      if (content_text == std::string_view(compact).substr(compact_content.start, compact_content.end - compact_content.start)) {
+        continue;
+      }
+      const RecordSignature seal = sign_record_hash(crypto::text_digest(content_text), record.previous_record_hash,
+                                                    record.record_id, record.timestamp, key);
+      std::string text = replaced(layout.text, record.content_hash, crypto::text_digest(content_text));
+      text = replaced(text, record.record_hash, seal.record_hash);
+      text = replaced(text, record.signature, seal.signature);
+      const std::vector<std::string> got = verdicts(text, key);
+      for (std::size_t road = 0; road < 4; ++road) {
+        EXPECT_TRUE(got[road].starts_with("integrity error: rec_layout: content hash mismatch")) << got[road];
+      }
+      EXPECT_TRUE(got[4].starts_with("invalid input: the key service's signature was refused:")) << got[4];
+      ++forged;
+    }
+  }
+  EXPECT_EQ(compared, 1588u);
+  EXPECT_EQ(forged, 1084u);
 }
 
 }  // namespace
