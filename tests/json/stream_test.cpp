@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/layouts.hpp"
 #include "json/canonical.hpp"
 #include "json/reader.hpp"
 #include "json/stream.hpp"
@@ -370,6 +371,47 @@ TEST(CanonicalOutDrain, HandsOnWhatIsFinalInPiecesOfBoundedSize) {
       EXPECT_EQ(pieces.count, 1u);
     }
   }
+}
+
+}  // namespace
+}  // namespace qv::json
+
+namespace qv::json {
+namespace {
+
+// Every layout of each reference value that reads (white space at every
+// place, escaped letters, floats in other forms, members in another order)
+// streams to the canonical text of the value, sorted apart from the writer
+// and written compact, and to the compact text of the value itself.
+TEST(StreamJson, EveryLayoutOfAReferenceValueGivesItsCanonicalText) {
+  const auto cases = qv::testing::read_vectors("json_value.jsonl");
+  qv::testing::Tally tally;
+  std::size_t laid_out = 0;
+  for (const Value& c : cases) {
+    const auto value = read_json(testing::case_input(c));
+    if (!value) {
+      tally.set_aside("does not read");
+      continue;
+    }
+    const std::string compact = write_json_compact(*value);
+    const std::string canonical = write_json_compact(canonicalize_json(*value).value());
+    for (const qv::testing::Layout& layout : qv::testing::layouts(compact)) {
+      CanonicalOut out;
+      ASSERT_TRUE(stream_json(layout.text, out).has_value()) << layout.what << ": " << layout.text;
+      EXPECT_EQ(out.text(), canonical) << layout.what << ": " << layout.text;
+      std::string text;
+      TextOut compact_out(text);
+      ASSERT_TRUE(stream_json(layout.text, compact_out).has_value());
+      if (layout.kind != qv::testing::Layout::Kind::Order) {
+        EXPECT_EQ(text, compact) << layout.what << ": " << layout.text;
+      }
+      ++laid_out;
+    }
+    ++tally.compared;
+  }
+  // The cases that do not read are errors: they have no value to lay out.
+  tally.expect(4248, {{"does not read", 1041}});
+  EXPECT_EQ(laid_out, 73590u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/layouts.hpp"
 #include "crypto/digest.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/hex.hpp"
@@ -196,6 +197,58 @@ TEST(SignedDocumentText, ContentAsWrittenElsewhereVerifies) {
   EXPECT_TRUE(verify_document_json(as_written).has_value());
   as_written.replace(as_written.find("1.50"), 4, "1.51");
   EXPECT_EQ(display(verify_document_json(as_written).error()), "integrity error: report: content hash mismatch");
+}
+
+}  // namespace
+
+namespace {
+
+// Every layout of a signed document (white space at every place, escaped
+// letters, floats in other forms, members in another order) verifies by
+// the text road and by the value road, with the document's hash; a
+// document signed over the hash of a content text that keeps such a layout
+// is refused by both.
+TEST(SignedDocumentText, EveryLayoutVerifiesAsTheCompactText) {
+  const auto key = qv::crypto::signing_key_from_seed_hex(kSeed).value();
+  const auto roads = [](const std::string& text) {
+    const auto streamed = verify_document_json(text);
+    const auto document = read_signed_document_json(text);
+    if (!document) return std::vector<std::string>{"unread: " + document.error().display()};
+    const auto checked = verify_signed_document(*document);
+    return std::vector<std::string>{streamed ? "ok" : display(streamed.error()),
+                                    checked ? "ok" : checked.error().display(),
+                                    compute_document_hash(document->kind, document->content).value()};
+  };
+  std::size_t compared = 0;
+  std::size_t forged = 0;
+  for (const char* content : {R"({"z":1,"a":[true]})", R"({"a":[1.5,0.25],"b":{"y":-0.0,"x":1e-7},"c":"Text"})",
+                              R"([1,-2,3.5e3,null,{},[],{"b":{"d":[2.5]},"a":"a\"b\u001f\/"}])",
+                              R"({"v":[1.5,2.0,1e3,98765432109876543210],"t":"a\nc\u00e9","n":{"b":0.30000000000000004}})"}) {
+    const std::string compact = sign_document_json("replay", content, kSeed).value();
+    const SignedDocument document = read_signed_document_json(compact).value();
+    const std::vector<std::string> expected = {"ok", "ok", document.content_hash};
+    ASSERT_EQ(roads(compact), expected);
+    for (const qv::testing::Layout& layout : qv::testing::layouts(compact)) {
+      EXPECT_EQ(roads(layout.text), expected) << layout.what << ": " << layout.text;
+      ++compared;
+      if (layout.kind == qv::testing::Layout::Kind::Escape) continue;  // the hash text is not found to replace
+      const qv::testing::JsonToken at = qv::testing::top_member_value(layout.text, R"("content")");
+      const std::string_view laid_out = std::string_view(layout.text).substr(at.start, at.end - at.start);
+      const std::string hash = compute_document_hash_of_canonical("replay", laid_out);
+      if (hash == document.content_hash) continue;  // the layout left the content in canonical form
+      std::string text = layout.text;
+      text.replace(text.find(document.content_hash), document.content_hash.size(), hash);
+      text.replace(text.find(document.signature), document.signature.size(),
+                   qv::crypto::hex_encode(key.sign_text(hash)));
+      const std::vector<std::string> got = roads(text);
+      ASSERT_EQ(got.size(), 3u) << text;
+      EXPECT_EQ(got[0], "integrity error: replay: content hash mismatch") << layout.what;
+      EXPECT_EQ(got[1], "integrity error: replay: content hash mismatch") << layout.what;
+      ++forged;
+    }
+  }
+  EXPECT_EQ(compared, 264u);
+  EXPECT_EQ(forged, 204u);
 }
 
 }  // namespace

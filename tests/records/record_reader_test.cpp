@@ -394,7 +394,6 @@ TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
     const std::string compact = write_evidence_record_json(record);
     const std::vector<std::string> expected = verdicts(compact, key);
     ASSERT_TRUE(expected[0].starts_with("ok ")) << expected[0];
-    const JsonToken compact_content = top_member_value(compact, R"("content")");
     for (const Layout& layout : layouts(compact, {.line_feeds = false, .whole_floats = true})) {
       EXPECT_EQ(verdicts(layout.text, key), expected) << layout.what << "\n" << layout.text;
       ++compared;
@@ -402,12 +401,11 @@ TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
       // The content as this layout writes it, taken as its canonical text.
       const JsonToken at = top_member_value(layout.text, R"("content")");
       const std::string_view content_text = std::string_view(layout.text).substr(at.start, at.end - at.start);
-      if (content_text == std::string_view(compact).substr(compact_content.start, compact_content.end - compact_content.start)) {
-        continue;
-      }
-      const RecordSignature seal = sign_record_hash(crypto::text_digest(content_text), record.previous_record_hash,
-                                                    record.record_id, record.timestamp, key);
-      std::string text = replaced(layout.text, record.content_hash, crypto::text_digest(content_text));
+      const std::string hash = crypto::text_digest(content_text);
+      if (hash == record.content_hash) continue;  // the layout left the content in canonical form
+      const RecordSignature seal =
+          sign_record_hash(hash, record.previous_record_hash, record.record_id, record.timestamp, key);
+      std::string text = replaced(layout.text, record.content_hash, hash);
       text = replaced(text, record.record_hash, seal.record_hash);
       text = replaced(text, record.signature, seal.signature);
       const std::vector<std::string> got = verdicts(text, key);
@@ -419,7 +417,7 @@ TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
     }
   }
   EXPECT_EQ(compared, 1588u);
-  EXPECT_EQ(forged, 1084u);
+  EXPECT_EQ(forged, 1189u);
 }
 
 }  // namespace
