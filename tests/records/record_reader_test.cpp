@@ -347,10 +347,10 @@ namespace {
 
 // What each road that reads a stored record gives for a text: the full
 // reader with the seal check, the chain reader keeping the record or the
-// seal, record_verify's line reader, and attaching a signature to the
-// record as an unsigned one; each as "ok" (with the content hash or the
-// written record) or the failure's text.
-std::vector<std::string> verdicts(const std::string& text, const SigningKey& key) {
+// seal, the line reader of record_verify and record_verify_chains, and
+// attaching a signature to the record as an unsigned one; each as "ok"
+// (with the content hash or the written record) or the failure's text.
+std::vector<std::string> verdicts(const std::string& text, const std::string& head, const SigningKey& key) {
   std::vector<std::string> out;
   const auto shown = [](const auto& r) { return r ? std::string("ok") : r.error().display(); };
   const auto full = read_evidence_record_json(text);
@@ -363,9 +363,14 @@ std::vector<std::string> verdicts(const std::string& text, const SigningKey& key
                              *reader.content_hash()
                        : read.error().display());
   }
-  const std::string line = text + "\n";
-  const auto chain = verify_jsonl_chains(std::span<const std::string_view>(std::vector<std::string_view>{line}), false);
-  out.push_back(chain ? std::to_string(*chain) : chain.error().display());
+  // As a chain of its own (whose first record must not link to another: its
+  // seal is checked first), and in the chain after the record it links to,
+  // whose list elements, all the same, the reader remembers.
+  for (const std::string& chain_text : {text + "\n", head + "\n" + text + "\n"}) {
+    const std::vector<std::string_view> chains = {chain_text};
+    const auto chain = verify_jsonl_chains(std::span<const std::string_view>(chains), true);
+    out.push_back(chain ? std::to_string(*chain) : chain.error().display());
+  }
   const auto unsigned_record = read_unsigned_record_json(text);
   const std::string signature =
       unsigned_record ? crypto::hex_encode(key.sign_text(unsigned_record->record_hash)) : std::string(128, '0');
@@ -389,13 +394,18 @@ TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
   std::size_t compared = 0;
   std::size_t forged = 0;
   for (const RecordContent& content : {full_record().content, plain_record().content, tolerant}) {
+    const EvidenceRecord first =
+        seal_evidence_record(content, std::nullopt, "rec_head", "2026-01-02T03:04:04Z", key).value();
+    const std::string head = write_evidence_record_json(first);
     const EvidenceRecord record =
-        seal_evidence_record(content, "sha256:prev", "rec_layout", "2026-01-02T03:04:05Z", key).value();
+        seal_evidence_record(content, first.record_hash, "rec_layout", "2026-01-02T03:04:05Z", key).value();
     const std::string compact = write_evidence_record_json(record);
-    const std::vector<std::string> expected = verdicts(compact, key);
+    const std::vector<std::string> expected = verdicts(compact, head, key);
     ASSERT_TRUE(expected[0].starts_with("ok ")) << expected[0];
+    ASSERT_EQ(expected[3], "integrity error: rec_layout: broken chain link");
+    ASSERT_EQ(expected[4], "2");
     for (const Layout& layout : layouts(compact, {.line_feeds = false, .whole_floats = true})) {
-      EXPECT_EQ(verdicts(layout.text, key), expected) << layout.what << "\n" << layout.text;
+      EXPECT_EQ(verdicts(layout.text, head, key), expected) << layout.what << "\n" << layout.text;
       ++compared;
       if (layout.kind == Layout::Kind::Escape) continue;  // the seal's own texts are not found to replace
       // The content as this layout writes it, taken as its canonical text.
@@ -408,11 +418,11 @@ TEST(EvidenceRecordReader, EveryLayoutReadsAsTheCompactText) {
       std::string text = replaced(layout.text, record.content_hash, hash);
       text = replaced(text, record.record_hash, seal.record_hash);
       text = replaced(text, record.signature, seal.signature);
-      const std::vector<std::string> got = verdicts(text, key);
-      for (std::size_t road = 0; road < 4; ++road) {
+      const std::vector<std::string> got = verdicts(text, head, key);
+      for (std::size_t road = 0; road < 5; ++road) {
         EXPECT_TRUE(got[road].starts_with("integrity error: rec_layout: content hash mismatch")) << got[road];
       }
-      EXPECT_TRUE(got[4].starts_with("invalid input: the key service's signature was refused:")) << got[4];
+      EXPECT_TRUE(got[5].starts_with("invalid input: the key service's signature was refused:")) << got[4];
       ++forged;
     }
   }
