@@ -3,7 +3,7 @@
 // character boundaries and hold their text, ids run from c0, the numeric
 // verifier gives at most one finding per numeric claim with receipts inside
 // their sources, the same findings on a second run, and its best-figure
-// lookup agrees with comparing figure by figure.
+// and rounded declared-scale lookups agree with trying figure by figure.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -78,13 +78,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto profile = *qv::numeric::locale_profile(ctx.locale).or_else([] { return qv::numeric::locale_profile("und"); });
   const auto figures = qv::verifiers::find_declared_scale(ctx.sources, profile, units);
-  const qv::verifiers::SourceFigureIndex index(figures, {});
+  const qv::verifiers::SourceFigureIndex index(figures, options.matching);
   for (const auto& q : qv::numeric::extract_quantities(ctx.answer, profile, units)) {
     const auto a = index.best(q);
-    const auto b = qv::verifiers::best_figure_in_order(q, figures, {});
+    const auto b = qv::verifiers::best_figure_in_order(q, figures, options.matching);
     if (a.has_value() != b.has_value()) std::abort();
     if (a && (a->index != b->index || a->comparison.code != b->comparison.code ||
+              a->agrees_only_as_written != b->agrees_only_as_written ||
               a->comparison.distance.to_string() != b->comparison.distance.to_string())) {
+      std::abort();
+    }
+    const auto exact = qv::numeric::quantity_exact_value(q);
+    if (index.first_at_precision_under_declared_scale(q, exact) !=
+        qv::verifiers::first_at_precision_under_declared_scale_in_order(q, exact, figures)) {
       std::abort();
     }
   }

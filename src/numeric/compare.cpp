@@ -10,25 +10,31 @@ std::optional<Decimal> canonical_value(const Decimal& v, const UnitInfo& unit) {
   return shifted->checked_div(unit.divisor);
 }
 
-QuantityComparison compare_quantities(const Quantity& first, const Quantity& second, bool declared_precision,
-                                      bool percent_as_fraction) {
-  const Dimension& da = first.unit.dimension;
-  const Dimension& db = second.unit.dimension;
-  bool percent_mode = false;
-  if (!(da == db)) {
-    const bool a_percent = da.kind == DimensionKind::Percent, b_percent = db.kind == DimensionKind::Percent;
-    const bool a_bare = da.kind == DimensionKind::Dimensionless, b_bare = db.kind == DimensionKind::Dimensionless;
-    if (!percent_as_fraction || !((a_percent && b_bare) || (a_bare && b_percent))) {
-      return {ComparisonCode::NotComparable, 0, Decimal()};
-    }
-    percent_mode = true;
-  }
-  const Decimal one = Decimal::from_int(1);
-  if (first.values.empty()) return {ComparisonCode::Different, 0, one};
+namespace {
 
+enum class Meeting : std::uint8_t { Same, AsFraction, Not };
+
+// How the dimensions of two quantities meet: as the same, as a percentage
+// and a bare number read as a fraction (with `percent_as_fraction`), or not.
+Meeting meeting(const Dimension& da, const Dimension& db, bool percent_as_fraction) {
+  if (da == db) return Meeting::Same;
+  const bool a_percent = da.kind == DimensionKind::Percent, b_percent = db.kind == DimensionKind::Percent;
+  const bool a_bare = da.kind == DimensionKind::Dimensionless, b_bare = db.kind == DimensionKind::Dimensionless;
+  return percent_as_fraction && ((a_percent && b_bare) || (a_bare && b_percent)) ? Meeting::AsFraction : Meeting::Not;
+}
+
+struct ExactPass {
+  bool equal = false;
+  std::optional<Decimal> smallest;  // the smallest relative distance of a pair
+};
+
+// Every pair of values in the canonical unit, the bare side times 100 in
+// percent mode; with `stop_at_equal` the first equal pair ends the pass.
+ExactPass exact_pass(const Quantity& first, const Quantity& second, bool percent_mode, bool stop_at_equal) {
+  const Decimal one = Decimal::from_int(1);
   const Decimal hundred = Decimal::from_int(100);
-  const bool scale_first = percent_mode && da.kind == DimensionKind::Dimensionless;
-  std::optional<Decimal> smallest;
+  const bool scale_first = percent_mode && first.unit.dimension.kind == DimensionKind::Dimensionless;
+  ExactPass pass;
   for (const Decimal& x : first.values) {
     for (const Decimal& y : second.values) {
       const auto xc = canonical_value(x, first.unit);
@@ -37,14 +43,32 @@ QuantityComparison compare_quantities(const Quantity& first, const Quantity& sec
       std::optional<Decimal> xs = xc, ys = yc;
       if (percent_mode) (scale_first ? xs : ys) = (scale_first ? *xc : *yc).checked_mul(hundred);
       if (!xs || !ys) continue;
-      if (*xs == *ys) return {percent_mode ? ComparisonCode::EqualAsFraction : ComparisonCode::Equal, 0, Decimal()};
+      if (*xs == *ys) {
+        pass.equal = true;
+        if (stop_at_equal) return pass;
+      }
       const auto difference = xc->checked_sub(*yc);
       if (!difference) continue;
       const Decimal divisor = xc->abs().max(yc->abs()).max(one);
       const auto distance = difference->abs().checked_div(divisor);
-      if (distance && (!smallest || *distance < *smallest)) smallest = distance;
+      if (distance && (!pass.smallest || *distance < *pass.smallest)) pass.smallest = distance;
     }
   }
+  return pass;
+}
+
+}  // namespace
+
+QuantityComparison compare_quantities(const Quantity& first, const Quantity& second, bool declared_precision,
+                                      bool percent_as_fraction) {
+  const Meeting m = meeting(first.unit.dimension, second.unit.dimension, percent_as_fraction);
+  if (m == Meeting::Not) return {ComparisonCode::NotComparable, 0, Decimal()};
+  const bool percent_mode = m == Meeting::AsFraction;
+  const Decimal one = Decimal::from_int(1);
+  if (first.values.empty()) return {ComparisonCode::Different, 0, one};
+
+  const ExactPass pass = exact_pass(first, second, percent_mode, true);
+  if (pass.equal) return {percent_mode ? ComparisonCode::EqualAsFraction : ComparisonCode::Equal, 0, Decimal()};
 
   if (declared_precision && !percent_mode && !second.values.empty()) {
     const std::uint32_t digits = first.significant_digits;
@@ -59,7 +83,14 @@ QuantityComparison compare_quantities(const Quantity& first, const Quantity& sec
       }
     }
   }
-  return {ComparisonCode::Different, 0, smallest.value_or(one)};
+  return {ComparisonCode::Different, 0, pass.smallest.value_or(one)};
+}
+
+Decimal smallest_relative_distance(const Quantity& first, const Quantity& second, bool percent_as_fraction) {
+  const Meeting m = meeting(first.unit.dimension, second.unit.dimension, percent_as_fraction);
+  const Decimal one = Decimal::from_int(1);
+  if (m == Meeting::Not) return one;
+  return exact_pass(first, second, m == Meeting::AsFraction, false).smallest.value_or(one);
 }
 
 std::string render_rescaled_values(const Quantity& q) {

@@ -43,6 +43,11 @@ struct QuantityComparison {
 QuantityComparison compare_quantities(const Quantity& first, const Quantity& second, bool declared_precision,
                                       bool percent_as_fraction);
 
+// The smallest relative distance over every pair of values, an equal pair
+// included, as the comparison measures it (in percent mode too); 1 when no
+// pair gives one or the dimensions do not meet.
+Decimal smallest_relative_distance(const Quantity& first, const Quantity& second, bool percent_as_fraction);
+
 // The canonical values of a quantity, trailing zeros removed, each followed
 // by its canonical unit text, joined with " | " ("4500000 USD"). A value
 // that cannot be converted is written as it is; no values give "".

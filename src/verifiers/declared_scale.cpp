@@ -36,10 +36,17 @@ std::optional<std::uint32_t> declared_scale(std::string_view text) {
   // Lower-casing, not folding: a long s (U+017F) that the pattern let through
   // stays a long s here and names no scale.
   const std::string lowered = unicode::to_lowercase(text.substr(word->start, word->end - word->start));
-  if (lowered == "thousands") return 3;
-  if (lowered == "millions") return 6;
-  if (lowered == "billions") return 9;
+  for (const DeclaredScaleWord& w : kDeclaredScaleWords) {
+    if (lowered == w.word) return w.power;
+  }
   return std::nullopt;
+}
+
+std::string_view declared_scale_name(std::uint32_t power) {
+  for (const DeclaredScaleWord& w : kDeclaredScaleWords) {
+    if (w.power == power) return w.word;
+  }
+  return {};
 }
 
 std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,

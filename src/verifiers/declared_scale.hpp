@@ -4,6 +4,7 @@
 // handed out beside the declaration of their own source. The figures are
 // never rescaled here: the numeric verifier applies a declaration only as a
 // second chance.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -16,9 +17,21 @@
 
 namespace qv::verifiers {
 
+struct DeclaredScaleWord {
+  std::string_view word;
+  std::uint32_t power;
+};
+// The words a declaration names its scale with, lower-cased.
+inline constexpr std::array<DeclaredScaleWord, 3> kDeclaredScaleWords = {{
+    {"thousands", 3}, {"millions", 6}, {"billions", 9}}};
+
 // The power of ten (3, 6 or 9) that the first declaration in `text` names;
 // none without one. Only the first match counts.
 std::optional<std::uint32_t> declared_scale(std::string_view text);
+
+// The word of a declared power of ten ("thousands" for 3); empty for a
+// power no declaration names.
+std::string_view declared_scale_name(std::uint32_t power);
 
 // One figure of a source with its source's declaration. The source id and
 // text are borrowed from the sources passed in; `quantity`'s offsets point

@@ -72,6 +72,12 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       f.settle(EvidenceResult::Supported, fill("{} matches {} read as a fraction", {f.claim_text, canonical}));
       break;
     case Code::Different:
+      if (best->agrees_only_as_written) {
+        f.settle(EvidenceResult::Contradicted,
+                 fill("{} not in sources; {} in {} is in {}, the scale its table declares",
+                      {f.claim_text, *f.source_text, s.source_id, declared_scale_name(s.declared_power)}));
+        break;
+      }
       f.settle(EvidenceResult::Contradicted,
                fill("{} not in sources; nearest {} in {} (relative distance {})", {f.claim_text, canonical,
                            s.source_id, best->comparison.distance.round_dp(3).to_string()}));
@@ -84,7 +90,7 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
   }
 }
 
-void second_chances(NumericFinding& f, const SourceFigureIndex& index) {
+void second_chances(NumericFinding& f, const SourceFigureIndex& index, const records::MatchOptions& options) {
   const std::vector<SourceFigure>& sources = index.figures();
   if (f.supported() || sources.empty()) return;
   const std::uint32_t digits = f.figure.significant_digits;
@@ -104,6 +110,17 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index) {
       f.notes.emplace_back("scale_from_header");
       f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares",
                                                {f.claim_text, *f.source_text, s->source_id}));
+      return;
+    }
+  }
+  if (digits >= 2 && options.declared_precision) {
+    if (const SourceFigure* s = at(index.first_at_precision_under_declared_scale(f.figure, f.exact))) {
+      point_receipt_at(f, *s);
+      f.notes.emplace_back("scale_from_header");
+      f.notes.emplace_back("matches_at_declared_precision");
+      f.settle(EvidenceResult::Supported,
+               fill("{} matches {} in {} at {} significant digits, under the scale its table declares",
+                    {f.claim_text, *f.source_text, s->source_id, std::to_string(digits)}));
       return;
     }
   }
@@ -170,7 +187,7 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
     });
     if (echoes) f.notes.emplace_back("echoes_question");
     first_verdict(f, index);
-    second_chances(f, index);
+    second_chances(f, index, options_.matching);
     findings.push_back(std::move(f));
   }
   year_pass(findings);

@@ -16,13 +16,12 @@ std::optional<BestFigure> best_figure_in_order(const Quantity& claim, const std:
                                                const records::MatchOptions& matching) {
   std::optional<BestFigure> best;
   for (std::size_t i = 0; i < figures.size(); ++i) {
-    numeric::QuantityComparison c = numeric::compare_quantities(claim, figures[i].quantity,
-                                                                matching.declared_precision,
-                                                                matching.percent_as_fraction);
-    const bool better = !best || c.code < best->comparison.code ||
-                        (c.code == ComparisonCode::Different && best->comparison.code == ComparisonCode::Different &&
-                         c.distance < best->comparison.distance);
-    if (better) best = BestFigure{i, std::move(c)};
+    BestFigure c = compare_with_figure(claim, figures, i, matching);
+    const bool better = !best || c.comparison.code < best->comparison.code ||
+                        (c.comparison.code == ComparisonCode::Different &&
+                         best->comparison.code == ComparisonCode::Different &&
+                         c.comparison.distance < best->comparison.distance);
+    if (better) best = std::move(c);
     if (best->comparison.code == ComparisonCode::Equal) break;
   }
   return best;
@@ -101,7 +100,47 @@ std::uint32_t header_power(const SourceFigure& s) {
   return s.declared && s.quantity.scale_power == 0 ? s.declared_power : 0;
 }
 
+// A figure under a declared scale, read as written, and a claim with a
+// scale word of its own: their digits agreeing says nothing of the amount.
+bool only_as_written(const Quantity& claim, const SourceFigure& s) {
+  return claim.scale_power != 0 && header_power(s) != 0;
+}
+
+// The canonical value of a figure that stands for a value under a scale
+// (one `declared_value` gives), as a decimal: its own when a context scale
+// applies to it, times the power of ten its source declares when it has no
+// scale of its own.
+std::optional<Decimal> scaled_canonical_value(const SourceFigure& s) {
+  const Quantity& q = s.quantity;
+  if (q.values.empty()) return std::nullopt;
+  const auto value = numeric::canonical_value(q.values.front(), q.unit);
+  std::int64_t power = 1;
+  for (std::uint32_t k = 0; k < header_power(s); ++k) power *= 10;
+  return value ? value->checked_mul(Decimal::from_int(power)) : std::nullopt;
+}
+
+// The claim's first value in its canonical unit, rounded to its significant
+// digits; none without an exact value.
+std::optional<Decimal> claim_at_precision(const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) {
+  if (!claim_exact || claim.values.empty()) return std::nullopt;
+  const auto value = numeric::canonical_value(claim.values.front(), claim.unit);
+  return value ? value->round_sf(claim.significant_digits) : std::nullopt;
+}
+
 }  // namespace
+
+BestFigure compare_with_figure(const Quantity& claim, const std::vector<SourceFigure>& figures, std::size_t index,
+                               const records::MatchOptions& matching) {
+  const SourceFigure& s = figures[index];
+  BestFigure c{index, numeric::compare_quantities(claim, s.quantity, matching.declared_precision,
+                                                  matching.percent_as_fraction)};
+  if (c.comparison.code < ComparisonCode::Different && only_as_written(claim, s)) {
+    c.comparison = {ComparisonCode::Different, 0,
+                    numeric::smallest_relative_distance(claim, s.quantity, matching.percent_as_fraction)};
+    c.agrees_only_as_written = true;
+  }
+  return c;
+}
 
 bool one_sided_unit_or_scale(const Quantity& claim, const SourceFigure& s) {
   const Quantity& figure = s.quantity;
@@ -130,6 +169,18 @@ bool under_declared_scale(const Quantity& claim, const std::optional<numeric::Fr
          (claim.unit.dimension == s.quantity.unit.dimension || is_dimensionless(s.quantity.unit.dimension));
 }
 
+bool at_precision_under_declared_scale(const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+                                       const SourceFigure& s) {
+  if (!(claim.unit.dimension == s.quantity.unit.dimension || is_dimensionless(s.quantity.unit.dimension))) {
+    return false;
+  }
+  const std::optional<Decimal> value = declared_value(s) ? scaled_canonical_value(s) : std::nullopt;
+  const std::optional<Decimal> target = claim_at_precision(claim, claim_exact);
+  if (!value || !target) return false;
+  const std::optional<Decimal> rounded = value->round_sf(claim.significant_digits);
+  return rounded && *rounded == *target;
+}
+
 std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (one_sided_unit_or_scale(claim, figures[i])) return i;
@@ -142,6 +193,15 @@ std::optional<std::size_t> first_under_declared_scale_in_order(const Quantity& c
                                                                const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (under_declared_scale(claim, claim_exact, figures[i])) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
+    const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+    const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (at_precision_under_declared_scale(claim, claim_exact, figures[i])) return i;
   }
   return std::nullopt;
 }
@@ -187,41 +247,88 @@ std::optional<std::size_t> SourceFigureIndex::first_under_declared_scale(
   return first;
 }
 
+std::optional<std::size_t> SourceFigureIndex::first_at_precision_under_declared_scale(
+    const Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const {
+  const std::optional<Decimal> target = claim_at_precision(claim, claim_exact);
+  if (!target) return std::nullopt;
+  const std::uint32_t digits = claim.significant_digits;
+  const auto rounded = [digits](const Decimal& v) { return v.round_sf(digits); };
+  std::size_t first = kNoFigure;
+  const numeric::Dimension bare{};
+  for (const Group* g : {group_of(scaled_groups_, claim.unit.dimension), group_of(scaled_groups_, bare)}) {
+    if (g) first = std::min(first, first_with_key(*g, g->tree, *target, rounded));
+  }
+  if (first == kNoFigure) return std::nullopt;
+  return first;
+}
+
+namespace {
+
+// The group of a dimension, added at the end when there is none yet.
+template <class Group>
+Group& group_for(std::vector<Group>& groups, const numeric::Dimension& d, std::size_t figure) {
+  const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.dimension == d; });
+  if (it != groups.end()) return *it;
+  groups.push_back(Group{d, figure, {}, {}, {}, std::nullopt, false});
+  return groups.back();
+}
+
+// A tree of the smallest figure over ranges of the value order, of the
+// figures `kept` lets in.
+template <class Entry, class Keep>
+std::vector<std::size_t> min_tree(const std::vector<Entry>& by_value, Keep kept) {
+  const std::size_t n = by_value.size();
+  std::vector<std::size_t> tree(2 * n, kNoFigure);
+  for (std::size_t k = 0; k < n; ++k) tree[n + k] = kept(by_value[k].figure) ? by_value[k].figure : kNoFigure;
+  for (std::size_t k = n; k-- > 1;) tree[k] = std::min(tree[2 * k], tree[2 * k + 1]);
+  return tree;
+}
+
+}  // namespace
+
 SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
     : figures_(figures), matching_(matching) {
+  bool any_header = false;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
     for (const Decimal& r : q.readings) keep_first(by_reading_[r], figures[i], i);
     if (const auto key = declared_value(figures[i])) {
       keep_first(by_declared_value_[{key->numerator, key->denominator}], figures[i], i);
+      if (const auto value = scaled_canonical_value(figures[i])) {
+        group_for(scaled_groups_, q.unit.dimension, i).by_value.push_back(Entry{*value, i});
+      }
     }
-    auto it = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) { return g.dimension == q.unit.dimension; });
-    if (it == groups_.end()) {
-      groups_.push_back(Group{q.unit.dimension, i, {}, {}, std::nullopt, false});
-      it = groups_.end() - 1;
-    }
+    any_header = any_header || header_power(figures[i]) != 0;
+    Group& g = group_for(groups_, q.unit.dimension, i);
     bool any = false;
     for (const Decimal& v : q.values) {
       const auto c = numeric::canonical_value(v, q.unit);
       if (!c) continue;
       any = true;
-      if (c->abs() >= wide_limit()) it->wide = true;
-      it->by_value.push_back(Entry{*c, i});
+      if (c->abs() >= wide_limit()) g.wide = true;
+      g.by_value.push_back(Entry{*c, i});
     }
-    if (!any && !it->first_without_values) it->first_without_values = i;
+    if (!any && !g.first_without_values) g.first_without_values = i;
   }
+  const auto every = [](std::size_t) { return true; };
+  for (std::vector<Group>* list : {&groups_, &scaled_groups_}) {
+    for (Group& g : *list) {
+      std::stable_sort(g.by_value.begin(), g.by_value.end(),
+                       [](const Entry& a, const Entry& b) { return a.value < b.value; });
+      g.tree = min_tree(g.by_value, every);
+    }
+  }
+  // Without a figure under a declared scale the open trees would be the
+  // same as the full ones, and are left empty.
+  if (!any_header) return;
   for (Group& g : groups_) {
-    std::stable_sort(g.by_value.begin(), g.by_value.end(),
-                     [](const Entry& a, const Entry& b) { return a.value < b.value; });
-    const std::size_t n = g.by_value.size();
-    g.tree.assign(2 * n, kNoFigure);
-    for (std::size_t k = 0; k < n; ++k) g.tree[n + k] = g.by_value[k].figure;
-    for (std::size_t k = n; k-- > 1;) g.tree[k] = std::min(g.tree[2 * k], g.tree[2 * k + 1]);
+    g.open_tree = min_tree(g.by_value, [&](std::size_t figure) { return header_power(figures[figure]) == 0; });
   }
 }
 
-const SourceFigureIndex::Group* SourceFigureIndex::group(const numeric::Dimension& d) const {
-  for (const Group& g : groups_) {
+const SourceFigureIndex::Group* SourceFigureIndex::group_of(const std::vector<Group>& groups,
+                                                            const numeric::Dimension& d) {
+  for (const Group& g : groups) {
     if (g.dimension == d) return &g;
   }
   return nullptr;
@@ -235,7 +342,8 @@ const SourceFigureIndex::Group* SourceFigureIndex::fraction_partner(const numeri
 }
 
 template <class Key>
-std::size_t SourceFigureIndex::first_with_key(const Group& g, const Decimal& target, Key key) const {
+std::size_t SourceFigureIndex::first_with_key(const Group& g, const std::vector<std::size_t>& tree,
+                                              const Decimal& target, Key key) const {
   const std::vector<Entry>& e = g.by_value;
   // Whether key(e[k]) is above the target (or, with `or_equal`, not below).
   const auto beyond = [&](std::size_t k, bool or_equal) {
@@ -245,7 +353,7 @@ std::size_t SourceFigureIndex::first_with_key(const Group& g, const Decimal& tar
   };
   const std::size_t lo = first_where(0, e.size(), [&](std::size_t k) { return beyond(k, true); });
   const std::size_t hi = first_where(lo, e.size(), [&](std::size_t k) { return beyond(k, false); });
-  return tree_min(g.tree, lo, hi);
+  return tree_min(tree, lo, hi);
 }
 
 std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) const {
@@ -303,10 +411,7 @@ std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group
 std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   if (figures_.empty()) return std::nullopt;
   const auto in_order = [&] { return best_figure_in_order(claim, figures_, matching_); };
-  const auto compare_with = [&](std::size_t i) {
-    return BestFigure{i, numeric::compare_quantities(claim, figures_[i].quantity, matching_.declared_precision,
-                                                     matching_.percent_as_fraction)};
-  };
+  const auto compare_with = [&](std::size_t i) { return compare_with_figure(claim, figures_, i, matching_); };
   // The figures the claim can compare with: those of its unit, and with
   // `percent_as_fraction` those it meets as a fraction.
   const Group* g = group(claim.unit.dimension);
@@ -324,10 +429,16 @@ std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   // figure at distance 1: the first of them stays the best.
   if (xs.empty()) return compare_with(std::min(g ? g->first : kNoFigure, partner ? partner->first : kNoFigure));
 
+  // A claim with a scale word agrees only with figures outside a declared
+  // scale; a figure under one stays for the nearest-figure search.
+  const bool open_only = claim.scale_power != 0;
   const auto first_of = [&](const Group& group, auto target_of, auto key) {
+    const std::vector<std::size_t>& tree = open_only && !group.open_tree.empty() ? group.open_tree : group.tree;
     std::size_t first = kNoFigure;
     for (const Decimal& x : xs) {
-      if (const std::optional<Decimal> target = target_of(x)) first = std::min(first, first_with_key(group, *target, key));
+      if (const std::optional<Decimal> target = target_of(x)) {
+        first = std::min(first, first_with_key(group, tree, *target, key));
+      }
     }
     return first;
   };

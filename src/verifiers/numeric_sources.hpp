@@ -21,7 +21,18 @@ namespace qv::verifiers {
 struct BestFigure {
   std::size_t index = 0;
   numeric::QuantityComparison comparison;
+  // The figure agrees with the claim only read as written, while it stands
+  // for its value under the scale its table declares and the claim states a
+  // scale of its own: it is a difference at the distance as written.
+  bool agrees_only_as_written = false;
 };
+
+// The claim against figure `index` under `matching`: a figure without a
+// scale of its own in a source that declares one gives a claim with a
+// scale word no agreement (equal, at precision or as a fraction) read as
+// written, only the smallest relative distance of their values.
+BestFigure compare_with_figure(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
+                               std::size_t index, const records::MatchOptions& matching);
 
 // Compares the claim with each figure in order: a lower code replaces the
 // best so far, and between two differences the strictly smaller relative
@@ -43,12 +54,21 @@ bool one_sided_unit_or_scale(const numeric::Quantity& claim, const SourceFigure&
 bool under_declared_scale(const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
                           const SourceFigure& figure);
 
+// The same at the claim's written precision: the value the figure stands
+// for under its scale and the claim's value are equal once both are rounded
+// to the claim's significant digits.
+bool at_precision_under_declared_scale(const numeric::Quantity& claim,
+                                       const std::optional<numeric::Fraction>& claim_exact, const SourceFigure& figure);
+
 // The first figure passing each test, trying them in order.
 std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
                                                     const std::vector<SourceFigure>& figures);
 std::optional<std::size_t> first_under_declared_scale_in_order(const numeric::Quantity& claim,
                                                                const std::optional<numeric::Fraction>& claim_exact,
                                                                const std::vector<SourceFigure>& figures);
+std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
+    const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
+    const std::vector<SourceFigure>& figures);
 
 class SourceFigureIndex {
  public:
@@ -62,7 +82,9 @@ class SourceFigureIndex {
   // adjacent); with `percent_as_fraction`, the bare figures whose value
   // times 100 is a percentage claim's, or the percentages equal to a bare
   // claim's value times 100. The first figure of a run is taken from a tree
-  // of the smallest figure position over runs of the value order.
+  // of the smallest figure position over runs of the value order; for a
+  // claim with a scale word, from a tree without the figures that stand
+  // under a declared scale, which agree with it only as written.
   // Otherwise the smallest relative distance is found, among the claim's
   // dimension and the one a percentage meets as a fraction, from the values
   // next to the claim's and the extreme ones, since the distance only grows
@@ -76,6 +98,9 @@ class SourceFigureIndex {
   std::optional<std::size_t> first_one_sided(const numeric::Quantity& claim) const;
   std::optional<std::size_t> first_under_declared_scale(const numeric::Quantity& claim,
                                                         const std::optional<numeric::Fraction>& claim_exact) const;
+  // By the value order of the figures under a scale, as above.
+  std::optional<std::size_t> first_at_precision_under_declared_scale(
+      const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const;
 
   const std::vector<SourceFigure>& figures() const { return figures_; }
 
@@ -98,6 +123,7 @@ class SourceFigureIndex {
     std::size_t first;  // the group's first figure
     std::vector<Entry> by_value;  // canonical values, ascending, then by figure
     std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
+    std::vector<std::size_t> open_tree;  // the same without figures under a declared scale
     std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
     bool wide = false;  // some value so large that a difference may not fit
   };
@@ -105,7 +131,8 @@ class SourceFigureIndex {
     numeric::Decimal distance;
     std::size_t figure;
   };
-  const Group* group(const numeric::Dimension& d) const;
+  static const Group* group_of(const std::vector<Group>& groups, const numeric::Dimension& d);
+  const Group* group(const numeric::Dimension& d) const { return group_of(groups_, d); }
   // With `percent_as_fraction`, the bare figures for a percentage claim and
   // the percentages for a bare claim; none otherwise.
   const Group* fraction_partner(const numeric::Dimension& d) const;
@@ -113,7 +140,8 @@ class SourceFigureIndex {
   // key is monotone and fails only at the extremes (failing keys count as
   // beyond every target on the side of v's sign).
   template <class Key>
-  std::size_t first_with_key(const Group& g, const numeric::Decimal& target, Key key) const;
+  std::size_t first_with_key(const Group& g, const std::vector<std::size_t>& tree, const numeric::Decimal& target,
+                             Key key) const;
   std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x) const;
 
   const std::vector<SourceFigure>& figures_;
@@ -123,6 +151,9 @@ class SourceFigureIndex {
   // have for the figure to stand for it under a declared or context scale.
   std::map<numeric::Decimal, std::vector<FirstOfUnit>> by_reading_;
   std::map<std::pair<numeric::i128, numeric::i128>, std::vector<FirstOfUnit>> by_declared_value_;
+  // The figures that stand for a value under a declared or context scale,
+  // by dimension, each by that value in the canonical unit.
+  std::vector<Group> scaled_groups_;
 };
 
 }  // namespace qv::verifiers

@@ -147,6 +147,8 @@ FILING_FIGURES = [
     ("Revenue was $4.31 billion.", "(in millions) Revenue | 4,310", "en", "PASS", "supported",
      ["dimension_mismatch", "scale_from_header"]),
     ("Revenue was 4,310 million.", "Revenue | 4,310", "en", "PASS", "supported", ["unit_or_scale_on_one_side"]),
+    # Its digits stated in thousands are a thousandth of its value.
+    ("Revenue was $48.21 thousand.", "(in thousands)\nRevenue | $48,210 | $45,390", "en", "FAIL", "contradicted", []),
 ]
 
 

@@ -30,43 +30,65 @@ std::string random_figure(std::mt19937& rng, bool near_matches) {
   return numbers[rng() % numbers.size()] + units[rng() % units.size()];
 }
 
+// Figures of tables that declare a scale and claims that state one of their
+// own: the same digits as written, scaled and rounded.
+std::string random_table_figure(std::mt19937& rng, bool claim) {
+  static const std::vector<std::string> digits = {"4,213", "4.213", "4,200", "4.2", "42", "48,210", "48.21",
+                                                  "48.2", "48", "0.5", "500", "4,213,000", "2024"};
+  static const std::vector<std::string> figure_units = {"", "", "", "%", " million", " EUR"};
+  static const std::vector<std::string> claim_units = {" thousand", " million", " billion", " k", "", "%", " EUR"};
+  const std::vector<std::string>& units = claim ? claim_units : figure_units;
+  return (rng() % 3 == 0 ? "$" : "") + digits[rng() % digits.size()] + units[rng() % units.size()];
+}
+
 struct Agreement {
-  int requests = 0, one_sided = 0, declared = 0;
+  // Second chances found, and best figures that agree only as written.
+  int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0;
   std::array<int, 5> codes{};  // best figures by comparison code
 };
 
 // Random requests of up to three sources and four claims, every lookup of
-// the index compared with the in-order search under `matching`.
-Agreement agree_on_random_requests(int count, const records::MatchOptions& matching, unsigned seed) {
+// the index compared with the in-order search under `matching`; with
+// `tables`, of tables that declare a scale.
+Agreement agree_on_random_requests(int count, const records::MatchOptions& matching, unsigned seed,
+                                   bool tables = false) {
   std::mt19937 rng(seed);
   const bool near = matching.declared_precision || matching.percent_as_fraction;
   Agreement a;
-  static const std::vector<std::string> headers = {"", "", "(in thousands) ", "(€ in millions) ", "in millions ",
-                                                   "amounts in thousand "};
+  static const std::vector<std::string> plain_headers = {"", "", "(in thousands) ", "(€ in millions) ",
+                                                         "in millions ", "amounts in thousand "};
+  static const std::vector<std::string> table_headers = {"(in thousands) ", "($ in thousands) ", "($ in millions) ",
+                                                         "(in billions) ", ""};
+  const std::vector<std::string>& headers = tables ? table_headers : plain_headers;
+  const auto figure = [&](bool claim) { return tables ? random_table_figure(rng, claim) : random_figure(rng, near); };
   for (; a.requests < count; ++a.requests) {
     const numeric::LocaleProfile profile = *numeric::locale_profile(a.requests % 2 ? "en" : "und");
     std::vector<records::Source> sources(1 + rng() % 3);
     for (auto& s : sources) {
       s.text = headers[rng() % headers.size()];
       const std::size_t n = rng() % 12;
-      for (std::size_t k = 0; k < n; ++k) s.text += random_figure(rng, near) + "; ";
+      for (std::size_t k = 0; k < n; ++k) s.text += figure(false) + "; ";
     }
     const auto figures = find_declared_scale(sources, profile, true);
     const SourceFigureIndex index(figures, matching);
     for (int c = 0; c < 4; ++c) {
-      const auto claims = numeric::extract_quantities(random_figure(rng, near), profile, true);
+      const auto claims = numeric::extract_quantities(figure(true), profile, true);
       if (claims.empty()) continue;
       const numeric::Quantity& claim = claims.front();
       const auto exact = numeric::quantity_exact_value(claim);
       EXPECT_EQ(index.first_one_sided(claim), first_one_sided_in_order(claim, figures));
       EXPECT_EQ(index.first_under_declared_scale(claim, exact), first_under_declared_scale_in_order(claim, exact, figures));
+      EXPECT_EQ(index.first_at_precision_under_declared_scale(claim, exact),
+                first_at_precision_under_declared_scale_in_order(claim, exact, figures));
       a.one_sided += index.first_one_sided(claim).has_value();
       a.declared += index.first_under_declared_scale(claim, exact).has_value();
+      a.at_precision += index.first_at_precision_under_declared_scale(claim, exact).has_value();
       const auto got = index.best(claim);
       const auto want = best_figure_in_order(claim, figures, matching);
       EXPECT_EQ(got.has_value(), want.has_value());
       if (!got || !want) continue;
       const bool same = got->index == want->index && got->comparison.code == want->comparison.code &&
+                        got->agrees_only_as_written == want->agrees_only_as_written &&
                         got->comparison.significant_digits == want->comparison.significant_digits &&
                         got->comparison.distance.to_string() == want->comparison.distance.to_string();
       EXPECT_TRUE(same) << "request " << a.requests << ": claim " << claim.text << " figure " << got->index << " vs "
@@ -75,6 +97,7 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
                         << " vs " << want->comparison.distance.to_string();
       if (!same) return a;
       ++a.codes[static_cast<std::size_t>(got->comparison.code)];
+      a.only_as_written += got->agrees_only_as_written;
     }
   }
   return a;
@@ -102,6 +125,24 @@ TEST(SourceIndex, LookupsAgreeWithTheInOrderSearchesUnderMatchingOptions) {
     EXPECT_GT(a.codes[4], 50);
     EXPECT_GT(a.codes[1], matching.declared_precision ? 150 : -1);
     EXPECT_GT(a.codes[2], matching.percent_as_fraction ? 100 : -1);
+  }
+}
+
+// Tables that declare a scale, under each option: the figures that agree
+// with a claim stating its own scale only as written, and the match at the
+// claim's precision under the declared scale.
+TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
+  for (const records::MatchOptions matching : {records::MatchOptions{}, records::MatchOptions{true, false},
+                                               records::MatchOptions{false, true}, records::MatchOptions{true, true}}) {
+    const Agreement a = agree_on_random_requests(2000, matching, 13, true);
+    EXPECT_EQ(a.requests, 2000);
+    EXPECT_GT(a.codes[0], 500);
+    EXPECT_GT(a.codes[1], matching.declared_precision ? 150 : -1);
+    EXPECT_GT(a.codes[2], matching.percent_as_fraction ? 10 : -1);
+    EXPECT_GT(a.codes[3], 3000);
+    EXPECT_GT(a.declared, 400);
+    EXPECT_GT(a.at_precision, 500);
+    EXPECT_GT(a.only_as_written, 100);
   }
 }
 

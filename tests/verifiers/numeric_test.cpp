@@ -84,12 +84,14 @@ records::NumericConfig with_options(bool declared_precision, bool percent_as_fra
 struct SummaryCase {
   const char *answer, *source, *claim, *summary;
   const char* locale = "en";
+  records::NumericConfig options = {};
 };
 
 void expect_summaries(std::span<const SummaryCase> cases) {
   for (const SummaryCase& c : cases) {
-    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source}, std::nullopt, c.locale)).on(c.claim)), c.summary)
-        << c.answer;
+    EXPECT_EQ(summary(verify(make_context(c.answer, {c.source}, std::nullopt, c.locale), c.options).on(c.claim)),
+              c.summary)
+        << c.answer << " against " << c.source;
   }
 }
 
@@ -218,6 +220,8 @@ TEST(FirstVerdict, FirstSourceWinsAndQuantityNotesComeFirst) {
 }
 
 TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
+  constexpr const char* kThousands = "(in thousands)\nRevenue | $48,210 | $45,390";
+  const records::NumericConfig precise = with_options(true, false);
   EXPECT_EQ(summary(verify(make_context("Revenue was $4.25 million.", {"Revenue 4.25"})).on("$4.25 million")),
             "supported | $4.25 million = 4.25 in s0; the unit or scale is stated on one side only | "
             "dimension_mismatch unit_or_scale_on_one_side");
@@ -255,6 +259,65 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       {"Revenue was $4,310 million.", "(in thousands) Revenue | 4,310 million", "$4,310 million",
        "supported | $4,310 million = 4,310 million in s0; the unit or scale is stated on one side only | "
        "dimension_mismatch unit_or_scale_on_one_side"},
+      // A bare figure under a declared scale stands for its value under it:
+      // a claim with a scale word of its own gets no agreement from its
+      // digits as written, with the precision option or without it ...
+      {"Revenue was $48.21 thousand.", kThousands, "$48.21 thousand",
+       "contradicted | $48.21 thousand not in sources; $48,210 in s0 is in thousands, the scale its table declares |"},
+      {"Revenue was $48.2 thousand.", kThousands, "$48.2 thousand",
+       "contradicted | $48.2 thousand not in sources; $48,210 in s0 is in thousands, the scale its table declares |",
+       "en", precise},
+      // ... and agrees with its value under the scale at the claim's
+      // precision, when the option is on; an exact match comes first.
+      {"Revenue was $48.2 million.", kThousands, "$48.2 million",
+       "supported | $48.2 million matches $48,210 in s0 at 3 significant digits, under the scale its table declares | "
+       "scale_from_header matches_at_declared_precision",
+       "en", precise},
+      {"Revenue was $4.3 billion.", "($ in millions)\nRevenue | 4,310", "$4.3 billion",
+       "supported | $4.3 billion matches 4,310 in s0 at 2 significant digits, under the scale its table declares | "
+       "dimension_mismatch scale_from_header matches_at_declared_precision",
+       "en", precise},
+      {"Revenue was $4.3 billion.", "Amounts in millions: revenue 4,310", "$4.3 billion",
+       "supported | $4.3 billion matches 4,310 in s0 at 2 significant digits, under the scale its table declares | "
+       "dimension_mismatch scale_from_header matches_at_declared_precision",
+       "en", precise},
+      {"Revenue was $48.2 million.", "(in thousands)\nRevenue | $48,210 | $48,200", "$48.2 million",
+       "supported | $48.2 million = $48,200 in s0, under the scale its table declares | scale_from_header", "en",
+       precise},
+      // Unchanged beside them: the option off, a written figure, another
+      // step, scale or currency, one significant digit, a figure with its
+      // own scale word, a percentage, a claim without a scale word, and the
+      // one-sided and exact declared-scale chances.
+      {"Revenue was $48.2 million.", kThousands, "$48.2 million",
+       "contradicted | $48.2 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |"},
+      {"Revenue was $48.2 million.", "Revenue was $48,210,000 in 2024.", "$48.2 million",
+       "supported | $48.2 million matches 48210000 USD at 3 significant digits | matches_at_declared_precision", "en",
+       precise},
+      {"Revenue was $48.3 million.", kThousands, "$48.3 million",
+       "contradicted | $48.3 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |", "en",
+       precise},
+      {"Revenue was $48.2 billion.", kThousands, "$48.2 billion",
+       "contradicted | $48.2 billion not in sources; nearest 48210 USD in s0 (relative distance 1.000) |", "en",
+       precise},
+      {"Revenue was EUR 48.2 million.", kThousands, "EUR 48.2 million",
+       "unsupported | EUR 48.2 million has no source value of the same dimension | dimension_mismatch", "en", precise},
+      {"Revenue was $50 million.", kThousands, "$50 million",
+       "contradicted | $50 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |", "en",
+       precise},
+      {"Revenue was $48 million.", "(in thousands)\nRevenue | $48.2 million | $45,390", "$48 million",
+       "supported | $48 million matches 48200000 USD at 2 significant digits | matches_at_declared_precision", "en",
+       precise},
+      {"Margin was 12.5%.", "(in thousands)\nRevenue | $48,210 | margin 12.5%", "12.5%",
+       "supported | 12.5% = 12.5% in s0 (12.5 %) |", "en", precise},
+      {"Revenue was $48,210.", kThousands, "$48,210", "supported | $48,210 = $48,210 in s0 (48210 USD) |", "en",
+       precise},
+      {"Revenue was 48,210 thousand.", kThousands, "48,210 thousand",
+       "supported | 48,210 thousand = $48,210 in s0; the unit or scale is stated on one side only | "
+       "dimension_mismatch unit_or_scale_on_one_side",
+       "en", precise},
+      {"Revenue was $48.21 million.", kThousands, "$48.21 million",
+       "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header", "en",
+       precise},
   };
   expect_summaries(cases);
   // A later figure of a source without a declaration still serves.
