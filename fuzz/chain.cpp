@@ -1,6 +1,7 @@
 // The chain reader and verifier, and the signed-document reader and check,
-// on arbitrary text: no crash, no undefined behaviour, and what is accepted
-// stays accepted when written out and read again.
+// on arbitrary text: no crash, no undefined behaviour, what is accepted
+// stays accepted when written out and read again, and the chain's record
+// reader reads each line as the full reader does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "record_agreement.hpp"
 #include "records/chain.hpp"
 #include "records/document.hpp"
 #include "records/digest.hpp"
@@ -42,6 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(check_record_chain(*reread).has_value() == verdict.has_value());
   } else {
     check(records.error().kind() == qv::core::EngineError::Kind::Serialisation);
+  }
+
+  // Each line read by the chain's record reader, one reader for them all,
+  // as the full reader reads it.
+  {
+    EvidenceRecordReader reader;
+    EvidenceRecordReader seal_reader(EvidenceRecordReader::Keep::Seal);
+    JsonLines lines(text);
+    while (const auto line = lines.next()) qv::fuzzing::records_agree(reader, seal_reader, *line);
   }
 
   // Several chains, split at U+001E: checking while reading ends as reading

@@ -1,8 +1,9 @@
 // The text operations that sign: sign_document_json on arbitrary content,
 // attach_signature_json on an arbitrary unsigned record, and
-// verify_document_json on the input itself. A document signed here verifies;
-// a signature made with the right key over an unsigned record's hash either
-// seals a record that reads back and verifies, or is refused with a text.
+// verify_document_json on the input itself, as the value road checks it. A
+// document signed here verifies; a signature made with the right key over
+// an unsigned record's hash either seals a record that reads back and
+// verifies, or is refused with a text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -44,7 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  if (auto checked = verify_document_json(text); !checked) check(!display(checked.error()).empty());
+  // The text road (the content hashed as it streams, literals copied as
+  // they stand) gives what the value road gives: the reader's error, or the
+  // same verdict of the hash and signature checks.
+  const auto checked = verify_document_json(text);
+  if (const auto document = read_signed_document_json(text); !document) {
+    check(!checked && display(checked.error()) == document.error().display());
+  } else {
+    const auto by_value = verify_signed_document(*document);
+    check(checked.has_value() == by_value.has_value());
+    if (!checked) check(display(checked.error()) == by_value.error().display());
+  }
 
   static const auto key = qv::crypto::signing_key_from_seed_hex(kSeed);
   const std::string public_hex = qv::crypto::hex_encode(key->public_key());
