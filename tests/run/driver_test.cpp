@@ -2,12 +2,17 @@
 // record id and signing key.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "crypto/sha256.hpp"
+#include "json/reader.hpp"
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
+#include "run/string_size.hpp"
 
 namespace {
 
@@ -107,6 +112,41 @@ TEST(Driver, RequestAndChain) {
   ASSERT_EQ(first.rfind("{\"record_id\":\"run_", 0), 0u) << first;
   EXPECT_NE(first.find(R"("policy_hash":"stated")"), std::string::npos);
   // An empty previous_record_hash starting a chain: the Python tests.
+}
+
+// The trace is decoded into a buffer of its final size, measured before:
+// the measure agrees with the JSON reader on strings of every escape, runs
+// of backslashes across the 64-byte steps of the scan, and texts that do
+// not close the string.
+TEST(Driver, TraceIsReadIntoABufferOfItsSize) {
+  const char* pieces[] = {"ab", "\\\\", "\\\"", "\\n", "\\/", "\\u0041", "\\u00E9", "\\u20ac",
+                          "\\ud83d\\ude00", "\xc3\xa9", "u", "\\\\u0041", "\\\\\\\\\\\\\\\\", "\\t\\u0000"};
+  std::mt19937 rng(35);
+  std::size_t compared = 0;
+  for (int t = 0; t < 3000; ++t) {
+    std::string body(32 + rng() % 64, 'x');  // past the short-string buffer
+    for (std::uint32_t k = rng() % 48; k > 0; --k) body += pieces[rng() % std::size(pieces)];
+    const std::string text = "\"" + body + "\"";
+    const std::string decoded = qv::json::read_json(text).value().as_string();
+    ASSERT_EQ(decoded_string_size(text, 1), decoded.size()) << text;
+    // Not closed: the text ends, or its last quote is escaped.
+    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1), 1), std::nullopt) << text;
+    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1) + "\\\"", 1), std::nullopt) << text;
+    const auto request = deserialize_run_verify_request(R"({"trace":)" + text + R"(,"policy_json":"","run_id":"","system_id":""})");
+    ASSERT_EQ(request.value().trace, decoded);
+    EXPECT_EQ(request->trace.capacity(), decoded.size()) << text;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 3000u);
+  EXPECT_EQ(decoded_string_size(R"("\u12)", 1), std::nullopt);
+  EXPECT_EQ(decoded_string_size(R"("\u12x4")", 1), std::nullopt);
+  // A trace that is no string, or not a well-formed one, is refused as before.
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":5})").error().display(),
+            "invalid type: integer `5`, expected a string at line 1 column 10");
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":"\ud800"})").error().display(),
+            "unexpected end of hex escape at line 1 column 17");
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":"\u00e9\x"})").error().display(),
+            "invalid escape at line 1 column 18");
 }
 
 TEST(Driver, RunHashAndLogHeadOfTheRoad) {
