@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "crypto/sha256.hpp"
 #include "json/reader.hpp"
@@ -52,6 +55,15 @@ TEST(Driver, SameRequestSameRun) {
   EXPECT_EQ(a.record_id, b.record_id);
   EXPECT_EQ(a.content.gate, Effect::Deny);
   EXPECT_EQ(a.content.policy_id, "p");
+  // White space around the members (a tab, a CR, a space) reads as none:
+  // the denied call is still logged, and denied.
+  for (const std::string space : {"\t", "\r", " "}) {
+    const std::string call = "{" + space + R"("id":1,"method":)" + space + R"("tools/call",)" + space + R"("params")" +
+                             space + ":" + space + R"({"name":)" + space + R"("rm"})" + space + R"(,"ts":"T1")" + space + "}";
+    const RunRecord spaced = verify_run(request(call + "\n" + kAnswer)).value();
+    EXPECT_EQ(spaced.content.gate, Effect::Deny) << call;
+    EXPECT_EQ(spaced.content, a.content) << call;
+  }
   // A number "ts" is no time: the message takes the carried one.
   const RunRecord c = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":5})")).value();
   const RunRecord d = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":"T1"})")).value();
@@ -150,18 +162,27 @@ TEST(Driver, TraceIsReadIntoABufferOfItsSize) {
 }
 
 TEST(Driver, RunHashAndLogHeadOfTheRoad) {
-  // Taken while the events come, the hashes are those of the whole run.
-  const RunRecord r = verify_run(request(kCall + "\n" + kAnswer)).value();
+  // Taken while the events come, the hashes are those of the whole run;
+  // the answer's result is hashed as the value it is, an array closed
+  // where it closes.
   auto digest = [](const std::string& text) { return "sha256:" + qv::crypto::sha256_hex(text); };
   const std::string e0 = R"({"event":{"type":"run_started"},"id":"ev-0","sequence":0,"timestamp":"2026-01-01T00:00:00Z"})";
   const std::string e1 = R"({"event":{"arguments_hash":")" + digest("null") +
                          R"(","tool":{"name":"rm"},"type":"tool_requested"},"id":"ev-1","sequence":1,"timestamp":"T1"})";
-  const std::string e2 = R"({"event":{"result_hash":")" + digest("{}") +
-                         R"(","status":"ok","tool":{"name":"rm"},"type":"tool_completed"},"id":"ev-2","parent":"ev-1","sequence":2,"timestamp":"T1"})";
-  EXPECT_EQ(r.content.run_hash, digest(R"({"events":[)" + e0 + "," + e1 + "," + e2 +
-                                       R"(],"finished_at":"T1","run_id":"run-1","started_at":"2026-01-01T00:00:00Z",)"
-                                       R"("status":"completed","system":{"id":"sys","version":"1.0"}})"));
-  EXPECT_EQ(r.content.log_head, digest(e2 + "\n" + digest(e1 + "\n" + digest(e0 + "\n"))));
+  std::set<std::string> run_hashes;
+  for (const auto& [answer, result] : std::vector<std::pair<std::string, std::string>>{
+           {kAnswer, "{}"}, {R"({"id":1,"result":[2,[ ]]})", "[2,[]]"}, {R"({"id":1,"result":null})", "null"}}) {
+    const RunRecord r = verify_run(request(kCall + "\n" + answer)).value();
+    const std::string e2 = R"({"event":{"result_hash":")" + digest(result) +
+                           R"(","status":"ok","tool":{"name":"rm"},"type":"tool_completed"},"id":"ev-2","parent":"ev-1","sequence":2,"timestamp":"T1"})";
+    EXPECT_EQ(r.content.run_hash, digest(R"({"events":[)" + e0 + "," + e1 + "," + e2 +
+                                         R"(],"finished_at":"T1","run_id":"run-1","started_at":"2026-01-01T00:00:00Z",)"
+                                         R"("status":"completed","system":{"id":"sys","version":"1.0"}})"))
+        << answer;
+    EXPECT_EQ(r.content.log_head, digest(e2 + "\n" + digest(e1 + "\n" + digest(e0 + "\n")))) << answer;
+    run_hashes.insert(r.content.run_hash);
+  }
+  EXPECT_EQ(run_hashes.size(), 3u);
 }
 
 }  // namespace
