@@ -84,8 +84,9 @@ inline std::string reversed(const std::vector<std::string_view>& t, std::size_t&
   return out + (object ? "}" : "]");
 }
 
-// The other notations of a number token of the same value (none for an
-// integer other than -0, whose value 1.0 or 7 would change).
+// The other notations of a number token's value: a zero more in the
+// fraction, and an exponent added or written otherwise. None for an
+// integer but -0 (which reads as -0.0): 7.0 is another value than 7.
 inline std::vector<std::string> numbers(std::string_view n) {
   if (n[0] != '-' && !std::isdigit(static_cast<unsigned char>(n[0]))) return {};  // true, false, null
   if (n == "-0") return {"-0.0", "-0e0"};
