@@ -11,12 +11,31 @@
 #include "run/evaluate.hpp"
 #include "run/log.hpp"
 #include "run/policy.hpp"
+#include "run/string_size.hpp"
 #include "run/transcript.hpp"
 #include "unicode/white_space.hpp"
 
 namespace qv::run {
 
 namespace {
+
+// The trace is most of a request. Its decoded text is built in a buffer
+// of its final size, measured first: reading it then holds one copy of it,
+// where a buffer grown by doubling held up to two at its last growth.
+struct TraceReader {
+  static json::JsonResult<void> read(json::Parser& p, std::string& out) {
+    if (p.peek_ws() != '"') return json::TypeReader<std::string>::read(p, out);  // its refusal
+    if (const auto size = decoded_string_size(p.text(), p.index() + 1)) out.reserve(*size);
+    p.eat();
+    auto s = p.parse_string_view(out);
+    if (!s) return std::unexpected(std::move(s.error()));
+    if (s->data() != out.data()) out.assign(*s);  // no escape: the view is into the text
+    return {};
+  }
+  static json::JsonResult<void> from_value(const json::Value& v, std::string& out) {
+    return json::TypeReader<std::string>::from_value(v, out);
+  }
+};
 
 // Every optional member has a default, so the array form may end after the
 // four required ones.
@@ -26,7 +45,7 @@ const json::StructTable<RunVerifyRequest>& request_table() {
   static const json::StructTable<RunVerifyRequest> table{
       "RunVerifyRequest",
       {
-          required<&RunVerifyRequest::trace>("trace"),
+          required<&RunVerifyRequest::trace, TraceReader>("trace"),
           required<&RunVerifyRequest::policy_json>("policy_json"),
           required<&RunVerifyRequest::run_id>("run_id"),
           required<&RunVerifyRequest::system_id>("system_id"),

@@ -335,6 +335,21 @@ core::Result<std::optional<std::string>> events_from_mcp_transcript(EventLog& lo
   return message_events(log, m, timestamp);
 }
 
+core::Result<void> append_events_from_value(EventLog& log, json::Value line, std::string& carried) {
+  const auto message = [&](Value& m) -> core::Result<void> {
+    if (!m.is_object()) return {};
+    if (const Value* ts = m.find("ts"); ts != nullptr && ts->is_string()) carried = ts->as_string();
+    auto appended = events_from_mcp_transcript(log, std::move(m), carried);
+    if (!appended) return std::unexpected(std::move(appended.error()));
+    return {};
+  };
+  if (!line.is_array()) return message(line);
+  for (Value& m : line.as_array()) {
+    if (auto done = message(m); !done) return done;
+  }
+  return {};
+}
+
 json::JsonResult<void> TranscriptLine::read(std::string_view line) {
   line_ = line;
   messages_.clear();

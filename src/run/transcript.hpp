@@ -37,6 +37,13 @@ core::Result<std::string> record_tool_call(EventLog& log, std::optional<std::str
 core::Result<std::optional<std::string>> events_from_mcp_transcript(EventLog& log, json::Value message,
                                                                     std::string_view timestamp);
 
+// The value of one line of a transcript turned into events as
+// TranscriptLine turns the line's text: the value when it is an object, or
+// each object of an array in order, each stamped with its string "ts" or
+// else the carried time, which is then carried on. Stops at the first
+// refusal and returns it. The full path the line reader is held equal to.
+core::Result<void> append_events_from_value(EventLog& log, json::Value line, std::string& carried);
+
 // One line of a transcript, read from its text without building a value:
 // its messages (the value when it is an object; in a batch, each element
 // that is an object, in order) with where the members read of them stand in

@@ -2,12 +2,20 @@
 // record id and signing key.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
+#include <random>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "crypto/sha256.hpp"
+#include "json/reader.hpp"
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
+#include "run/string_size.hpp"
 
 namespace {
 
@@ -47,6 +55,15 @@ TEST(Driver, SameRequestSameRun) {
   EXPECT_EQ(a.record_id, b.record_id);
   EXPECT_EQ(a.content.gate, Effect::Deny);
   EXPECT_EQ(a.content.policy_id, "p");
+  // White space around the members (a tab, a CR, a space) reads as none:
+  // the denied call is still logged, and denied.
+  for (const std::string space : {"\t", "\r", " "}) {
+    const std::string call = "{" + space + R"("id":1,"method":)" + space + R"("tools/call",)" + space + R"("params")" +
+                             space + ":" + space + R"({"name":)" + space + R"("rm"})" + space + R"(,"ts":"T1")" + space + "}";
+    const RunRecord spaced = verify_run(request(call + "\n" + kAnswer)).value();
+    EXPECT_EQ(spaced.content.gate, Effect::Deny) << call;
+    EXPECT_EQ(spaced.content, a.content) << call;
+  }
   // A number "ts" is no time: the message takes the carried one.
   const RunRecord c = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":5})")).value();
   const RunRecord d = verify_run(request(kCall + "\n" + R"({"id":1,"result":{},"ts":"T1"})")).value();
@@ -109,19 +126,63 @@ TEST(Driver, RequestAndChain) {
   // An empty previous_record_hash starting a chain: the Python tests.
 }
 
+// The trace is decoded into a buffer of its final size, measured before:
+// the measure agrees with the JSON reader on strings of every escape, runs
+// of backslashes across the 64-byte steps of the scan, and texts that do
+// not close the string.
+TEST(Driver, TraceIsReadIntoABufferOfItsSize) {
+  const char* pieces[] = {"ab", "\\\\", "\\\"", "\\n", "\\/", "\\u0041", "\\u00E9", "\\u20ac",
+                          "\\ud83d\\ude00", "\xc3\xa9", "u", "\\\\u0041", "\\\\\\\\\\\\\\\\", "\\t\\u0000"};
+  std::mt19937 rng(35);
+  std::size_t compared = 0;
+  for (int t = 0; t < 3000; ++t) {
+    std::string body(32 + rng() % 64, 'x');  // past the short-string buffer
+    for (std::uint32_t k = rng() % 48; k > 0; --k) body += pieces[rng() % std::size(pieces)];
+    const std::string text = "\"" + body + "\"";
+    const std::string decoded = qv::json::read_json(text).value().as_string();
+    ASSERT_EQ(decoded_string_size(text, 1), decoded.size()) << text;
+    // Not closed: the text ends, or its last quote is escaped.
+    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1), 1), std::nullopt) << text;
+    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1) + "\\\"", 1), std::nullopt) << text;
+    const auto request = deserialize_run_verify_request(R"({"trace":)" + text + R"(,"policy_json":"","run_id":"","system_id":""})");
+    ASSERT_EQ(request.value().trace, decoded);
+    EXPECT_EQ(request->trace.capacity(), decoded.size()) << text;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 3000u);
+  EXPECT_EQ(decoded_string_size(R"("\u12)", 1), std::nullopt);
+  EXPECT_EQ(decoded_string_size(R"("\u12x4")", 1), std::nullopt);
+  // A trace that is no string, or not a well-formed one, is refused as before.
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":5})").error().display(),
+            "invalid type: integer `5`, expected a string at line 1 column 10");
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":"\ud800"})").error().display(),
+            "unexpected end of hex escape at line 1 column 17");
+  EXPECT_EQ(deserialize_run_verify_request(R"({"trace":"\u00e9\x"})").error().display(),
+            "invalid escape at line 1 column 18");
+}
+
 TEST(Driver, RunHashAndLogHeadOfTheRoad) {
-  // Taken while the events come, the hashes are those of the whole run.
-  const RunRecord r = verify_run(request(kCall + "\n" + kAnswer)).value();
+  // Taken while the events come, the hashes are those of the whole run;
+  // the answer's result is hashed as the value it is, an array closed
+  // where it closes.
   auto digest = [](const std::string& text) { return "sha256:" + qv::crypto::sha256_hex(text); };
   const std::string e0 = R"({"event":{"type":"run_started"},"id":"ev-0","sequence":0,"timestamp":"2026-01-01T00:00:00Z"})";
   const std::string e1 = R"({"event":{"arguments_hash":")" + digest("null") +
                          R"(","tool":{"name":"rm"},"type":"tool_requested"},"id":"ev-1","sequence":1,"timestamp":"T1"})";
-  const std::string e2 = R"({"event":{"result_hash":")" + digest("{}") +
-                         R"(","status":"ok","tool":{"name":"rm"},"type":"tool_completed"},"id":"ev-2","parent":"ev-1","sequence":2,"timestamp":"T1"})";
-  EXPECT_EQ(r.content.run_hash, digest(R"({"events":[)" + e0 + "," + e1 + "," + e2 +
-                                       R"(],"finished_at":"T1","run_id":"run-1","started_at":"2026-01-01T00:00:00Z",)"
-                                       R"("status":"completed","system":{"id":"sys","version":"1.0"}})"));
-  EXPECT_EQ(r.content.log_head, digest(e2 + "\n" + digest(e1 + "\n" + digest(e0 + "\n"))));
+  std::set<std::string> run_hashes;
+  for (const auto& [answer, result] : std::vector<std::pair<std::string, std::string>>{
+           {kAnswer, "{}"}, {R"({"id":1,"result":[2,[ ]]})", "[2,[]]"}, {R"({"id":1,"result":null})", "null"}}) {
+    const RunRecord r = verify_run(request(kCall + "\n" + answer)).value();
+    const std::string e2 = R"({"event":{"result_hash":")" + digest(result) +
+                           R"(","status":"ok","tool":{"name":"rm"},"type":"tool_completed"},"id":"ev-2","parent":"ev-1","sequence":2,"timestamp":"T1"})";
+    EXPECT_EQ(r.content.run_hash, digest(R"({"events":[)" + e0 + "," + e1 + "," + e2 +
+                                         R"(],"finished_at":"T1","run_id":"run-1","started_at":"2026-01-01T00:00:00Z",)"
+                                         R"("status":"completed","system":{"id":"sys","version":"1.0"}})"))
+        << answer;
+    EXPECT_EQ(r.content.log_head, digest(e2 + "\n" + digest(e1 + "\n" + digest(e0 + "\n")))) << answer;
+    run_hashes.insert(r.content.run_hash);
+  }
+  EXPECT_EQ(run_hashes.size(), 3u);
 }
 
 }  // namespace

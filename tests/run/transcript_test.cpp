@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypto/sha256.hpp"
 #include "json/reader.hpp"
+#include "layouts.hpp"
+#include "run/driver.hpp"
 #include "run/transcript.hpp"
 
 namespace {
@@ -111,97 +114,151 @@ TEST(Transcript, MessagesThatMakeNoEvent) {
   EXPECT_TRUE(r.log.pending.empty());
 }
 
-// The lines the driver reads from their text, as the value reader would
-// read them: members found by name (the last of a repeated name, escaped
-// names decoded), ids, batches and stamps.
-TEST(TranscriptLine, ReadsAsTheValueOfTheLine) {
-  const std::vector<std::string> lines = {
-      R"({"id":1,"method":"tools/call","params":{"name":"a","arguments":{"b":[2],"a":1}},"ts":"T1"})",
-      R"( {"\u0069d" : 1 , "result":{"z":0,"content":[]}})",
-      R"({"id":2,"method":"tools\/call","params":{"name":"x","arguments":1,"name":"y","arguments":{"k":[1.50,-0,1e2,0.1]}}})",
-      R"({"id":2,"result":{"isError":true,"isError":false},"error":null})",
-      R"({"id":"s","method":"sampling/createMessage","params":{"b":1,"a":{"d":2,"c":3}},"ts":5})",
-      R"({"id":"s","result":{"model":1,"model":"m\n"},"ts":"T\u0032"})",
-      R"([{"id":3,"method":"tools/call","params":{"name":"b"},"ts":"T3"},7,[{"id":4}],{"id":3,"result":null}])",
-      R"({"id":3.0,"method":"tools/call","params":{"name":"c"}})",
-      R"({"id":3.0,"result":{"isError":"true"}})",
-      R"({"id":-0,"method":"tools/call","params":{"name":"d"}})",
-      R"({"id":"-0.0","result":{"isError":true}})",
-      R"({"id":{"b":1,"a":2,"b":3},"method":"tools/call","params":{"name":"e"}})",
-      R"({"id":{"b":3,"a":2},"error":{"message":"no","code":1}})",
-      R"({"id":12345678901234567890,"method":"sampling/createMessage"})",
-      R"({"id":"12345678901234567890","result":{"model":"m2"}})",
-      R"({"method":"tools/call","params":{"name":"f","arguments":"\ud83d\ude00"},"id":null})",
-      R"({"id":7,"method":"sampling/createMessage","params":{"x":1}})",
-      R"({"id":"7","method":"sampling/createMessage"})",
-      R"({"id":7,"result":{}})",
-      R"({"id":8,"method":"tools/call","params":["name"]})",
-      R"({"id":8,"method":"tools/call","params":{"name":"g"},"method":"other"})",
-      R"("text")",
-      "null",
-      "[]",
-  };
+// Lines the driver reads from their text, as the value reader would read
+// them: members found by name (the last of a repeated name, escaped names
+// decoded), ids, batches and stamps. Line 20 is refused.
+const std::vector<std::string> kLines = {
+    R"({"id":1,"method":"tools/call","params":{"name":"a","arguments":{"b":[2],"a":1}},"ts":"T1"})",
+    R"( {"\u0069d" : 1 , "result":{"z":0,"content":[]}})",
+    R"({"id":2,"method":"tools\/call","params":{"name":"x","arguments":1,"name":"y","arguments":{"k":[1.50,-0,1e2,0.1]}}})",
+    R"({"id":2,"result":{"isError":true,"isError":false},"error":null})",
+    R"({"id":"s","method":"sampling/createMessage","params":{"b":1,"a":{"d":2,"c":3}},"ts":5})",
+    R"({"id":"s","result":{"model":1,"model":"m\n"},"ts":"T\u0032"})",
+    R"([{"id":3,"method":"tools/call","params":{"name":"b"},"ts":"T3"},7,[{"id":4}],{"id":3,"result":null}])",
+    R"({"id":3.0,"method":"tools/call","params":{"name":"c"}})",
+    R"({"id":3.0,"result":{"isError":"true"}})",
+    R"({"id":-0,"method":"tools/call","params":{"name":"d"}})",
+    R"({"id":"-0.0","result":{"isError":true}})",
+    R"({"id":{"b":1,"a":2,"b":3},"method":"tools/call","params":{"name":"e"}})",
+    R"({"id":{"b":3,"a":2},"error":{"message":"no","code":1}})",
+    R"({"id":12345678901234567890,"method":"sampling/createMessage"})",
+    R"({"id":"12345678901234567890","result":{"model":"m2"}})",
+    R"({"method":"tools/call","params":{"name":"f","arguments":"\ud83d\ude00"},"id":null})",
+    R"({"id":7,"method":"sampling/createMessage","params":{"x":1}})",
+    R"({"id":"7","method":"sampling/createMessage"})",
+    R"({"id":7,"result":{}})",
+    R"({"id":8,"method":"tools/call","params":["name"]})",
+    R"({"id":8,"method":"tools/call","params":{"name":"g"},"method":"other"})",
+    R"({"id":9,"method":"tools/call","params":{"name":"h","arguments":{"r":2.5}},"ts":"T4"})",
+    R"({"id":9,"result":[{"rows":[0.25]},-1.5E-7]})",
+    R"("text")",
+    "null",
+    "[]",
+};
+constexpr std::size_t kRefusedLine = 19;
+
+// A transcript read both ways: by the line reader, and by each line's value
+// read whole. Each line gives the same refusal both ways, or none.
+struct BothPaths {
   EventLog by_text;
   EventLog by_value;
   TranscriptLine reader;
   std::string text_time = "T0";
   std::string value_time = "T0";
   std::size_t refused = 0;
-  for (const std::string& line : lines) {
+
+  void feed(const std::string& line) {
     ASSERT_TRUE(reader.read(line)) << line;
     const auto from_text = reader.append_events(by_text, text_time);
-    // The value: one message, or each object of a batch, stamped as the driver does.
     qv::json::Value value = qv::json::read_json(line).value();
-    std::vector<qv::json::Value> messages;
+    std::size_t objects = value.is_object() ? 1 : 0;
     if (value.is_array()) {
-      for (qv::json::Value& m : value.as_array()) {
-        if (m.is_object()) messages.push_back(std::move(m));
-      }
-    } else {
-      messages.push_back(std::move(value));
+      for (const qv::json::Value& m : value.as_array()) objects += m.is_object() ? 1 : 0;
     }
-    EXPECT_EQ(reader.messages(), value.is_object() || value.is_array() ? messages.size() : 0u) << line;
-    std::string from_value = "ok";
-    for (qv::json::Value& m : messages) {
-      const qv::json::Value* ts = m.find("ts");
-      if (ts != nullptr && ts->is_string()) value_time = ts->as_string();
-      auto appended = events_from_mcp_transcript(by_value, std::move(m), value_time);
-      if (!appended) {
-        from_value = appended.error().display();
-        break;
-      }
-    }
-    EXPECT_EQ(from_text ? "ok" : from_text.error().display(), from_value) << line;
+    EXPECT_EQ(reader.messages(), objects) << line;
+    const auto from_value = append_events_from_value(by_value, std::move(value), value_time);
+    EXPECT_EQ(from_text ? "ok" : from_text.error().display(), from_value ? "ok" : from_value.error().display()) << line;
     refused += from_text ? 0 : 1;
   }
-  EXPECT_EQ(refused, 1u);
-  ASSERT_EQ(by_text.entries().size(), 16u);
-  ASSERT_EQ(by_value.entries().size(), by_text.entries().size());
-  for (std::size_t i = 0; i < by_text.entries().size(); ++i) {
-    EXPECT_EQ(by_text.entries()[i].event, by_value.entries()[i].event) << i;
-    EXPECT_EQ(by_text.entries()[i].head, by_value.entries()[i].head) << i;
+  // The events, the same both ways, with their hashes.
+  std::vector<RunEvent> events() const {
+    std::vector<RunEvent> out;
+    EXPECT_EQ(heads(by_text), heads(by_value));
+    EXPECT_EQ(by_text.entries().size(), by_value.entries().size());
+    for (std::size_t i = 0; i < by_text.entries().size() && i < by_value.entries().size(); ++i) {
+      EXPECT_EQ(by_text.entries()[i].event, by_value.entries()[i].event) << i;
+      out.push_back(by_text.entries()[i].event);
+    }
+    EXPECT_EQ(by_text.pending.size(), by_value.pending.size());
+    EXPECT_EQ(text_time, value_time);
+    return out;
   }
-  EXPECT_EQ(by_text.pending.size(), by_value.pending.size());
-  EXPECT_EQ(text_time, value_time);
+  // The hash chain of the events: it changes with any of them.
+  static std::vector<std::string> heads(const EventLog& log) {
+    std::vector<std::string> out;
+    for (const LogEntry& entry : log.entries()) out.push_back(entry.head);
+    return out;
+  }
+};
+
+TEST(TranscriptLine, ReadsAsTheValueOfTheLine) {
+  BothPaths both;
+  for (const std::string& line : kLines) both.feed(line);
+  EXPECT_EQ(both.refused, 1u);
+  const auto e = both.events();
+  ASSERT_EQ(e.size(), 18u);
   // The same events, by known answers.
-  const auto& e = by_text.entries();
-  EXPECT_EQ(std::get<events::ToolRequested>(e[2].event.event),
+  const auto event = [&](std::size_t i) -> const RunEventKind& { return e[i].event; };
+  EXPECT_EQ(std::get<events::ToolRequested>(event(2)),
             (events::ToolRequested{{"y", {}}, digest(R"({"k":[1.5,-0.0,100.0,0.1]})")}));
-  EXPECT_EQ(std::get<events::ToolCompleted>(e[3].event.event).status, ToolStatus::Error);
-  EXPECT_EQ(std::get<events::ToolCompleted>(e[3].event.event).result_hash, digest(R"({"isError":false})"));
-  EXPECT_EQ(std::get<events::ModelInvocation>(e[4].event.event),
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(3)).status, ToolStatus::Error);
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(3)).result_hash, digest(R"({"isError":false})"));
+  EXPECT_EQ(std::get<events::ModelInvocation>(event(4)),
             (events::ModelInvocation{{"m\n", {}}, digest(R"({"a":{"c":3,"d":2},"b":1})"), digest(R"({"model":"m\n"})")}));
-  EXPECT_EQ(e[4].event.timestamp, "T2");
-  EXPECT_EQ(e[6].event.parent, "ev-5");  // the batch's call and its answer
-  EXPECT_EQ(e[6].event.timestamp, "T3");
-  EXPECT_EQ(std::get<events::ToolCompleted>(e[6].event.event).result_hash, digest("null"));
-  EXPECT_EQ(e[10].event.parent, "ev-9");  // -0 is the id "-0.0"
-  EXPECT_EQ(std::get<events::ToolCompleted>(e[12].event.event).result_hash, digest(R"({"code":1,"message":"no"})"));
-  EXPECT_EQ(std::get<events::ModelInvocation>(e[13].event.event),
+  EXPECT_EQ(e[4].timestamp, "T2");
+  EXPECT_EQ(e[6].parent, "ev-5");  // the batch's call and its answer
+  EXPECT_EQ(e[6].timestamp, "T3");
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(6)).result_hash, digest("null"));
+  EXPECT_EQ(e[10].parent, "ev-9");  // -0 is the id "-0.0"
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(12)).result_hash, digest(R"({"code":1,"message":"no"})"));
+  EXPECT_EQ(std::get<events::ModelInvocation>(event(13)),
             (events::ModelInvocation{{"m2", {}}, digest("null"), digest(R"({"model":"m2"})")}));
   // The second sampling request under the id 7 replaced the first.
-  EXPECT_EQ(std::get<events::ModelInvocation>(e[15].event.event),
+  EXPECT_EQ(std::get<events::ModelInvocation>(event(15)),
             (events::ModelInvocation{{"unknown", {}}, digest("null"), digest("{}")}));
+  // A result that is an array is hashed as the array it is, closed where it closes.
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(17)).result_hash, digest(R"([{"rows":[0.25]},-1.5e-7])"));
+  EXPECT_EQ(std::get<events::ToolCompleted>(event(17)).status, ToolStatus::Ok);
+}
+
+// Layout changes nothing: each line of the table laid out otherwise (white
+// space between tokens, letters escaped, floats in other notations, members
+// in another order) gives, both ways, the events and hashes of the compact
+// transcript; and through the driver (the refused line left out) the same
+// gate, breaches and run hash.
+TEST(TranscriptLine, LayoutChangesNoEventNorRun) {
+  std::vector<std::string> compact;
+  for (const std::string& line : kLines) compact.push_back(layouts::joined(layouts::tokens(line)));
+  const auto read = [](const std::vector<std::string>& lines) {
+    BothPaths both;
+    for (const std::string& line : lines) both.feed(line);
+    both.events();
+    return std::make_pair(BothPaths::heads(both.by_text), both.refused);
+  };
+  const auto run = [](const std::vector<std::string>& lines) {
+    std::string trace;
+    for (std::size_t i = 0; i < lines.size(); ++i) trace += i == kRefusedLine ? "\n" : lines[i] + "\n";
+    auto record = verify_run(RunVerifyRequest{
+        std::move(trace), R"({"id":"p","default":"ALLOW","rules":[{"id":"r","match":"tool","name":"y","effect":"DENY"}]})",
+        "run-1", "sys", {}, "2026-01-01T00:00:00Z", qv::crypto::SecretText(std::string(64, '1')), {}});
+    return record ? record->content : RunRecordContent{};
+  };
+  const auto compact_events = read(compact);
+  const RunRecordContent compact_run = run(compact);
+  ASSERT_EQ(compact_events.first.size(), 18u);
+  ASSERT_EQ(compact_run.gate, Effect::Deny);
+  std::size_t variants = 0;
+  for (std::size_t k = 0; k < kLines.size(); ++k) {
+    // An id that is an object is its compact text: the order of its members counts.
+    for (const std::string& layout : layouts::of(kLines[k], {"id"})) {
+      std::vector<std::string> lines = compact;
+      lines[k] = layout;
+      EXPECT_EQ(read(lines), compact_events) << layout;
+      EXPECT_TRUE(run(lines) == compact_run) << layout;
+      ++variants;
+    }
+  }
+  EXPECT_EQ(variants, 2286u);
 }
 
 TEST(TranscriptLine, RefusesAsTheValueReaderDoes) {
