@@ -18,7 +18,7 @@
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
-#include "run/string_size.hpp"
+#include "json/string_size.hpp"
 #include "run/transcript.hpp"
 
 namespace {
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string scratch;
     qv::json::Parser p(text);
     p.eat();
-    if (const auto s = p.parse_string_view(scratch)) check(decoded_string_size(text, 1) == s->size());
+    if (const auto s = p.parse_string_view(scratch)) check(qv::json::decoded_string_size(text, 1) == s->size());
   }
 
   if (auto records = parse_run_records_jsonl(text)) {

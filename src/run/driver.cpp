@@ -11,7 +11,7 @@
 #include "run/evaluate.hpp"
 #include "run/log.hpp"
 #include "run/policy.hpp"
-#include "run/string_size.hpp"
+#include "json/string_size.hpp"
 #include "run/transcript.hpp"
 #include "unicode/white_space.hpp"
 
@@ -25,7 +25,7 @@ namespace {
 struct TraceReader {
   static json::JsonResult<void> read(json::Parser& p, std::string& out) {
     if (p.peek_ws() != '"') return json::TypeReader<std::string>::read(p, out);  // its refusal
-    if (const auto size = decoded_string_size(p.text(), p.index() + 1)) out.reserve(*size);
+    if (const auto size = json::decoded_string_size(p.text(), p.index() + 1)) out.reserve(*size);
     p.eat();
     auto s = p.parse_string_view(out);
     if (!s) return std::unexpected(std::move(s.error()));

@@ -15,7 +15,7 @@
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
-#include "run/string_size.hpp"
+#include "json/string_size.hpp"
 
 namespace {
 
@@ -140,18 +140,18 @@ TEST(Driver, TraceIsReadIntoABufferOfItsSize) {
     for (std::uint32_t k = rng() % 48; k > 0; --k) body += pieces[rng() % std::size(pieces)];
     const std::string text = "\"" + body + "\"";
     const std::string decoded = qv::json::read_json(text).value().as_string();
-    ASSERT_EQ(decoded_string_size(text, 1), decoded.size()) << text;
+    ASSERT_EQ(qv::json::decoded_string_size(text, 1), decoded.size()) << text;
     // Not closed: the text ends, or its last quote is escaped.
-    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1), 1), std::nullopt) << text;
-    EXPECT_EQ(decoded_string_size(text.substr(0, text.size() - 1) + "\\\"", 1), std::nullopt) << text;
+    EXPECT_EQ(qv::json::decoded_string_size(text.substr(0, text.size() - 1), 1), std::nullopt) << text;
+    EXPECT_EQ(qv::json::decoded_string_size(text.substr(0, text.size() - 1) + "\\\"", 1), std::nullopt) << text;
     const auto request = deserialize_run_verify_request(R"({"trace":)" + text + R"(,"policy_json":"","run_id":"","system_id":""})");
     ASSERT_EQ(request.value().trace, decoded);
     EXPECT_EQ(request->trace.capacity(), decoded.size()) << text;
     ++compared;
   }
   EXPECT_EQ(compared, 3000u);
-  EXPECT_EQ(decoded_string_size(R"("\u12)", 1), std::nullopt);
-  EXPECT_EQ(decoded_string_size(R"("\u12x4")", 1), std::nullopt);
+  EXPECT_EQ(qv::json::decoded_string_size(R"("\u12)", 1), std::nullopt);
+  EXPECT_EQ(qv::json::decoded_string_size(R"("\u12x4")", 1), std::nullopt);
   // A trace that is no string, or not a well-formed one, is refused as before.
   EXPECT_EQ(deserialize_run_verify_request(R"({"trace":5})").error().display(),
             "invalid type: integer `5`, expected a string at line 1 column 10");

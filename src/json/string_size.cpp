@@ -1,4 +1,4 @@
-#include "run/string_size.hpp"
+#include "json/string_size.hpp"
 
 #include <bit>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace qv::run {
+namespace qv::json {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::optional<std::size_t> decoded_string_size(std::string_view text, std::size_
   return std::nullopt;
 }
 
-}  // namespace qv::run
+}  // namespace qv::json

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace qv::run {
+namespace qv::json {
 
 // The length of the JSON string whose text starts at `i` (just past its
 // opening quote) once its escapes are decoded: the bytes up to the first
@@ -16,4 +16,4 @@ namespace qv::run {
 // length of what it reads; for any other, at most its length in the text.
 std::optional<std::size_t> decoded_string_size(std::string_view text, std::size_t i);
 
-}  // namespace qv::run
+}  // namespace qv::json
