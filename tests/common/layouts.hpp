@@ -4,14 +4,16 @@
 // escape, a float literal in another form of the same number, the members
 // of an object in another order. The readers that take a text in the form
 // the engine writes by a faster road are held to give, for every layout,
-// what they give for the compact text.
+// what they give for the text without white space (without_space).
 //
-// The text given is the compact text the writers produce (well-formed, no
-// white space). Header only, no library needed.
+// For well-formed texts the tests hold. Link with qv_json.
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "json/reader.hpp"
 
 namespace qv::testing {
 
@@ -19,9 +21,12 @@ struct LayoutOptions {
   // White space may hold a line feed (a whole document, not a line of
   // JSON Lines).
   bool line_feeds = true;
-  // Float literals may also be written as integers (where every float is
-  // read as a float member of a record, "1" reads as 1.0).
+  // Whole float literals may also be written as integers (where every float
+  // is read as a float member of a record, "1" reads as 1.0).
   bool whole_floats = false;
+  // Members whose values keep the order of their objects' members, at any
+  // depth (an id whose compact text is its identity).
+  std::set<std::string> kept_order;
 };
 
 struct Layout {
@@ -39,6 +44,7 @@ struct JsonToken {
 
 inline std::vector<JsonToken> json_tokens(std::string_view t) {
   constexpr std::string_view kSpace = " \t\r\n";
+  constexpr std::string_view kPunctuation = "{}[]:,";
   std::vector<JsonToken> out;
   for (std::size_t i = 0; i < t.size();) {
     if (kSpace.find(t[i]) != std::string_view::npos) {
@@ -49,8 +55,8 @@ inline std::vector<JsonToken> json_tokens(std::string_view t) {
     if (t[i] == '"') {
       while (t[j] != '"') j += t[j] == '\\' ? 2 : 1;
       ++j;
-    } else if (std::string_view("{}[]:,").find(t[i]) == std::string_view::npos) {
-      while (j < t.size() && std::string_view("{}[]:,").find(t[j]) == std::string_view::npos &&
+    } else if (kPunctuation.find(t[i]) == std::string_view::npos) {
+      while (j < t.size() && kPunctuation.find(t[j]) == std::string_view::npos &&
              kSpace.find(t[j]) == std::string_view::npos) {
         ++j;
       }
@@ -58,6 +64,13 @@ inline std::vector<JsonToken> json_tokens(std::string_view t) {
     out.push_back({i, j});
     i = j;
   }
+  return out;
+}
+
+// The tokens of the text with nothing between them.
+inline std::string without_space(std::string_view t) {
+  std::string out;
+  for (const JsonToken& token : json_tokens(t)) out += t.substr(token.start, token.end - token.start);
   return out;
 }
 
@@ -76,7 +89,7 @@ inline JsonToken top_member_value(std::string_view t, std::string_view quoted_ke
     }
     // The value runs to the comma or brace that closes it at this depth.
     int inner = 0;
-    std::size_t v = k + 2;
+    const std::size_t v = k + 2;
     for (std::size_t e = v; e < tokens.size(); ++e) {
       const char d = t[tokens[e].start];
       if (d == '{' || d == '[') ++inner;
@@ -89,9 +102,21 @@ inline JsonToken top_member_value(std::string_view t, std::string_view quoted_ke
 
 namespace layout_detail {
 
+using Tokens = std::vector<std::string_view>;
+
+inline std::string joined(const Tokens& tokens, std::size_t space_at = std::string::npos, std::string_view space = {}) {
+  std::string out;
+  for (std::size_t i = 0; i <= tokens.size(); ++i) {
+    if (i == space_at) out += space;
+    if (i < tokens.size()) out += tokens[i];
+  }
+  return out;
+}
+
+// A number that reads as a float: a fraction or an exponent, or minus zero.
 inline bool is_float_literal(std::string_view token) {
   const char c = token.front();
-  return (c == '-' || (c >= '0' && c <= '9')) && token.find_first_of(".eE") != std::string_view::npos;
+  return (c == '-' || (c >= '0' && c <= '9')) && (token.find_first_of(".eE") != std::string_view::npos || token == "-0");
 }
 
 // Other literals of the number a float literal reads as: one more trailing
@@ -104,13 +129,13 @@ inline std::vector<std::string> float_forms(std::string_view literal, bool whole
   const std::string_view mantissa = body.substr(0, e);
   const long exponent = e == std::string_view::npos ? 0 : std::stol(std::string(body.substr(e + 1)));
   const std::size_t point = mantissa.find('.');
-  std::string digits(mantissa.substr(0, point));
-  std::string fraction(point == std::string_view::npos ? "" : mantissa.substr(point + 1));
-  std::string all = digits + fraction;
+  const std::string digits(mantissa.substr(0, point));
+  const std::string fraction(point == std::string_view::npos ? "" : mantissa.substr(point + 1));
+  const std::string all = digits + fraction;
   const long scale = exponent - static_cast<long>(fraction.size());
   const std::string sign = negative ? "-" : "";
-  std::vector<std::string> forms;
   const std::string rest(e == std::string_view::npos ? "" : body.substr(e));
+  std::vector<std::string> forms;
   forms.push_back(sign + std::string(mantissa) + (point == std::string_view::npos ? ".0" : "0") + rest);
   const std::size_t lead = all.find_first_not_of('0');
   const std::string significant = lead == std::string::npos ? "0" : all.substr(lead);
@@ -125,91 +150,110 @@ inline std::vector<std::string> float_forms(std::string_view literal, bool whole
   return forms;
 }
 
-// The value at token k written again compact, the members of object number
-// `reverse` (counted in text order; -1 for every object) in reverse order.
-inline std::string rewrite(std::string_view t, const std::vector<JsonToken>& tokens, std::size_t& k, int& object,
-                           int reverse) {
-  const auto text = [&](std::size_t n) { return std::string(t.substr(tokens[n].start, tokens[n].end - tokens[n].start)); };
-  const char c = t[tokens[k].start];
-  if (c != '{' && c != '[') return text(k++);
-  const bool reversed = c == '{' && (reverse == -1 || reverse == object);
-  if (c == '{') ++object;
-  ++k;
-  std::vector<std::string> parts;
-  while (t[tokens[k].start] != (c == '{' ? '}' : ']')) {
-    if (t[tokens[k].start] == ',') ++k;
-    std::string part;
-    if (c == '{') {
-      part = text(k) + ":";
+// The string token with its letter at i written as \u00XX.
+inline std::string escaped_at(std::string_view token, std::size_t i, bool upper) {
+  const char* hex = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  const auto c = static_cast<unsigned char>(token[i]);
+  return std::string(token.substr(0, i)) + "\\u00" + hex[c >> 4] + hex[c & 0xF] + std::string(token.substr(i + 1));
+}
+
+// The value at tokens[k] written again, the members of object number
+// `reverse` (counted in text order; -1 for every object) in reverse order
+// unless its keys repeat or it lies within a member of `kept` names.
+inline std::string rewrite(const Tokens& t, std::size_t& k, int& object, int reverse,
+                           const std::set<std::string>& kept, bool keep) {
+  const std::string_view open = t[k++];
+  if (open != "{" && open != "[") return std::string(open);
+  const bool is_object = open == "{";
+  const int number = is_object ? object++ : -1;
+  std::vector<std::string> items;
+  std::set<std::string> keys;
+  while (t[k] != "}" && t[k] != "]") {
+    if (t[k] == ",") ++k;
+    std::string item;
+    bool keep_value = keep;
+    if (is_object) {
+      const std::string key = json::read_json(t[k]).value().as_string();
+      keys.insert(key);
+      keep_value = keep_value || kept.contains(key);
+      item = std::string(t[k]) + ":";
       k += 2;
     }
-    part += rewrite(t, tokens, k, object, reverse);
-    parts.push_back(std::move(part));
+    items.push_back(item + rewrite(t, k, object, reverse, kept, keep_value));
   }
   ++k;
-  std::string out(1, c);
-  for (std::size_t n = 0; n < parts.size(); ++n) {
+  const bool reversed = is_object && !keep && keys.size() == items.size() && (reverse == -1 || reverse == number);
+  std::string out(open);
+  for (std::size_t n = 0; n < items.size(); ++n) {
     if (n > 0) out += ',';
-    out += parts[reversed ? parts.size() - 1 - n : n];
+    out += items[reversed ? items.size() - 1 - n : n];
   }
-  out += c == '{' ? '}' : ']';
-  return out;
+  return out + (is_object ? "}" : "]");
 }
 
 }  // namespace layout_detail
 
-inline std::vector<Layout> layouts(std::string_view compact, LayoutOptions options = {}) {
+// The layouts of the text's tokens, each written without white space but
+// what the layout adds: space, tab and carriage return (and a line feed,
+// when allowed) at every place, and all of them at every place at once;
+// the first and last letter of every string (hex digits in either case);
+// each float in its other forms; each object reversed, then all at once.
+inline std::vector<Layout> layouts(std::string_view text, const LayoutOptions& options = {}) {
   using Kind = Layout::Kind;
-  const std::vector<JsonToken> tokens = json_tokens(compact);
+  using layout_detail::joined;
+  const std::vector<JsonToken> spans = json_tokens(text);
+  layout_detail::Tokens tokens;
+  for (const JsonToken& s : spans) tokens.push_back(text.substr(s.start, s.end - s.start));
   std::vector<Layout> out;
-  const auto spliced = [&](std::size_t from, std::size_t to, std::string_view with) {
-    std::string t(compact);
-    t.replace(from, to - from, with);
-    return t;
-  };
-  // White space before every token and after the last.
-  const std::vector<std::string_view> spaces =
-      options.line_feeds ? std::vector<std::string_view>{" ", "\t", "\r", "\n", " \r\n\t "}
-                         : std::vector<std::string_view>{" ", "\t", "\r", " \t\r "};
+  std::vector<std::string_view> spaces = {" ", "\t", "\r"};
+  if (options.line_feeds) spaces.push_back("\n");
   for (std::size_t k = 0; k <= tokens.size(); ++k) {
-    const std::size_t at = k < tokens.size() ? tokens[k].start : compact.size();
-    const std::string_view space = spaces[k % spaces.size()];
-    out.push_back({Kind::Space, spliced(at, at, space), "white space at byte " + std::to_string(at)});
+    for (const std::string_view space : spaces) {
+      out.push_back({Kind::Space, joined(tokens, k, space), "white space before token " + std::to_string(k)});
+    }
   }
-  for (const JsonToken& token : tokens) {
-    const std::string_view literal = compact.substr(token.start, token.end - token.start);
-    if (literal.front() == '"') {
-      // The first letter that is not part of an escape, as \u00XX.
-      for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
-        if (literal[i] == '\\') {
-          i += literal[i + 1] == 'u' ? 5 : 1;
-          continue;
-        }
-        const char ch = literal[i];
-        if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
-          static constexpr char kHex[] = "0123456789abcdef";
-          const std::string escape = std::string("\\u00") + kHex[ch >> 4] + kHex[ch & 0xF];
-          out.push_back({Kind::Escape, spliced(token.start + i, token.start + i + 1, escape),
-                         "escaped letter at byte " + std::to_string(token.start + i)});
-          break;
+  std::string everywhere = options.line_feeds ? " \t\r\n " : " \t\r ";
+  for (const std::string_view token : tokens) everywhere += std::string(token) + (options.line_feeds ? " \t\r\n " : " \t\r ");
+  out.push_back({Kind::Space, std::move(everywhere), "white space at every place"});
+  const auto changed = [&](std::size_t k, std::string_view to) {
+    layout_detail::Tokens t = tokens;
+    t[k] = to;
+    return joined(t);
+  };
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const std::string_view token = tokens[k];
+    if (token.front() == '"') {
+      // The letters that are not part of an escape.
+      std::vector<std::size_t> letters;
+      for (std::size_t i = 1; i + 1 < token.size(); ++i) {
+        if (token[i] == '\\') {
+          i += token[i + 1] == 'u' ? 5 : 1;
+        } else if ((token[i] >= 'a' && token[i] <= 'z') || (token[i] >= 'A' && token[i] <= 'Z')) {
+          letters.push_back(i);
         }
       }
-    } else if (layout_detail::is_float_literal(literal)) {
-      for (const std::string& form : layout_detail::float_forms(literal, options.whole_floats)) {
-        out.push_back({Kind::Number, spliced(token.start, token.end, form),
-                       std::string(literal) + " as " + form + " at byte " + std::to_string(token.start)});
+      if (letters.empty()) continue;
+      out.push_back({Kind::Escape, changed(k, layout_detail::escaped_at(token, letters.front(), false)),
+                     "first letter escaped in token " + std::to_string(k)});
+      if (letters.size() > 1) {
+        out.push_back({Kind::Escape, changed(k, layout_detail::escaped_at(token, letters.back(), true)),
+                       "last letter escaped in token " + std::to_string(k)});
+      }
+    } else if (layout_detail::is_float_literal(token)) {
+      for (const std::string& form : layout_detail::float_forms(token, options.whole_floats)) {
+        out.push_back({Kind::Number, changed(k, form), std::string(token) + " as " + form});
       }
     }
   }
-  // Each object's members reversed, then every object's at once.
+  const std::string compact = joined(tokens);
   int objects = 0;
-  for (const JsonToken& token : tokens) objects += compact[token.start] == '{' ? 1 : 0;
+  for (const std::string_view token : tokens) objects += token == "{" ? 1 : 0;
   for (int reverse = -1; reverse < objects; ++reverse) {
     std::size_t k = 0;
     int object = 0;
-    std::string text = layout_detail::rewrite(compact, tokens, k, object, reverse);
-    if (text == compact) continue;  // an object of fewer than two members
-    out.push_back({Kind::Order, std::move(text),
+    std::string reordered = layout_detail::rewrite(tokens, k, object, reverse, options.kept_order, false);
+    if (reordered == compact) continue;  // fewer than two members, keys repeated, or kept
+    out.push_back({Kind::Order, std::move(reordered),
                    reverse == -1 ? "every object reversed" : "object " + std::to_string(reverse) + " reversed"});
   }
   return out;
