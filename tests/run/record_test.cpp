@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/layouts.hpp"
+#include "crypto/digest.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/sha256.hpp"
 #include "records/seal.hpp"
@@ -117,6 +119,36 @@ TEST(RunRecord, TamperDetection) {
   const RunRecord first = seal(content("a"), {}, "run_a");
   EXPECT_EQ(verify(write_run_record_json(first) + "\n" + replaced(text, R"("gate":"DENY")", R"("gate":"REVIEW")")),
             "integrity error: run_1: content hash mismatch");
+}
+
+// Every layout of a stored record (white space where a line holds it,
+// escaped letters, members in another order) verifies in its chain as the
+// compact text does; sealed over the hash of a content text that keeps
+// such a layout, it is refused.
+TEST(RunRecord, EveryLayoutVerifiesAsTheCompactText) {
+  const RunRecord first = seal(content("a"), {}, "run_a");
+  const RunRecord second = seal(content("b", {{"a1", "why"}, {"a2", "Tool"}}), first.record_hash, "run_b");
+  const std::string head = write_run_record_json(first) + "\n";
+  const std::string compact = write_run_record_json(second);
+  ASSERT_EQ(verify(head + compact), "2");
+  std::size_t compared = 0;
+  std::size_t forged = 0;
+  for (const auto& layout : qv::testing::layouts(compact, {.line_feeds = false, .whole_floats = false, .kept_order = {}})) {
+    EXPECT_EQ(verify(head + layout.text), "2") << layout.what << ": " << layout.text;
+    ++compared;
+    if (layout.kind == qv::testing::Layout::Kind::Escape) continue;  // the seal's texts are not found to replace
+    const qv::testing::JsonToken at = qv::testing::top_member_value(layout.text, R"("content")");
+    const std::string hash = qv::crypto::text_digest(std::string_view(layout.text).substr(at.start, at.end - at.start));
+    if (hash == second.content_hash) continue;  // the layout left the content in canonical form
+    const auto s = qv::records::sign_record_hash(hash, second.previous_record_hash, second.record_id, second.timestamp, key());
+    const std::string text = replaced(replaced(replaced(layout.text, second.content_hash, hash), second.record_hash,
+                                               s.record_hash),
+                                      second.signature, s.signature);
+    EXPECT_EQ(verify(head + text), "integrity error: run_b: content hash mismatch") << layout.what;
+    ++forged;
+  }
+  EXPECT_EQ(compared, 350u);
+  EXPECT_EQ(forged, 276u);
 }
 
 }  // namespace
