@@ -15,10 +15,10 @@
 
 #include "json/parser.hpp"
 #include "json/reader.hpp"
+#include "json/string_size.hpp"
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
-#include "json/string_size.hpp"
 #include "run/transcript.hpp"
 
 namespace {

@@ -12,10 +12,10 @@
 
 #include "crypto/sha256.hpp"
 #include "json/reader.hpp"
+#include "json/string_size.hpp"
 #include "run/convert.hpp"
 #include "run/driver.hpp"
 #include "run/record.hpp"
-#include "json/string_size.hpp"
 
 namespace {
 
