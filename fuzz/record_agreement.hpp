@@ -14,7 +14,7 @@
 
 namespace qv::fuzzing {
 
-inline void agree(bool ok) {
+inline void check(bool ok) {
   if (!ok) std::abort();
 }
 
@@ -23,16 +23,16 @@ inline void records_agree(records::EvidenceRecordReader& reader, records::Eviden
   const auto full = records::read_evidence_record_json(text);
   const auto got = reader.read(text);
   const auto got_seal = seal_reader.read(text);
-  agree(got.has_value() == full.has_value() && got_seal.has_value() == full.has_value());
+  check(got.has_value() == full.has_value() && got_seal.has_value() == full.has_value());
   if (!full) {
-    agree(got.error().display() == full.error().display());
-    agree(got_seal.error().display() == full.error().display());
+    check(got.error().display() == full.error().display());
+    check(got_seal.error().display() == full.error().display());
   } else {
     const std::string hash = records::compute_content_hash(full->content).value();
-    agree(reader.record() == *full && reader.content_hash() && *reader.content_hash() == hash);
+    check(reader.record() == *full && reader.content_hash() && *reader.content_hash() == hash);
     records::EvidenceRecord seal = seal_reader.record();
     seal.content = full->content;
-    agree(seal == *full && seal_reader.content_hash() && *seal_reader.content_hash() == hash);
+    check(seal == *full && seal_reader.content_hash() && *seal_reader.content_hash() == hash);
   }
   // A leading record: its line (without the line feed and a carriage
   // return before it) read alone gives the same.
@@ -41,7 +41,7 @@ inline void records_agree(records::EvidenceRecordReader& reader, records::Eviden
   std::string_view own = text.substr(0, line - 1);
   if (own.ends_with('\r')) own.remove_suffix(1);
   const auto alone = records::read_evidence_record_json(own);
-  agree(alone.has_value() && reader.record() == *alone &&
+  check(alone.has_value() && reader.record() == *alone &&
         *reader.content_hash() == records::compute_content_hash(alone->content).value());
 }
 

@@ -74,9 +74,9 @@ inline std::string without_space(std::string_view t) {
   return out;
 }
 
-// The span of the value of a member of the outermost object, or npos
-// (at start) when there is none.
-inline JsonToken top_member_value(std::string_view t, std::string_view quoted_key) {
+// The text of the value of a member of the outermost object (as the text
+// lays it out), or an empty view when there is none.
+inline std::string_view top_member_value(std::string_view t, std::string_view quoted_key) {
   const auto tokens = json_tokens(t);
   int depth = 0;
   for (std::size_t k = 0; k + 2 < tokens.size(); ++k) {
@@ -94,10 +94,10 @@ inline JsonToken top_member_value(std::string_view t, std::string_view quoted_ke
       const char d = t[tokens[e].start];
       if (d == '{' || d == '[') ++inner;
       if (d == '}' || d == ']') --inner;
-      if (inner < 0 || (inner == 0 && d == ',')) return {tokens[v].start, tokens[e - 1].end};
+      if (inner < 0 || (inner == 0 && d == ',')) return t.substr(tokens[v].start, tokens[e - 1].end - tokens[v].start);
     }
   }
-  return {std::string_view::npos, std::string_view::npos};
+  return {};
 }
 
 namespace layout_detail {
