@@ -25,7 +25,8 @@ all: build
 deps:
 	@scripts/install-deps
 
-$(BUILD)/build.ninja: CMakeLists.txt
+# Configuring needs the packages: under -j it must wait for the install.
+$(BUILD)/build.ninja: CMakeLists.txt | deps
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) -DPython3_EXECUTABLE=$(PYTHON)
 
 build: deps $(BUILD)/build.ninja
