@@ -84,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto b = qv::verifiers::best_figure_in_order(q, figures, options.matching);
     if (a.has_value() != b.has_value()) std::abort();
     if (a && (a->index != b->index || a->comparison.code != b->comparison.code ||
-              a->agrees_only_as_written != b->agrees_only_as_written ||
+              a->agrees_only_as_written != b->agrees_only_as_written || a->as_written != b->as_written ||
+              a->measured_under_scale != b->measured_under_scale ||
               a->comparison.distance.to_string() != b->comparison.distance.to_string())) {
       std::abort();
     }

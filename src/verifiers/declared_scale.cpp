@@ -25,9 +25,25 @@ const regex::Regex& declared_scale_regex() {
   return compiled;
 }
 
+const regex::Regex& except_regex() {
+  static const regex::Regex compiled = [] {
+    auto r = regex::Regex::compile("(?i)\\bexcept\\b");
+    if (!r) core::panic("declared scale exceptions");
+    return std::move(*r);
+  }();
+  return compiled;
+}
+
+// Whether the declaration whose scale word ends at `from` makes exceptions:
+// "except" before the first closing parenthesis or line end after it.
+bool makes_exceptions(std::string_view text, std::size_t from) {
+  const std::size_t end = text.find_first_of(")\n\r", from);
+  return except_regex().is_match(text.substr(from, end == std::string_view::npos ? end : end - from));
+}
+
 }  // namespace
 
-std::optional<std::uint32_t> declared_scale(std::string_view text) {
+std::optional<Declaration> declared_scale(std::string_view text) {
   const auto caps = declared_scale_regex().captures(text);
   if (!caps) return std::nullopt;
   std::optional<regex::Match> word;
@@ -37,7 +53,7 @@ std::optional<std::uint32_t> declared_scale(std::string_view text) {
   // stays a long s here and names no scale.
   const std::string lowered = unicode::to_lowercase(text.substr(word->start, word->end - word->start));
   for (const DeclaredScaleWord& w : kDeclaredScaleWords) {
-    if (lowered == w.word) return w.power;
+    if (lowered == w.word) return Declaration{w.power, makes_exceptions(text, word->end)};
   }
   return std::nullopt;
 }
@@ -53,9 +69,11 @@ std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> s
                                               const numeric::LocaleProfile& profile, bool with_units) {
   std::vector<SourceFigure> figures;
   for (const records::Source& source : sources) {
-    const std::optional<std::uint32_t> power = declared_scale(source.text);
+    const std::optional<Declaration> declaration = declared_scale(source.text);
+    const Declaration d = declaration.value_or(Declaration{});
     for (numeric::Quantity& q : numeric::extract_quantities(source.text, profile, with_units)) {
-      figures.push_back(SourceFigure{std::move(q), power.has_value(), power.value_or(0), source.id, source.text});
+      figures.push_back(
+          SourceFigure{std::move(q), declaration.has_value(), d.power, d.with_exceptions, source.id, source.text});
     }
   }
   return figures;

@@ -25,9 +25,20 @@ struct DeclaredScaleWord {
 inline constexpr std::array<DeclaredScaleWord, 3> kDeclaredScaleWords = {{
     {"thousands", 3}, {"millions", 6}, {"billions", 9}}};
 
-// The power of ten (3, 6 or 9) that the first declaration in `text` names;
-// none without one. Only the first match counts.
-std::optional<std::uint32_t> declared_scale(std::string_view text);
+// A table's declaration of its scale: the power of ten it names (3, 6 or 9)
+// and whether it makes exceptions ("(in thousands, except per share
+// data)"), for which rows its scale is then not known.
+struct Declaration {
+  std::uint32_t power = 0;
+  bool with_exceptions = false;
+  friend bool operator==(const Declaration&, const Declaration&) = default;
+};
+
+// The first declaration in `text`; none without one. Only the first match
+// counts. It makes exceptions when the word "except" (any case) follows
+// its scale word before the declaration's closing parenthesis, or before
+// the end of the line when no parenthesis closes it there.
+std::optional<Declaration> declared_scale(std::string_view text);
 
 // The word of a declared power of ten ("thousands" for 3); empty for a
 // power no declaration names.
@@ -40,6 +51,7 @@ struct SourceFigure {
   numeric::Quantity quantity;
   bool declared = false;
   std::uint32_t declared_power = 0;  // meaningful only when declared
+  bool with_exceptions = false;      // the declaration makes exceptions
   std::string_view source_id;
   std::string_view source_text;
 };

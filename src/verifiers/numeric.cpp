@@ -71,17 +71,33 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       f.notes.emplace_back("percent_as_fraction");
       f.settle(EvidenceResult::Supported, fill("{} matches {} read as a fraction", {f.claim_text, canonical}));
       break;
-    case Code::Different:
-      if (best->agrees_only_as_written) {
-        f.settle(EvidenceResult::Contradicted,
-                 fill("{} not in sources; {} in {} is in {}, the scale its table declares",
-                      {f.claim_text, *f.source_text, s.source_id, declared_scale_name(s.declared_power)}));
+    case Code::Different: {
+      const std::string_view scale = declared_scale_name(s.declared_power);
+      // A table that makes exceptions to its scale leaves the figure's own
+      // scale unknown: agreeing as written neither confirms nor refutes.
+      if (best->agrees_only_as_written && s.with_exceptions) {
+        f.settle(EvidenceResult::Unsupported,
+                 fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",
+                      {f.claim_text, *f.source_text, s.source_id, scale}));
         break;
       }
-      f.settle(EvidenceResult::Contradicted,
-               fill("{} not in sources; nearest {} in {} (relative distance {})", {f.claim_text, canonical,
-                           s.source_id, best->comparison.distance.round_dp(3).to_string()}));
+      if (best->agrees_only_as_written) {
+        f.settle(EvidenceResult::Contradicted, fill("{} not in sources; {} in {} is in {}, the scale its table declares",
+                                                    {f.claim_text, *f.source_text, s.source_id, scale}));
+        break;
+      }
+      const std::string distance = best->comparison.distance.round_dp(3).to_string();
+      if (best->measured_under_scale) {
+        const std::string scaled = numeric::render_rescaled_values(*figure_under_declared_scale(s));
+        f.settle(EvidenceResult::Contradicted,
+                 fill("{} not in sources; nearest {} in {}, {} in {} as its table declares (relative distance {})",
+                      {f.claim_text, scaled, s.source_id, *f.source_text, scale, distance}));
+        break;
+      }
+      f.settle(EvidenceResult::Contradicted, fill("{} not in sources; nearest {} in {} (relative distance {})",
+                                                  {f.claim_text, canonical, s.source_id, distance}));
       break;
+    }
     case Code::NotComparable:
       f.notes.emplace_back("dimension_mismatch");
       f.settle(EvidenceResult::Unsupported,

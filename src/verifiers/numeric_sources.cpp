@@ -12,15 +12,30 @@ using numeric::ComparisonCode;
 using numeric::Decimal;
 using numeric::Quantity;
 
+namespace {
+
+// The rank of a comparison in the search for the best figure: agreements by
+// their code, then agreements only as written, then differences, then
+// figures of another dimension.
+int rank_of(const BestFigure& c) {
+  if (c.agrees_only_as_written) return 3;
+  const int code = static_cast<int>(c.comparison.code);
+  return code < static_cast<int>(ComparisonCode::Different) ? code : code + 1;
+}
+
+}  // namespace
+
 std::optional<BestFigure> best_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
                                                const records::MatchOptions& matching) {
   std::optional<BestFigure> best;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     BestFigure c = compare_with_figure(claim, figures, i, matching);
-    const bool better = !best || c.comparison.code < best->comparison.code ||
-                        (c.comparison.code == ComparisonCode::Different &&
-                         best->comparison.code == ComparisonCode::Different &&
-                         c.comparison.distance < best->comparison.distance);
+    const int rank = rank_of(c);
+    const int best_rank = best ? rank_of(*best) : 0;
+    const bool better = !best || rank < best_rank ||
+                        (rank == best_rank && c.agrees_only_as_written && c.as_written < best->as_written) ||
+                        (rank == best_rank && c.comparison.code == ComparisonCode::Different &&
+                         !c.agrees_only_as_written && c.comparison.distance < best->comparison.distance);
     if (better) best = std::move(c);
     if (best->comparison.code == ComparisonCode::Equal) break;
   }
@@ -106,6 +121,22 @@ bool only_as_written(const Quantity& claim, const SourceFigure& s) {
   return claim.scale_power != 0 && header_power(s) != 0;
 }
 
+// The values of a figure under the scale its table declares, each times
+// the declared power of ten, a product beyond the decimal range left out;
+// none for a figure a declaration does not apply to, or a year.
+std::optional<std::vector<Decimal>> values_under_declared_scale(const SourceFigure& s) {
+  const std::uint32_t header = header_power(s);
+  if (header == 0 || is_year_like(s.quantity)) return std::nullopt;
+  std::int64_t power = 1;
+  for (std::uint32_t k = 0; k < header; ++k) power *= 10;
+  const Decimal factor = Decimal::from_int(power);
+  std::vector<Decimal> values;
+  for (const Decimal& v : s.quantity.values) {
+    if (const auto scaled = v.checked_mul(factor)) values.push_back(*scaled);
+  }
+  return values;
+}
+
 // The canonical value of a figure that stands for a value under a scale
 // (one `declared_value` gives), as a decimal: its own when a context scale
 // applies to it, times the power of ten its source declares when it has no
@@ -134,12 +165,27 @@ BestFigure compare_with_figure(const Quantity& claim, const std::vector<SourceFi
   const SourceFigure& s = figures[index];
   BestFigure c{index, numeric::compare_quantities(claim, s.quantity, matching.declared_precision,
                                                   matching.percent_as_fraction)};
-  if (c.comparison.code < ComparisonCode::Different && only_as_written(claim, s)) {
+  if (!only_as_written(claim, s)) return c;
+  if (c.comparison.code < ComparisonCode::Different) {
+    c.as_written = c.comparison.code;
     c.comparison = {ComparisonCode::Different, 0,
                     numeric::smallest_relative_distance(claim, s.quantity, matching.percent_as_fraction)};
     c.agrees_only_as_written = true;
+  } else if (c.comparison.code == ComparisonCode::Different) {
+    if (const std::optional<Quantity> scaled = figure_under_declared_scale(s)) {
+      c.comparison.distance = numeric::smallest_relative_distance(claim, *scaled, matching.percent_as_fraction);
+      c.measured_under_scale = true;
+    }
   }
   return c;
+}
+
+std::optional<Quantity> figure_under_declared_scale(const SourceFigure& s) {
+  std::optional<std::vector<Decimal>> values = values_under_declared_scale(s);
+  if (!values) return std::nullopt;
+  Quantity q = s.quantity;
+  q.values = std::move(*values);
+  return q;
 }
 
 bool one_sided_unit_or_scale(const Quantity& claim, const SourceFigure& s) {
@@ -269,7 +315,7 @@ template <class Group>
 Group& group_for(std::vector<Group>& groups, const numeric::Dimension& d, std::size_t figure) {
   const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.dimension == d; });
   if (it != groups.end()) return *it;
-  groups.push_back(Group{d, figure, {}, {}, {}, std::nullopt, false});
+  groups.push_back(Group{d, figure, {}, {}, {}, {}, std::nullopt, false});
   return groups.back();
 }
 
@@ -310,8 +356,24 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     }
     if (!any && !g.first_without_values) g.first_without_values = i;
   }
+  // Figures under a declared scale as a claim with a scale word measures
+  // them; only needed when there are some.
+  for (std::size_t i = 0; any_header && i < figures.size(); ++i) {
+    const Quantity& q = figures[i].quantity;
+    const std::optional<std::vector<Decimal>> scaled = values_under_declared_scale(figures[i]);
+    Group& g = group_for(measured_groups_, q.unit.dimension, i);
+    bool any = false;
+    for (const Decimal& v : scaled ? *scaled : q.values) {
+      const auto c = numeric::canonical_value(v, q.unit);
+      if (!c) continue;
+      any = true;
+      if (c->abs() >= wide_limit()) g.wide = true;
+      g.by_value.push_back(Entry{*c, i});
+    }
+    if (!any && !g.first_without_values) g.first_without_values = i;
+  }
   const auto every = [](std::size_t) { return true; };
-  for (std::vector<Group>* list : {&groups_, &scaled_groups_}) {
+  for (std::vector<Group>* list : {&groups_, &scaled_groups_, &measured_groups_}) {
     for (Group& g : *list) {
       std::stable_sort(g.by_value.begin(), g.by_value.end(),
                        [](const Entry& a, const Entry& b) { return a.value < b.value; });
@@ -323,6 +385,7 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
   if (!any_header) return;
   for (Group& g : groups_) {
     g.open_tree = min_tree(g.by_value, [&](std::size_t figure) { return header_power(figures[figure]) == 0; });
+    g.declared_tree = min_tree(g.by_value, [&](std::size_t figure) { return header_power(figures[figure]) != 0; });
   }
 }
 
@@ -334,10 +397,11 @@ const SourceFigureIndex::Group* SourceFigureIndex::group_of(const std::vector<Gr
   return nullptr;
 }
 
-const SourceFigureIndex::Group* SourceFigureIndex::fraction_partner(const numeric::Dimension& d) const {
+const SourceFigureIndex::Group* SourceFigureIndex::fraction_partner(const std::vector<Group>& groups,
+                                                                    const numeric::Dimension& d) const {
   if (!matching_.percent_as_fraction) return nullptr;
-  if (d.kind == numeric::DimensionKind::Percent) return group(numeric::Dimension{});
-  if (is_dimensionless(d)) return group(numeric::Dimension{numeric::DimensionKind::Percent, {}});
+  if (d.kind == numeric::DimensionKind::Percent) return group_of(groups, numeric::Dimension{});
+  if (is_dimensionless(d)) return group_of(groups, numeric::Dimension{numeric::DimensionKind::Percent, {}});
   return nullptr;
 }
 
@@ -356,7 +420,7 @@ std::size_t SourceFigureIndex::first_with_key(const Group& g, const std::vector<
   return tree_min(tree, lo, hi);
 }
 
-std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) const {
+std::optional<SourceFigureIndex::Nearest> SourceFigureIndex::nearest(const Group& g, const Decimal& x) {
   const std::vector<Entry>& e = g.by_value;
   const auto position = [&](const Decimal& v, bool after_equal) {
     return static_cast<std::size_t>(
@@ -415,7 +479,7 @@ std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   // The figures the claim can compare with: those of its unit, and with
   // `percent_as_fraction` those it meets as a fraction.
   const Group* g = group(claim.unit.dimension);
-  const Group* partner = fraction_partner(claim.unit.dimension);
+  const Group* partner = fraction_partner(groups_, claim.unit.dimension);
   std::array<const Group*, 2> comparable{g, partner};
   // No figure of the claim's unit: every figure is incomparable, and the
   // first one stays the best.
@@ -430,37 +494,55 @@ std::optional<BestFigure> SourceFigureIndex::best(const Quantity& claim) const {
   if (xs.empty()) return compare_with(std::min(g ? g->first : kNoFigure, partner ? partner->first : kNoFigure));
 
   // A claim with a scale word agrees only with figures outside a declared
-  // scale; a figure under one stays for the nearest-figure search.
+  // scale; one that agrees with a figure under a declared scale as written
+  // names it before any difference, and the others are measured under
+  // their scale.
   const bool open_only = claim.scale_power != 0;
-  const auto first_of = [&](const Group& group, auto target_of, auto key) {
-    const std::vector<std::size_t>& tree = open_only && !group.open_tree.empty() ? group.open_tree : group.tree;
-    std::size_t first = kNoFigure;
-    for (const Decimal& x : xs) {
-      if (const std::optional<Decimal> target = target_of(x)) {
-        first = std::min(first, first_with_key(group, tree, *target, key));
+  const bool any_declared = !measured_groups_.empty();
+  enum class Trees { All, Open, Declared };
+  // The first figure agreeing with the claim, by code, among the figures of
+  // each group's tree; none when no figure agrees.
+  const auto first_agreeing = [&](Trees trees) -> std::size_t {
+    const auto first_of = [&](const Group& group, auto target_of, auto key) {
+      const std::vector<std::size_t>& tree = trees == Trees::Open       ? group.open_tree
+                                             : trees == Trees::Declared ? group.declared_tree
+                                                                        : group.tree;
+      std::size_t first = kNoFigure;
+      for (const Decimal& x : xs) {
+        if (const std::optional<Decimal> target = target_of(x)) {
+          first = std::min(first, first_with_key(group, tree, *target, key));
+        }
       }
+      return first;
+    };
+    const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
+    const auto times_100 = [](const Decimal& v) { return v.checked_mul(Decimal::from_int(100)); };
+    // An equal figure: the first one in order among those holding a value
+    // equal to one of the claim's.
+    if (g) {
+      if (const std::size_t equal = first_of(*g, same, same); equal != kNoFigure) return equal;
     }
-    return first;
+    // Equal at the claim's written precision.
+    if (g && matching_.declared_precision) {
+      const std::uint32_t digits = claim.significant_digits;
+      const auto rounded = [digits](const Decimal& v) { return v.round_sf(digits); };
+      if (const std::size_t at = first_of(*g, rounded, rounded); at != kNoFigure) return at;
+    }
+    // Equal as a fraction: the bare side's value times 100 is the percentage.
+    if (partner) {
+      return claim.unit.dimension.kind == numeric::DimensionKind::Percent ? first_of(*partner, same, times_100)
+                                                                          : first_of(*partner, times_100, same);
+    }
+    return kNoFigure;
   };
-  const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
-  const auto times_100 = [](const Decimal& v) { return v.checked_mul(Decimal::from_int(100)); };
-  // An equal figure: the first one in order among those holding a value
-  // equal to one of the claim's.
-  if (g) {
-    if (const std::size_t equal = first_of(*g, same, same); equal != kNoFigure) return compare_with(equal);
+  if (const std::size_t at = first_agreeing(open_only && any_declared ? Trees::Open : Trees::All); at != kNoFigure) {
+    return compare_with(at);
   }
-  // Equal at the claim's written precision.
-  if (g && matching_.declared_precision) {
-    const std::uint32_t digits = claim.significant_digits;
-    const auto rounded = [digits](const Decimal& v) { return v.round_sf(digits); };
-    if (const std::size_t at = first_of(*g, rounded, rounded); at != kNoFigure) return compare_with(at);
-  }
-  // Equal as a fraction: the bare side's value times 100 is the percentage.
-  if (partner) {
-    const std::size_t at = claim.unit.dimension.kind == numeric::DimensionKind::Percent
-                               ? first_of(*partner, same, times_100)
-                               : first_of(*partner, times_100, same);
-    if (at != kNoFigure) return compare_with(at);
+  if (open_only && any_declared) {
+    if (const std::size_t at = first_agreeing(Trees::Declared); at != kNoFigure) return compare_with(at);
+    g = group_of(measured_groups_, claim.unit.dimension);
+    partner = fraction_partner(measured_groups_, claim.unit.dimension);
+    comparable = {g, partner};
   }
 
   // Differences only: the smallest relative distance over every pair of

@@ -23,22 +23,37 @@ struct BestFigure {
   numeric::QuantityComparison comparison;
   // The figure agrees with the claim only read as written, while it stands
   // for its value under the scale its table declares and the claim states a
-  // scale of its own: it is a difference at the distance as written.
+  // scale of its own: it is a difference at the distance as written, and
+  // `as_written` says how they agree.
   bool agrees_only_as_written = false;
+  numeric::ComparisonCode as_written = numeric::ComparisonCode::Different;
+  // A difference measured to the figure's values under the scale its table
+  // declares (`figure_under_declared_scale`).
+  bool measured_under_scale = false;
 };
 
-// The claim against figure `index` under `matching`: a figure without a
-// scale of its own in a source that declares one gives a claim with a
-// scale word no agreement (equal, at precision or as a fraction) read as
-// written, only the smallest relative distance of their values.
+// The claim against figure `index` under `matching`. A figure without a
+// scale of its own in a source that declares one, and a claim with a scale
+// word: the figure gives no agreement (equal, at precision or as a
+// fraction) read as written, only the smallest relative distance of their
+// values as written; otherwise, unless it is a year, their difference is
+// measured to its values under the declared scale.
 BestFigure compare_with_figure(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
                                std::size_t index, const records::MatchOptions& matching);
 
-// Compares the claim with each figure in order: a lower code replaces the
-// best so far, and between two differences the strictly smaller relative
-// distance; the first equal figure ends the search.
+// Compares the claim with each figure in order, ranking agreements by
+// their code, then figures that agree only as written by how they agree,
+// then differences by their relative distance, then figures of another
+// dimension; the first of equal rank stays, and the first equal figure ends
+// the search.
 std::optional<BestFigure> best_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
                                                const records::MatchOptions& matching);
+
+// The figure's quantity with its values under the scale its table
+// declares, each times the declared power of ten (a product beyond the
+// decimal range left out); none for a figure with a scale of its own, of a
+// source without a declaration, or a year.
+std::optional<numeric::Quantity> figure_under_declared_scale(const SourceFigure& figure);
 
 // The unit or scale written on one side only: the same unit with exactly
 // one of the two scales 0, or one side dimensionless and the other not with
@@ -124,6 +139,7 @@ class SourceFigureIndex {
     std::vector<Entry> by_value;  // canonical values, ascending, then by figure
     std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
     std::vector<std::size_t> open_tree;  // the same without figures under a declared scale
+    std::vector<std::size_t> declared_tree;  // the same of those figures only
     std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
     bool wide = false;  // some value so large that a difference may not fit
   };
@@ -135,14 +151,14 @@ class SourceFigureIndex {
   const Group* group(const numeric::Dimension& d) const { return group_of(groups_, d); }
   // With `percent_as_fraction`, the bare figures for a percentage claim and
   // the percentages for a bare claim; none otherwise.
-  const Group* fraction_partner(const numeric::Dimension& d) const;
+  const Group* fraction_partner(const std::vector<Group>& groups, const numeric::Dimension& d) const;
   // The first figure holding a value v with key(v) equal to `target`, where
   // key is monotone and fails only at the extremes (failing keys count as
   // beyond every target on the side of v's sign).
   template <class Key>
   std::size_t first_with_key(const Group& g, const std::vector<std::size_t>& tree, const numeric::Decimal& target,
                              Key key) const;
-  std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x) const;
+  static std::optional<Nearest> nearest(const Group& g, const numeric::Decimal& x);
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
@@ -154,6 +170,11 @@ class SourceFigureIndex {
   // The figures that stand for a value under a declared or context scale,
   // by dimension, each by that value in the canonical unit.
   std::vector<Group> scaled_groups_;
+  // Every figure by dimension, each by its values as a claim with a scale
+  // word measures them: under the declared scale where one applies
+  // (`figure_under_declared_scale`), as written otherwise. Empty when no
+  // figure stands under a declared scale.
+  std::vector<Group> measured_groups_;
 };
 
 }  // namespace qv::verifiers

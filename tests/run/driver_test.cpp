@@ -132,7 +132,9 @@ TEST(Driver, RequestAndChain) {
 // not close the string.
 TEST(Driver, TraceIsReadIntoABufferOfItsSize) {
   const char* pieces[] = {"ab", "\\\\", "\\\"", "\\n", "\\/", "\\u0041", "\\u00E9", "\\u20ac",
-                          "\\ud83d\\ude00", "\xc3\xa9", "u", "\\\\u0041", "\\\\\\\\\\\\\\\\", "\\t\\u0000"};
+                          "\\ud83d\\ude00", "\xc3\xa9", "u", "\\\\u0041", "\\\\\\\\\\\\\\\\", "\\t\\u0000",
+                          // where the UTF-8 length of a code point changes, and the first surrogate pair
+                          "\\u007F", "\\u0080", "\\u07FF", "\\u0800", "\\uD800\\uDC00"};
   std::mt19937 rng(35);
   std::size_t compared = 0;
   for (int t = 0; t < 3000; ++t) {

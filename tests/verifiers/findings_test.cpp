@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <optional>
 #include <vector>
 
 #include "numeric/locale.hpp"
@@ -50,22 +51,46 @@ TEST(FindingsOrder, LongListsSortStablyToo) {
 }
 
 TEST(DeclaredScale, Declarations) {
-  EXPECT_EQ(declared_scale("Revenue (in thousands)"), 3u);
-  EXPECT_EQ(declared_scale("Revenue (In Thousands)"), 3u);
-  EXPECT_EQ(declared_scale("(IN THOUSANDS)"), 3u);
-  EXPECT_EQ(declared_scale("(€in millions"), 6u);
-  EXPECT_EQ(declared_scale("($ in millions)"), 6u);
-  EXPECT_EQ(declared_scale("(EUR in billions)"), 9u);
-  EXPECT_EQ(declared_scale("EUR in billions"), std::nullopt);
-  EXPECT_EQ(declared_scale("euros in billions"), 9u);
-  EXPECT_EQ(declared_scale("USD in millions"), 6u);
-  EXPECT_EQ(declared_scale("(GBP in millions)"), std::nullopt);
-  EXPECT_EQ(declared_scale("(£ in millions)"), 6u);
-  EXPECT_EQ(declared_scale("(in thousand)"), std::nullopt);
-  EXPECT_EQ(declared_scale("in millions"), std::nullopt);
-  EXPECT_EQ(declared_scale("(in thousandsx)"), std::nullopt);
-  EXPECT_EQ(declared_scale("(in thousands) and later (in millions)"), 3u);
-  EXPECT_EQ(declared_scale("(in thou\u017Fands)"), std::nullopt);
+  struct Case {
+    const char* text;
+    std::optional<Declaration> declaration;
+  };
+  const Declaration thousands{3, false}, millions{6, false}, billions{9, false};
+  const Case cases[] = {
+      {"Revenue (in thousands)", thousands},
+      {"Revenue (In Thousands)", thousands},
+      {"(IN THOUSANDS)", thousands},
+      {"(€in millions", millions},
+      {"($ in millions)", millions},
+      {"(EUR in billions)", billions},
+      {"EUR in billions", std::nullopt},
+      {"euros in billions", billions},
+      {"USD in millions", millions},
+      {"(GBP in millions)", std::nullopt},
+      {"(£ in millions)", millions},
+      {"(in thousand)", std::nullopt},
+      {"in millions", std::nullopt},
+      {"(in thousandsx)", std::nullopt},
+      {"(in thousands) and later (in millions)", thousands},
+      {"(in thou\u017Fands)", std::nullopt},
+      // Exceptions: "except" after the scale word, before the declaration's
+      // closing parenthesis or, without one, the end of its line.
+      {"(in thousands, except employee data)\nEmployees | 12,000", Declaration{3, true}},
+      {"(In millions, EXCEPT per share amounts)", Declaration{6, true}},
+      {"(in thousands of U.S. dollars, except calendar-ship-days)", Declaration{3, true}},
+      {"USD in millions, Except per share data\nRevenue 4,310", Declaration{6, true}},
+      {"(in thousands, except", Declaration{3, true}},
+      {"Except per share, USD in thousands", thousands},
+      {"(in thousands)\nRevenue except one-offs | 48,210", thousands},
+      {"(in thousands\nexcept per share)", thousands},
+      {"(in thousands\r\nexcept per share)", thousands},
+      {"USD in millions\nexcept per share", millions},
+      {"(in thousands) (except per share)", thousands},
+      {"(in thousands, exceptions noted)", thousands},
+      {"(in thousands, unexcepted)", thousands},
+      {"(in thousands) and later (in millions, except per share)", thousands},
+  };
+  for (const Case& c : cases) EXPECT_EQ(declared_scale(c.text), c.declaration) << c.text;
 }
 
 TEST(DeclaredScale, FiguresCarryTheirOwnSourcesDeclaration) {

@@ -34,7 +34,9 @@ std::string random_figure(std::mt19937& rng, bool near_matches) {
 // own: the same digits as written, scaled and rounded.
 std::string random_table_figure(std::mt19937& rng, bool claim) {
   static const std::vector<std::string> digits = {"4,213", "4.213", "4,200", "4.2", "42", "48,210", "48.21",
-                                                  "48.2", "48", "0.5", "500", "4,213,000", "2024"};
+                                                  "48.2", "48", "0.5", "500", "4,213,000", "2024",
+                                                  // a claim's value times 100, for percentages
+                                                  "421,300", "50,000"};
   static const std::vector<std::string> figure_units = {"", "", "", "%", " million", " EUR"};
   static const std::vector<std::string> claim_units = {" thousand", " million", " billion", " k", "", "%", " EUR"};
   const std::vector<std::string>& units = claim ? claim_units : figure_units;
@@ -43,7 +45,8 @@ std::string random_table_figure(std::mt19937& rng, bool claim) {
 
 struct Agreement {
   // Second chances found, and best figures that agree only as written.
-  int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0;
+  int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0;
+  std::array<int, 3> only_as_written_by_code{};  // how they agree as written
   std::array<int, 5> codes{};  // best figures by comparison code
 };
 
@@ -58,7 +61,7 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
   static const std::vector<std::string> plain_headers = {"", "", "(in thousands) ", "(€ in millions) ",
                                                          "in millions ", "amounts in thousand "};
   static const std::vector<std::string> table_headers = {"(in thousands) ", "($ in thousands) ", "($ in millions) ",
-                                                         "(in billions) ", ""};
+                                                         "(in billions) ", "(in thousands, except per share)\n", ""};
   const std::vector<std::string>& headers = tables ? table_headers : plain_headers;
   const auto figure = [&](bool claim) { return tables ? random_table_figure(rng, claim) : random_figure(rng, near); };
   for (; a.requests < count; ++a.requests) {
@@ -89,6 +92,8 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       if (!got || !want) continue;
       const bool same = got->index == want->index && got->comparison.code == want->comparison.code &&
                         got->agrees_only_as_written == want->agrees_only_as_written &&
+                        got->as_written == want->as_written &&
+                        got->measured_under_scale == want->measured_under_scale &&
                         got->comparison.significant_digits == want->comparison.significant_digits &&
                         got->comparison.distance.to_string() == want->comparison.distance.to_string();
       EXPECT_TRUE(same) << "request " << a.requests << ": claim " << claim.text << " figure " << got->index << " vs "
@@ -98,6 +103,8 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       if (!same) return a;
       ++a.codes[static_cast<std::size_t>(got->comparison.code)];
       a.only_as_written += got->agrees_only_as_written;
+      a.measured_under_scale += got->measured_under_scale;
+      if (got->agrees_only_as_written) ++a.only_as_written_by_code.at(static_cast<std::size_t>(got->as_written));
     }
   }
   return a;
@@ -143,6 +150,9 @@ TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
     EXPECT_GT(a.declared, 400);
     EXPECT_GT(a.at_precision, 500);
     EXPECT_GT(a.only_as_written, 100);
+    EXPECT_GT(a.measured_under_scale, 1000);
+    EXPECT_GT(a.only_as_written_by_code[1], matching.declared_precision ? 10 : -1);
+    EXPECT_GT(a.only_as_written_by_code[2], matching.percent_as_fraction ? 10 : -1);
   }
 }
 

@@ -221,6 +221,7 @@ TEST(FirstVerdict, FirstSourceWinsAndQuantityNotesComeFirst) {
 
 TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
   constexpr const char* kThousands = "(in thousands)\nRevenue | $48,210 | $45,390";
+  constexpr const char* kExcept = "(in thousands, except employee data)\nRevenue | $48,210\nEmployees | 12,000";
   const records::NumericConfig precise = with_options(true, false);
   EXPECT_EQ(summary(verify(make_context("Revenue was $4.25 million.", {"Revenue 4.25"})).on("$4.25 million")),
             "supported | $4.25 million = 4.25 in s0; the unit or scale is stated on one side only | "
@@ -240,7 +241,8 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
   // left out, while the declared scale itself, or no declaration, still is.
   const SummaryCase cases[] = {
       {"Revenue was 4,310 million.", "(in thousands) Revenue | 4,310", "4,310 million",
-       "contradicted | 4,310 million not in sources; nearest 4310 in s0 (relative distance 1.000) |"},
+       "contradicted | 4,310 million not in sources; nearest 4310000 in s0, 4,310 in thousands as its table declares "
+       "(relative distance 0.999) |"},
       {"Revenue was $4,310 million.", "(in thousands) Revenue | 4,310", "$4,310 million",
        "unsupported | $4,310 million has no source value of the same dimension | dimension_mismatch"},
       {"Revenue was 4,310 thousand.", "(in thousands) Revenue | 4,310", "4,310 thousand",
@@ -289,20 +291,27 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       // own scale word, a percentage, a claim without a scale word, and the
       // one-sided and exact declared-scale chances.
       {"Revenue was $48.2 million.", kThousands, "$48.2 million",
-       "contradicted | $48.2 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |"},
+       "contradicted | $48.2 million not in sources; nearest 48210000 USD in s0, $48,210 in thousands as its table "
+       "declares (relative distance 0.000) |"},
       {"Revenue was $48.2 million.", "Revenue was $48,210,000 in 2024.", "$48.2 million",
        "supported | $48.2 million matches 48210000 USD at 3 significant digits | matches_at_declared_precision", "en",
        precise},
       {"Revenue was $48.3 million.", kThousands, "$48.3 million",
-       "contradicted | $48.3 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |", "en",
+       "contradicted | $48.3 million not in sources; nearest 48210000 USD in s0, $48,210 in thousands as its table "
+       "declares (relative distance 0.002) |",
+       "en",
        precise},
       {"Revenue was $48.2 billion.", kThousands, "$48.2 billion",
-       "contradicted | $48.2 billion not in sources; nearest 48210 USD in s0 (relative distance 1.000) |", "en",
+       "contradicted | $48.2 billion not in sources; nearest 48210000 USD in s0, $48,210 in thousands as its table "
+       "declares (relative distance 0.999) |",
+       "en",
        precise},
       {"Revenue was EUR 48.2 million.", kThousands, "EUR 48.2 million",
        "unsupported | EUR 48.2 million has no source value of the same dimension | dimension_mismatch", "en", precise},
       {"Revenue was $50 million.", kThousands, "$50 million",
-       "contradicted | $50 million not in sources; nearest 48210 USD in s0 (relative distance 0.999) |", "en",
+       "contradicted | $50 million not in sources; nearest 48210000 USD in s0, $48,210 in thousands as its table "
+       "declares (relative distance 0.036) |",
+       "en",
        precise},
       {"Revenue was $48 million.", "(in thousands)\nRevenue | $48.2 million | $45,390", "$48 million",
        "supported | $48 million matches 48200000 USD at 2 significant digits | matches_at_declared_precision", "en",
@@ -318,6 +327,68 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       {"Revenue was $48.21 million.", kThousands, "$48.21 million",
        "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header", "en",
        precise},
+      {"Revenue was $5 million.", "(in thousands)\nRevenue | $4,800", "$5 million",
+       "contradicted | $5 million not in sources; nearest 4800000 USD in s0, $4,800 in thousands as its table "
+       "declares (relative distance 0.04) |",
+       "en", precise},
+      {"Revenue was 4.31 thousand.", "(in billions)\nRevenue | 4,310", "4.31 thousand",
+       "contradicted | 4.31 thousand not in sources; 4,310 in s0 is in billions, the scale its table declares |"},
+      // A claim's value in its canonical unit is what is rounded.
+      {"The route was 4.8 million miles.", "(in thousands)\nRoute | 7,725 km", "4.8 million miles",
+       "supported | 4.8 million miles matches 7,725 km in s0 at 2 significant digits, under the scale its table "
+       "declares | scale_from_header matches_at_declared_precision",
+       "en", precise},
+      // A declaration with exceptions leaves the scale of a figure agreeing
+      // only as written unknown; everything else is as without them.
+      {"The company had 12 thousand employees.", kExcept, "12 thousand",
+       "unsupported | 12 thousand matches 12,000 in s0 only as written; its table declares its scale, thousands, "
+       "with exceptions |"},
+      {"The company had 12 thousand employees.", kExcept, "12 thousand",
+       "unsupported | 12 thousand matches 12,000 in s0 only as written; its table declares its scale, thousands, "
+       "with exceptions |",
+       "en", precise},
+      {"The company had 12 thousand employees.", "(in thousands)\nRevenue | $48,210\nEmployees | 12,000",
+       "12 thousand",
+       "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
+      {"The company had 12 thousand employees.",
+       "(in thousands)\nRevenue except one-offs | $48,210\nEmployees | 12,000", "12 thousand",
+       "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
+      {"The company had 12,000 employees.", kExcept, "12,000", "supported | 12,000 = 12,000 in s0 (12000) |"},
+      {"Earnings were $2.31 per share.", "(In millions, except per share amounts)\nRevenue | $4,310\nEPS | $2.31",
+       "$2.31", "supported | $2.31 = $2.31 in s0; the unit or scale is stated on one side only | unit_or_scale_on_one_side"},
+      {"Revenue was $48.21 million.", kExcept, "$48.21 million",
+       "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header"},
+      {"Revenue was $48.2 million.", kExcept, "$48.2 million",
+       "supported | $48.2 million matches $48,210 in s0 at 3 significant digits, under the scale its table declares | "
+       "scale_from_header matches_at_declared_precision",
+       "en", precise},
+      {"Revenue was 48,210 thousand.", kExcept, "48,210 thousand",
+       "supported | 48,210 thousand = $48,210 in s0; the unit or scale is stated on one side only | "
+       "unit_or_scale_on_one_side"},
+      {"Margin was 12.5%.", "(in thousands, except percentages)\nRevenue | $48,210 | margin 12.5%", "12.5%",
+       "supported | 12.5% = 12.5% in s0 (12.5 %) |"},
+      // A difference is measured to a declaring table's figure under its
+      // scale, for a claim with a scale word; without one, as written.
+      {"Revenue was $4.3 million.", "(in thousands)\nRevenue | $4,310", "$4.3 million",
+       "contradicted | $4.3 million not in sources; nearest 4310000 USD in s0, $4,310 in thousands as its table "
+       "declares (relative distance 0.002) |"},
+      {"Revenue was $4.3 million.", "(in thousands)\nRevenue | $4,300,100 | $4,500", "$4.3 million",
+       "contradicted | $4.3 million not in sources; nearest 4500000 USD in s0, $4,500 in thousands as its table "
+       "declares (relative distance 0.044) |"},
+      {"Revenue was $4.3 million.", "(in thousands)\nRevenue | $4.0 million | $4,400", "$4.3 million",
+       "contradicted | $4.3 million not in sources; nearest 4400000 USD in s0, $4,400 in thousands as its table "
+       "declares (relative distance 0.023) |"},
+      {"Revenue was $4,300.", "(in thousands)\nRevenue | $4,310", "$4,300",
+       "contradicted | $4,300 not in sources; nearest 4310 USD in s0 (relative distance 0.002) |"},
+      // A figure agreeing only as written is named before any difference,
+      // even a nearer one.
+      {"Revenue was $4.3 thousand.", "(in thousands)\nRevenue | $4,250.5 | $4.35 thousand", "$4.3 thousand",
+       "contradicted | $4.3 thousand not in sources; $4,250.5 in s0 is in thousands, the scale its table declares |",
+       "en", precise},
+      // A year is not in the table's scale.
+      {"Revenue was 2 million.", "(in thousands)\nIn 2024 revenue was 9,000", "2 million",
+       "contradicted | 2 million not in sources; nearest 9000000 in s0, 9,000 in thousands as its table declares "
+       "(relative distance 0.778) |"},
   };
   expect_summaries(cases);
   // A later figure of a source without a declaration still serves.
@@ -338,7 +409,8 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
   // scale is contradicted, the declared one is supported by the table.
   const SummaryCase cases[] = {
       {"Sales were 43 million.", "(in thousands) Sales 43 and 99", "43 million",
-       "contradicted | 43 million not in sources; nearest 99 in s0 (relative distance 1.000) |"},
+       "contradicted | 43 million not in sources; nearest 99000 in s0, 99 in thousands as its table declares "
+       "(relative distance 0.998) |"},
       {"Sales were 43 million.", "Sales 43 and 99", "43 million",
        "unsupported | 43 million matches 43 in s0 only if the unit or scale stated on one side applies to the other | "
        "unit_or_scale_on_one_side_unconfirmed"},
