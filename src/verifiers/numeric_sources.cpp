@@ -330,6 +330,21 @@ std::vector<std::size_t> min_tree(const std::vector<Entry>& by_value, Keep kept)
   return tree;
 }
 
+// Adds figure `i`'s values, in the canonical unit, to its group; a figure
+// none of whose values converts is the group's first without values.
+template <class Group>
+void add_values(Group& g, const std::vector<Decimal>& values, const numeric::UnitInfo& unit, std::size_t i) {
+  bool any = false;
+  for (const Decimal& v : values) {
+    const auto c = numeric::canonical_value(v, unit);
+    if (!c) continue;
+    any = true;
+    if (c->abs() >= wide_limit()) g.wide = true;
+    g.by_value.push_back({*c, i});
+  }
+  if (!any && !g.first_without_values) g.first_without_values = i;
+}
+
 }  // namespace
 
 SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
@@ -345,32 +360,14 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
       }
     }
     any_header = any_header || header_power(figures[i]) != 0;
-    Group& g = group_for(groups_, q.unit.dimension, i);
-    bool any = false;
-    for (const Decimal& v : q.values) {
-      const auto c = numeric::canonical_value(v, q.unit);
-      if (!c) continue;
-      any = true;
-      if (c->abs() >= wide_limit()) g.wide = true;
-      g.by_value.push_back(Entry{*c, i});
-    }
-    if (!any && !g.first_without_values) g.first_without_values = i;
+    add_values(group_for(groups_, q.unit.dimension, i), q.values, q.unit, i);
   }
   // Figures under a declared scale as a claim with a scale word measures
   // them; only needed when there are some.
   for (std::size_t i = 0; any_header && i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
     const std::optional<std::vector<Decimal>> scaled = values_under_declared_scale(figures[i]);
-    Group& g = group_for(measured_groups_, q.unit.dimension, i);
-    bool any = false;
-    for (const Decimal& v : scaled ? *scaled : q.values) {
-      const auto c = numeric::canonical_value(v, q.unit);
-      if (!c) continue;
-      any = true;
-      if (c->abs() >= wide_limit()) g.wide = true;
-      g.by_value.push_back(Entry{*c, i});
-    }
-    if (!any && !g.first_without_values) g.first_without_values = i;
+    add_values(group_for(measured_groups_, q.unit.dimension, i), scaled ? *scaled : q.values, q.unit, i);
   }
   const auto every = [](std::size_t) { return true; };
   for (std::vector<Group>* list : {&groups_, &scaled_groups_, &measured_groups_}) {

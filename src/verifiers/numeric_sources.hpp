@@ -99,13 +99,15 @@ class SourceFigureIndex {
   // claim's value times 100. The first figure of a run is taken from a tree
   // of the smallest figure position over runs of the value order; for a
   // claim with a scale word, from a tree without the figures that stand
-  // under a declared scale, which agree with it only as written.
+  // under a declared scale, which agree with it only as written: the first
+  // of those, by the same lookups in a tree of them alone, comes next.
   // Otherwise the smallest relative distance is found, among the claim's
   // dimension and the one a percentage meets as a fraction, from the values
   // next to the claim's and the extreme ones, since the distance only grows
   // away from the claim's value on either side and only falls towards the
   // far ends (values beyond the claim's magnitude on the other side of
-  // zero).
+  // zero); for a claim with a scale word, among the values as it measures
+  // them (`measured_groups_`).
   std::optional<BestFigure> best(const numeric::Quantity& claim) const;
 
   // The same answers as the in-order searches above, from the figures kept
