@@ -76,6 +76,7 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       // A table that makes exceptions to its scale leaves the figure's own
       // scale unknown: agreeing as written neither confirms nor refutes.
       if (best->agrees_only_as_written && s.with_exceptions) {
+        f.scale_unknown = true;
         f.settle(EvidenceResult::Unsupported,
                  fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",
                       {f.claim_text, *f.source_text, s.source_id, scale}));

@@ -347,6 +347,11 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
        "unsupported | 12 thousand matches 12,000 in s0 only as written; its table declares its scale, thousands, "
        "with exceptions |",
        "en", precise},
+      // No recomputation refutes it either.
+      {"The company had 12 thousand employees, 48 offices and 52 stores.",
+       "(in thousands, except employee data)\nEmployees | 12,000\nOffices | 48\nStores | 52", "12 thousand",
+       "unsupported | 12 thousand matches 12,000 in s0 only as written; its table declares its scale, thousands, "
+       "with exceptions |"},
       {"The company had 12 thousand employees.", "(in thousands)\nRevenue | $48,210\nEmployees | 12,000",
        "12 thousand",
        "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
