@@ -162,6 +162,70 @@ void BM_NumericVerifierDenseAnswer(benchmark::State& state) {
 }
 BENCHMARK(BM_NumericVerifierDenseAnswer)->Arg(250)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// "48,210" for 48210, "$48.21" for 48210 / 1000.
+std::string grouped(std::uint64_t v) {
+  std::string text = std::to_string(v);
+  for (std::size_t at = text.size(); at > 3; at -= 3) text.insert(at - 3, ",");
+  return text;
+}
+std::string thousandths(std::uint64_t v) {
+  std::string fraction = std::to_string(1000 + v % 1000).substr(1);
+  return std::to_string(v / 1000) + "." + fraction;
+}
+
+// Tables that declare their scale, every third with exceptions, of about
+// 2 KB ("Segment 12 | $48,210" per row), five rows per claim, and claims
+// that state a scale of their own: a row in millions (equal under the
+// declared scale), in thousands (equal only as written), or in millions and
+// off by a little (a difference, measured under the declared scale). The
+// argument is the number of claims.
+VerificationContext make_table_request(std::size_t claims) {
+  Lcg rng{11};
+  VerificationContext ctx;
+  ctx.locale = "en";
+  std::vector<std::uint64_t> amounts;
+  const auto header = [&ctx] {
+    return ctx.sources.size() % 3 == 0 ? std::string("(in thousands, except per share data)\n")
+                                       : std::string("(in thousands)\n");
+  };
+  std::string passage = header();
+  while (amounts.size() < claims * 5) {
+    const std::uint64_t amount = 1000 + rng.next(900000);
+    amounts.push_back(amount);
+    passage += "Segment " + std::to_string(amounts.size()) + " | $" + grouped(amount) + "\n";
+    if (passage.size() > 2000) {
+      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+      passage = header();
+    }
+  }
+  ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+  for (std::size_t k = 0; k < claims; ++k) {
+    const std::uint64_t roll = rng.next(3);
+    const std::uint64_t amount = amounts[rng.next(amounts.size())];
+    const std::string figure = roll == 0   ? "$" + thousandths(amount) + " million"
+                               : roll == 1 ? "$" + thousandths(amount) + " thousand"
+                                           : "$" + thousandths(amount + 7) + " million";
+    ctx.answer += "The item came to " + figure + ". ";
+  }
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+  return ctx;
+}
+
+// Derivation off, so that the time is the first verdicts' and second
+// chances'.
+void BM_NumericVerifierDeclaredScaleTables(benchmark::State& state) {
+  const VerificationContext ctx = make_table_request(static_cast<std::size_t>(state.range(0)));
+  qv::records::NumericConfig config;
+  config.derive = false;
+  time_verifier(state, ctx, config);
+  // The verdicts, to show each path taken.
+  const auto evidence = qv::verifiers::NumericVerifier(config).run(ctx);
+  for (const auto& e : evidence ? *evidence : std::vector<qv::records::Evidence>{}) {
+    state.counters[std::string(qv::records::to_word(e.result))] += 1;
+  }
+}
+BENCHMARK(BM_NumericVerifierDeclaredScaleTables)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
