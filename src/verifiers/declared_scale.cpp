@@ -70,10 +70,9 @@ std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> s
   std::vector<SourceFigure> figures;
   for (const records::Source& source : sources) {
     const std::optional<Declaration> declaration = declared_scale(source.text);
-    const Declaration d = declaration.value_or(Declaration{});
     for (numeric::Quantity& q : numeric::extract_quantities(source.text, profile, with_units)) {
-      figures.push_back(
-          SourceFigure{std::move(q), declaration.has_value(), d.power, d.with_exceptions, source.id, source.text});
+      figures.push_back(SourceFigure{std::move(q), declaration.has_value(), declaration.value_or(Declaration{}),
+                                     source.id, source.text});
     }
   }
   return figures;

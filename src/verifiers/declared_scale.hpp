@@ -50,8 +50,7 @@ std::string_view declared_scale_name(std::uint32_t power);
 struct SourceFigure {
   numeric::Quantity quantity;
   bool declared = false;
-  std::uint32_t declared_power = 0;  // meaningful only when declared
-  bool with_exceptions = false;      // the declaration makes exceptions
+  Declaration declaration;  // meaningful only when declared
   std::string_view source_id;
   std::string_view source_text;
 };

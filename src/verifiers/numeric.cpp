@@ -72,10 +72,10 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       f.settle(EvidenceResult::Supported, fill("{} matches {} read as a fraction", {f.claim_text, canonical}));
       break;
     case Code::Different: {
-      const std::string_view scale = declared_scale_name(s.declared_power);
+      const std::string_view scale = declared_scale_name(s.declaration.power);
       // A table that makes exceptions to its scale leaves the figure's own
       // scale unknown: agreeing as written neither confirms nor refutes.
-      if (best->agrees_only_as_written && s.with_exceptions) {
+      if (best->agrees_only_as_written && s.declaration.with_exceptions) {
         f.scale_unknown = true;
         f.settle(EvidenceResult::Unsupported,
                  fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",

@@ -104,7 +104,7 @@ std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
   if (is_year_like(q)) return std::nullopt;
   const auto value = numeric::quantity_exact_value(q);
   if (!value || q.scale_power != 0) return value;
-  const auto power = numeric::pow10_fraction(static_cast<std::int32_t>(s.declared_power));
+  const auto power = numeric::pow10_fraction(static_cast<std::int32_t>(s.declaration.power));
   if (!power) return std::nullopt;
   return numeric::fraction_mul(*value, *power);
 }
@@ -112,7 +112,7 @@ std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
 // The scale a source's declaration gives a figure without one of its own;
 // 0 when no declaration applies.
 std::uint32_t header_power(const SourceFigure& s) {
-  return s.declared && s.quantity.scale_power == 0 ? s.declared_power : 0;
+  return s.declared && s.quantity.scale_power == 0 ? s.declaration.power : 0;
 }
 
 // A figure under a declared scale, read as written, and a claim with a

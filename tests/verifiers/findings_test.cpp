@@ -102,7 +102,7 @@ TEST(DeclaredScale, FiguresCarryTheirOwnSourcesDeclaration) {
   const auto figures = find_declared_scale(sources, *numeric::locale_profile("en"), true);
   ASSERT_EQ(figures.size(), 3u);
   EXPECT_TRUE(figures[0].declared);
-  EXPECT_EQ(figures[0].declared_power, 3u);
+  EXPECT_EQ(figures[0].declaration.power, 3u);
   EXPECT_EQ(figures[0].quantity.scale_power, 0u);  // never rescaled here
   EXPECT_EQ(figures[1].quantity.scale_power, 6u);
   EXPECT_EQ(figures[1].source_id, "s0");
