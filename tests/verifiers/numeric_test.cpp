@@ -327,10 +327,12 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       {"Revenue was $48.21 million.", kThousands, "$48.21 million",
        "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header", "en",
        precise},
+      // One significant digit gets no rounded agreement under the scale.
       {"Revenue was $5 million.", "(in thousands)\nRevenue | $4,800", "$5 million",
        "contradicted | $5 million not in sources; nearest 4800000 USD in s0, $4,800 in thousands as its table "
        "declares (relative distance 0.04) |",
        "en", precise},
+      // The rationale names the declaration's own scale.
       {"Revenue was 4.31 thousand.", "(in billions)\nRevenue | 4,310", "4.31 thousand",
        "contradicted | 4.31 thousand not in sources; 4,310 in s0 is in billions, the scale its table declares |"},
       // A claim's value in its canonical unit is what is rounded.
@@ -360,7 +362,8 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
        "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
       {"The company had 12,000 employees.", kExcept, "12,000", "supported | 12,000 = 12,000 in s0 (12000) |"},
       {"Earnings were $2.31 per share.", "(In millions, except per share amounts)\nRevenue | $4,310\nEPS | $2.31",
-       "$2.31", "supported | $2.31 = $2.31 in s0; the unit or scale is stated on one side only | unit_or_scale_on_one_side"},
+       "$2.31",
+       "supported | $2.31 = $2.31 in s0; the unit or scale is stated on one side only | unit_or_scale_on_one_side"},
       {"Revenue was $48.21 million.", kExcept, "$48.21 million",
        "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header"},
       {"Revenue was $48.2 million.", kExcept, "$48.2 million",
