@@ -17,8 +17,10 @@ namespace {
 // The rank of a comparison in the search for the best figure: agreements by
 // their code, then agreements only as written, then differences, then
 // figures of another dimension.
+constexpr int kOnlyAsWritten = 3;
+constexpr int kDifference = 4;
 int rank_of(const BestFigure& c) {
-  if (c.agrees_only_as_written) return 3;
+  if (c.agrees_only_as_written) return kOnlyAsWritten;
   const int code = static_cast<int>(c.comparison.code);
   return code < static_cast<int>(ComparisonCode::Different) ? code : code + 1;
 }
@@ -33,9 +35,8 @@ std::optional<BestFigure> best_figure_in_order(const Quantity& claim, const std:
     const int rank = rank_of(c);
     const int best_rank = best ? rank_of(*best) : 0;
     const bool better = !best || rank < best_rank ||
-                        (rank == best_rank && c.agrees_only_as_written && c.as_written < best->as_written) ||
-                        (rank == best_rank && c.comparison.code == ComparisonCode::Different &&
-                         !c.agrees_only_as_written && c.comparison.distance < best->comparison.distance);
+                        (rank == best_rank && rank == kOnlyAsWritten && c.as_written < best->as_written) ||
+                        (rank == best_rank && rank == kDifference && c.comparison.distance < best->comparison.distance);
     if (better) best = std::move(c);
     if (best->comparison.code == ComparisonCode::Equal) break;
   }
@@ -115,6 +116,14 @@ std::uint32_t header_power(const SourceFigure& s) {
   return s.declared && s.quantity.scale_power == 0 ? s.declaration.power : 0;
 }
 
+// Ten to the power a source's declaration gives the figure (3, 6 or 9; 1
+// when none applies).
+Decimal header_factor(const SourceFigure& s) {
+  std::int64_t factor = 1;
+  for (std::uint32_t k = 0; k < header_power(s); ++k) factor *= 10;
+  return Decimal::from_int(factor);
+}
+
 // A figure under a declared scale, read as written, and a claim with a
 // scale word of its own: their digits agreeing says nothing of the amount.
 bool only_as_written(const Quantity& claim, const SourceFigure& s) {
@@ -125,11 +134,8 @@ bool only_as_written(const Quantity& claim, const SourceFigure& s) {
 // the declared power of ten, a product beyond the decimal range left out;
 // none for a figure a declaration does not apply to, or a year.
 std::optional<std::vector<Decimal>> values_under_declared_scale(const SourceFigure& s) {
-  const std::uint32_t header = header_power(s);
-  if (header == 0 || is_year_like(s.quantity)) return std::nullopt;
-  std::int64_t power = 1;
-  for (std::uint32_t k = 0; k < header; ++k) power *= 10;
-  const Decimal factor = Decimal::from_int(power);
+  if (header_power(s) == 0 || is_year_like(s.quantity)) return std::nullopt;
+  const Decimal factor = header_factor(s);
   std::vector<Decimal> values;
   for (const Decimal& v : s.quantity.values) {
     if (const auto scaled = v.checked_mul(factor)) values.push_back(*scaled);
@@ -145,9 +151,7 @@ std::optional<Decimal> scaled_canonical_value(const SourceFigure& s) {
   const Quantity& q = s.quantity;
   if (q.values.empty()) return std::nullopt;
   const auto value = numeric::canonical_value(q.values.front(), q.unit);
-  std::int64_t power = 1;
-  for (std::uint32_t k = 0; k < header_power(s); ++k) power *= 10;
-  return value ? value->checked_mul(Decimal::from_int(power)) : std::nullopt;
+  return value ? value->checked_mul(header_factor(s)) : std::nullopt;
 }
 
 // The claim's first value in its canonical unit, rounded to its significant
