@@ -3,7 +3,8 @@
 // character boundaries and hold their text, ids run from c0, the numeric
 // verifier gives at most one finding per numeric claim with receipts inside
 // their sources, the same findings on a second run, and its best-figure
-// and rounded declared-scale lookups agree with trying figure by figure.
+// and declared-scale lookups (rounded, and equal in any reading) agree with
+// trying figure by figure.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -92,6 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto exact = qv::numeric::quantity_exact_value(q);
     if (index.first_at_precision_under_declared_scale(q, exact) !=
         qv::verifiers::first_at_precision_under_declared_scale_in_order(q, exact, figures)) {
+      std::abort();
+    }
+    if (index.first_equal_under_declared_scale(q) !=
+        qv::verifiers::first_equal_under_declared_scale_in_order(q, figures)) {
       std::abort();
     }
   }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "numeric/numeral.hpp"
+#include "numeric/scale_exceptions.hpp"
 #include "numeric/scale_word.hpp"
 #include "numeric/scan.hpp"
 
@@ -134,12 +135,16 @@ std::optional<UnitWord> match_unit_word(std::string_view text, std::size_t posit
   return UnitWord{std::move(*unit), end};
 }
 
-std::vector<ScaleContext> scale_contexts(std::string_view text, ScaleFamily family) {
-  // No phrase can overlap another occurrence of itself, and no two phrases
-  // begin at one offset, so one pass finds each phrase's occurrences in
-  // order and lists the contexts by position.
-  std::vector<ScaleContext> contexts;
-  for (std::size_t p = 0; p < text.size(); ++p) {
+namespace {
+
+// Hands each context of a text to `take`, by position, until it returns
+// false. No phrase can overlap another occurrence of itself, and no two
+// phrases begin at one offset, so one pass finds each phrase's occurrences
+// in order.
+template <class Take>
+void visit_contexts(std::string_view text, ScaleFamily family, Take take, std::size_t before = std::string_view::npos) {
+  ScaleExceptions exceptions(text);
+  for (std::size_t p = 0; p < text.size() && p < before; ++p) {
     char first = text[p];
     if (first >= 'A' && first <= 'Z') first = static_cast<char>(first + ('a' - 'A'));
     if (first != 'i' && first != 'e' && first != 'f' && first != 'c' && first != 'a') continue;
@@ -152,12 +157,49 @@ std::vector<ScaleContext> scale_contexts(std::string_view text, ScaleFamily fami
       if (!scale) break;
       const std::size_t at = skip_connector(text, skip_spaces(text, scale->end), false);
       auto unit = match_unit_word(text, at);
-      contexts.push_back(
-          ScaleContext{p, scale->power, unit ? std::optional<UnitInfo>(std::move(unit->unit)) : std::nullopt});
+      if (!take(ScaleContext{p, scale->power, unit ? std::optional<UnitInfo>(std::move(unit->unit)) : std::nullopt,
+                             exceptions.follow(scale->end)})) {
+        return;
+      }
       break;
     }
   }
+}
+
+}  // namespace
+
+std::vector<ScaleContext> scale_contexts(std::string_view text, ScaleFamily family) {
+  std::vector<ScaleContext> contexts;
+  visit_contexts(text, family, [&](ScaleContext&& c) {
+    contexts.push_back(std::move(c));
+    return true;
+  });
   return contexts;
+}
+
+std::optional<ScaleContext> first_scale_context_with_exceptions(std::string_view text, ScaleFamily family) {
+  // A phrase makes exceptions only before the last "except" of the text:
+  // the last run of its letters in any case (no other character folds to
+  // one of them). Most texts have none and are passed over at once.
+  constexpr std::size_t npos = std::string_view::npos;
+  std::size_t last = npos;
+  for (const char x : {'x', 'X'}) {
+    for (std::size_t at = text.find(x, 1); at != npos && at + 5 <= text.size(); at = text.find(x, at + 1)) {
+      bool word = true;
+      for (std::size_t k = 0; word && k < 6; ++k) word = (text[at - 1 + k] | 0x20) == "except"[k];
+      if (word && (last == npos || at - 1 > last)) last = at - 1;
+    }
+  }
+  std::optional<ScaleContext> first;
+  if (last == npos) return first;
+  visit_contexts(
+      text, family,
+      [&](ScaleContext&& c) {
+        if (c.with_exceptions) first = std::move(c);
+        return !first;
+      },
+      last);
+  return first;
 }
 
 std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units) {
@@ -222,9 +264,11 @@ std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProf
     }
     if (!keep) continue;
 
-    // Scale from context; a percentage (by sign or by unit word) takes none.
+    // Scale from context; a percentage (by sign or by unit word) takes none,
+    // nor does a figure after a phrase that makes exceptions.
     const bool is_percentage = q.percent || (unit && unit->dimension.kind == DimensionKind::Percent);
-    if (q.scale_power == 0 && !is_percentage && contexts_before > 0) {
+    if (q.scale_power == 0 && !is_percentage && contexts_before > 0 &&
+        !contexts[contexts_before - 1].with_exceptions) {
       const ScaleContext& context = contexts[contexts_before - 1];
       q.scale_power = context.power;
       q.notes.push_back(kScaleFromContext);

@@ -50,22 +50,28 @@ struct Quantity {
   std::uint32_t scale_power = 0;
 };
 
-// A scale declared by a phrase at `position`.
+// A scale declared by a phrase at `position`. A phrase that makes
+// exceptions ("in millions, except per share data") scales no figure: the
+// figures after it, up to the next phrase, are read as written.
 struct ScaleContext {
   std::size_t position = 0;
   std::uint32_t power = 0;
   std::optional<UnitInfo> unit;
+  bool with_exceptions = false;
 };
 
 // The quantities of `text`, in text order. Without units: every numeral of
 // two or more ASCII digits, as written, without unit or scale. With units:
-// numerals with their scale words, units, currencies and context scales;
+// numerals with their scale words, units, currencies and context scales
+// (none from a phrase that makes exceptions);
 // a lone digit stays only with a unit, currency, percent sign or long scale
 // word of its own. Cannot fail: what does not read is skipped.
 std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units);
 
 // The scale contexts of a text, by position.
 std::vector<ScaleContext> scale_contexts(std::string_view text, ScaleFamily family);
+// The first of them that makes exceptions, if any.
+std::optional<ScaleContext> first_scale_context_with_exceptions(std::string_view text, ScaleFamily family);
 
 // The first offset at or after `position` whose character is neither U+0020
 // nor U+202F.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/panic.hpp"
+#include "numeric/scale_exceptions.hpp"
 #include "regex/regex.hpp"
 #include "unicode/case.hpp"
 
@@ -25,27 +26,24 @@ const regex::Regex& declared_scale_regex() {
   return compiled;
 }
 
-const regex::Regex& except_regex() {
-  static const regex::Regex compiled = [] {
-    auto r = regex::Regex::compile("(?i)\\bexcept\\b");
-    if (!r) core::panic("declared scale exceptions");
-    return std::move(*r);
-  }();
-  return compiled;
+// The first context phrase that makes exceptions ("in millions, except per
+// share data"): it scales no figure and declares its scale instead.
+struct Found {
+  std::size_t position;
+  Declaration declaration;
+};
+std::optional<Found> first_context_with_exceptions(std::string_view text) {
+  // A scale word's power is the same in either convention; only its notes,
+  // dropped here, depend on the locale.
+  const auto c = numeric::first_scale_context_with_exceptions(text, numeric::ScaleFamily::Any);
+  if (!c) return std::nullopt;
+  return Found{c->position, Declaration{c->power, true}};
 }
 
-// Whether the declaration whose scale word ends at `from` makes exceptions:
-// "except" before the first closing parenthesis or line end after it.
-bool makes_exceptions(std::string_view text, std::size_t from) {
-  const std::size_t end = text.find_first_of(")\n\r", from);
-  return except_regex().is_match(text.substr(from, end == std::string_view::npos ? end : end - from));
-}
-
-}  // namespace
-
-std::optional<Declaration> declared_scale(std::string_view text) {
+// The first match of the declaration pattern, with its position.
+std::optional<Found> first_table_declaration(std::string_view text) {
   const auto caps = declared_scale_regex().captures(text);
-  if (!caps) return std::nullopt;
+  if (!caps || !(*caps)[0]) return std::nullopt;
   std::optional<regex::Match> word;
   for (std::size_t g = 1; g < caps->size() && !word; ++g) word = (*caps)[g];
   if (!word || word->end > text.size() || word->start > word->end) return std::nullopt;
@@ -53,8 +51,20 @@ std::optional<Declaration> declared_scale(std::string_view text) {
   // stays a long s here and names no scale.
   const std::string lowered = unicode::to_lowercase(text.substr(word->start, word->end - word->start));
   for (const DeclaredScaleWord& w : kDeclaredScaleWords) {
-    if (lowered == w.word) return Declaration{w.power, makes_exceptions(text, word->end)};
+    if (lowered == w.word) {
+      return Found{(*caps)[0]->start, Declaration{w.power, numeric::ScaleExceptions(text).follow(word->end)}};
+    }
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Declaration> declared_scale(std::string_view text) {
+  const std::optional<Found> table = first_table_declaration(text);
+  const std::optional<Found> context = first_context_with_exceptions(text);
+  if (table && (!context || table->position < context->position)) return table->declaration;
+  if (context) return context->declaration;
   return std::nullopt;
 }
 
@@ -62,6 +72,10 @@ std::string_view declared_scale_name(std::uint32_t power) {
   for (const DeclaredScaleWord& w : kDeclaredScaleWords) {
     if (w.power == power) return w.word;
   }
+  // The larger scales a context phrase can declare ("in trillion", "en
+  // billones", "en trillones"), named in the short scale.
+  if (power == 12) return "trillions";
+  if (power == 18) return "quintillions";
   return {};
 }
 

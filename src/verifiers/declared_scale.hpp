@@ -25,7 +25,8 @@ struct DeclaredScaleWord {
 inline constexpr std::array<DeclaredScaleWord, 3> kDeclaredScaleWords = {{
     {"thousands", 3}, {"millions", 6}, {"billions", 9}}};
 
-// A table's declaration of its scale: the power of ten it names (3, 6 or 9)
+// A table's declaration of its scale: the power of ten it names (3, 6 or 9
+// for the declaration pattern, any scale word's power for a context phrase)
 // and whether it makes exceptions ("(in thousands, except per share
 // data)"), for which rows its scale is then not known.
 struct Declaration {
@@ -34,14 +35,16 @@ struct Declaration {
   friend bool operator==(const Declaration&, const Declaration&) = default;
 };
 
-// The first declaration in `text`; none without one. Only the first match
-// counts. It makes exceptions when the word "except" (any case) follows
-// its scale word before the declaration's closing parenthesis, or before
-// the end of the line when no parenthesis closes it there.
+// The first declaration in `text`; none without one. Only the first counts.
+// It makes exceptions when the word "except" (any case) follows its scale
+// word before the declaration's closing parenthesis, or before the end of
+// the line when no parenthesis closes it there. A context phrase that
+// makes exceptions ("In millions, except per share data") scales no figure
+// and is a declaration with exceptions, wherever it stands.
 std::optional<Declaration> declared_scale(std::string_view text);
 
-// The word of a declared power of ten ("thousands" for 3); empty for a
-// power no declaration names.
+// The word of a declared power of ten ("thousands" for 3, "trillions" for
+// 12); empty for a power no declaration names.
 std::string_view declared_scale_name(std::uint32_t power);
 
 // One figure of a source with its source's declaration. The source id and

@@ -76,7 +76,7 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       // A table that makes exceptions to its scale leaves the figure's own
       // scale unknown: agreeing as written neither confirms nor refutes.
       if (best->agrees_only_as_written && s.declaration.with_exceptions) {
-        f.scale_unknown = true;
+        f.matched_in_source = true;
         f.settle(EvidenceResult::Unsupported,
                  fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",
                       {f.claim_text, *f.source_text, s.source_id, scale}));
@@ -151,6 +151,37 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
   }
 }
 
+// Why a claim equal to a figure under the scale its table declares is not
+// supported by it: one significant digit, equality only in another reading
+// of either numeral, or an exact value that cannot be formed.
+std::string why_unconfirmed(const NumericFinding& f, const SourceFigure& s, const EqualReadings& equal) {
+  if (equal.claim != 0) {
+    return fill("only if {} reads as {}", {f.figure.text, f.figure.readings[equal.claim].to_string()});
+  }
+  if (equal.figure != 0) {
+    return fill("only if {} reads as {}", {s.quantity.text, s.quantity.readings[equal.figure].to_string()});
+  }
+  if (f.figure.significant_digits < 2) return "one significant digit does not confirm it";
+  return "not as exact values";
+}
+
+// A claim is never contradicted by a figure it equals under the figure's
+// declared scale: no second chance having taken it, it is unsupported.
+void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigureIndex& index) {
+  if (f.result != EvidenceResult::Contradicted) return;
+  const std::optional<std::size_t> at = index.first_equal_under_declared_scale(f.figure);
+  if (!at) return;
+  const SourceFigure& s = index.figures()[*at];
+  const std::optional<EqualReadings> equal = equal_under_declared_scale(f.figure, s);
+  if (!equal) return;
+  point_receipt_at(f, s);
+  f.matched_in_source = true;
+  f.settle(EvidenceResult::Unsupported,
+           fill("{} matches {} in {} under the scale its table declares, {}, but {}",
+                {f.claim_text, *f.source_text, s.source_id, declared_scale_name(s.declaration.power),
+                 why_unconfirmed(f, s, *equal)}));
+}
+
 void year_pass(std::vector<NumericFinding>& findings) {
   for (NumericFinding& f : findings) {
     if (f.supported() || !f.year_like) continue;
@@ -205,6 +236,7 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
     if (echoes) f.notes.emplace_back("echoes_question");
     first_verdict(f, index);
     second_chances(f, index, options_.matching);
+    equal_under_declared_scale_unconfirmed(f, index);
     findings.push_back(std::move(f));
   }
   year_pass(findings);

@@ -30,9 +30,11 @@ struct NumericFinding {
   // Worked out once: the figure's exact value and whether it is a bare year.
   std::optional<numeric::Fraction> exact;
   bool year_like = false;
-  // It agrees with a figure only as written, in a table whose declaration
-  // makes exceptions: its scale is unknown, and no recomputation refutes it.
-  bool scale_unknown = false;
+  // A source holds a figure it matches in a way that neither confirms nor
+  // refutes it (only as written, in a table whose declaration makes
+  // exceptions; only under a declared scale, unconfirmed): no
+  // recomputation refutes it as in no source.
+  bool matched_in_source = false;
 
   bool supported() const { return result == records::EvidenceResult::Supported; }
   void settle(records::EvidenceResult r, std::string why) {

@@ -164,7 +164,7 @@ void run_recomputation_pass(std::vector<NumericFinding>& findings) {
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
-    if (f.result != EvidenceResult::Unsupported || f.year_like || f.scale_unknown) continue;
+    if (f.result != EvidenceResult::Unsupported || f.year_like || f.matched_in_source) continue;
     open.push_back(&f);
     DerivationTarget t;
     t.claim_id = f.claim_id;

@@ -116,13 +116,18 @@ std::uint32_t header_power(const SourceFigure& s) {
   return s.declared && s.quantity.scale_power == 0 ? s.declaration.power : 0;
 }
 
-// Ten to the power a source's declaration gives the figure (3, 6 or 9; 1
-// when none applies).
-Decimal header_factor(const SourceFigure& s) {
+// Ten to a scale's power; the largest scale word's is 18, and no larger
+// power is formed.
+std::optional<Decimal> ten_to(std::uint32_t power) {
+  if (power > 18) return std::nullopt;
   std::int64_t factor = 1;
-  for (std::uint32_t k = 0; k < header_power(s); ++k) factor *= 10;
+  for (std::uint32_t k = 0; k < power; ++k) factor *= 10;
   return Decimal::from_int(factor);
 }
+
+// Ten to the power a source's declaration gives the figure (1 when none
+// applies).
+Decimal header_factor(const SourceFigure& s) { return ten_to(header_power(s)).value_or(Decimal::from_int(1)); }
 
 // A figure under a declared scale, read as written, and a claim with a
 // scale word of its own: their digits agreeing says nothing of the amount.
@@ -231,6 +236,25 @@ bool at_precision_under_declared_scale(const Quantity& claim, const std::optiona
   return rounded && *rounded == *target;
 }
 
+std::optional<EqualReadings> equal_under_declared_scale(const Quantity& claim, const SourceFigure& s) {
+  const Quantity& figure = s.quantity;
+  if (header_power(s) == 0 || is_year_like(figure)) return std::nullopt;
+  if (!(claim.unit.dimension == figure.unit.dimension || is_dimensionless(figure.unit.dimension))) return std::nullopt;
+  const auto claim_multiplier = ten_to(claim.scale_power);
+  const Decimal factor = header_factor(s);
+  for (std::size_t i = 0; claim_multiplier && i < claim.readings.size(); ++i) {
+    const auto value = claim.readings[i].checked_mul(*claim_multiplier);
+    const auto x = value ? numeric::canonical_value(*value, claim.unit) : std::nullopt;
+    if (!x) continue;
+    for (std::size_t j = 0; j < figure.readings.size(); ++j) {
+      const auto scaled = figure.readings[j].checked_mul(factor);
+      const auto y = scaled ? numeric::canonical_value(*scaled, figure.unit) : std::nullopt;
+      if (y && *x == *y) return EqualReadings{i, j};
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (one_sided_unit_or_scale(claim, figures[i])) return i;
@@ -252,6 +276,14 @@ std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
     const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (at_precision_under_declared_scale(claim, claim_exact, figures[i])) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> first_equal_under_declared_scale_in_order(const Quantity& claim,
+                                                                     const std::vector<SourceFigure>& figures) {
+  for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (equal_under_declared_scale(claim, figures[i])) return i;
   }
   return std::nullopt;
 }
@@ -312,6 +344,24 @@ std::optional<std::size_t> SourceFigureIndex::first_at_precision_under_declared_
   return first;
 }
 
+std::optional<std::size_t> SourceFigureIndex::first_equal_under_declared_scale(const Quantity& claim) const {
+  if (measured_groups_.empty()) return std::nullopt;
+  const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
+  std::size_t first = kNoFigure;
+  const numeric::Dimension bare{};
+  const Group* own = group_of(measured_groups_, claim.unit.dimension);
+  const Group* dimensionless = is_dimensionless(claim.unit.dimension) ? nullptr : group_of(measured_groups_, bare);
+  for (const Decimal& v : claim.values) {
+    const std::optional<Decimal> x = numeric::canonical_value(v, claim.unit);
+    if (!x) continue;
+    for (const Group* g : {own, dimensionless}) {
+      if (g) first = std::min(first, first_with_key(*g, g->scaled_tree, *x, same));
+    }
+  }
+  if (first == kNoFigure) return std::nullopt;
+  return first;
+}
+
 namespace {
 
 // The group of a dimension, added at the end when there is none yet.
@@ -319,7 +369,7 @@ template <class Group>
 Group& group_for(std::vector<Group>& groups, const numeric::Dimension& d, std::size_t figure) {
   const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) { return g.dimension == d; });
   if (it != groups.end()) return *it;
-  groups.push_back(Group{d, figure, {}, {}, {}, {}, std::nullopt, false});
+  groups.push_back(Group{d, figure, {}, {}, {}, {}, {}, std::nullopt, false});
   return groups.back();
 }
 
@@ -368,9 +418,11 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
   }
   // Figures under a declared scale as a claim with a scale word measures
   // them; only needed when there are some.
+  std::vector<bool> under_scale(any_header ? figures.size() : 0);
   for (std::size_t i = 0; any_header && i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
     const std::optional<std::vector<Decimal>> scaled = values_under_declared_scale(figures[i]);
+    under_scale[i] = scaled.has_value();
     add_values(group_for(measured_groups_, q.unit.dimension, i), scaled ? *scaled : q.values, q.unit, i);
   }
   const auto every = [](std::size_t) { return true; };
@@ -387,6 +439,9 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
   for (Group& g : groups_) {
     g.open_tree = min_tree(g.by_value, [&](std::size_t figure) { return header_power(figures[figure]) == 0; });
     g.declared_tree = min_tree(g.by_value, [&](std::size_t figure) { return header_power(figures[figure]) != 0; });
+  }
+  for (Group& g : measured_groups_) {
+    g.scaled_tree = min_tree(g.by_value, [&](std::size_t figure) { return under_scale[figure]; });
   }
 }
 

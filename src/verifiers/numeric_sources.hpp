@@ -75,6 +75,16 @@ bool under_declared_scale(const numeric::Quantity& claim, const std::optional<nu
 bool at_precision_under_declared_scale(const numeric::Quantity& claim,
                                        const std::optional<numeric::Fraction>& claim_exact, const SourceFigure& figure);
 
+// A figure under the scale its table declares that the claim equals there,
+// in some reading of each (the values compared in their canonical unit): of
+// the claim's unit, or dimensionless. Which readings are equal, by their
+// positions: the first pair, the claim's readings taken in order.
+struct EqualReadings {
+  std::size_t claim = 0;
+  std::size_t figure = 0;
+};
+std::optional<EqualReadings> equal_under_declared_scale(const numeric::Quantity& claim, const SourceFigure& figure);
+
 // The first figure passing each test, trying them in order.
 std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
                                                     const std::vector<SourceFigure>& figures);
@@ -84,6 +94,8 @@ std::optional<std::size_t> first_under_declared_scale_in_order(const numeric::Qu
 std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
     const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact,
     const std::vector<SourceFigure>& figures);
+std::optional<std::size_t> first_equal_under_declared_scale_in_order(const numeric::Quantity& claim,
+                                                                     const std::vector<SourceFigure>& figures);
 
 class SourceFigureIndex {
  public:
@@ -119,6 +131,10 @@ class SourceFigureIndex {
   std::optional<std::size_t> first_at_precision_under_declared_scale(
       const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const;
 
+  // By the values of the figures under a declared scale, in the value order
+  // of their dimension and of the dimensionless figures.
+  std::optional<std::size_t> first_equal_under_declared_scale(const numeric::Quantity& claim) const;
+
   const std::vector<SourceFigure>& figures() const { return figures_; }
 
   // The first figure of each unit, scale and declared scale that applies to
@@ -142,6 +158,7 @@ class SourceFigureIndex {
     std::vector<std::size_t> tree;  // smallest figure over ranges of by_value
     std::vector<std::size_t> open_tree;  // the same without figures under a declared scale
     std::vector<std::size_t> declared_tree;  // the same of those figures only
+    std::vector<std::size_t> scaled_tree;  // of the values measured under a declared scale only
     std::optional<std::size_t> first_without_values;  // its distance is 1 to every claim
     bool wide = false;  // some value so large that a difference may not fit
   };

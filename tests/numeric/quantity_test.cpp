@@ -127,6 +127,55 @@ TEST(Quantities, ScaleContexts) {
   EXPECT_EQ(two[2].scale_power, 6u);
 }
 
+// A phrase with "except" after its scale word, before the first closing
+// parenthesis or line end, scales no figure up to the next phrase, and
+// gives no unit; one without it scales as before.
+TEST(Quantities, ContextPhrasesWithExceptionsScaleNothing) {
+  struct Case {
+    const char* text;
+    std::vector<std::uint32_t> powers;  // of each figure, in order
+  };
+  const Case cases[] = {
+      {"(In millions, except per share data)\nNet income | $455\nEPS | $0.87", {0, 0}},
+      {"Amounts in millions of dollars, EXCEPT per share data: EPS 0.87", {0}},
+      {"In millions, except per share\nEPS 0.87 and 12.50", {0, 0}},
+      {"en millones, except per share 12,50", {0}},
+      {"in trillion, except 12", {0}},
+      // An earlier phrase ends where one with exceptions begins; a later one
+      // starts again. Exceptions reach to the line end, past figures.
+      {"in millions 12\nthen in millions, except per share, 15\nthen in thousand 20", {6, 0, 3}},
+      {"in millions 12, then except 15", {0, 0}},
+      // Not exceptions: after the parenthesis or line end, before the scale
+      // word, or a longer word.
+      {"(in millions) except 12", {6}},
+      {"In millions\nexcept per share 12", {6}},
+      {"In millions\r\nexcept 12", {6}},
+      {"except in millions 12", {6}},
+      {"in millions, exceptions noted 12", {6}},
+      {"in millions, unexcepted 12", {6}},
+      {"in millions_except 12", {6}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::uint32_t> powers;
+    const auto q = units(c.text, std::string_view(c.text).starts_with("en ") ? "es" : "en");
+    for (const Quantity& f : q) powers.push_back(f.scale_power);
+    EXPECT_EQ(powers, c.powers) << c.text;
+    for (const Quantity& f : q) {
+      if (f.scale_power == 0) {
+        EXPECT_TRUE(f.notes.empty()) << c.text;
+      }
+    }
+  }
+  const auto bare = units("figures in millions of dollars, except per share data: 70");
+  ASSERT_EQ(bare.size(), 1u);
+  EXPECT_EQ(bare[0].unit.dimension.kind, DimensionKind::Dimensionless);
+  const auto contexts = qv::numeric::scale_contexts("amounts in millions, except; in millions 5", qv::numeric::ScaleFamily::Any);
+  ASSERT_EQ(contexts.size(), 3u);  // "amounts in", its "in", and the later "in"
+  EXPECT_TRUE(contexts[0].with_exceptions);
+  EXPECT_TRUE(contexts[1].with_exceptions);
+  EXPECT_FALSE(contexts[2].with_exceptions);
+}
+
 // Normalised text writes a no-break space as U+202F: the phrases still declare their scale.
 TEST(Quantities, ContextPhrasesWithNarrowNoBreakSpace) {
   EXPECT_EQ(units("(in\u202Fmillions) 12")[0].scale_power, 6u);

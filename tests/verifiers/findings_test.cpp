@@ -89,6 +89,25 @@ TEST(DeclaredScale, Declarations) {
       {"(in thousands, exceptions noted)", thousands},
       {"(in thousands, unexcepted)", thousands},
       {"(in thousands) and later (in millions, except per share)", thousands},
+      {"Segment results\n(in thousands of U.S. dollars)\nRevenue except one-offs | $48,210", thousands},
+      // A context phrase that makes exceptions declares its scale with them,
+      // wherever it stands; the first declaration counts.
+      {"Amounts in millions, except per share data\nNet income | 455", Declaration{6, true}},
+      {"In millions, except per share data", Declaration{6, true}},
+      {"Figures in millions of dollars (except per share)", Declaration{6, true}},
+      {"en millones de euros, except per share", Declaration{6, true}},
+      {"in trillion, except per share", Declaration{12, true}},
+      {"Except as noted\nAmounts in millions, except per share", Declaration{6, true}},
+      {"Amounts in millions, EXCEPTED\nIn millions, eXcept", Declaration{6, true}},
+      {"Amounts in millions, except per share\n(in thousands)", Declaration{6, true}},
+      {"(in thousands)\nAmounts in millions, except per share", thousands},
+      {"Figures in millions\n(in thousands, except per share)", Declaration{3, true}},
+      {"in millions\nexcept per share", std::nullopt},
+      // Wordings that declare nothing: "thousands" is no scale word.
+      {"In thousands, except per share data", std::nullopt},
+      {"(Amounts in thousands, except per share data)", std::nullopt},
+      {"($000s)", std::nullopt},
+      {"(in USD thousands)", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(declared_scale(c.text), c.declaration) << c.text;
 }

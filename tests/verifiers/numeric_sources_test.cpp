@@ -38,14 +38,16 @@ std::string random_table_figure(std::mt19937& rng, bool claim) {
                                                   // a claim's value times 100, for percentages
                                                   "421,300", "50,000"};
   static const std::vector<std::string> figure_units = {"", "", "", "%", " million", " EUR"};
-  static const std::vector<std::string> claim_units = {" thousand", " million", " billion", " k", "", "%", " EUR"};
+  static const std::vector<std::string> claim_units = {" thousand", " million", " billion", " k",       "",
+                                                       "%",         " EUR",     " million%", " thousand%"};
   const std::vector<std::string>& units = claim ? claim_units : figure_units;
   return (rng() % 3 == 0 ? "$" : "") + digits[rng() % digits.size()] + units[rng() % units.size()];
 }
 
 struct Agreement {
   // Second chances found, and best figures that agree only as written.
-  int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0;
+  int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0,
+      equal_under_scale = 0, percent_with_scale = 0;
   std::array<int, 3> only_as_written_by_code{};  // how they agree as written
   std::array<int, 5> codes{};  // best figures by comparison code
 };
@@ -60,8 +62,14 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
   Agreement a;
   static const std::vector<std::string> plain_headers = {"", "", "(in thousands) ", "(€ in millions) ",
                                                          "in millions ", "amounts in thousand "};
-  static const std::vector<std::string> table_headers = {"(in thousands) ", "($ in thousands) ", "($ in millions) ",
-                                                         "(in billions) ", "(in thousands, except per share)\n", ""};
+  static const std::vector<std::string> table_headers = {"(in thousands) ",
+                                                         "($ in thousands) ",
+                                                         "($ in millions) ",
+                                                         "(in billions) ",
+                                                         "(in thousands, except per share)\n",
+                                                         "(In millions, except per share data)\n",
+                                                         "Amounts in millions, except per share\n",
+                                                         ""};
   const std::vector<std::string>& headers = tables ? table_headers : plain_headers;
   const auto figure = [&](bool claim) { return tables ? random_table_figure(rng, claim) : random_figure(rng, near); };
   for (; a.requests < count; ++a.requests) {
@@ -83,6 +91,9 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       EXPECT_EQ(index.first_under_declared_scale(claim, exact), first_under_declared_scale_in_order(claim, exact, figures));
       EXPECT_EQ(index.first_at_precision_under_declared_scale(claim, exact),
                 first_at_precision_under_declared_scale_in_order(claim, exact, figures));
+      EXPECT_EQ(index.first_equal_under_declared_scale(claim), first_equal_under_declared_scale_in_order(claim, figures));
+      a.equal_under_scale += index.first_equal_under_declared_scale(claim).has_value();
+      a.percent_with_scale += claim.unit.dimension.kind == numeric::DimensionKind::Percent && claim.scale_power != 0;
       a.one_sided += index.first_one_sided(claim).has_value();
       a.declared += index.first_under_declared_scale(claim, exact).has_value();
       a.at_precision += index.first_at_precision_under_declared_scale(claim, exact).has_value();
@@ -118,6 +129,7 @@ TEST(SourceIndex, LookupsAgreeWithTheInOrderSearches) {
   EXPECT_GT(a.codes[4], 100);
   EXPECT_GT(a.one_sided, 300);
   EXPECT_GT(a.declared, 100);
+  EXPECT_GT(a.equal_under_scale, 50);
 }
 
 // With each matching option on, and both: the precision and fraction
@@ -141,8 +153,8 @@ TEST(SourceIndex, LookupsAgreeWithTheInOrderSearchesUnderMatchingOptions) {
 TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
   for (const records::MatchOptions matching : {records::MatchOptions{}, records::MatchOptions{true, false},
                                                records::MatchOptions{false, true}, records::MatchOptions{true, true}}) {
-    const Agreement a = agree_on_random_requests(2000, matching, 13, true);
-    EXPECT_EQ(a.requests, 2000);
+    const Agreement a = agree_on_random_requests(2500, matching, 13, true);
+    EXPECT_EQ(a.requests, 2500);
     EXPECT_GT(a.codes[0], 500);
     EXPECT_GT(a.codes[1], matching.declared_precision ? 150 : -1);
     EXPECT_GT(a.codes[2], matching.percent_as_fraction ? 10 : -1);
@@ -151,6 +163,8 @@ TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
     EXPECT_GT(a.at_precision, 500);
     EXPECT_GT(a.only_as_written, 100);
     EXPECT_GT(a.measured_under_scale, 1000);
+    EXPECT_GT(a.equal_under_scale, 300);
+    EXPECT_GT(a.percent_with_scale, 500);
     EXPECT_GT(a.only_as_written_by_code[1], matching.declared_precision ? 10 : -1);
     EXPECT_GT(a.only_as_written_by_code[2], matching.percent_as_fraction ? 10 : -1);
   }

@@ -222,6 +222,9 @@ TEST(FirstVerdict, FirstSourceWinsAndQuantityNotesComeFirst) {
 TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
   constexpr const char* kThousands = "(in thousands)\nRevenue | $48,210 | $45,390";
   constexpr const char* kExcept = "(in thousands, except employee data)\nRevenue | $48,210\nEmployees | 12,000";
+  constexpr const char* kPerShare =
+      "(In millions, except per share data)\nNet income | $455 | $398\nDiluted EPS | $0.87 | $0.75\n"
+      "Dividends per share | $0.05 | $0.04\nEmployees | 12,500 | 11,900";
   const records::NumericConfig precise = with_options(true, false);
   EXPECT_EQ(summary(verify(make_context("Revenue was $4.25 million.", {"Revenue 4.25"})).on("$4.25 million")),
             "supported | $4.25 million = 4.25 in s0; the unit or scale is stated on one side only | "
@@ -360,10 +363,46 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       {"The company had 12 thousand employees.",
        "(in thousands)\nRevenue except one-offs | $48,210\nEmployees | 12,000", "12 thousand",
        "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
+      {"The company had 12 thousand employees.",
+       "Segment results\n(in thousands of U.S. dollars)\nRevenue except one-offs | $48,210\nEmployees | 12,000",
+       "12 thousand",
+       "contradicted | 12 thousand not in sources; 12,000 in s0 is in thousands, the scale its table declares |"},
+      // Only a claim agreeing only as written is left unconfirmed.
+      {"Revenue was $50 million.", kExcept, "$50 million",
+       "contradicted | $50 million not in sources; nearest 48210000 USD in s0, $48,210 in thousands as its table "
+       "declares (relative distance 0.036) |"},
       {"The company had 12,000 employees.", kExcept, "12,000", "supported | 12,000 = 12,000 in s0 (12000) |"},
+      // A context phrase that makes exceptions scales no figure: it declares
+      // its scale with exceptions instead, with or without parentheses.
       {"Earnings were $2.31 per share.", "(In millions, except per share amounts)\nRevenue | $4,310\nEPS | $2.31",
-       "$2.31",
-       "supported | $2.31 = $2.31 in s0; the unit or scale is stated on one side only | unit_or_scale_on_one_side"},
+       "$2.31", "supported | $2.31 = $2.31 in s0 (2.31 USD) |"},
+      {"Dividends were $0.05 per share.", kPerShare, "$0.05", "supported | $0.05 = $0.05 in s0 (0.05 USD) |"},
+      {"Diluted EPS was $0.87.", kPerShare, "$0.87", "supported | $0.87 = $0.87 in s0 (0.87 USD) |"},
+      {"Net income was $398.", kPerShare, "$398", "supported | $398 = $398 in s0 (398 USD) |"},
+      {"Net income was $0.455 billion.", kPerShare, "$0.455 billion",
+       "supported | $0.455 billion = $455 in s0, under the scale its table declares | scale_from_header"},
+      // The declared scale's own word meets the one-sided chance first.
+      {"Net income was $455 million.", kPerShare, "$455 million",
+       "supported | $455 million = $455 in s0; the unit or scale is stated on one side only | "
+       "unit_or_scale_on_one_side"},
+      {"The company had 12.5 thousand employees.", kPerShare, "12.5 thousand",
+       "unsupported | 12.5 thousand matches 12,500 in s0 only as written; its table declares its scale, millions, "
+       "with exceptions |"},
+      {"Net income was $455 thousand.", kPerShare, "$455 thousand",
+       "contradicted | $455 thousand not in sources; nearest 750000 USD in s0, $0.75 in millions as its table "
+       "declares (relative distance 0.393) |"},
+      {"Diluted EPS was $0.87.", "Amounts in millions, except per share data\nNet income | $455\nDiluted EPS | $0.87",
+       "$0.87", "supported | $0.87 = $0.87 in s0 (0.87 USD) |"},
+      {"Net income was $0.455 billion.",
+       "Amounts in millions, except per share data\nNet income | $455\nDiluted EPS | $0.87", "$0.455 billion",
+       "supported | $0.455 billion = $455 in s0, under the scale its table declares | scale_from_header"},
+      {"Revenue was 12 thousand.", "in trillion, except per share\nRevenue | 12,000 | 5", "12 thousand",
+       "unsupported | 12 thousand matches 12,000 in s0 only as written; its table declares its scale, trillions, "
+       "with exceptions |"},
+      // Without "except" after its scale word, a context phrase scales.
+      {"Diluted EPS was $0.87.", "(In millions)\nNet income except one-offs | $455\nDiluted EPS | $0.87", "$0.87",
+       "unsupported | $0.87 matches $0.87 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
       {"Revenue was $48.21 million.", kExcept, "$48.21 million",
        "supported | $48.21 million = $48,210 in s0, under the scale its table declares | scale_from_header"},
       {"Revenue was $48.2 million.", kExcept, "$48.2 million",
@@ -388,6 +427,43 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
        "declares (relative distance 0.023) |"},
       {"Revenue was $4,300.", "(in thousands)\nRevenue | $4,310", "$4,300",
        "contradicted | $4,300 not in sources; nearest 4310 USD in s0 (relative distance 0.002) |"},
+      {"Revenue was $4.3 trillion.", "(in billions)\nRevenue | $4,310", "$4.3 trillion",
+       "contradicted | $4.3 trillion not in sources; nearest 4310000000000 USD in s0, $4,310 in billions as its table "
+       "declares (relative distance 0.002) |"},
+      // A claim equal to a figure under its declared scale is never
+      // contradicted by it: without a chance to support it (one significant
+      // digit, equality only in another reading, no exact value), it is
+      // unsupported, and its receipt is that figure.
+      {"Revenue was $5 million.", "(in thousands)\nRevenue | $5,000 | $7,000", "$5 million",
+       "unsupported | $5 million matches $5,000 in s0 under the scale its table declares, thousands, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $5 million.", "(in thousands, except per share)\nRevenue | $7,000 | $5,000", "$5 million",
+       "unsupported | $5 million matches $5,000 in s0 under the scale its table declares, thousands, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $5 million; segments made $48.21 million and $45.39 million.",
+       "(in thousands)\nRevenue | $5,000 | $48,210 | $45,390", "$5 million",
+       "unsupported | $5 million matches $5,000 in s0 under the scale its table declares, thousands, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $5 thousand.", "(in thousands)\nRevenue | $5,000 | $5", "$5 thousand",
+       "unsupported | $5 thousand matches $5 in s0 under the scale its table declares, thousands, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $4,310 million.", "(in thousands)\nRevenue | $4,310", "$4,310 million",
+       "unsupported | $4,310 million matches $4,310 in s0 under the scale its table declares, thousands, but only if "
+       "$4,310 reads as 4.310 | grouping_vs_decimal numeral_ambiguous",
+       "und"},
+      {"Revenue was $4,310 million.", "(in thousands)\nRevenue | $4,310", "$4,310 million",
+       "contradicted | $4,310 million not in sources; nearest 4310000 USD in s0, $4,310 in thousands as its table "
+       "declares (relative distance 0.999) |"},
+      {"Revenue was $0.00431 million.", "(in thousands)\nRevenue | $4.310", "$0.00431 million",
+       "unsupported | $0.00431 million matches $4.310 in s0 under the scale its table declares, thousands, but only "
+       "if $4.310 reads as 4.310 |",
+       "und"},
+      {"It was 0.125 million °C.", "(in thousands)\nTemp | 125 °C | 5 °C", "0.125 million °C",
+       "unsupported | 0.125 million °C matches 125 °C in s0 under the scale its table declares, thousands, but not "
+       "as exact values |"},
+      {"Revenue was $5 million.", "(in thousands)\nRevenue | $4,800 | $5", "$5 million",
+       "contradicted | $5 million not in sources; nearest 4800000 USD in s0, $4,800 in thousands as its table "
+       "declares (relative distance 0.04) |"},
       // A figure agreeing only as written is named before any difference,
       // even a nearer one.
       {"Revenue was $4.3 thousand.", "(in thousands)\nRevenue | $4,250.5 | $4.35 thousand", "$4.3 thousand",
