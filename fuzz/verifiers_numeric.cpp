@@ -4,7 +4,8 @@
 // verifier gives at most one finding per numeric claim with receipts inside
 // their sources, the same findings on a second run, and its best-figure
 // and declared-scale lookups (rounded, and equal in any reading) agree with
-// trying figure by figure.
+// trying figure by figure, and its shortcut past the search with a claim's
+// sign turned skips only claims that search would not support.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -99,6 +100,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qv::verifiers::first_equal_under_declared_scale_in_order(q, figures)) {
       std::abort();
     }
+    // A claim whose turned sign agrees with a figure, where the claim itself
+    // agrees with none, is one the index lets through to that search.
+    const auto agrees = [&](const qv::numeric::Quantity& c) {
+      const auto e = qv::numeric::quantity_exact_value(c);
+      const auto b = qv::verifiers::best_figure_in_order(c, figures, options.matching);
+      return (b && b->comparison.code < qv::numeric::ComparisonCode::Different && !b->agrees_only_as_written) ||
+             qv::verifiers::first_one_sided_in_order(c, figures) ||
+             qv::verifiers::first_under_declared_scale_in_order(c, e, figures) ||
+             qv::verifiers::first_at_precision_under_declared_scale_in_order(c, e, figures);
+    };
+    if (agrees(qv::verifiers::with_sign_turned(q)) && !index.may_agree_with_sign_turned(q) && !agrees(q)) std::abort();
   }
   return 0;
 }

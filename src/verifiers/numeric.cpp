@@ -182,6 +182,29 @@ void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigur
                  why_unconfirmed(f, s, *equal)}));
 }
 
+// A claim is never contradicted by a figure it matches but for its sign
+// (a loss written "(1,234)" and an answer giving its magnitude): tried with
+// its sign turned, in every way a claim is supported before derivation,
+// one that then finds support is unsupported, noted, with the receipt on
+// that figure. A year keeps its own treatment.
+void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const records::MatchOptions& options) {
+  if (f.result != EvidenceResult::Contradicted || f.year_like) return;
+  if (!index.may_agree_with_sign_turned(f.figure)) return;
+  NumericFinding turned;
+  turned.figure = with_sign_turned(f.figure);
+  turned.exact = numeric::quantity_exact_value(turned.figure);
+  first_verdict(turned, index);
+  second_chances(turned, index, options);
+  if (!turned.supported()) return;
+  f.source_id = std::move(turned.source_id);
+  f.source_span = turned.source_span;
+  f.source_text = std::move(turned.source_text);
+  f.notes.emplace_back("sign_differs");
+  f.matched_in_source = true;
+  f.settle(EvidenceResult::Unsupported,
+           fill("{} differs from {} in {} only in its sign", {f.claim_text, *f.source_text, *f.source_id}));
+}
+
 void year_pass(std::vector<NumericFinding>& findings) {
   for (NumericFinding& f : findings) {
     if (f.supported() || !f.year_like) continue;
@@ -237,6 +260,7 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
     first_verdict(f, index);
     second_chances(f, index, options_.matching);
     equal_under_declared_scale_unconfirmed(f, index);
+    sign_differs(f, index, options_.matching);
     findings.push_back(std::move(f));
   }
   year_pass(findings);

@@ -255,6 +255,13 @@ std::optional<EqualReadings> equal_under_declared_scale(const Quantity& claim, c
   return std::nullopt;
 }
 
+Quantity with_sign_turned(const Quantity& q) {
+  Quantity turned = q;
+  for (Decimal& r : turned.readings) r = -r;
+  for (Decimal& v : turned.values) v = -v;
+  return turned;
+}
+
 std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     if (one_sided_unit_or_scale(claim, figures[i])) return i;
@@ -344,6 +351,12 @@ std::optional<std::size_t> SourceFigureIndex::first_at_precision_under_declared_
   return first;
 }
 
+bool SourceFigureIndex::may_agree_with_sign_turned(const Quantity& claim) const {
+  return std::any_of(claim.readings.begin(), claim.readings.end(), [&](const Decimal& r) {
+    return (r < Decimal() && any_positive_) || (Decimal() < r && any_negative_);
+  });
+}
+
 std::optional<std::size_t> SourceFigureIndex::first_equal_under_declared_scale(const Quantity& claim) const {
   if (measured_groups_.empty()) return std::nullopt;
   const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
@@ -406,7 +419,11 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
   bool any_header = false;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
-    for (const Decimal& r : q.readings) keep_first(by_reading_[r], figures[i], i);
+    for (const Decimal& r : q.readings) {
+      keep_first(by_reading_[r], figures[i], i);
+      any_negative_ = any_negative_ || r < Decimal();
+      any_positive_ = any_positive_ || Decimal() < r;
+    }
     if (const auto key = declared_value(figures[i])) {
       keep_first(by_declared_value_[{key->numerator, key->denominator}], figures[i], i);
       if (const auto value = scaled_canonical_value(figures[i])) {

@@ -85,6 +85,9 @@ struct EqualReadings {
 };
 std::optional<EqualReadings> equal_under_declared_scale(const numeric::Quantity& claim, const SourceFigure& figure);
 
+// The figure with its sign turned: every reading and value negated.
+numeric::Quantity with_sign_turned(const numeric::Quantity& q);
+
 // The first figure passing each test, trying them in order.
 std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
                                                     const std::vector<SourceFigure>& figures);
@@ -135,6 +138,11 @@ class SourceFigureIndex {
   // of their dimension and of the dimensionless figures.
   std::optional<std::size_t> first_equal_under_declared_scale(const numeric::Quantity& claim) const;
 
+  // Whether the claim with its sign turned might agree with some figure:
+  // every way of agreeing keeps the sign of what it compares, so it needs a
+  // figure with a reading of the turned sign (and zero turned is the same).
+  bool may_agree_with_sign_turned(const numeric::Quantity& claim) const;
+
   const std::vector<SourceFigure>& figures() const { return figures_; }
 
   // The first figure of each unit, scale and declared scale that applies to
@@ -181,6 +189,8 @@ class SourceFigureIndex {
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
+  bool any_negative_ = false;
+  bool any_positive_ = false;
   std::vector<Group> groups_;
   // Figures by each reading as written, and by the exact value a claim must
   // have for the figure to stand for it under a declared or context scale.

@@ -139,7 +139,8 @@ FILING_FIGURES = [
     # Accounting parentheses, alone or with a minus sign, still negate once.
     ("The result was -2,500.", "Net result (2,500).", "en", "PASS", "supported", []),
     ("The result was -2,500.", "Net result (-2,500).", "en", "PASS", "supported", []),
-    ("The result was 2,500.", "Net result (2,500).", "en", "FAIL", "contradicted", []),
+    # A figure that differs only in its sign is neither support nor a contradiction.
+    ("The result was 2,500.", "Net result (2,500).", "en", "REVIEW", "unsupported", ["sign_differs"]),
     # A table in thousands does not support its digits stated in millions.
     ("Revenue was 4,310 million.", "(in thousands) Revenue | 4,310", "en", "FAIL", "contradicted", []),
     ("Revenue was 4,310 thousand.", "(in thousands) Revenue | 4,310", "en", "PASS", "supported",

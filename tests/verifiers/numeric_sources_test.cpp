@@ -47,7 +47,7 @@ std::string random_table_figure(std::mt19937& rng, bool claim) {
 struct Agreement {
   // Second chances found, and best figures that agree only as written.
   int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0,
-      equal_under_scale = 0, percent_with_scale = 0;
+      equal_under_scale = 0, percent_with_scale = 0, turned_agreements = 0;
   std::array<int, 3> only_as_written_by_code{};  // how they agree as written
   std::array<int, 5> codes{};  // best figures by comparison code
 };
@@ -94,6 +94,18 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       EXPECT_EQ(index.first_equal_under_declared_scale(claim), first_equal_under_declared_scale_in_order(claim, figures));
       a.equal_under_scale += index.first_equal_under_declared_scale(claim).has_value();
       a.percent_with_scale += claim.unit.dimension.kind == numeric::DimensionKind::Percent && claim.scale_power != 0;
+      // The claim with its sign turned agrees with a figure in some way only
+      // where the index says it may, or where the claim itself does (zero).
+      const auto agrees = [&](const numeric::Quantity& q) {
+        const auto exact_q = numeric::quantity_exact_value(q);
+        const auto b = best_figure_in_order(q, figures, matching);
+        return (b && b->comparison.code < numeric::ComparisonCode::Different && !b->agrees_only_as_written) ||
+               first_one_sided_in_order(q, figures) || first_under_declared_scale_in_order(q, exact_q, figures) ||
+               first_at_precision_under_declared_scale_in_order(q, exact_q, figures);
+      };
+      const bool turned_agrees = agrees(with_sign_turned(claim));
+      EXPECT_TRUE(!turned_agrees || index.may_agree_with_sign_turned(claim) || agrees(claim)) << claim.text;
+      a.turned_agreements += turned_agrees;
       a.one_sided += index.first_one_sided(claim).has_value();
       a.declared += index.first_under_declared_scale(claim, exact).has_value();
       a.at_precision += index.first_at_precision_under_declared_scale(claim, exact).has_value();
@@ -130,6 +142,7 @@ TEST(SourceIndex, LookupsAgreeWithTheInOrderSearches) {
   EXPECT_GT(a.one_sided, 300);
   EXPECT_GT(a.declared, 100);
   EXPECT_GT(a.equal_under_scale, 50);
+  EXPECT_GT(a.turned_agreements, 300);
 }
 
 // With each matching option on, and both: the precision and fraction

@@ -179,17 +179,59 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
       {"Der Umsatz stieg um 3,5 %.", "Umsatz 4,31 Mrd. EUR (+3,5 %).", "3,5 %",
        "supported | 3,5 % = (+3,5 %) in s0 (3.5 %) |", "de"},
       {"Revenue grew 8.2%.", "Revenue EUR 4.31 billion (-8.2%).", "8.2%",
-       "contradicted | 8.2% not in sources; nearest -8.2 % in s0 (relative distance 2) |"},
+       "unsupported | 8.2% differs from (-8.2%) in s0 only in its sign | sign_differs"},
       {"The result was -2,500.", "Net result (2,500).", "-2,500",
        "supported | -2,500 = (2,500) in s0 (-2500) |"},
       {"The result was -2,500.", "Net result (-2,500).", "-2,500",
        "supported | -2,500 = (-2,500) in s0 (-2500) |"},
+      // A claim that matches a figure but for its sign, in any way a claim is
+      // supported before derivation, is unsupported and noted: a magnitude
+      // given for a loss, and a sign error alike.
       {"The result was 2,500.", "Net result (2,500).", "2,500",
-       "contradicted | 2,500 not in sources; nearest -2500 in s0 (relative distance 2) |"},      // A lone parenthesis, in the answer or the source, does not negate.
+       "unsupported | 2,500 differs from (2,500) in s0 only in its sign | sign_differs"},
+      {"The net loss was 1,234.", "(in thousands)\nNet loss | (1,234) | (987)", "1,234",
+       "unsupported | 1,234 differs from (1,234) in s0 only in its sign | sign_differs"},
+      {"The net loss was 1,234.", "(in thousands)\nNet loss | -1,234 | -987", "1,234",
+       "unsupported | 1,234 differs from -1,234 in s0 only in its sign | sign_differs"},
+      {"The result was -2,500.", "Net result 2,500 and 1,900.", "-2,500",
+       "unsupported | -2,500 differs from 2,500 in s0 only in its sign | sign_differs"},
+      {"The net loss was 1.234 million.", "(in thousands)\nNet loss | (1,234) | (987)", "1.234 million",
+       "unsupported | 1.234 million differs from (1,234) in s0 only in its sign | sign_differs"},
+      {"The net loss was 1,234 thousand.", "Net loss | (1,234) | (987)", "1,234 thousand",
+       "unsupported | 1,234 thousand differs from (1,234) in s0 only in its sign | sign_differs"},
+      {"The net loss was 1.2 thousand.", "Net loss | (1,234) | (987)", "1.2 thousand",
+       "unsupported | 1.2 thousand differs from (1,234) in s0 only in its sign | sign_differs", "en",
+       with_options(true, false)},
+      {"Revenue declined 5.2%.", "Revenue change | (5.2)%", "5.2%",
+       "unsupported | 5.2% differs from (5.2)% in s0 only in its sign | sign_differs"},
+      {"Net income was 1,234.", "Net income | (1,234)", "1,234",
+       "unsupported | 1,234 differs from (1,234) in s0 only in its sign | sign_differs"},
+      // No recomputation refutes it: the source holds it.
+      {"Revenue was 600.5 and costs 400.5; the loss was 1,234.", "Revenue 600.5, costs 400.5, net loss (1,234)",
+       "1,234", "unsupported | 1,234 differs from (1,234) in s0 only in its sign | sign_differs"},
+      // Unchanged beside them: a claim supported as it stands, a turned sign
+      // that matches nothing, an unsupported finding, the one-digit rule
+      // under a declared scale, and a year.
+      {"The net loss was (1,234).", "Net loss | (1,234) | (987)", "(1,234)",
+       "supported | (1,234) = (1,234) in s0 (-1234) |"},
+      {"The net loss was 1,500.", "Net loss | (1,234) | (987)", "1,500",
+       "contradicted | 1,500 not in sources; nearest -987 in s0 (relative distance 1.658) |"},
+      {"Net cash used was $312.", "Net cash used in investing activities | (312) | (280)", "$312",
+       "unsupported | $312 has no source value of the same dimension | dimension_mismatch"},
+      {"The net loss was $5 million.", "(in thousands)\nNet loss | $(5,000) | $7,000", "$5 million",
+       "contradicted | $5 million not in sources; nearest 7000000 USD in s0, $7,000 in thousands as its table declares "
+       "(relative distance 0.286) |"},
+      {"Revenue in 2023 was 5,000.", "Revenue (2023) | 5,000", "2023",
+       "unsupported | 2023 reads as a year and appears in no source | year_not_in_sources"},
+      // A lone parenthesis, in the answer or the source, does not negate.
       {"Costs were (12 net of tax.", "Costs 12", "(12", "supported | (12 = 12 in s0 (12) |"},
       {"Costs were 12 (net of tax).", "(12 in total, net of tax)", "12", "supported | 12 = (12 in s0 (12) |"},
   };
   expect_summaries(cases);
+  // The receipt is the figure that differs only in its sign, not the nearest.
+  const Evidence e = verify(make_context("The net loss was 1,234.", {"Other | 1,300\nNet loss | (1,234)"})).on("1,234");
+  EXPECT_EQ(e.receipt.source_text, "(1,234)");
+  EXPECT_EQ(e.receipt.source_span, (records::Span{25, 32}));
 }
 
 TEST(FirstVerdict, DimensionMismatchOnlyWithoutSameUnitFigure) {
