@@ -102,15 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A claim whose turned sign agrees with a figure, where the claim itself
     // agrees with none, is one the index lets through to that search.
-    const auto agrees = [&](const qv::numeric::Quantity& c) {
-      const auto e = qv::numeric::quantity_exact_value(c);
-      const auto b = qv::verifiers::best_figure_in_order(c, figures, options.matching);
-      return (b && b->comparison.code < qv::numeric::ComparisonCode::Different && !b->agrees_only_as_written) ||
-             qv::verifiers::first_one_sided_in_order(c, figures) ||
-             qv::verifiers::first_under_declared_scale_in_order(c, e, figures) ||
-             qv::verifiers::first_at_precision_under_declared_scale_in_order(c, e, figures);
-    };
-    if (agrees(qv::verifiers::with_sign_turned(q)) && !index.may_agree_with_sign_turned(q) && !agrees(q)) std::abort();
+    using qv::verifiers::agrees_with_some_figure_in_order;
+    if (agrees_with_some_figure_in_order(qv::verifiers::with_sign_turned(q), figures, options.matching) &&
+        !index.may_agree_with_sign_turned(q) && !agrees_with_some_figure_in_order(q, figures, options.matching)) {
+      std::abort();
+    }
   }
   return 0;
 }

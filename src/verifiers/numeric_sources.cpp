@@ -295,6 +295,15 @@ std::optional<std::size_t> first_equal_under_declared_scale_in_order(const Quant
   return std::nullopt;
 }
 
+bool agrees_with_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                      const records::MatchOptions& matching) {
+  const auto exact = numeric::quantity_exact_value(claim);
+  const auto best = best_figure_in_order(claim, figures, matching);
+  return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
+         first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
+         first_at_precision_under_declared_scale_in_order(claim, exact, figures);
+}
+
 namespace {
 
 // Figures alike in unit, scale and declared scale pass the same tests: only

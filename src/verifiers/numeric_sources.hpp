@@ -99,6 +99,11 @@ std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
     const std::vector<SourceFigure>& figures);
 std::optional<std::size_t> first_equal_under_declared_scale_in_order(const numeric::Quantity& claim,
                                                                      const std::vector<SourceFigure>& figures);
+// Whether some figure agrees with the claim in a way that can support it
+// before derivation, trying figure by figure: an agreeing best figure, or
+// one passing a second chance's test (whatever the claim's digit count).
+bool agrees_with_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
+                                      const records::MatchOptions& matching);
 
 class SourceFigureIndex {
  public:
