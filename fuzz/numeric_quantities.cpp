@@ -2,9 +2,13 @@
 // arbitrary text. The first byte picks the locale profile and the mode.
 // Spans must lie inside the text, in order, on character boundaries of
 // well-formed text; a figure must equal itself; candidates must come out.
+// The scan for exceptions that resumes where it stopped answers as a fresh
+// one does, and the first context phrase with exceptions found by its
+// shortcut is the first the full scan finds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +17,7 @@
 #include "numeric/derived.hpp"
 #include "numeric/numeral.hpp"
 #include "numeric/quantity.hpp"
+#include "numeric/scale_exceptions.hpp"
 
 namespace {
 
@@ -64,6 +69,22 @@ void check_quantities(std::string_view text, const LocaleProfile& p, bool with_u
   }
 }
 
+void check_exceptions(std::string_view text, ScaleFamily family) {
+  ScaleExceptions resumed(text);
+  for (std::size_t at = 0; at <= text.size(); at += 1 + at / 8) {
+    require(resumed.follow(at) == ScaleExceptions(text).follow(at));
+  }
+  std::optional<std::size_t> full;
+  for (const ScaleContext& c : scale_contexts(text, family)) {
+    if (c.with_exceptions) {
+      full = c.position;
+      break;
+    }
+  }
+  const auto shortcut = first_scale_context_with_exceptions(text, family);
+  require(full == (shortcut ? std::optional<std::size_t>(shortcut->position) : std::nullopt));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -73,5 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   check_numerals(text, profile, qv::core::is_valid_utf8(text));
   check_quantities(text, profile, with_units);
+  check_exceptions(text, profile.family);
   return 0;
 }
