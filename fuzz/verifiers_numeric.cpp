@@ -5,7 +5,7 @@
 // their sources, the same findings on a second run, and its best-figure
 // and declared-scale lookups (rounded, and equal in any reading) agree with
 // trying figure by figure, and its shortcut past the search with a claim's
-// sign turned skips only claims that search would not support.
+// sign turned skips only claims that search would not match to a figure.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -100,11 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qv::verifiers::first_equal_under_declared_scale_in_order(q, figures)) {
       std::abort();
     }
-    // A claim whose turned sign agrees with a figure, where the claim itself
-    // agrees with none, is one the index lets through to that search.
-    using qv::verifiers::agrees_with_some_figure_in_order;
-    if (agrees_with_some_figure_in_order(qv::verifiers::with_sign_turned(q), figures, options.matching) &&
-        !index.may_agree_with_sign_turned(q) && !agrees_with_some_figure_in_order(q, figures, options.matching)) {
+    // A claim whose turned sign matches a figure, where the claim itself
+    // matches none, is one the index lets through to that search.
+    using qv::verifiers::matches_some_figure_in_order;
+    if (matches_some_figure_in_order(qv::verifiers::with_sign_turned(q), figures, options.matching) &&
+        !index.may_agree_with_sign_turned(q) && !matches_some_figure_in_order(q, figures, options.matching)) {
       std::abort();
     }
   }

@@ -100,6 +100,7 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       break;
     }
     case Code::NotComparable:
+      f.other_dimension = true;
       f.notes.emplace_back("dimension_mismatch");
       f.settle(EvidenceResult::Unsupported,
                fill("{} has no source value of the same dimension", {f.claim_text}));
@@ -142,7 +143,9 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
     }
   }
   if (f.result == EvidenceResult::Contradicted && digits == 2) {
-    if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
+    const std::optional<std::size_t> i = index.first_one_sided(f.figure);
+    if (const SourceFigure* s = at(i)) {
+      f.unconfirmed_figure = i;
       f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
       f.settle(EvidenceResult::Unsupported,
                fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other", {f.claim_text, figure_text(s->source_text, s->quantity.start, s->quantity.end),
@@ -165,10 +168,17 @@ std::string why_unconfirmed(const NumericFinding& f, const SourceFigure& s, cons
   return "not as exact values";
 }
 
+// Whether the steps after the second chances still apply: the finding is
+// contradicted, or unsupported for want of a figure of its dimension.
+bool refuted_or_other_dimension(const NumericFinding& f) {
+  return f.result == EvidenceResult::Contradicted || (f.result == EvidenceResult::Unsupported && f.other_dimension);
+}
+
 // A claim is never contradicted by a figure it equals under the figure's
-// declared scale: no second chance having taken it, it is unsupported.
+// declared or context scale: no second chance having taken it, it is
+// unsupported.
 void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigureIndex& index) {
-  if (f.result != EvidenceResult::Contradicted) return;
+  if (!refuted_or_other_dimension(f)) return;
   const std::optional<std::size_t> at = index.first_equal_under_declared_scale(f.figure);
   if (!at) return;
   const SourceFigure& s = index.figures()[*at];
@@ -178,27 +188,39 @@ void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigur
   f.matched_in_source = true;
   f.settle(EvidenceResult::Unsupported,
            fill("{} matches {} in {} under the scale its table declares, {}, but {}",
-                {f.claim_text, *f.source_text, s.source_id, declared_scale_name(s.declaration.power),
+                {f.claim_text, *f.source_text, s.source_id, declared_scale_name(table_scale_power(s)),
                  why_unconfirmed(f, s, *equal)}));
+}
+
+// The verdict on a claim before its sign is tried turned: the first
+// verdict, the second chances and equality under a declared scale.
+void verdict_as_signed(NumericFinding& f, const SourceFigureIndex& index, const records::MatchOptions& options) {
+  first_verdict(f, index);
+  second_chances(f, index, options);
+  equal_under_declared_scale_unconfirmed(f, index);
 }
 
 // A claim is never contradicted by a figure it matches but for its sign
 // (a loss written "(1,234)" and an answer giving its magnitude): tried with
-// its sign turned, in every way a claim is supported before derivation,
-// one that then finds support is unsupported, noted, with the receipt on
-// that figure. A year keeps its own treatment.
+// its sign turned, in every way a claim matches a figure before derivation,
+// one that then matches a figure, supported by it or not, is unsupported,
+// noted, with the receipt on that figure. A year keeps its own treatment.
 void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const records::MatchOptions& options) {
-  if (f.result != EvidenceResult::Contradicted || f.year_like) return;
+  if (!refuted_or_other_dimension(f) || f.year_like) return;
   if (!index.may_agree_with_sign_turned(f.figure)) return;
   NumericFinding turned;
   turned.figure = with_sign_turned(f.figure);
   turned.exact = numeric::quantity_exact_value(turned.figure);
-  first_verdict(turned, index);
-  second_chances(turned, index, options);
-  if (!turned.supported()) return;
-  f.source_id = std::move(turned.source_id);
-  f.source_span = turned.source_span;
-  f.source_text = std::move(turned.source_text);
+  verdict_as_signed(turned, index, options);
+  if (turned.unconfirmed_figure) {
+    point_receipt_at(f, index.figures()[*turned.unconfirmed_figure]);
+  } else if (turned.supported() || turned.matched_in_source) {
+    f.source_id = std::move(turned.source_id);
+    f.source_span = turned.source_span;
+    f.source_text = std::move(turned.source_text);
+  } else {
+    return;
+  }
   f.notes.emplace_back("sign_differs");
   f.matched_in_source = true;
   f.settle(EvidenceResult::Unsupported,
@@ -257,9 +279,7 @@ core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationConte
       return numeric::compare_quantities(f.figure, q, false, false).code == Code::Equal;
     });
     if (echoes) f.notes.emplace_back("echoes_question");
-    first_verdict(f, index);
-    second_chances(f, index, options_.matching);
-    equal_under_declared_scale_unconfirmed(f, index);
+    verdict_as_signed(f, index, options_.matching);
     sign_differs(f, index, options_.matching);
     findings.push_back(std::move(f));
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The working record of one numeric claim while the numeric verifier runs;
 // it becomes an Evidence at the end.
+#include <cstddef>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -32,9 +33,14 @@ struct NumericFinding {
   bool year_like = false;
   // A source holds a figure it matches in a way that neither confirms nor
   // refutes it (only as written, in a table whose declaration makes
-  // exceptions; only under a declared scale, unconfirmed): no
-  // recomputation refutes it as in no source.
+  // exceptions; only under a declared or context scale, unconfirmed; but
+  // for its sign): no recomputation refutes it as in no source.
   bool matched_in_source = false;
+  // The first verdict found no source figure of the claim's dimension.
+  bool other_dimension = false;
+  // The figure an unconfirmed one-sided match names (the receipt stays on
+  // the nearest figure).
+  std::optional<std::size_t> unconfirmed_figure;
 
   bool supported() const { return result == records::EvidenceResult::Supported; }
   void settle(records::EvidenceResult r, std::string why) {

@@ -90,9 +90,19 @@ std::size_t first_where(std::size_t lo, std::size_t hi, Pred holds) {
 
 bool is_dimensionless(const numeric::Dimension& d) { return d.kind == numeric::DimensionKind::Dimensionless; }
 
+// 0 for a negative value, 1 for zero, 2 for a positive one.
+std::size_t sign_of(const Decimal& v) { return v.is_zero() ? 1 : v.is_sign_negative() ? 0 : 2; }
+
+// Whether a unit's canonical value can have another sign than its value (a
+// temperature in °C or °F); without an offset both have the same sign.
+bool has_offset(const numeric::UnitInfo& unit) { return !unit.offset.is_zero(); }
+
 bool has_note(const Quantity& q, std::string_view note) {
   return std::find(q.notes.begin(), q.notes.end(), note) != q.notes.end();
 }
+
+// Whether a context phrase's scale applies to the figure.
+bool context_scaled(const Quantity& q) { return q.scale_power != 0 && has_note(q, numeric::kScaleFromContext); }
 
 // The exact value a claim must have for this figure to stand for it under a
 // scale: its own exact value when a context scale applies to it, its exact
@@ -100,7 +110,7 @@ bool has_note(const Quantity& q, std::string_view note) {
 // scale of its own; none for a year or when the value cannot be formed.
 std::optional<numeric::Fraction> declared_value(const SourceFigure& s) {
   const Quantity& q = s.quantity;
-  if (q.scale_power != 0 && !has_note(q, "scale_from_context")) return std::nullopt;
+  if (q.scale_power != 0 && !context_scaled(q)) return std::nullopt;
   if (q.scale_power == 0 && !s.declared) return std::nullopt;
   if (is_year_like(q)) return std::nullopt;
   const auto value = numeric::quantity_exact_value(q);
@@ -236,18 +246,25 @@ bool at_precision_under_declared_scale(const Quantity& claim, const std::optiona
   return rounded && *rounded == *target;
 }
 
+std::uint32_t table_scale_power(const SourceFigure& s) {
+  if (context_scaled(s.quantity)) return s.quantity.scale_power;
+  return is_year_like(s.quantity) ? 0 : header_power(s);
+}
+
 std::optional<EqualReadings> equal_under_declared_scale(const Quantity& claim, const SourceFigure& s) {
   const Quantity& figure = s.quantity;
-  if (header_power(s) == 0 || is_year_like(figure)) return std::nullopt;
+  const std::uint32_t power = table_scale_power(s);
+  if (power == 0) return std::nullopt;
   if (!(claim.unit.dimension == figure.unit.dimension || is_dimensionless(figure.unit.dimension))) return std::nullopt;
   const auto claim_multiplier = ten_to(claim.scale_power);
-  const Decimal factor = header_factor(s);
+  const auto factor = ten_to(power);
+  if (!factor) return std::nullopt;
   for (std::size_t i = 0; claim_multiplier && i < claim.readings.size(); ++i) {
     const auto value = claim.readings[i].checked_mul(*claim_multiplier);
     const auto x = value ? numeric::canonical_value(*value, claim.unit) : std::nullopt;
     if (!x) continue;
     for (std::size_t j = 0; j < figure.readings.size(); ++j) {
-      const auto scaled = figure.readings[j].checked_mul(factor);
+      const auto scaled = figure.readings[j].checked_mul(*factor);
       const auto y = scaled ? numeric::canonical_value(*scaled, figure.unit) : std::nullopt;
       if (y && *x == *y) return EqualReadings{i, j};
     }
@@ -302,6 +319,14 @@ bool agrees_with_some_figure_in_order(const Quantity& claim, const std::vector<S
   return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
          first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
          first_at_precision_under_declared_scale_in_order(claim, exact, figures);
+}
+
+bool matches_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                  const records::MatchOptions& matching) {
+  const auto best = best_figure_in_order(claim, figures, matching);
+  return agrees_with_some_figure_in_order(claim, figures, matching) ||
+         first_equal_under_declared_scale_in_order(claim, figures) ||
+         (best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions);
 }
 
 namespace {
@@ -361,23 +386,38 @@ std::optional<std::size_t> SourceFigureIndex::first_at_precision_under_declared_
 }
 
 bool SourceFigureIndex::may_agree_with_sign_turned(const Quantity& claim) const {
-  return std::any_of(claim.readings.begin(), claim.readings.end(), [&](const Decimal& r) {
-    return (r < Decimal() && any_positive_) || (Decimal() < r && any_negative_);
-  });
+  const auto turned_sign_held = [&](const Decimal& turned) { return signs_[sign_of(turned)]; };
+  for (const Decimal& r : claim.readings) {
+    if (!r.is_zero() && turned_sign_held(-r)) return true;
+  }
+  if (!has_offset(claim.unit)) return false;
+  for (const Decimal& v : claim.values) {
+    if (v.is_zero()) continue;
+    const std::optional<Decimal> turned = numeric::canonical_value(-v, claim.unit);
+    if (turned && turned_sign_held(*turned)) return true;
+  }
+  return false;
 }
 
 std::optional<std::size_t> SourceFigureIndex::first_equal_under_declared_scale(const Quantity& claim) const {
-  if (measured_groups_.empty()) return std::nullopt;
+  if (!any_under_scale_) return std::nullopt;
   const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
   std::size_t first = kNoFigure;
   const numeric::Dimension bare{};
-  const Group* own = group_of(measured_groups_, claim.unit.dimension);
-  const Group* dimensionless = is_dimensionless(claim.unit.dimension) ? nullptr : group_of(measured_groups_, bare);
-  for (const Decimal& v : claim.values) {
-    const std::optional<Decimal> x = numeric::canonical_value(v, claim.unit);
-    if (!x) continue;
-    for (const Group* g : {own, dimensionless}) {
-      if (g) first = std::min(first, first_with_key(*g, g->scaled_tree, *x, same));
+  // The figures under a declaration by their values under it (none without
+  // a declaration), and those a context phrase scaled by their own values.
+  for (const std::vector<Group>* groups : {&measured_groups_, any_context_ ? &groups_ : nullptr}) {
+    if (!groups) continue;
+    const Group* own = group_of(*groups, claim.unit.dimension);
+    const Group* dimensionless = is_dimensionless(claim.unit.dimension) ? nullptr : group_of(*groups, bare);
+    for (const Decimal& v : claim.values) {
+      const std::optional<Decimal> x = numeric::canonical_value(v, claim.unit);
+      if (!x) continue;
+      for (const Group* g : {own, dimensionless}) {
+        if (!g) continue;
+        const std::vector<std::size_t>& tree = groups == &groups_ ? context_tree(*g) : g->scaled_tree;
+        first = std::min(first, first_with_key(*g, tree, *x, same));
+      }
     }
   }
   if (first == kNoFigure) return std::nullopt;
@@ -407,14 +447,18 @@ std::vector<std::size_t> min_tree(const std::vector<Entry>& by_value, Keep kept)
 }
 
 // Adds figure `i`'s values, in the canonical unit, to its group; a figure
-// none of whose values converts is the group's first without values.
+// none of whose values converts is the group's first without values. Notes
+// the signs of the values of a unit with an offset in `signs` (those of
+// other units are the signs of their readings).
 template <class Group>
-void add_values(Group& g, const std::vector<Decimal>& values, const numeric::UnitInfo& unit, std::size_t i) {
+void add_values(Group& g, const std::vector<Decimal>& values, const numeric::UnitInfo& unit, std::size_t i,
+                std::array<bool, 3>& signs) {
   bool any = false;
   for (const Decimal& v : values) {
     const auto c = numeric::canonical_value(v, unit);
     if (!c) continue;
     any = true;
+    if (has_offset(unit)) signs[sign_of(*c)] = true;
     if (c->abs() >= wide_limit()) g.wide = true;
     g.by_value.push_back({*c, i});
   }
@@ -423,6 +467,16 @@ void add_values(Group& g, const std::vector<Decimal>& values, const numeric::Uni
 
 }  // namespace
 
+const std::vector<std::size_t>& SourceFigureIndex::context_tree(const Group& g) const {
+  if (context_trees_.empty()) {
+    for (const Group& group : groups_) {
+      context_trees_.push_back(
+          min_tree(group.by_value, [&](std::size_t figure) { return context_scaled(figures_[figure].quantity); }));
+    }
+  }
+  return context_trees_[static_cast<std::size_t>(&g - groups_.data())];
+}
+
 SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
     : figures_(figures), matching_(matching) {
   bool any_header = false;
@@ -430,9 +484,9 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     const Quantity& q = figures[i].quantity;
     for (const Decimal& r : q.readings) {
       keep_first(by_reading_[r], figures[i], i);
-      any_negative_ = any_negative_ || r < Decimal();
-      any_positive_ = any_positive_ || Decimal() < r;
+      signs_[sign_of(r)] = true;
     }
+    any_context_ = any_context_ || context_scaled(q);
     if (const auto key = declared_value(figures[i])) {
       keep_first(by_declared_value_[{key->numerator, key->denominator}], figures[i], i);
       if (const auto value = scaled_canonical_value(figures[i])) {
@@ -440,7 +494,7 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
       }
     }
     any_header = any_header || header_power(figures[i]) != 0;
-    add_values(group_for(groups_, q.unit.dimension, i), q.values, q.unit, i);
+    add_values(group_for(groups_, q.unit.dimension, i), q.values, q.unit, i, signs_);
   }
   // Figures under a declared scale as a claim with a scale word measures
   // them; only needed when there are some.
@@ -449,7 +503,7 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
     const Quantity& q = figures[i].quantity;
     const std::optional<std::vector<Decimal>> scaled = values_under_declared_scale(figures[i]);
     under_scale[i] = scaled.has_value();
-    add_values(group_for(measured_groups_, q.unit.dimension, i), scaled ? *scaled : q.values, q.unit, i);
+    add_values(group_for(measured_groups_, q.unit.dimension, i), scaled ? *scaled : q.values, q.unit, i, signs_);
   }
   const auto every = [](std::size_t) { return true; };
   for (std::vector<Group>* list : {&groups_, &scaled_groups_, &measured_groups_}) {
@@ -459,6 +513,7 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
       g.tree = min_tree(g.by_value, every);
     }
   }
+  any_under_scale_ = any_header || any_context_;
   // Without a figure under a declared scale the open trees would be the
   // same as the full ones, and are left empty.
   if (!any_header) return;

@@ -2,6 +2,7 @@
 // The source figures of one numeric-verifier run, read once and looked up
 // for every claim: the best figure of a claim's first verdict, and what the
 // second chances need of each figure (its exact value, whether it is a year).
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -75,10 +76,16 @@ bool under_declared_scale(const numeric::Quantity& claim, const std::optional<nu
 bool at_precision_under_declared_scale(const numeric::Quantity& claim,
                                        const std::optional<numeric::Fraction>& claim_exact, const SourceFigure& figure);
 
-// A figure under the scale its table declares that the claim equals there,
-// in some reading of each (the values compared in their canonical unit): of
-// the claim's unit, or dimensionless. Which readings are equal, by their
-// positions: the first pair, the claim's readings taken in order.
+// The power of ten of the scale a figure stands under: its table's
+// declaration for a bare figure, a context phrase's for a figure that
+// phrase scaled; 0 for neither, and for a year.
+std::uint32_t table_scale_power(const SourceFigure& figure);
+
+// A figure under the scale its table declares, or a context phrase gives it,
+// that the claim equals there, in some reading of each (the values compared
+// in their canonical unit): of the claim's unit, or dimensionless. Which
+// readings are equal, by their positions: the first pair, the claim's
+// readings taken in order.
 struct EqualReadings {
   std::size_t claim = 0;
   std::size_t figure = 0;
@@ -104,6 +111,11 @@ std::optional<std::size_t> first_equal_under_declared_scale_in_order(const numer
 // one passing a second chance's test (whatever the claim's digit count).
 bool agrees_with_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
                                       const records::MatchOptions& matching);
+// The same, or some figure the claim matches without support: equal under a
+// declared or context scale, or a best figure agreeing only as written in a
+// table whose declaration makes exceptions.
+bool matches_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
+                                  const records::MatchOptions& matching);
 
 class SourceFigureIndex {
  public:
@@ -139,13 +151,18 @@ class SourceFigureIndex {
   std::optional<std::size_t> first_at_precision_under_declared_scale(
       const numeric::Quantity& claim, const std::optional<numeric::Fraction>& claim_exact) const;
 
-  // By the values of the figures under a declared scale, in the value order
-  // of their dimension and of the dimensionless figures.
+  // By the values of the figures under a declared or context scale, in the
+  // value order of their dimension and of the dimensionless figures.
   std::optional<std::size_t> first_equal_under_declared_scale(const numeric::Quantity& claim) const;
 
-  // Whether the claim with its sign turned might agree with some figure:
-  // every way of agreeing keeps the sign of what it compares, so it needs a
-  // figure with a reading of the turned sign (and zero turned is the same).
+  // Whether the claim with its sign turned might match some figure. Every
+  // way of matching compares readings as written, or values in the
+  // canonical unit (scaled by a positive power of ten, rounded, or times
+  // 100), and keeps their sign: it needs a figure with a reading of the
+  // turned reading's sign, or a value of the sign the turned value has in
+  // the canonical unit (where a unit with an offset, a temperature, can
+  // change the sign, and zero is a sign of its own). A claim of zero turned
+  // is the same claim.
   bool may_agree_with_sign_turned(const numeric::Quantity& claim) const;
 
   const std::vector<SourceFigure>& figures() const { return figures_; }
@@ -194,8 +211,20 @@ class SourceFigureIndex {
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
-  bool any_negative_ = false;
-  bool any_positive_ = false;
+  // The signs (negative, zero, positive) of the figures' readings, and of
+  // the values in the canonical unit, as written and under a declared
+  // scale, of figures whose unit has an offset (the values of other units
+  // have their readings' signs).
+  std::array<bool, 3> signs_{};
+  // Some figure stands under a declared or context scale; some under a
+  // context scale.
+  bool any_under_scale_ = false;
+  bool any_context_ = false;
+  // For each group of `groups_`, the tree of the figures a context phrase
+  // scaled only: built on the first lookup that needs it, which a run whose
+  // claims the figures support never makes.
+  mutable std::vector<std::vector<std::size_t>> context_trees_;
+  const std::vector<std::size_t>& context_tree(const Group& g) const;
   std::vector<Group> groups_;
   // Figures by each reading as written, and by the exact value a claim must
   // have for the figure to stand for it under a declared or context scale.

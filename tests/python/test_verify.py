@@ -153,6 +153,21 @@ FILING_FIGURES = [
 ]
 
 
+def test_equality_under_a_declared_scale_comes_before_the_sign(engine):
+    # Another source holds the claim with its sign turned; a policy that
+    # tolerates a sign difference still gets the one significant digit.
+    policy = ("id: losses\nversion: '1'\nextends: quillaveen_default_v1\n"
+              "decision:\n  tolerate_notes: [year_not_in_sources, sign_differs]\n")
+    record = json.loads(engine.verify_unsigned_json(json.dumps({
+        "answer": "Revenue was $5 million.", "locale": "en", "policy_yaml": policy,
+        "sources": [{"id": "s1", "text": "(in thousands)\nRevenue | $5,000 | $7,000"},
+                    {"id": "s2", "text": "Net loss -$5 million"}]})))
+    (numeric,) = [e for e in record["content"]["graph"]["evidence"] if e["verifier_id"] == "quillaveen.numeric"]
+    assert (numeric["result"], numeric["receipt"]["source_id"], numeric["receipt"].get("notes", [])) == (
+        "unsupported", "s1", [])
+    assert record["content"]["outcome"]["decision"] == "REVIEW"
+
+
 @pytest.mark.parametrize("answer,source,locale,verdict,result,notes", FILING_FIGURES)
 def test_filing_figures(engine, answer, source, locale, verdict, result, notes):
     record = json.loads(engine.verify_unsigned_json(json.dumps(

@@ -12,6 +12,14 @@
 namespace qv::verifiers {
 namespace {
 
+// Temperatures, whose sign in kelvin need not be the sign written.
+std::string random_temperature(std::mt19937& rng) {
+  static const std::vector<std::string> degrees = {"5",      "-5",     "268.15", "278.15", "-40",   "233.15",
+                                                   "-273.15", "-300", "26.85",  "-13",    "248.15", "273.15", "0"};
+  static const std::vector<std::string> scales = {" °C", " K", " °F"};
+  return degrees[rng() % degrees.size()] + scales[rng() % scales.size()];
+}
+
 // Figures drawn from a small vocabulary, so that equal values, equal
 // distances, zero, negatives, units and scales all come up often.
 std::string random_figure(std::mt19937& rng, bool near_matches) {
@@ -27,6 +35,7 @@ std::string random_figure(std::mt19937& rng, bool near_matches) {
                                                    "7.25", "-62.5", "1000", "0.5", "80", "79", "1e", "33.3333"};
   static const std::vector<std::string> units = {"", "", "", " USD", " kg", " g", "%", " million", " EUR", " k", " m",
                                                  " °C"};
+  if (rng() % 8 == 0) return random_temperature(rng);
   return numbers[rng() % numbers.size()] + units[rng() % units.size()];
 }
 
@@ -47,16 +56,22 @@ std::string random_table_figure(std::mt19937& rng, bool claim) {
 struct Agreement {
   // Second chances found, and best figures that agree only as written.
   int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0,
-      equal_under_scale = 0, percent_with_scale = 0, turned_agreements = 0;
+      equal_under_scale = 0, equal_under_context = 0, percent_with_scale = 0, turned_agreements = 0,
+      turned_temperatures = 0;
   std::array<int, 3> only_as_written_by_code{};  // how they agree as written
   std::array<int, 5> codes{};  // best figures by comparison code
 };
 
+// What the sources and claims are drawn from: figures of every kind, tables
+// that declare a scale, or a few temperatures only (so that at times no
+// figure has a reading of one sign while some value in kelvin has it).
+enum class Draw { Figures, Tables, Temperatures };
+
 // Random requests of up to three sources and four claims, every lookup of
-// the index compared with the in-order search under `matching`; with
-// `tables`, of tables that declare a scale.
+// the index compared with the in-order search under `matching`.
 Agreement agree_on_random_requests(int count, const records::MatchOptions& matching, unsigned seed,
-                                   bool tables = false) {
+                                   Draw draw = Draw::Figures) {
+  const bool tables = draw == Draw::Tables;
   std::mt19937 rng(seed);
   const bool near = matching.declared_precision || matching.percent_as_fraction;
   Agreement a;
@@ -71,13 +86,16 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
                                                          "Amounts in millions, except per share\n",
                                                          ""};
   const std::vector<std::string>& headers = tables ? table_headers : plain_headers;
-  const auto figure = [&](bool claim) { return tables ? random_table_figure(rng, claim) : random_figure(rng, near); };
+  const auto figure = [&](bool claim) {
+    if (draw == Draw::Temperatures) return random_temperature(rng);
+    return tables ? random_table_figure(rng, claim) : random_figure(rng, near);
+  };
   for (; a.requests < count; ++a.requests) {
     const numeric::LocaleProfile profile = *numeric::locale_profile(a.requests % 2 ? "en" : "und");
     std::vector<records::Source> sources(1 + rng() % 3);
     for (auto& s : sources) {
       s.text = headers[rng() % headers.size()];
-      const std::size_t n = rng() % 12;
+      const std::size_t n = draw == Draw::Temperatures ? rng() % 3 : rng() % 12;
       for (std::size_t k = 0; k < n; ++k) s.text += figure(false) + "; ";
     }
     const auto figures = find_declared_scale(sources, profile, true);
@@ -92,15 +110,19 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       EXPECT_EQ(index.first_at_precision_under_declared_scale(claim, exact),
                 first_at_precision_under_declared_scale_in_order(claim, exact, figures));
       EXPECT_EQ(index.first_equal_under_declared_scale(claim), first_equal_under_declared_scale_in_order(claim, figures));
-      a.equal_under_scale += index.first_equal_under_declared_scale(claim).has_value();
+      const auto equal = index.first_equal_under_declared_scale(claim);
+      a.equal_under_scale += equal.has_value();
+      a.equal_under_context += equal && figures[*equal].quantity.scale_power != 0;
       a.percent_with_scale += claim.unit.dimension.kind == numeric::DimensionKind::Percent && claim.scale_power != 0;
-      // The claim with its sign turned agrees with a figure in some way only
+      // The claim with its sign turned matches a figure in some way only
       // where the index says it may, or where the claim itself does (zero).
-      const bool turned_agrees = agrees_with_some_figure_in_order(with_sign_turned(claim), figures, matching);
-      EXPECT_TRUE(!turned_agrees || index.may_agree_with_sign_turned(claim) ||
-                  agrees_with_some_figure_in_order(claim, figures, matching))
+      const bool turned_matches = matches_some_figure_in_order(with_sign_turned(claim), figures, matching);
+      EXPECT_TRUE(!turned_matches || index.may_agree_with_sign_turned(claim) ||
+                  matches_some_figure_in_order(claim, figures, matching))
           << claim.text;
-      a.turned_agreements += turned_agrees;
+      a.turned_agreements += turned_matches;
+      a.turned_temperatures += turned_matches && claim.unit.dimension.kind == numeric::DimensionKind::Temperature &&
+                               !claim.readings.empty() && !claim.readings.front().is_zero();
       a.one_sided += index.first_one_sided(claim).has_value();
       a.declared += index.first_under_declared_scale(claim, exact).has_value();
       a.at_precision += index.first_at_precision_under_declared_scale(claim, exact).has_value();
@@ -129,15 +151,17 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
 }
 
 TEST(SourceIndex, LookupsAgreeWithTheInOrderSearches) {
-  const Agreement a = agree_on_random_requests(3000, records::MatchOptions{}, 7);
-  EXPECT_EQ(a.requests, 3000);
+  const Agreement a = agree_on_random_requests(3500, records::MatchOptions{}, 7);
+  EXPECT_EQ(a.requests, 3500);
   EXPECT_GT(a.codes[0], 500);
   EXPECT_GT(a.codes[3], 1000);
   EXPECT_GT(a.codes[4], 100);
   EXPECT_GT(a.one_sided, 300);
   EXPECT_GT(a.declared, 100);
   EXPECT_GT(a.equal_under_scale, 50);
+  EXPECT_GT(a.equal_under_context, 20);
   EXPECT_GT(a.turned_agreements, 300);
+  EXPECT_GT(a.turned_temperatures, 20);
 }
 
 // With each matching option on, and both: the precision and fraction
@@ -161,7 +185,7 @@ TEST(SourceIndex, LookupsAgreeWithTheInOrderSearchesUnderMatchingOptions) {
 TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
   for (const records::MatchOptions matching : {records::MatchOptions{}, records::MatchOptions{true, false},
                                                records::MatchOptions{false, true}, records::MatchOptions{true, true}}) {
-    const Agreement a = agree_on_random_requests(2500, matching, 13, true);
+    const Agreement a = agree_on_random_requests(2500, matching, 13, Draw::Tables);
     EXPECT_EQ(a.requests, 2500);
     EXPECT_GT(a.codes[0], 500);
     EXPECT_GT(a.codes[1], matching.declared_precision ? 150 : -1);
@@ -172,9 +196,21 @@ TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
     EXPECT_GT(a.only_as_written, 100);
     EXPECT_GT(a.measured_under_scale, 1000);
     EXPECT_GT(a.equal_under_scale, 300);
+    EXPECT_GT(a.equal_under_context, 100);
     EXPECT_GT(a.percent_with_scale, 500);
     EXPECT_GT(a.only_as_written_by_code[1], matching.declared_precision ? 10 : -1);
     EXPECT_GT(a.only_as_written_by_code[2], matching.percent_as_fraction ? 10 : -1);
+  }
+}
+
+// A few temperatures against each other, under each option: the shortcut
+// of the sign step where a reading's sign and its value's in kelvin differ.
+TEST(SourceIndex, LookupsAgreeOnTemperatures) {
+  for (const records::MatchOptions matching : {records::MatchOptions{}, records::MatchOptions{true, true}}) {
+    const Agreement a = agree_on_random_requests(3000, matching, 17, Draw::Temperatures);
+    EXPECT_EQ(a.requests, 3000);
+    EXPECT_GT(a.codes[0], 300);
+    EXPECT_GT(a.turned_temperatures, 300);
   }
 }
 

@@ -209,6 +209,41 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
       // No recomputation refutes it: the source holds it.
       {"Revenue was 600.5 and costs 400.5; the loss was 1,234.", "Revenue 600.5, costs 400.5, net loss (1,234)",
        "1,234", "unsupported | 1,234 differs from (1,234) in s0 only in its sign | sign_differs"},
+      // The turned claim need only match the figure, supported by it or not:
+      // unconfirmed one-sided (two digits), equal under a declared or context
+      // scale (one digit).
+      {"The Foreign exchange contracts in 2018 was $0.4 million.",
+       "($ in millions) | 2019 | 2018 | 2017 |\n| Commodity contracts | $45.4 | $41.4 | $9.4 |\n"
+       "| Foreign exchange contracts | (0.9) | (0.4) | (0.1) |\n| Total | $44.5 | $41.0 | $9.3 |",
+       "$0.4 million", "unsupported | $0.4 million differs from (0.4) in s0 only in its sign | sign_differs"},
+      {"Other items were $0.5 thousand.", "(in thousands)\nTotal revenue | $49,856 | $49,863\nOther items | -$0.5 | 907",
+       "$0.5 thousand", "unsupported | $0.5 thousand differs from -$0.5 in s0 only in its sign | sign_differs"},
+      {"Other items were -$0.26.", "Total revenue | $70,185 | $70,192\nOther items | 0.26 | 479", "-$0.26",
+       "unsupported | -$0.26 differs from 0.26 in s0 only in its sign | sign_differs"},
+      {"The loss was 87.", "In millions: loss (87)", "87",
+       "unsupported | 87 differs from (87) in s0 only in its sign | sign_differs"},
+      {"The net loss was $5 million.", "(in thousands)\nNet loss | $(5,000) | $7,000", "$5 million",
+       "unsupported | $5 million differs from (5,000) in s0 only in its sign | sign_differs"},
+      // A claim without a figure of its dimension is tried turned as well.
+      {"Net cash used was $312.", "Net cash used in investing activities | (312) | (280)", "$312",
+       "unsupported | $312 differs from (312) in s0 only in its sign | dimension_mismatch sign_differs"},
+      {"Revenue was $5 million.", "(in thousands)\nRevenue | (5,000) | 7,000", "$5 million",
+       "unsupported | $5 million differs from (5,000) in s0 only in its sign | dimension_mismatch sign_differs"},
+      // A unit with an offset: the sign that counts is the value's in kelvin.
+      {"The temperature was 5 °C.", "Temperature 268.15 K", "5 °C",
+       "unsupported | 5 °C differs from 268.15 K in s0 only in its sign | sign_differs"},
+      {"The temperature was -5 °C.", "Temperature 278.15 K", "-5 °C",
+       "unsupported | -5 °C differs from 278.15 K in s0 only in its sign | sign_differs"},
+      {"The temperature was 13 °F.", "Temperature 248.15 K", "13 °F",
+       "unsupported | 13 °F differs from 248.15 K in s0 only in its sign | sign_differs"},
+      {"It was -5.15 K.", "It was -268 °C and -300 °C.", "-5.15 K",
+       "unsupported | -5.15 K differs from -268 °C in s0 only in its sign | sign_differs"},
+      {"The temperature was 273.15 °C.", "Temperature 0 K or 7 K", "273.15 °C",
+       "unsupported | 273.15 °C differs from 0 K in s0 only in its sign | sign_differs"},
+      // The sign step keeps the precision option.
+      {"The net loss was 1.23 million.", "(in thousands)\nNet loss | (1,234) | (987)", "1.23 million",
+       "unsupported | 1.23 million differs from (1,234) in s0 only in its sign | sign_differs", "en",
+       with_options(true, false)},
       // Unchanged beside them: a claim supported as it stands, a turned sign
       // that matches nothing, an unsupported finding, the one-digit rule
       // under a declared scale, and a year.
@@ -216,11 +251,13 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
        "supported | (1,234) = (1,234) in s0 (-1234) |"},
       {"The net loss was 1,500.", "Net loss | (1,234) | (987)", "1,500",
        "contradicted | 1,500 not in sources; nearest -987 in s0 (relative distance 1.658) |"},
-      {"Net cash used was $312.", "Net cash used in investing activities | (312) | (280)", "$312",
-       "unsupported | $312 has no source value of the same dimension | dimension_mismatch"},
-      {"The net loss was $5 million.", "(in thousands)\nNet loss | $(5,000) | $7,000", "$5 million",
-       "contradicted | $5 million not in sources; nearest 7000000 USD in s0, $7,000 in thousands as its table declares "
-       "(relative distance 0.286) |"},
+      {"Other items were $0.6.", "Total revenue | $66,371 | $66,378\nOther items | (0.6) | 755", "$0.6",
+       "contradicted | $0.6 not in sources; nearest 66371 USD in s0 (relative distance 1.000) |"},
+      {"The net loss was $6 million.", "(in thousands)\nNet loss | $(5,000) | $7,000", "$6 million",
+       "contradicted | $6 million not in sources; nearest 7000000 USD in s0, $7,000 in thousands as its table declares "
+       "(relative distance 0.143) |"},
+      {"The temperature was 5 °C.", "Temperature 5 K", "5 °C",
+       "contradicted | 5 °C not in sources; nearest 5 K in s0 (relative distance 0.982) |"},
       {"Revenue in 2023 was 5,000.", "Revenue (2023) | 5,000", "2023",
        "unsupported | 2023 reads as a year and appears in no source | year_not_in_sources"},
       // A lone parenthesis, in the answer or the source, does not negate.
@@ -232,6 +269,19 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
   const Evidence e = verify(make_context("The net loss was 1,234.", {"Other | 1,300\nNet loss | (1,234)"})).on("1,234");
   EXPECT_EQ(e.receipt.source_text, "(1,234)");
   EXPECT_EQ(e.receipt.source_span, (records::Span{25, 32}));
+  // Equality under a declared scale comes before the sign step, even where
+  // another source supports the turned claim.
+  const Evidence scaled = verify(make_context("Revenue was $5 million.", {"(in thousands)\nRevenue | $5,000 | $7,000",
+                                                                           "Net loss -$5 million"}))
+                              .on("$5 million");
+  EXPECT_EQ(summary(scaled), "unsupported | $5 million matches $5,000 in s0 under the scale its table declares, "
+                             "thousands, but one significant digit does not confirm it |");
+  EXPECT_EQ(scaled.receipt.source_id, "s0");
+  // A turned claim that matches only unconfirmed puts the receipt on the
+  // figure it matches, not on the nearest one.
+  const Evidence two = verify(make_context("Other items were -$0.26.", {"Other items | 0.26 | $0.25"})).on("-$0.26");
+  EXPECT_EQ(summary(two), "unsupported | -$0.26 differs from 0.26 in s0 only in its sign | sign_differs");
+  EXPECT_EQ(two.receipt.source_text, "0.26");
 }
 
 TEST(FirstVerdict, DimensionMismatchOnlyWithoutSameUnitFigure) {
@@ -506,6 +556,50 @@ TEST(SecondChance, UnitOrScaleOnOneSideOrDeclaredByTable) {
       {"Revenue was $5 million.", "(in thousands)\nRevenue | $4,800 | $5", "$5 million",
        "contradicted | $5 million not in sources; nearest 4800000 USD in s0, $4,800 in thousands as its table "
        "declares (relative distance 0.04) |"},
+      {"Revenue was 5 trillones.", "(in billions)\nRevenue | 5,000,000,000 | 7", "5 trillones",
+       "unsupported | 5 trillones matches 5,000,000,000 in s0 under the scale its table declares, billions, but one "
+       "significant digit does not confirm it | scale_word_foreign_to_locale"},
+      // The same whatever gave the figure its scale: a context phrase, with
+      // or without a parenthesis or a currency, is a declaration here too.
+      {"Revenue was $5 billion.", "(In millions)\nRevenue | 5,000 | $7,000", "$5 billion",
+       "unsupported | $5 billion matches 5,000 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Other items were $9 billion.", "($ in millions)\nTotal revenue | $53,855 | $53,862\nOther items | 9,000 | 347",
+       "$9 billion",
+       "unsupported | $9 billion matches 9,000 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $0.4 million.", "(In millions)\nRevenue | 0.4 | $7,000", "$0.4 million",
+       "unsupported | $0.4 million matches 0.4 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Other items were -$0.5 million.",
+       "($ in millions)\nTotal revenue | $69,159 | $69,166\nOther items | $(0.5) | 264", "-$0.5 million",
+       "unsupported | -$0.5 million matches (0.5) in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was $5 billion.", "Amounts in millions: revenue 5,000 and 7,000 EUR", "$5 billion",
+       "unsupported | $5 billion matches 5,000 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it | dimension_mismatch"},
+      {"Revenue was $5 trillones.", "en trillones\nRevenue | 5.0 | 7", "$5 trillones",
+       "unsupported | $5 trillones matches 5.0 in s0 under the scale its table declares, quintillions, but one "
+       "significant digit does not confirm it | scale_word_foreign_to_locale dimension_mismatch"},
+      // Unchanged beside them: a claim equal as it stands, one the context
+      // scale supports, another value, a claim without the figure's
+      // currency, and one significant digit without any scale.
+      {"Revenue was 5 billion.", "(In millions)\nRevenue | 5,000 | $7,000", "5 billion",
+       "supported | 5 billion = 5,000 in s0 (5000000000) |"},
+      {"Revenue was $4.5 million.", "(In millions)\nRevenue | 4.5 | $7,000", "$4.5 million",
+       "supported | $4.5 million = 4.5 in s0, under the scale its table declares | scale_from_header"},
+      {"Revenue was $0.5 million.", "(In millions)\nRevenue | 0.4 | $7,000", "$0.5 million",
+       "contradicted | $0.5 million not in sources; nearest 7000000000 USD in s0 (relative distance 1.000) |"},
+      {"Revenue was 5 billion.", "(In millions)\nRevenue | $5,000 | 7,000", "5 billion",
+       "contradicted | 5 billion not in sources; nearest 7000000000 in s0 (relative distance 0.286) |"},
+      {"Other items were -$0.6.", "Total revenue | $66,371 | $66,378\nOther items | (0.6) | 755", "-$0.6",
+       "contradicted | -$0.6 not in sources; nearest 66378 USD in s0 (relative distance 1.000) |"},
+      // No source figure of the claim's dimension: the same rationale, and
+      // no recomputation refutes it.
+      {"Revenue was $5 million; segments made $48.21 million and $45.39 million.",
+       "(in thousands)\nRevenue | 5,000 | 48,210 | 45,390", "$5 million",
+       "unsupported | $5 million matches 5,000 in s0 under the scale its table declares, thousands, but one "
+       "significant digit does not confirm it | dimension_mismatch"},
       // A figure agreeing only as written is named before any difference,
       // even a nearer one.
       {"Revenue was $4.3 thousand.", "(in thousands)\nRevenue | $4,250.5 | $4.35 thousand", "$4.3 thousand",
