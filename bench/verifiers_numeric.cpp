@@ -164,8 +164,12 @@ BENCHMARK(BM_NumericVerifierDenseAnswer)->Arg(250)->Arg(500)->Arg(1000)->Unit(be
 
 // "48,210" for 48210, "$48.21" for 48210 / 1000.
 std::string grouped(std::uint64_t v) {
-  std::string text = std::to_string(v);
-  for (std::size_t at = text.size(); at > 3; at -= 3) text.insert(at - 3, ",");
+  const std::string digits = std::to_string(v);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
   return text;
 }
 std::string thousandths(std::uint64_t v) {
@@ -212,19 +216,68 @@ VerificationContext make_table_request(std::size_t claims) {
 }
 
 // Derivation off, so that the time is the first verdicts' and second
-// chances'.
-void BM_NumericVerifierDeclaredScaleTables(benchmark::State& state) {
-  const VerificationContext ctx = make_table_request(static_cast<std::size_t>(state.range(0)));
+// chances'; the verdicts counted, to show each path taken.
+void time_tables(benchmark::State& state, const VerificationContext& ctx) {
   qv::records::NumericConfig config;
   config.derive = false;
   time_verifier(state, ctx, config);
-  // The verdicts, to show each path taken.
   const auto evidence = qv::verifiers::NumericVerifier(config).run(ctx);
   for (const auto& e : evidence ? *evidence : std::vector<qv::records::Evidence>{}) {
     state.counters[std::string(qv::records::to_word(e.result))] += 1;
   }
 }
+
+void BM_NumericVerifierDeclaredScaleTables(benchmark::State& state) {
+  time_tables(state, make_table_request(static_cast<std::size_t>(state.range(0))));
+}
 BENCHMARK(BM_NumericVerifierDeclaredScaleTables)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+
+// Tables whose header is a context phrase ("(In millions)", "($ in
+// millions)"), which scales their figures, of about 2 KB, five rows per
+// claim, every fifth row a round figure without a currency ("Segment 10 |
+// 5,000") and every other one of the rest with a dollar sign; claims with a
+// currency and a scale word: a row in billions (equal, or equal under the
+// scale), a round row with one significant digit (unconfirmed under the
+// scale), or a row off by a little (a difference). The argument is the
+// number of claims.
+VerificationContext make_context_table_request(std::size_t claims) {
+  Lcg rng{13};
+  VerificationContext ctx;
+  ctx.locale = "en";
+  std::vector<std::uint64_t> amounts, round;
+  const auto header = [&ctx] {
+    return ctx.sources.size() % 2 == 0 ? std::string("(In millions)\n") : std::string("($ in millions)\n");
+  };
+  std::string passage = header();
+  for (std::size_t row = 1; row <= claims * 5; ++row) {
+    const bool is_round = row % 5 == 0;
+    const std::uint64_t amount = is_round ? 1000 * (1 + rng.next(9)) : 1000 + rng.next(900000);
+    (is_round ? round : amounts).push_back(amount);
+    passage += "Segment " + std::to_string(row) + " | ";
+    if (row % 2 && !is_round) passage += '$';
+    passage += grouped(amount) + "\n";
+    if (passage.size() > 2000) {
+      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+      passage = header();
+    }
+  }
+  ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+  for (std::size_t k = 0; k < claims; ++k) {
+    const std::uint64_t roll = rng.next(3);
+    const std::uint64_t amount = amounts[rng.next(amounts.size())];
+    const std::string figure = roll == 0   ? "$" + thousandths(amount) + " billion"
+                               : roll == 1 ? "$" + std::to_string(round[rng.next(round.size())] / 1000) + " billion"
+                                           : "$" + thousandths(amount + 7) + " billion";
+    ctx.answer += "The item came to " + figure + ". ";
+  }
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+  return ctx;
+}
+
+void BM_NumericVerifierContextScaleTables(benchmark::State& state) {
+  time_tables(state, make_context_table_request(static_cast<std::size_t>(state.range(0))));
+}
+BENCHMARK(BM_NumericVerifierContextScaleTables)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
