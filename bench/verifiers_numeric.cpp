@@ -177,6 +177,29 @@ std::string thousandths(std::uint64_t v) {
   return std::to_string(v / 1000) + "." + fraction;
 }
 
+// The rows of a table, in passages of about 2 KB, each opened by the header
+// `header(k)` gives the k-th passage.
+template <class Header>
+void add_table_sources(VerificationContext& ctx, const std::vector<std::string>& rows, Header header) {
+  std::string passage = header(0);
+  for (const std::string& row : rows) {
+    passage += row;
+    if (passage.size() > 2000) {
+      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+      passage = header(ctx.sources.size());
+    }
+  }
+  ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
+}
+
+// An answer of `count` sentences "The item came to {figure()}." and its
+// claims.
+template <class Figure>
+void add_claims(VerificationContext& ctx, std::size_t count, Figure figure) {
+  for (std::size_t k = 0; k < count; ++k) ctx.answer += "The item came to " + figure() + ". ";
+  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+}
+
 // Tables that declare their scale, every third with exceptions, of about
 // 2 KB ("Segment 12 | $48,210" per row), five rows per claim, and claims
 // that state a scale of their own: a row in millions (equal under the
@@ -188,30 +211,22 @@ VerificationContext make_table_request(std::size_t claims) {
   VerificationContext ctx;
   ctx.locale = "en";
   std::vector<std::uint64_t> amounts;
-  const auto header = [&ctx] {
-    return ctx.sources.size() % 3 == 0 ? std::string("(in thousands, except per share data)\n")
-                                       : std::string("(in thousands)\n");
-  };
-  std::string passage = header();
+  std::vector<std::string> rows;
   while (amounts.size() < claims * 5) {
     const std::uint64_t amount = 1000 + rng.next(900000);
     amounts.push_back(amount);
-    passage += "Segment " + std::to_string(amounts.size()) + " | $" + grouped(amount) + "\n";
-    if (passage.size() > 2000) {
-      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
-      passage = header();
-    }
+    rows.push_back("Segment " + std::to_string(amounts.size()) + " | $" + grouped(amount) + "\n");
   }
-  ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
-  for (std::size_t k = 0; k < claims; ++k) {
+  add_table_sources(ctx, rows, [](std::size_t k) {
+    return k % 3 == 0 ? std::string("(in thousands, except per share data)\n") : std::string("(in thousands)\n");
+  });
+  add_claims(ctx, claims, [&] {
     const std::uint64_t roll = rng.next(3);
     const std::uint64_t amount = amounts[rng.next(amounts.size())];
-    const std::string figure = roll == 0   ? "$" + thousandths(amount) + " million"
-                               : roll == 1 ? "$" + thousandths(amount) + " thousand"
-                                           : "$" + thousandths(amount + 7) + " million";
-    ctx.answer += "The item came to " + figure + ". ";
-  }
-  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+    return roll == 0   ? "$" + thousandths(amount) + " million"
+           : roll == 1 ? "$" + thousandths(amount) + " thousand"
+                       : "$" + thousandths(amount + 7) + " million";
+  });
   return ctx;
 }
 
@@ -245,32 +260,25 @@ VerificationContext make_context_table_request(std::size_t claims) {
   VerificationContext ctx;
   ctx.locale = "en";
   std::vector<std::uint64_t> amounts, round;
-  const auto header = [&ctx] {
-    return ctx.sources.size() % 2 == 0 ? std::string("(In millions)\n") : std::string("($ in millions)\n");
-  };
-  std::string passage = header();
+  std::vector<std::string> rows;
   for (std::size_t row = 1; row <= claims * 5; ++row) {
     const bool is_round = row % 5 == 0;
     const std::uint64_t amount = is_round ? 1000 * (1 + rng.next(9)) : 1000 + rng.next(900000);
     (is_round ? round : amounts).push_back(amount);
-    passage += "Segment " + std::to_string(row) + " | ";
-    if (row % 2 && !is_round) passage += '$';
-    passage += grouped(amount) + "\n";
-    if (passage.size() > 2000) {
-      ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
-      passage = header();
-    }
+    std::string text = "Segment " + std::to_string(row) + " | ";
+    if (row % 2 && !is_round) text += '$';
+    rows.push_back(text + grouped(amount) + "\n");
   }
-  ctx.sources.push_back({"s" + std::to_string(ctx.sources.size()), passage, std::nullopt, {}});
-  for (std::size_t k = 0; k < claims; ++k) {
+  add_table_sources(ctx, rows, [](std::size_t k) {
+    return k % 2 == 0 ? std::string("(In millions)\n") : std::string("($ in millions)\n");
+  });
+  add_claims(ctx, claims, [&] {
     const std::uint64_t roll = rng.next(3);
     const std::uint64_t amount = amounts[rng.next(amounts.size())];
-    const std::string figure = roll == 0   ? "$" + thousandths(amount) + " billion"
-                               : roll == 1 ? "$" + std::to_string(round[rng.next(round.size())] / 1000) + " billion"
-                                           : "$" + thousandths(amount + 7) + " billion";
-    ctx.answer += "The item came to " + figure + ". ";
-  }
-  ctx.claims = qv::verifiers::extract_claims(ctx.answer, ctx.locale, true);
+    return roll == 0   ? "$" + thousandths(amount) + " billion"
+           : roll == 1 ? "$" + std::to_string(round[rng.next(round.size())] / 1000) + " billion"
+                       : "$" + thousandths(amount + 7) + " billion";
+  });
   return ctx;
 }
 
