@@ -213,14 +213,13 @@ void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const recor
   turned.exact = numeric::quantity_exact_value(turned.figure);
   verdict_as_signed(turned, index, options);
   if (turned.unconfirmed_figure) {
-    point_receipt_at(f, index.figures()[*turned.unconfirmed_figure]);
-  } else if (turned.supported() || turned.matched_in_source) {
-    f.source_id = std::move(turned.source_id);
-    f.source_span = turned.source_span;
-    f.source_text = std::move(turned.source_text);
-  } else {
+    point_receipt_at(turned, index.figures()[*turned.unconfirmed_figure]);
+  } else if (!turned.supported() && !turned.matched_in_source) {
     return;
   }
+  f.source_id = std::move(turned.source_id);
+  f.source_span = turned.source_span;
+  f.source_text = std::move(turned.source_text);
   f.notes.emplace_back("sign_differs");
   f.matched_in_source = true;
   f.settle(EvidenceResult::Unsupported,

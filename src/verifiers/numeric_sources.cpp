@@ -312,19 +312,28 @@ std::optional<std::size_t> first_equal_under_declared_scale_in_order(const Quant
   return std::nullopt;
 }
 
-bool agrees_with_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
-                                      const records::MatchOptions& matching) {
+namespace {
+
+// Whether some figure agrees with the claim, given its best figure in order.
+bool agrees_with_best_or_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                  const std::optional<BestFigure>& best) {
   const auto exact = numeric::quantity_exact_value(claim);
-  const auto best = best_figure_in_order(claim, figures, matching);
   return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
          first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
          first_at_precision_under_declared_scale_in_order(claim, exact, figures);
 }
 
+}  // namespace
+
+bool agrees_with_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                      const records::MatchOptions& matching) {
+  return agrees_with_best_or_in_order(claim, figures, best_figure_in_order(claim, figures, matching));
+}
+
 bool matches_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
                                   const records::MatchOptions& matching) {
   const auto best = best_figure_in_order(claim, figures, matching);
-  return agrees_with_some_figure_in_order(claim, figures, matching) ||
+  return agrees_with_best_or_in_order(claim, figures, best) ||
          first_equal_under_declared_scale_in_order(claim, figures) ||
          (best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions);
 }
@@ -400,7 +409,7 @@ bool SourceFigureIndex::may_agree_with_sign_turned(const Quantity& claim) const 
 }
 
 std::optional<std::size_t> SourceFigureIndex::first_equal_under_declared_scale(const Quantity& claim) const {
-  if (!any_under_scale_) return std::nullopt;
+  if (measured_groups_.empty() && !any_context_) return std::nullopt;
   const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
   std::size_t first = kNoFigure;
   const numeric::Dimension bare{};
@@ -513,7 +522,6 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
       g.tree = min_tree(g.by_value, every);
     }
   }
-  any_under_scale_ = any_header || any_context_;
   // Without a figure under a declared scale the open trees would be the
   // same as the full ones, and are left empty.
   if (!any_header) return;

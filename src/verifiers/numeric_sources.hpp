@@ -216,9 +216,7 @@ class SourceFigureIndex {
   // scale, of figures whose unit has an offset (the values of other units
   // have their readings' signs).
   std::array<bool, 3> signs_{};
-  // Some figure stands under a declared or context scale; some under a
-  // context scale.
-  bool any_under_scale_ = false;
+  // Some figure stands under a context scale.
   bool any_context_ = false;
   // For each group of `groups_`, the tree of the figures a context phrase
   // scaled only: built on the first lookup that needs it, which a run whose
