@@ -312,30 +312,15 @@ std::optional<std::size_t> first_equal_under_declared_scale_in_order(const Quant
   return std::nullopt;
 }
 
-namespace {
-
-// Whether some figure agrees with the claim, given its best figure in order.
-bool agrees_with_best_or_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
-                                  const std::optional<BestFigure>& best) {
-  const auto exact = numeric::quantity_exact_value(claim);
-  return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
-         first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
-         first_at_precision_under_declared_scale_in_order(claim, exact, figures);
-}
-
-}  // namespace
-
-bool agrees_with_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
-                                      const records::MatchOptions& matching) {
-  return agrees_with_best_or_in_order(claim, figures, best_figure_in_order(claim, figures, matching));
-}
-
 bool matches_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
                                   const records::MatchOptions& matching) {
   const auto best = best_figure_in_order(claim, figures, matching);
-  return agrees_with_best_or_in_order(claim, figures, best) ||
-         first_equal_under_declared_scale_in_order(claim, figures) ||
-         (best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions);
+  const auto exact = numeric::quantity_exact_value(claim);
+  return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
+         (best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions) ||
+         first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
+         first_at_precision_under_declared_scale_in_order(claim, exact, figures) ||
+         first_equal_under_declared_scale_in_order(claim, figures);
 }
 
 namespace {
@@ -409,25 +394,27 @@ bool SourceFigureIndex::may_agree_with_sign_turned(const Quantity& claim) const 
 }
 
 std::optional<std::size_t> SourceFigureIndex::first_equal_under_declared_scale(const Quantity& claim) const {
-  if (measured_groups_.empty() && !any_context_) return std::nullopt;
   const auto same = [](const Decimal& v) { return std::optional<Decimal>(v); };
   std::size_t first = kNoFigure;
-  const numeric::Dimension bare{};
-  // The figures under a declaration by their values under it (none without
-  // a declaration), and those a context phrase scaled by their own values.
-  for (const std::vector<Group>* groups : {&measured_groups_, any_context_ ? &groups_ : nullptr}) {
-    if (!groups) continue;
-    const Group* own = group_of(*groups, claim.unit.dimension);
-    const Group* dimensionless = is_dimensionless(claim.unit.dimension) ? nullptr : group_of(*groups, bare);
+  // In the claim's dimension and the dimensionless one, the figures whose
+  // `tree_of` their group holds, by the group's values.
+  const auto search = [&](const std::vector<Group>& groups, const auto& tree_of) {
+    const Group* own = group_of(groups, claim.unit.dimension);
+    const Group* dimensionless = is_dimensionless(claim.unit.dimension) ? nullptr : group_of(groups, {});
+    if (!own && !dimensionless) return;
     for (const Decimal& v : claim.values) {
       const std::optional<Decimal> x = numeric::canonical_value(v, claim.unit);
       if (!x) continue;
       for (const Group* g : {own, dimensionless}) {
-        if (!g) continue;
-        const std::vector<std::size_t>& tree = groups == &groups_ ? context_tree(*g) : g->scaled_tree;
-        first = std::min(first, first_with_key(*g, tree, *x, same));
+        if (g) first = std::min(first, first_with_key(*g, tree_of(*g), *x, same));
       }
     }
+  };
+  // The figures under a declaration by their values under it (no group
+  // without a declaration), and those a context phrase scaled by their own.
+  search(measured_groups_, [](const Group& g) -> const std::vector<std::size_t>& { return g.scaled_tree; });
+  if (any_context_) {
+    search(groups_, [this](const Group& g) -> const std::vector<std::size_t>& { return context_tree(g); });
   }
   if (first == kNoFigure) return std::nullopt;
   return first;

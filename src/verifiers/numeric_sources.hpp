@@ -106,14 +106,11 @@ std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
     const std::vector<SourceFigure>& figures);
 std::optional<std::size_t> first_equal_under_declared_scale_in_order(const numeric::Quantity& claim,
                                                                      const std::vector<SourceFigure>& figures);
-// Whether some figure agrees with the claim in a way that can support it
-// before derivation, trying figure by figure: an agreeing best figure, or
-// one passing a second chance's test (whatever the claim's digit count).
-bool agrees_with_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
-                                      const records::MatchOptions& matching);
-// The same, or some figure the claim matches without support: equal under a
-// declared or context scale, or a best figure agreeing only as written in a
-// table whose declaration makes exceptions.
+// Whether some figure matches the claim before derivation, trying figure by
+// figure: a best figure that agrees, or that agrees only as written in a
+// table whose declaration makes exceptions, or one passing a second
+// chance's test (whatever the claim's digit count), or equal under a
+// declared or context scale.
 bool matches_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
                                   const records::MatchOptions& matching);
 
