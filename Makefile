@@ -42,19 +42,12 @@ test: build
 	$(SAN_ENV) PYTHONPATH=$(BUILD)/python $(PYTHON) -m pytest -q -p no:cacheprovider tests/python || status=1; \
 	exit $$status
 
-# Installs the package the way a Python user does, with pip into a fresh
-# virtual environment, and imports it from outside the source tree; then
-# builds the wheel. pip drives its own CMake build in build-py/.
-VENV := build-py/venv
-PIP := PIP_DISABLE_PIP_VERSION_CHECK=1 CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(VENV)/bin/pip
-install-check: deps
-	rm -rf $(VENV) build-py/dist
-	$(PYTHON) -m venv --system-site-packages $(VENV)
-	$(PIP) install -q --no-build-isolation --no-index .
-	$(PIP) wheel -q --no-build-isolation --no-index --no-deps -w build-py/dist .
-	@away=$$(mktemp -d); status=0; \
-	(cd $$away && $(CURDIR)/$(VENV)/bin/python -I $(CURDIR)/scripts/check-install $(CURDIR)/build-py/dist) || status=1; \
-	rmdir $$away; exit $$status
+# Runs the README's install lines as they stand in a copy of the source tree,
+# then imports the package they installed from outside the tree and checks the
+# wheel they built (scripts/check-install). No `deps` first: the lines install
+# what they need themselves.
+install-check:
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) scripts/check-install
 
 # Runs every benchmark and the Python-side figures, then prints and writes the
 # one table (goals first); a benchmark that fails leaves its goals missing
@@ -101,7 +94,7 @@ help:
 	@echo 'make test           build, then run every C++ and Python test (SANITIZE=1: under ASan and UBSan, in build-asan/)'
 	@echo 'make build          build the module into build/python/ (also: make all)'
 	@echo 'make deps           install the Debian packages the build needs, when missing'
-	@echo 'make install-check  pip-install the package into a fresh virtual environment and build the wheel'
+	@echo 'make install-check  run the README install lines in a copy of the tree, import the package, check the wheel'
 	@echo 'make bench          build build-bench/, run every benchmark, write the table to bench/results/'
 	@echo 'make fuzz           run every fuzz target for FUZZ_SECONDS (or FUZZ_RUNS inputs, FUZZ_SEED)'
 	@echo 'make fuzz-build     build the fuzz targets with clang 16 into build-fuzz/'
