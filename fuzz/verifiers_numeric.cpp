@@ -4,8 +4,9 @@
 // verifier gives at most one finding per numeric claim with receipts inside
 // their sources, the same findings on a second run, and its best-figure
 // and declared-scale lookups (rounded, and equal in any reading) agree with
-// trying figure by figure, and its shortcut past the search with a claim's
-// sign turned skips only claims that search would not match to a figure.
+// trying figure by figure, as do its lookups of lone digits, and its
+// shortcut past the search with a claim's sign turned skips only claims
+// that search would not match to a figure or lone digit.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -79,8 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!second || *second != *first) std::abort();
 
   const auto profile = *qv::numeric::locale_profile(ctx.locale).or_else([] { return qv::numeric::locale_profile("und"); });
-  const auto figures = qv::verifiers::find_declared_scale(ctx.sources, profile, units);
-  const qv::verifiers::SourceFigureIndex index(figures, options.matching);
+  std::vector<qv::verifiers::LoneFigure> lone;
+  const auto figures = qv::verifiers::find_declared_scale(ctx.sources, profile, units, lone);
+  const qv::verifiers::SourceFigureIndex index(figures, options.matching, lone);
   for (const auto& q : qv::numeric::extract_quantities(ctx.answer, profile, units)) {
     const auto a = index.best(q);
     const auto b = qv::verifiers::best_figure_in_order(q, figures, options.matching);
@@ -100,11 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         qv::verifiers::first_equal_under_declared_scale_in_order(q, figures)) {
       std::abort();
     }
+    if (index.first_one_sided(q, true) != qv::verifiers::first_one_sided_in_order(q, figures, true) ||
+        index.lone().first_equal_under_scale(q) != qv::verifiers::first_lone_equal_under_scale_in_order(q, lone) ||
+        index.lone().first_copied(q) != qv::verifiers::first_lone_copied_in_order(q, lone)) {
+      std::abort();
+    }
     // A claim whose turned sign matches a figure, where the claim itself
     // matches none, is one the index lets through to that search.
     using qv::verifiers::matches_some_figure_in_order;
-    if (matches_some_figure_in_order(qv::verifiers::with_sign_turned(q), figures, options.matching) &&
-        !index.may_agree_with_sign_turned(q) && !matches_some_figure_in_order(q, figures, options.matching)) {
+    if (matches_some_figure_in_order(qv::verifiers::with_sign_turned(q), figures, options.matching, lone) &&
+        !index.may_agree_with_sign_turned(q) && !matches_some_figure_in_order(q, figures, options.matching, lone)) {
       std::abort();
     }
   }

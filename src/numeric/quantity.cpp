@@ -202,13 +202,23 @@ std::optional<ScaleContext> first_scale_context_with_exceptions(std::string_view
   return first;
 }
 
-std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units) {
+namespace {
+
+// Both kinds of extraction; lone digits are collected only when asked for.
+std::vector<Quantity> extract(std::string_view text, const LocaleProfile& profile, bool with_units,
+                              std::vector<LoneDigit>* lone_digits) {
   std::vector<Quantity> out;
   if (!with_units) {
-    for (Numeral& n : read_numerals(text, profile.decimal, profile.group, 2)) {
+    // Without units a numeral needs two digits; any other is a lone digit
+    // unless a letter comes right before it.
+    for (Numeral& n : read_numerals(text, profile.decimal, profile.group, lone_digits ? 1 : 2)) {
       Quantity q = from_numeral(std::move(n));
       q.values = q.readings;
-      out.push_back(std::move(q));
+      if (ascii_digits(q.text) >= 2) {
+        out.push_back(std::move(q));
+      } else if (q.numeral_start == 0 || !unicode::is_alphabetic(scan::before(text, q.numeral_start).c)) {
+        lone_digits->push_back(LoneDigit{std::move(q), out.size()});
+      }
     }
     return out;
   }
@@ -262,7 +272,8 @@ std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProf
     while (contexts_before < contexts.size() && contexts[contexts_before].position < q.numeral_start) {
       ++contexts_before;
     }
-    if (!keep) continue;
+    const bool lone = !keep && !after_letter && q.scale_power == 0;
+    if (!keep && !(lone && lone_digits)) continue;
 
     // Scale from context; a percentage (by sign or by unit word) takes none,
     // nor does a figure after a phrase that makes exceptions.
@@ -276,9 +287,24 @@ std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProf
     }
     if (unit) q.unit = std::move(*unit);
     scale_values(q);
-    out.push_back(std::move(q));
+    if (keep) {
+      out.push_back(std::move(q));
+    } else {
+      lone_digits->push_back(LoneDigit{std::move(q), out.size()});
+    }
   }
   return out;
+}
+
+}  // namespace
+
+std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units) {
+  return extract(text, profile, with_units, nullptr);
+}
+
+std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units,
+                                         std::vector<LoneDigit>& lone_digits) {
+  return extract(text, profile, with_units, &lone_digits);
 }
 
 std::optional<ValueAndMultiplier> quantity_value_and_multiplier(const Quantity& q) {

@@ -68,6 +68,20 @@ struct ScaleContext {
 // word of its own. Cannot fail: what does not read is skipped.
 std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units);
 
+// A lone digit of a text: a numeral of one digit, not right after a letter,
+// that has no unit, currency, percent sign or scale word of its own, so
+// that `extract_quantities` drops it (a table cell "| 3 |"). It is read as
+// a kept figure would be, a context scale included, and stands after
+// `figures_before` of the kept quantities.
+struct LoneDigit {
+  Quantity quantity;
+  std::size_t figures_before = 0;
+};
+
+// `extract_quantities`, and the text's lone digits in text order.
+std::vector<Quantity> extract_quantities(std::string_view text, const LocaleProfile& profile, bool with_units,
+                                         std::vector<LoneDigit>& lone_digits);
+
 // The scale contexts of a text, by position.
 std::vector<ScaleContext> scale_contexts(std::string_view text, ScaleFamily family);
 // The first of them that makes exceptions, if any.

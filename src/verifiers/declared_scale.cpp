@@ -79,17 +79,45 @@ std::string_view declared_scale_name(std::uint32_t power) {
   return {};
 }
 
-std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
-                                              const numeric::LocaleProfile& profile, bool with_units) {
+namespace {
+
+std::vector<SourceFigure> find_figures(std::span<const records::Source> sources, const numeric::LocaleProfile& profile,
+                                       bool with_units, std::vector<LoneFigure>* lone) {
   std::vector<SourceFigure> figures;
+  std::vector<numeric::LoneDigit> digits;
   for (const records::Source& source : sources) {
     const std::optional<Declaration> declaration = declared_scale(source.text);
-    for (numeric::Quantity& q : numeric::extract_quantities(source.text, profile, with_units)) {
-      figures.push_back(SourceFigure{std::move(q), declaration.has_value(), declaration.value_or(Declaration{}),
-                                     source.id, source.text});
+    const auto figure = [&](numeric::Quantity&& q) {
+      return SourceFigure{std::move(q), declaration.has_value(), declaration.value_or(Declaration{}), source.id,
+                          source.text};
+    };
+    const std::size_t before = figures.size();
+    digits.clear();
+    std::vector<numeric::Quantity> quantities =
+        lone ? numeric::extract_quantities(source.text, profile, with_units, digits)
+             : numeric::extract_quantities(source.text, profile, with_units);
+    for (numeric::Quantity& q : quantities) figures.push_back(figure(std::move(q)));
+    for (numeric::LoneDigit& d : digits) {
+      // Only a scale makes a lone digit worth keeping: a context phrase's,
+      // or its source's declaration.
+      if (d.quantity.scale_power == 0 && !declaration) continue;
+      lone->push_back(LoneFigure{figure(std::move(d.quantity)), before + d.figures_before});
     }
   }
   return figures;
+}
+
+}  // namespace
+
+std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
+                                              const numeric::LocaleProfile& profile, bool with_units) {
+  return find_figures(sources, profile, with_units, nullptr);
+}
+
+std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
+                                              const numeric::LocaleProfile& profile, bool with_units,
+                                              std::vector<LoneFigure>& lone) {
+  return find_figures(sources, profile, with_units, &lone);
 }
 
 }  // namespace qv::verifiers

@@ -63,4 +63,18 @@ struct SourceFigure {
 std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
                                               const numeric::LocaleProfile& profile, bool with_units);
 
+// A lone digit of a source (a table cell "| 3 |", which is no figure of its
+// own) that a scale reaches: a context phrase's, or its source's
+// declaration. `figures_before` is the number of source figures, in the
+// order of all sources, that come before it.
+struct LoneFigure {
+  SourceFigure figure;
+  std::size_t figures_before = 0;
+};
+
+// The same figures, and, apart, the lone digits a scale reaches.
+std::vector<SourceFigure> find_declared_scale(std::span<const records::Source> sources,
+                                              const numeric::LocaleProfile& profile, bool with_units,
+                                              std::vector<LoneFigure>& lone);
+
 }  // namespace qv::verifiers

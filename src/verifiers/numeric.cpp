@@ -51,6 +51,8 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
   const std::vector<SourceFigure>& sources = index.figures();
   const std::optional<BestFigure> best = index.best(f.figure);
   if (!best) {
+    // No figure at all, so none of the claim's dimension either.
+    f.other_dimension = true;
     f.settle(EvidenceResult::Unsupported, fill("{} : no numeral in any source", {f.claim_text}));
     return;
   }
@@ -108,6 +110,37 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
   }
 }
 
+// A figure or lone digit that a chance found, and where it stands among
+// them all.
+struct Found {
+  const SourceFigure* figure = nullptr;
+  bool lone = false;
+};
+
+// The earlier of a figure and a lone digit, each found or not.
+std::optional<Found> earlier(const SourceFigureIndex& index, std::optional<std::size_t> figure,
+                             std::optional<std::size_t> lone) {
+  if (lone && (!figure || index.lone().order(*lone) < FigureOrder{0, false, *figure})) {
+    return Found{&index.lone().digits()[*lone].figure, true};
+  }
+  if (figure) return Found{&index.figures()[*figure], false};
+  return std::nullopt;
+}
+
+// The figure whose digits as written a claim copies, its unit or scale
+// stated on one side only, with too few digits to confirm it: two; one, of
+// a claim stating no scale of its own, where only the source states the
+// figure's scale; or a lone digit the claim copies, which confirms nothing.
+std::optional<Found> unconfirmed_one_sided(const Quantity& claim, const SourceFigureIndex& index) {
+  std::optional<std::size_t> figure;
+  if (claim.significant_digits == 2) {
+    figure = index.first_one_sided(claim);
+  } else if (claim.significant_digits == 1 && claim.scale_power == 0) {
+    figure = index.first_one_sided(claim, true);
+  }
+  return earlier(index, figure, index.lone().first_copied(claim));
+}
+
 void second_chances(NumericFinding& f, const SourceFigureIndex& index, const records::MatchOptions& options) {
   const std::vector<SourceFigure>& sources = index.figures();
   if (f.supported() || sources.empty()) return;
@@ -142,29 +175,31 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
       return;
     }
   }
-  if (f.result == EvidenceResult::Contradicted && digits == 2) {
-    const std::optional<std::size_t> i = index.first_one_sided(f.figure);
-    if (const SourceFigure* s = at(i)) {
-      f.unconfirmed_figure = i;
-      f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
-      f.settle(EvidenceResult::Unsupported,
-               fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other", {f.claim_text, figure_text(s->source_text, s->quantity.start, s->quantity.end),
-                           s->source_id}));
-    }
+  if (f.result != EvidenceResult::Contradicted) return;
+  if (const std::optional<Found> found = unconfirmed_one_sided(f.figure, index)) {
+    const SourceFigure& s = *found->figure;
+    f.unconfirmed_figure = &s;
+    f.matched_in_source = true;
+    f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
+    f.settle(EvidenceResult::Unsupported,
+             fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other",
+                  {f.claim_text, figure_text(s.source_text, s.quantity.start, s.quantity.end), s.source_id}));
   }
 }
 
 // Why a claim equal to a figure under the scale its table declares is not
-// supported by it: one significant digit, equality only in another reading
-// of either numeral, or an exact value that cannot be formed.
-std::string why_unconfirmed(const NumericFinding& f, const SourceFigure& s, const EqualReadings& equal) {
+// supported by it: one significant digit (the claim's, or a lone digit's),
+// equality only in another reading of either numeral, or an exact value
+// that cannot be formed.
+std::string why_unconfirmed(const NumericFinding& f, const Found& found, const EqualReadings& equal) {
+  const SourceFigure& s = *found.figure;
   if (equal.claim != 0) {
     return fill("only if {} reads as {}", {f.figure.text, f.figure.readings[equal.claim].to_string()});
   }
   if (equal.figure != 0) {
     return fill("only if {} reads as {}", {s.quantity.text, s.quantity.readings[equal.figure].to_string()});
   }
-  if (f.figure.significant_digits < 2) return "one significant digit does not confirm it";
+  if (f.figure.significant_digits < 2 || found.lone) return "one significant digit does not confirm it";
   return "not as exact values";
 }
 
@@ -179,9 +214,10 @@ bool refuted_or_other_dimension(const NumericFinding& f) {
 // unsupported.
 void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigureIndex& index) {
   if (!refuted_or_other_dimension(f)) return;
-  const std::optional<std::size_t> at = index.first_equal_under_declared_scale(f.figure);
-  if (!at) return;
-  const SourceFigure& s = index.figures()[*at];
+  const std::optional<Found> found =
+      earlier(index, index.first_equal_under_declared_scale(f.figure), index.lone().first_equal_under_scale(f.figure));
+  if (!found) return;
+  const SourceFigure& s = *found->figure;
   const std::optional<EqualReadings> equal = equal_under_declared_scale(f.figure, s);
   if (!equal) return;
   point_receipt_at(f, s);
@@ -189,7 +225,7 @@ void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigur
   f.settle(EvidenceResult::Unsupported,
            fill("{} matches {} in {} under the scale its table declares, {}, but {}",
                 {f.claim_text, *f.source_text, s.source_id, declared_scale_name(table_scale_power(s)),
-                 why_unconfirmed(f, s, *equal)}));
+                 why_unconfirmed(f, *found, *equal)}));
 }
 
 // The verdict on a claim before its sign is tried turned: the first
@@ -213,7 +249,7 @@ void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const recor
   turned.exact = numeric::quantity_exact_value(turned.figure);
   verdict_as_signed(turned, index, options);
   if (turned.unconfirmed_figure) {
-    point_receipt_at(turned, index.figures()[*turned.unconfirmed_figure]);
+    point_receipt_at(turned, *turned.unconfirmed_figure);
   } else if (!turned.supported() && !turned.matched_in_source) {
     return;
   }
@@ -256,8 +292,9 @@ Evidence to_evidence(NumericFinding&& f) {
 core::Result<std::vector<Evidence>> NumericVerifier::run(const VerificationContext& context) const {
   const std::optional<numeric::LocaleProfile> profile = numeric::locale_profile(context.locale);
   if (!profile) return std::unexpected(core::EngineError::invalid_input("unknown locale " + context.locale));
-  const std::vector<SourceFigure> sources = find_declared_scale(context.sources, *profile, options_.units);
-  const SourceFigureIndex index(sources, options_.matching);
+  std::vector<LoneFigure> lone;
+  const std::vector<SourceFigure> sources = find_declared_scale(context.sources, *profile, options_.units, lone);
+  const SourceFigureIndex index(sources, options_.matching, std::move(lone));
   std::vector<Quantity> question;
   if (context.question) question = numeric::extract_quantities(*context.question, *profile, options_.units);
 

@@ -11,6 +11,7 @@
 #include "numeric/fraction.hpp"
 #include "numeric/quantity.hpp"
 #include "records/types.hpp"
+#include "verifiers/declared_scale.hpp"
 
 namespace qv::verifiers::numeric_detail {
 
@@ -40,7 +41,7 @@ struct NumericFinding {
   bool other_dimension = false;
   // The figure an unconfirmed one-sided match names (the receipt stays on
   // the nearest figure).
-  std::optional<std::size_t> unconfirmed_figure;
+  const SourceFigure* unconfirmed_figure = nullptr;
 
   bool supported() const { return result == records::EvidenceResult::Supported; }
   void settle(records::EvidenceResult r, std::string why) {

@@ -279,8 +279,12 @@ Quantity with_sign_turned(const Quantity& q) {
   return turned;
 }
 
-std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures) {
+bool scale_from_source(const SourceFigure& s) { return table_scale_power(s) != 0; }
+
+std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
+                                                    bool source_scale_only) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
+    if (source_scale_only && !scale_from_source(figures[i])) continue;
     if (one_sided_unit_or_scale(claim, figures[i])) return i;
   }
   return std::nullopt;
@@ -312,15 +316,31 @@ std::optional<std::size_t> first_equal_under_declared_scale_in_order(const Quant
   return std::nullopt;
 }
 
+std::optional<std::size_t> first_lone_equal_under_scale_in_order(const Quantity& claim,
+                                                                 const std::vector<LoneFigure>& lone) {
+  for (std::size_t i = 0; i < lone.size(); ++i) {
+    if (equal_under_declared_scale(claim, lone[i].figure)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> first_lone_copied_in_order(const Quantity& claim, const std::vector<LoneFigure>& lone) {
+  for (std::size_t i = 0; i < lone.size(); ++i) {
+    if (copies_lone_digit(claim, lone[i].figure)) return i;
+  }
+  return std::nullopt;
+}
+
 bool matches_some_figure_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,
-                                  const records::MatchOptions& matching) {
+                                  const records::MatchOptions& matching, const std::vector<LoneFigure>& lone) {
   const auto best = best_figure_in_order(claim, figures, matching);
   const auto exact = numeric::quantity_exact_value(claim);
   return (best && best->comparison.code < ComparisonCode::Different && !best->agrees_only_as_written) ||
          (best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions) ||
          first_one_sided_in_order(claim, figures) || first_under_declared_scale_in_order(claim, exact, figures) ||
          first_at_precision_under_declared_scale_in_order(claim, exact, figures) ||
-         first_equal_under_declared_scale_in_order(claim, figures);
+         first_equal_under_declared_scale_in_order(claim, figures) ||
+         first_lone_equal_under_scale_in_order(claim, lone) || first_lone_copied_in_order(claim, lone);
 }
 
 namespace {
@@ -330,21 +350,26 @@ namespace {
 void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const SourceFigure& s, std::size_t i) {
   const Quantity& q = s.quantity;
   const std::uint32_t header = header_power(s);
+  const std::uint32_t table = table_scale_power(s);
   for (const auto& f : list) {
-    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power && f.header_power == header) return;
+    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power && f.header_power == header &&
+        f.table_power == table) {
+      return;
+    }
   }
-  list.push_back({q.unit.dimension, q.scale_power, header, i});
+  list.push_back({q.unit.dimension, q.scale_power, header, table, i});
 }
 
 }  // namespace
 
-std::optional<std::size_t> SourceFigureIndex::first_one_sided(const Quantity& claim) const {
+std::optional<std::size_t> SourceFigureIndex::first_one_sided(const Quantity& claim, bool source_scale_only) const {
   std::optional<std::size_t> first;
   for (const Decimal& r : claim.readings) {
     const auto it = by_reading_.find(r);
     if (it == by_reading_.end()) continue;
     for (const FirstOfUnit& f : it->second) {
       if (first && *first <= f.figure) continue;
+      if (source_scale_only && f.table_power == 0) continue;
       if (one_sided_unit_or_scale(claim, figures_[f.figure])) first = f.figure;
     }
   }
@@ -473,8 +498,10 @@ const std::vector<std::size_t>& SourceFigureIndex::context_tree(const Group& g) 
   return context_trees_[static_cast<std::size_t>(&g - groups_.data())];
 }
 
-SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching)
-    : figures_(figures), matching_(matching) {
+SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching,
+                                     std::vector<LoneFigure> lone)
+    : figures_(figures), matching_(matching), lone_(std::move(lone)) {
+  signs_ = lone_.signs();
   bool any_header = false;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;

@@ -15,6 +15,7 @@
 #include "numeric/quantity.hpp"
 #include "records/types.hpp"
 #include "verifiers/declared_scale.hpp"
+#include "verifiers/numeric_lone.hpp"
 
 namespace qv::verifiers {
 
@@ -95,9 +96,17 @@ std::optional<EqualReadings> equal_under_declared_scale(const numeric::Quantity&
 // The figure with its sign turned: every reading and value negated.
 numeric::Quantity with_sign_turned(const numeric::Quantity& q);
 
-// The first figure passing each test, trying them in order.
+// Whether only the source states the figure's scale: a context phrase
+// scaled it, or it stands bare under its source's declaration (a year
+// apart).
+bool scale_from_source(const SourceFigure& figure);
+
+// The first figure passing each test, trying them in order; with
+// `source_scale_only`, the one-sided test among the figures whose scale
+// only the source states.
 std::optional<std::size_t> first_one_sided_in_order(const numeric::Quantity& claim,
-                                                    const std::vector<SourceFigure>& figures);
+                                                    const std::vector<SourceFigure>& figures,
+                                                    bool source_scale_only = false);
 std::optional<std::size_t> first_under_declared_scale_in_order(const numeric::Quantity& claim,
                                                                const std::optional<numeric::Fraction>& claim_exact,
                                                                const std::vector<SourceFigure>& figures);
@@ -106,17 +115,26 @@ std::optional<std::size_t> first_at_precision_under_declared_scale_in_order(
     const std::vector<SourceFigure>& figures);
 std::optional<std::size_t> first_equal_under_declared_scale_in_order(const numeric::Quantity& claim,
                                                                      const std::vector<SourceFigure>& figures);
+// The first lone digit passing each test of `LoneDigitIndex`, trying them
+// in order.
+std::optional<std::size_t> first_lone_equal_under_scale_in_order(const numeric::Quantity& claim,
+                                                                 const std::vector<LoneFigure>& lone);
+std::optional<std::size_t> first_lone_copied_in_order(const numeric::Quantity& claim,
+                                                      const std::vector<LoneFigure>& lone);
+
 // Whether some figure matches the claim before derivation, trying figure by
 // figure: a best figure that agrees, or that agrees only as written in a
 // table whose declaration makes exceptions, or one passing a second
 // chance's test (whatever the claim's digit count), or equal under a
-// declared or context scale.
+// declared or context scale; or a lone digit equal under its scale or
+// that the claim copies.
 bool matches_some_figure_in_order(const numeric::Quantity& claim, const std::vector<SourceFigure>& figures,
-                                  const records::MatchOptions& matching);
+                                  const records::MatchOptions& matching, const std::vector<LoneFigure>& lone = {});
 
 class SourceFigureIndex {
  public:
-  SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching);
+  SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching,
+                    std::vector<LoneFigure> lone = {});
 
   // The same answer as best_figure_in_order, looked up by the lowest code
   // any figure can give, each a run of the value order of one dimension:
@@ -141,7 +159,7 @@ class SourceFigureIndex {
 
   // The same answers as the in-order searches above, from the figures kept
   // by reading and by the exact value each could stand for.
-  std::optional<std::size_t> first_one_sided(const numeric::Quantity& claim) const;
+  std::optional<std::size_t> first_one_sided(const numeric::Quantity& claim, bool source_scale_only = false) const;
   std::optional<std::size_t> first_under_declared_scale(const numeric::Quantity& claim,
                                                         const std::optional<numeric::Fraction>& claim_exact) const;
   // By the value order of the figures under a scale, as above.
@@ -159,17 +177,19 @@ class SourceFigureIndex {
   // turned reading's sign, or a value of the sign the turned value has in
   // the canonical unit (where a unit with an offset, a temperature, can
   // change the sign, and zero is a sign of its own). A claim of zero turned
-  // is the same claim.
+  // is the same claim. The lone digits count as figures here.
   bool may_agree_with_sign_turned(const numeric::Quantity& claim) const;
 
   const std::vector<SourceFigure>& figures() const { return figures_; }
+  const LoneDigitIndex& lone() const { return lone_; }
 
-  // The first figure of each unit, scale and declared scale that applies to
-  // it (0 when none does).
+  // The first figure of each unit, scale, declared scale that applies to it
+  // (0 when none does) and scale of its table (`table_scale_power`).
   struct FirstOfUnit {
     numeric::Dimension dimension;
     std::uint32_t scale_power;
     std::uint32_t header_power;
+    std::uint32_t table_power;
     std::size_t figure;
   };
 
@@ -208,6 +228,7 @@ class SourceFigureIndex {
 
   const std::vector<SourceFigure>& figures_;
   records::MatchOptions matching_;
+  LoneDigitIndex lone_;
   // The signs (negative, zero, positive) of the figures' readings, and of
   // the values in the canonical unit, as written and under a declared
   // scale, of figures whose unit has an offset (the values of other units

@@ -243,6 +243,62 @@ TEST(Quantities, OverflowAndExactValues) {
   EXPECT_EQ(quantity_exact_value(units("72 °F")[0]), std::nullopt);
 }
 
+// The digits dropped for want of anything of their own come apart, read as
+// a kept figure would be, and leave the kept quantities as they were.
+TEST(Quantities, LoneDigitsApart) {
+  const auto read = [](std::string_view text, bool with_units) {
+    std::vector<qv::numeric::LoneDigit> lone;
+    const auto kept = extract_quantities(text, *locale_profile("en"), with_units, lone);
+    V out;
+    for (const Quantity& q : kept) out.push_back(q.text);
+    out.emplace_back("|");
+    for (const auto& d : lone) {
+      out.push_back(d.quantity.text + "@" + std::to_string(d.figures_before) + "=" + values(d.quantity).at(0) +
+                    (d.quantity.unit.unit.empty() ? "" : " " + std::string(d.quantity.unit.unit)));
+    }
+    return out;
+  };
+  EXPECT_EQ(read("figures in millions of dollars: 70 units, 7 units", true),
+            (V{"70", "|", "7@1=7000000 USD"}));
+  EXPECT_EQ(read("(in millions)\nOther items | (7) | 55 | $(3) | 4.5", true),
+            (V{"55", "4.5", "|", "(7)@0=-7000000", "(3)@1=-3000000"}));
+  // After a letter, with a scale word, unit or percent sign of its own, a
+  // digit is no lone digit.
+  EXPECT_EQ(read("Plan 9, A4, 5 M, 5 kg, 5%, 5 million", true), (V{"5", "5%", "5", "|", "9@0=9"}));
+  EXPECT_EQ(read("Call 5 at 10:30, $7, B2", false), (V{"10", "30", "|", "5@0=5", "$7@2=7"}));
+  // Random texts: the kept quantities are those of the plain extraction.
+  std::mt19937 rng(3);
+  const std::vector<std::string> pieces = {"in millions ", "3 ", "(7) ", "12 ", "$4 ", "A4 ", "5 kg ", "5 M ",
+                                           "in millions, except per share ", "0.5 ", "8% ", "2 billion ", "x9 "};
+  int lone = 0;
+  for (int i = 0; i < 500; ++i) {
+    std::string text;
+    for (int k = 0; k < 8; ++k) text += pieces[rng() % pieces.size()];
+    for (const bool with_units : {true, false}) {
+      std::vector<qv::numeric::LoneDigit> digits;
+      const auto kept = extract_quantities(text, *locale_profile("en"), with_units, digits);
+      const auto plain = extract_quantities(text, *locale_profile("en"), with_units);
+      ASSERT_EQ(kept.size(), plain.size()) << text;
+      for (std::size_t k = 0; k < kept.size(); ++k) {
+        EXPECT_EQ(kept[k].text, plain[k].text);
+        EXPECT_EQ(values(kept[k]), values(plain[k]));
+        EXPECT_EQ(kept[k].start, plain[k].start);
+      }
+      for (const auto& d : digits) {
+        EXPECT_LE(d.figures_before, kept.size());
+        if (d.figures_before < kept.size()) {
+          EXPECT_LT(d.quantity.start, kept[d.figures_before].start);
+        }
+        if (d.figures_before > 0) {
+          EXPECT_GT(d.quantity.start, kept[d.figures_before - 1].start);
+        }
+      }
+      lone += static_cast<int>(digits.size());
+    }
+  }
+  EXPECT_GT(lone, 2000);
+}
+
 TEST(Quantities, BareMode) {
   const auto q = extract_quantities("Call 5 at 10:30, $7 or 42% and 3 million", *locale_profile("en"), false);
   V texts;

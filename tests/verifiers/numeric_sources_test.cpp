@@ -53,11 +53,21 @@ std::string random_table_figure(std::mt19937& rng, bool claim) {
   return (rng() % 3 == 0 ? "$" : "") + digits[rng() % digits.size()] + units[rng() % units.size()];
 }
 
+// Lone digits of tables and claims that restate them: as written, under
+// the scale, with the sign turned, and other figures of one digit.
+std::string random_lone_figure(std::mt19937& rng, bool claim) {
+  static const std::vector<std::string> cells = {"5", "(5)", "$(5)", "-5", "7", "0", "5.0", "$5", "48", "0.5"};
+  static const std::vector<std::string> claims = {"5", "5.0", "-5", "0.005", "5,000", "5", "7", "0.5"};
+  static const std::vector<std::string> claim_units = {" thousand", " million", " billion", "", "", " EUR"};
+  if (!claim) return cells[rng() % cells.size()];
+  return (rng() % 2 == 0 ? "$" : "") + claims[rng() % claims.size()] + claim_units[rng() % claim_units.size()];
+}
+
 struct Agreement {
   // Second chances found, and best figures that agree only as written.
   int requests = 0, one_sided = 0, declared = 0, at_precision = 0, only_as_written = 0, measured_under_scale = 0,
       equal_under_scale = 0, equal_under_context = 0, percent_with_scale = 0, turned_agreements = 0,
-      turned_temperatures = 0;
+      turned_temperatures = 0, one_sided_under_source_scale = 0, lone_equal = 0, lone_copied = 0;
   std::array<int, 3> only_as_written_by_code{};  // how they agree as written
   std::array<int, 5> codes{};  // best figures by comparison code
 };
@@ -65,13 +75,13 @@ struct Agreement {
 // What the sources and claims are drawn from: figures of every kind, tables
 // that declare a scale, or a few temperatures only (so that at times no
 // figure has a reading of one sign while some value in kelvin has it).
-enum class Draw { Figures, Tables, Temperatures };
+enum class Draw { Figures, Tables, Temperatures, LoneDigits };
 
 // Random requests of up to three sources and four claims, every lookup of
 // the index compared with the in-order search under `matching`.
 Agreement agree_on_random_requests(int count, const records::MatchOptions& matching, unsigned seed,
                                    Draw draw = Draw::Figures) {
-  const bool tables = draw == Draw::Tables;
+  const bool tables = draw == Draw::Tables || draw == Draw::LoneDigits;
   std::mt19937 rng(seed);
   const bool near = matching.declared_precision || matching.percent_as_fraction;
   Agreement a;
@@ -88,6 +98,7 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
   const std::vector<std::string>& headers = tables ? table_headers : plain_headers;
   const auto figure = [&](bool claim) {
     if (draw == Draw::Temperatures) return random_temperature(rng);
+    if (draw == Draw::LoneDigits && rng() % 3 != 0) return random_lone_figure(rng, claim);
     return tables ? random_table_figure(rng, claim) : random_figure(rng, near);
   };
   for (; a.requests < count; ++a.requests) {
@@ -98,14 +109,22 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       const std::size_t n = draw == Draw::Temperatures ? rng() % 3 : rng() % 12;
       for (std::size_t k = 0; k < n; ++k) s.text += figure(false) + "; ";
     }
-    const auto figures = find_declared_scale(sources, profile, true);
-    const SourceFigureIndex index(figures, matching);
+    std::vector<LoneFigure> lone;
+    const auto figures = find_declared_scale(sources, profile, true, lone);
+    EXPECT_EQ(figures.size(), find_declared_scale(sources, profile, true).size());
+    const SourceFigureIndex index(figures, matching, lone);
     for (int c = 0; c < 4; ++c) {
       const auto claims = numeric::extract_quantities(figure(true), profile, true);
       if (claims.empty()) continue;
       const numeric::Quantity& claim = claims.front();
       const auto exact = numeric::quantity_exact_value(claim);
       EXPECT_EQ(index.first_one_sided(claim), first_one_sided_in_order(claim, figures));
+      EXPECT_EQ(index.first_one_sided(claim, true), first_one_sided_in_order(claim, figures, true));
+      EXPECT_EQ(index.lone().first_equal_under_scale(claim), first_lone_equal_under_scale_in_order(claim, lone));
+      EXPECT_EQ(index.lone().first_copied(claim), first_lone_copied_in_order(claim, lone));
+      a.one_sided_under_source_scale += index.first_one_sided(claim, true).has_value();
+      a.lone_equal += index.lone().first_equal_under_scale(claim).has_value();
+      a.lone_copied += index.lone().first_copied(claim).has_value();
       EXPECT_EQ(index.first_under_declared_scale(claim, exact), first_under_declared_scale_in_order(claim, exact, figures));
       EXPECT_EQ(index.first_at_precision_under_declared_scale(claim, exact),
                 first_at_precision_under_declared_scale_in_order(claim, exact, figures));
@@ -116,9 +135,9 @@ Agreement agree_on_random_requests(int count, const records::MatchOptions& match
       a.percent_with_scale += claim.unit.dimension.kind == numeric::DimensionKind::Percent && claim.scale_power != 0;
       // The claim with its sign turned matches a figure in some way only
       // where the index says it may, or where the claim itself does (zero).
-      const bool turned_matches = matches_some_figure_in_order(with_sign_turned(claim), figures, matching);
+      const bool turned_matches = matches_some_figure_in_order(with_sign_turned(claim), figures, matching, lone);
       EXPECT_TRUE(!turned_matches || index.may_agree_with_sign_turned(claim) ||
-                  matches_some_figure_in_order(claim, figures, matching))
+                  matches_some_figure_in_order(claim, figures, matching, lone))
           << claim.text;
       a.turned_agreements += turned_matches;
       a.turned_temperatures += turned_matches && claim.unit.dimension.kind == numeric::DimensionKind::Temperature &&
@@ -200,6 +219,20 @@ TEST(SourceIndex, LookupsAgreeOnTablesThatDeclareAScale) {
     EXPECT_GT(a.percent_with_scale, 500);
     EXPECT_GT(a.only_as_written_by_code[1], matching.declared_precision ? 10 : -1);
     EXPECT_GT(a.only_as_written_by_code[2], matching.percent_as_fraction ? 10 : -1);
+  }
+}
+
+// Tables of lone digits beside figures, under each option: the lookups of
+// lone digits equal under their scale or copied as written, and of figures
+// of one digit whose scale only the source states.
+TEST(SourceIndex, LookupsAgreeOnLoneDigits) {
+  for (const records::MatchOptions matching : {records::MatchOptions{}, records::MatchOptions{true, true}}) {
+    const Agreement a = agree_on_random_requests(2500, matching, 19, Draw::LoneDigits);
+    EXPECT_EQ(a.requests, 2500);
+    EXPECT_GT(a.lone_equal, 500);
+    EXPECT_GT(a.lone_copied, 500);
+    EXPECT_GT(a.one_sided_under_source_scale, 200);
+    EXPECT_GT(a.turned_agreements, 300);
   }
 }
 

@@ -640,6 +640,104 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
   expect_summaries(cases);
 }
 
+// A lone digit that a declaration or a context phrase scales (a table cell
+// "| 3 |") is no figure, but a claim equal to it under that scale, or but
+// for its sign, or copying it as written, is unsupported, never supported
+// by it; the receipt on that cell where the claim equals it. A claim of one
+// digit copying a figure whose scale only the source states is unsupported
+// too.
+TEST(SecondChance, LoneDigitsAndOneDigitCopiesUnderAScale) {
+  constexpr const char* kOther = "(in millions)\nRevenue | $5,000 | $4,800\nOther items | 3 | 55";
+  constexpr const char* kLoss = "(In millions)\nRevenue | $5,000 | $4,800\nOther items | $(7) | 55";
+  constexpr const char* kDebt = "(dollars in millions)\n| Long-term debt | $4 | $1,230 |";
+  const records::NumericConfig bare = [] {
+    records::NumericConfig c;
+    c.units = false;
+    return c;
+  }();
+  const SummaryCase cases[] = {
+      {"Other items were $3 million.", kOther, "$3 million",
+       "unsupported | $3 million matches 3 in s0 under the scale its table declares, millions, but one significant "
+       "digit does not confirm it |"},
+      {"Other items were 3 million.", kOther, "3 million",
+       "unsupported | 3 million matches 3 in s0 under the scale its table declares, millions, but one significant "
+       "digit does not confirm it |"},
+      // The cell's one digit is what does not confirm it.
+      {"Other items were $3,000 thousand.", kOther, "$3,000 thousand",
+       "unsupported | $3,000 thousand matches 3 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Other items were $3.00 million.", kOther, "$3.00 million",
+       "unsupported | $3.00 million matches 3 in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Revenue was 6 billion.", "(in billions)\nRevenue | 6 | 570,662", "6 billion",
+       "unsupported | 6 billion matches 6 in s0 under the scale its table declares, billions, but one significant "
+       "digit does not confirm it |"},
+      {"Other items were $3 million.", "(In millions, except per share data)\nRevenue | $5,000\nOther items | 3",
+       "$3 million",
+       "unsupported | $3 million matches 3 in s0 under the scale its table declares, millions, but one significant "
+       "digit does not confirm it |"},
+      // The only number of its source.
+      {"Other items were $3 million.", "(in millions)\nOther items | 3", "$3 million",
+       "unsupported | $3 million matches 3 in s0 under the scale its table declares, millions, but one significant "
+       "digit does not confirm it |"},
+      // Without units, under a declaration.
+      {"Other items were 3,000.", "(in thousands)\nOther | 3 | 55", "3,000",
+       "unsupported | 3,000 matches 3 in s0 under the scale its table declares, thousands, but one significant "
+       "digit does not confirm it |",
+       "en", bare},
+      // Its sign: a currency symbol before a parenthesis is not read.
+      {"Other items were -$7 million.", kLoss, "-$7 million",
+       "unsupported | -$7 million matches (7) in s0 under the scale its table declares, millions, but one "
+       "significant digit does not confirm it |"},
+      {"Other items were $7 million.", kLoss, "$7 million",
+       "unsupported | $7 million differs from (7) in s0 only in its sign | sign_differs"},
+      // Copied as written, by a claim without a scale word.
+      {"Other items were $3.", kOther, "$3",
+       "unsupported | $3 matches 3 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
+      {"Long-term debt was $4.", "(in billions)\n| Long-term debt | 4 | $1,230 |", "$4",
+       "unsupported | $4 matches 4 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
+      // A figure of one digit whose scale only the source states, copied.
+      {"Long-term debt due in 2009 was $4.", kDebt, "$4",
+       "unsupported | $4 matches $4 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
+      {"Capital leases due in 2020 were 0.2.", "(in millions)\n| Capital leases | 0.2 | 26.5 |", "0.2",
+       "unsupported | 0.2 matches 0.2 in s0 only if the unit or scale stated on one side applies to the other | "
+       "unit_or_scale_on_one_side_unconfirmed"},
+      {"Long-term debt was -$4.", kDebt, "-$4", "unsupported | -$4 differs from $4 in s0 only in its sign | sign_differs"},
+      // Unchanged: a wrong figure beside the cell, no declaration, a digit
+      // after a letter or with a scale word of its own, a claim stating
+      // another scale, a figure with its own scale word, a declaration that
+      // leaves the cell as written.
+      {"Other items were $4 million.", kOther, "$4 million",
+       "contradicted | $4 million not in sources; nearest 4800000000 USD in s0 (relative distance 0.999) |"},
+      {"Other items were $3 million.", "Revenue | $5,000 | $4,800\nOther items | 3 | 55", "$3 million",
+       "contradicted | $3 million not in sources; nearest 5000 USD in s0 (relative distance 0.998) |"},
+      {"Paper was $4 million.", "(in millions)\nRevenue | $5,000\nA4 | 55", "$4 million",
+       "contradicted | $4 million not in sources; nearest 5000000000 USD in s0 (relative distance 0.999) |"},
+      {"It was $5 million.", "(in millions)\nRevenue | $5,000\nOther | 5 M | 55", "$5 million",
+       "contradicted | $5 million not in sources; nearest 5000000000 USD in s0 (relative distance 0.999) |"},
+      {"Long-term debt was $4 thousand.", kDebt, "$4 thousand",
+       "contradicted | $4 thousand not in sources; nearest 4000000 USD in s0 (relative distance 0.999) |"},
+      {"Long-term debt was $4.", "Long-term debt | $4 million | $1,230", "$4",
+       "contradicted | $4 not in sources; nearest 1230 USD in s0 (relative distance 0.997) |"},
+      {"Capital leases due in 2020 were 0.2.", "(in thousands)\n| Capital leases | 0.2 | 26.5 |", "0.2",
+       "supported | 0.2 = 0.2 in s0 (0.2) |"},
+  };
+  expect_summaries(cases);
+  const Evidence cell = verify(make_context("Other items were $3 million.", {kOther})).on("$3 million");
+  EXPECT_EQ(cell.receipt.source_text, "3");
+  // An unconfirmed operand is left to its source: the recomputation pass
+  // refutes none that met a figure.
+  const auto out = verify(make_context("Using 392 and $77, the total is $469 million.",
+                                       {"| In millions of dollars | Carrying amount | Allowance |\n| Balance | $469 | $77 |",
+                                        "Purchases were $392 million."}));
+  EXPECT_EQ(summary(out.on("$77")),
+            "unsupported | $77 matches $77 in s0 only if the unit or scale stated on one side applies to the other | "
+            "unit_or_scale_on_one_side_unconfirmed");
+}
+
 TEST(YearHandling, YearsNotInSources) {
   const auto out = verify(make_context("In 2023 revenue was 5 million.", {"Revenue was 5 million in 2022."}));
   EXPECT_EQ(summary(out.on("2023")), "unsupported | 2023 reads as a year and appears in no source | year_not_in_sources");
