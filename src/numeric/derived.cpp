@@ -207,15 +207,19 @@ std::string DerivedFigures::expression(const DerivedFigure& f) const {
   return out;
 }
 
-std::vector<std::string> DerivedFigures::operand_labels(const DerivedFigure& f) const {
-  if (f.op != DerivedOp::GroupSum && f.op != DerivedOp::GroupMean) {
-    return {operands_[f.a].label, operands_[f.b].label};
-  }
-  std::vector<std::string> labels;
+std::vector<std::uint32_t> DerivedFigures::operand_positions(const DerivedFigure& f) const {
+  if (f.op != DerivedOp::GroupSum && f.op != DerivedOp::GroupMean) return {f.a, f.b};
+  std::vector<std::uint32_t> positions;
   const auto& members = groups_[f.group].members;
   for (std::uint32_t k = 0; k < members.size(); ++k) {
-    if (f.mask & (1u << k)) labels.push_back(operands_[members[k]].label);
+    if (f.mask & (1u << k)) positions.push_back(members[k]);
   }
+  return positions;
+}
+
+std::vector<std::string> DerivedFigures::operand_labels(const DerivedFigure& f) const {
+  std::vector<std::string> labels;
+  for (const std::uint32_t i : operand_positions(f)) labels.push_back(operands_[i].label);
   return labels;
 }
 

@@ -119,6 +119,8 @@ class DerivedFigures {
   const Dimension& dimension(const DerivedFigure& f) const;
   std::string expression(const DerivedFigure& f) const;
   std::vector<std::string> operand_labels(const DerivedFigure& f) const;
+  // The positions of the operands it is built on, in operand order.
+  std::vector<std::uint32_t> operand_positions(const DerivedFigure& f) const;
   DerivedCandidate candidate(const DerivedFigure& f) const;
 
  private:

@@ -9,6 +9,7 @@
 #include "verifiers/declared_scale.hpp"
 #include "verifiers/findings.hpp"
 #include "verifiers/year.hpp"
+#include "verifiers/numeric_derive_chances.hpp"
 #include "verifiers/numeric_finding.hpp"
 #include "verifiers/numeric_sources.hpp"
 
@@ -29,20 +30,10 @@ NumericVerifier::NumericVerifier(const records::NumericConfig& options)
 
 namespace {
 
-// The slice of a source for a receipt: empty when the span does not lie on
-// character boundaries of the text.
-std::string figure_text(std::string_view source, std::size_t start, std::size_t end) {
-  const auto boundary = [&](std::size_t at) {
-    return at == source.size() || (at < source.size() && (static_cast<unsigned char>(source[at]) & 0xC0) != 0x80);
-  };
-  if (start > end || end > source.size() || !boundary(start) || !boundary(end)) return {};
-  return std::string(source.substr(start, end - start));
-}
-
 void point_receipt_at(NumericFinding& f, const SourceFigure& s) {
   f.source_id = std::string(s.source_id);
   f.source_span = records::Span{s.quantity.start, s.quantity.end};
-  f.source_text = figure_text(s.source_text, s.quantity.start, s.quantity.end);
+  f.source_text = figure_text(s);
 }
 
 using Code = numeric::ComparisonCode;
@@ -61,15 +52,18 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
   const std::string canonical = numeric::render_rescaled_values(s.quantity);
   switch (best->comparison.code) {
     case Code::Equal:
+      f.meet(NumericFinding::Met::ByValue, s);
       f.settle(EvidenceResult::Supported,
                fill("{} = {} in {} ({})", {f.claim_text, *f.source_text, s.source_id, canonical}));
       break;
     case Code::EqualAtPrecision:
+      f.meet(NumericFinding::Met::ByValue, s);
       f.notes.emplace_back("matches_at_declared_precision");
       f.settle(EvidenceResult::Supported, fill("{} matches {} at {} significant digits", {f.claim_text,
                                                       canonical, std::to_string(best->comparison.significant_digits)}));
       break;
     case Code::EqualAsFraction:
+      f.meet(NumericFinding::Met::ByValue, s);
       f.notes.emplace_back("percent_as_fraction");
       f.settle(EvidenceResult::Supported, fill("{} matches {} read as a fraction", {f.claim_text, canonical}));
       break;
@@ -79,6 +73,7 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       // scale unknown: agreeing as written neither confirms nor refutes.
       if (best->agrees_only_as_written && s.declaration.with_exceptions) {
         f.matched_in_source = true;
+        f.meet(NumericFinding::Met::ByValue, s, kUnconfirmed);
         f.settle(EvidenceResult::Unsupported,
                  fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",
                       {f.claim_text, *f.source_text, s.source_id, scale}));
@@ -149,6 +144,7 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
   if (digits >= 3) {
     if (const SourceFigure* s = at(index.first_one_sided(f.figure))) {
       point_receipt_at(f, *s);
+      f.meet(NumericFinding::Met::AsWritten, *s);
       f.notes.emplace_back("unit_or_scale_on_one_side");
       f.settle(EvidenceResult::Supported, fill("{} = {} in {}; the unit or scale is stated on one side only",
                                                {f.claim_text, *f.source_text, s->source_id}));
@@ -158,6 +154,7 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
   if (digits >= 2) {
     if (const SourceFigure* s = at(index.first_under_declared_scale(f.figure, f.exact))) {
       point_receipt_at(f, *s);
+      f.meet(NumericFinding::Met::ByValue, *s);
       f.notes.emplace_back("scale_from_header");
       f.settle(EvidenceResult::Supported, fill("{} = {} in {}, under the scale its table declares",
                                                {f.claim_text, *f.source_text, s->source_id}));
@@ -167,6 +164,7 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
   if (digits >= 2 && options.declared_precision) {
     if (const SourceFigure* s = at(index.first_at_precision_under_declared_scale(f.figure, f.exact))) {
       point_receipt_at(f, *s);
+      f.meet(NumericFinding::Met::ByValue, *s);
       f.notes.emplace_back("scale_from_header");
       f.notes.emplace_back("matches_at_declared_precision");
       f.settle(EvidenceResult::Supported,
@@ -180,10 +178,11 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
     const SourceFigure& s = *found->figure;
     f.unconfirmed_figure = &s;
     f.matched_in_source = true;
+    f.meet(NumericFinding::Met::AsWritten, s, kOneSidedUnconfirmed);
     f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
     f.settle(EvidenceResult::Unsupported,
              fill("{} matches {} in {} only if the unit or scale stated on one side applies to the other",
-                  {f.claim_text, figure_text(s.source_text, s.quantity.start, s.quantity.end), s.source_id}));
+                  {f.claim_text, figure_text(s), s.source_id}));
   }
 }
 
@@ -222,6 +221,7 @@ void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigur
   if (!equal) return;
   point_receipt_at(f, s);
   f.matched_in_source = true;
+  f.meet(NumericFinding::Met::ByValue, s, kUnconfirmed);
   f.settle(EvidenceResult::Unsupported,
            fill("{} matches {} in {} under the scale its table declares, {}, but {}",
                 {f.claim_text, *f.source_text, s.source_id, declared_scale_name(table_scale_power(s)),
@@ -258,6 +258,8 @@ void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const recor
   f.source_text = std::move(turned.source_text);
   f.notes.emplace_back("sign_differs");
   f.matched_in_source = true;
+  f.meet(turned.met, *turned.met_figure, kSignDiffers);
+  f.met_turned = true;
   f.settle(EvidenceResult::Unsupported,
            fill("{} differs from {} in {} only in its sign", {f.claim_text, *f.source_text, *f.source_id}));
 }

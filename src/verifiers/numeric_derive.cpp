@@ -464,7 +464,8 @@ bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigu
 
 DerivedMatch match_of(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f,
                       DerivedMatchKind kind) {
-  return DerivedMatch{figures.order_key(f), kind, f.value, figures.expression(f), figures.operand_labels(f)};
+  return DerivedMatch{figures.order_key(f), kind, f.value, figures.expression(f), figures.operand_labels(f),
+                      figures.operand_positions(f)};
 }
 
 }  // namespace
@@ -485,7 +486,8 @@ std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOpera
 
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
                                                                std::span<const DerivationTarget> targets,
-                                                               core::RoundingRule rule, DerivationWork* work) {
+                                                               core::RoundingRule rule, DerivationWork* work,
+                                                               const DerivedAccept& accept) {
   std::vector<std::optional<DerivedMatch>> found(targets.size());
   if (targets.empty() || operands.empty()) return found;
   DerivationWork counted;
@@ -525,7 +527,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
         const std::size_t t = set->target(item);
         if (self[t] && built_on(figures, f, targets[t].claim_id)) continue;
         const auto kind = derived_value_match(f.value, targets[t], rule);
-        if (!kind) continue;
+        if (!kind || (accept && !accept(figures, f, t))) continue;
         found[t] = match_of(figures, f, *kind);
         set->remove(item);
         windows.close(t);
@@ -558,7 +560,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
 
 std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
     std::span<const numeric::DerivationOperand> operands, std::span<const DerivationTarget> targets,
-    core::RoundingRule rule) {
+    core::RoundingRule rule, const DerivedAccept& accept) {
   numeric::DerivedFigures figures(operands);
   std::vector<numeric::DerivedFigure> all;
   while (const auto f = figures.next()) all.push_back(*f);
@@ -567,6 +569,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
     for (std::size_t i = 0; i < all.size(); ++i) {
       if (!derived_dimension_applies(figures.dimension(all[i]), targets[t].dimension)) continue;
       if (built_on(figures, all[i], targets[t].claim_id)) continue;
+      if (accept && !accept(figures, all[i], t)) continue;
       if (const auto kind = derived_value_match(all[i].value, targets[t], rule)) {
         found[t] = match_of(figures, all[i], *kind);
         break;

@@ -13,6 +13,7 @@
 // whose candidates can fall in no open window is passed over unformed, so
 // that with few claims open the search is near linear in the operands.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,7 +34,16 @@ struct DerivationTarget {
   std::optional<numeric::Fraction> step;  // one unit of its last written digit, in canonical terms
   numeric::Dimension dimension;
   std::uint32_t significant_digits = 0;
+  // How the value is written: its scale power, and its unit's factor over
+  // its divisor (none when that cannot be formed).
+  std::uint32_t scale_power = 0;
+  std::optional<numeric::Fraction> unit;
 };
+
+// Which candidates a search may match with a target (by its position);
+// every candidate when none is given.
+using DerivedAccept =
+    std::function<bool(const numeric::DerivedFigures&, const numeric::DerivedFigure&, std::size_t target)>;
 
 enum class DerivedMatchKind : std::uint8_t { Exact, Rounded, Slip };
 
@@ -43,6 +53,7 @@ struct DerivedMatch {
   numeric::Fraction value;
   std::string expression;
   std::vector<std::string> operands;  // labels
+  std::vector<std::uint32_t> positions;  // of those operands in the list searched
 };
 
 // How a candidate value matches the target's value, if it does: equal; else,
@@ -70,13 +81,14 @@ struct DerivationWork {
 std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const numeric::DerivationOperand> operands,
                                                                std::span<const DerivationTarget> targets,
                                                                core::RoundingRule rule,
-                                                               DerivationWork* work = nullptr);
+                                                               DerivationWork* work = nullptr,
+                                                               const DerivedAccept& accept = {});
 
 // The same by trying every candidate in order for every target: the
 // reference the index agrees with.
 std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
     std::span<const numeric::DerivationOperand> operands, std::span<const DerivationTarget> targets,
-    core::RoundingRule rule);
+    core::RoundingRule rule, const DerivedAccept& accept = {});
 
 // For each target, which operands (by position) some candidate of exactly
 // the target's unit, not built on the target's claim, is built on.

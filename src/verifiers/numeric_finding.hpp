@@ -43,6 +43,29 @@ struct NumericFinding {
   // the nearest figure).
   const SourceFigure* unconfirmed_figure = nullptr;
 
+  // How the claim met a source figure, when it did: by its value (equal,
+  // at its precision, as a fraction, under a scale), or by its digits as
+  // written with a unit or scale on one side only; the figure; whether the
+  // claim met it with its sign turned; and what keeps the meeting from
+  // confirming the claim (taint bits of the derivation passes, 0 when the
+  // figure supports it).
+  enum class Met : std::uint8_t { No, ByValue, AsWritten };
+  Met met = Met::No;
+  const SourceFigure* met_figure = nullptr;
+  bool met_turned = false;
+  std::uint8_t met_taint = 0;
+  // A derivation reproduced the figure: supported, or with `derived_taint`
+  // unsupported. The notes the finding had before.
+  bool reproduced = false;
+  std::uint8_t derived_taint = 0;
+  std::size_t notes_before_derivation = 0;
+
+  void meet(Met how, const SourceFigure& figure, std::uint8_t taint = 0) {
+    met = how;
+    met_figure = &figure;
+    met_taint = taint;
+  }
+
   bool supported() const { return result == records::EvidenceResult::Supported; }
   void settle(records::EvidenceResult r, std::string why) {
     result = r;

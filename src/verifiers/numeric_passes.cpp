@@ -9,7 +9,9 @@
 
 #include "numeric/derived.hpp"
 #include "verifiers/numeric_derive.hpp"
+#include "verifiers/numeric_derive_chances.hpp"
 #include "verifiers/numeric_finding.hpp"
+#include "verifiers/numeric_operands.hpp"
 
 namespace qv::verifiers::numeric_detail {
 
@@ -102,33 +104,200 @@ std::string join(const std::vector<std::string>& items, std::string_view sep) {
 }
 
 DerivationTarget target_of(const NumericFinding& f) {
-  return DerivationTarget{f.claim_id, *f.exact, precision_step(f.figure), f.figure.unit.dimension,
-                          f.figure.significant_digits};
+  DerivationTarget t;
+  t.claim_id = f.claim_id;
+  t.value = *f.exact;
+  t.step = precision_step(f.figure);
+  t.dimension = f.figure.unit.dimension;
+  t.significant_digits = f.figure.significant_digits;
+  t.scale_power = f.figure.scale_power;
+  const auto factor = numeric::decimal_to_fraction(f.figure.unit.factor);
+  const auto divisor = numeric::decimal_to_fraction(f.figure.unit.divisor);
+  if (factor && divisor) t.unit = numeric::fraction_div(*factor, *divisor);
+  return t;
 }
 
-void settle_derived(NumericFinding& f, const DerivedMatch& m, core::RoundingRule rule) {
+// A finding settled again by a derivation drops the notes an earlier one
+// gave it.
+void begin_derived(NumericFinding& f) {
+  if (f.reproduced) {
+    f.notes.resize(f.notes_before_derivation);
+  } else {
+    f.notes_before_derivation = f.notes.size();
+    f.reproduced = true;
+  }
+}
+
+void add_note(NumericFinding& f, std::string note) {
+  if (std::find(f.notes.begin(), f.notes.end(), note) == f.notes.end()) f.notes.push_back(std::move(note));
+}
+
+// "derived", "derived_from:...", and the rounding notes; the rationale's
+// start: claim, expression, value and rounding.
+std::string derived_notes_and_start(NumericFinding& f, const DerivedMatch& m, core::RoundingRule rule) {
   const std::string rule_name(core::to_word(rule));
   const std::string suffix = m.kind == DerivedMatchKind::Exact ? std::string() : ", rounded " + rule_name;
   f.notes.emplace_back("derived");
   f.notes.push_back("derived_from:" + join(m.operands, ","));
   if (m.kind != DerivedMatchKind::Exact) f.notes.push_back("rounding:" + rule_name);
   if (m.kind == DerivedMatchKind::Slip) f.notes.emplace_back("last_digit_slip");
-  f.settle(EvidenceResult::Supported,
-           fill("{} = {} = {}{}", {f.claim_text, m.expression, numeric::fraction_text(m.value), suffix}));
+  return fill("{} = {} = {}{}", {f.claim_text, m.expression, numeric::fraction_text(m.value), suffix});
 }
 
-// One pass; true when some finding became supported. Every finding is tried
-// against the same operands and candidates, so the order in which the tries
-// are settled does not matter.
-bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<DerivationOperand>& operands,
-                     core::RoundingRule rule) {
+void settle_derived(NumericFinding& f, const DerivedMatch& m, core::RoundingRule rule) {
+  begin_derived(f);
+  f.settle(EvidenceResult::Supported, derived_notes_and_start(f, m, rule));
+}
+
+// A chance's own words and note, as for a source figure: confirmed at three
+// significant digits or more on one side, at two or more under a scale.
+bool chance_confirms(DerivedChance chance, std::uint32_t digits) {
+  switch (chance) {
+    case DerivedChance::Direct:
+      return true;
+    case DerivedChance::OneSided:
+      return digits >= 3;
+    case DerivedChance::UnderScale:
+      return digits >= 2;
+  }
+  return false;
+}
+
+std::string chance_words(NumericFinding& f, DerivedChance chance) {
+  const bool confirmed = chance_confirms(chance, f.figure.significant_digits);
+  switch (chance) {
+    case DerivedChance::Direct:
+      return {};
+    case DerivedChance::OneSided:
+      add_note(f, confirmed ? "unit_or_scale_on_one_side" : "unit_or_scale_on_one_side_unconfirmed");
+      return confirmed ? "; the unit or scale is stated on one side only"
+                       : ", only if the unit or scale stated on one side applies to the other";
+    case DerivedChance::UnderScale:
+      if (!confirmed) return ", under the scale its table declares, but one significant digit does not confirm it";
+      add_note(f, "scale_from_header");
+      return ", under the scale its table declares";
+  }
+  return {};
+}
+
+// The best match a search found for a claim, and the run it came from.
+struct Found {
+  ChanceMatch match;
+  const DerivationRun* run = nullptr;
+  std::size_t rank = 0;  // of the run, in the order of the searches
+  bool confirms = false;
+
+  // Confirming matches first, then by chance, by run, by candidate order.
+  bool before(const Found& other) const {
+    if (confirms != other.confirms) return confirms;
+    if (match.chance != other.match.chance) return match.chance < other.match.chance;
+    if (rank != other.rank) return rank < other.rank;
+    return match.match.position < other.match.match.position;
+  }
+};
+
+void settle_found(NumericFinding& f, const Found& found, core::RoundingRule rule) {
+  begin_derived(f);
+  const ChanceMatch& m = found.match;
+  std::string rationale = derived_notes_and_start(f, m.match, rule);
+  rationale += chance_words(f, m.chance);
+  if (found.confirms) {
+    f.settle(EvidenceResult::Supported, std::move(rationale));
+    return;
+  }
+  // What keeps it from support: operands the sources do not confirm as
+  // stated, and a currency on some operands only.
+  std::vector<std::string> unconfirmed;
+  for (const std::uint32_t i : m.match.positions) {
+    const std::string& text = found.run->operands[i].text;
+    if ((found.run->taints[i] & ~kCurrencyOnOneSide) != 0 &&
+        std::find(unconfirmed.begin(), unconfirmed.end(), text) == unconfirmed.end()) {
+      unconfirmed.push_back(text);
+    }
+  }
+  if (!unconfirmed.empty()) rationale += "; the sources do not confirm " + join(unconfirmed, ", ") + " as stated";
+  if (m.taint & kCurrencyOnOneSide) rationale += "; a currency is stated for some of its operands only";
+  if (m.taint & kSignDiffers) add_note(f, "sign_differs");
+  if (m.taint & kOneSidedUnconfirmed) add_note(f, "unit_or_scale_on_one_side_unconfirmed");
+  if (m.taint & kCurrencyOnOneSide) add_note(f, "dimension_mismatch");
+  f.derived_taint = m.taint;
+  f.settle(EvidenceResult::Unsupported, std::move(rationale));
+}
+
+// A claim the sources contradict, or leave unsupported without meeting a
+// figure of it, that no derivation has reproduced yet.
+bool refutable(const NumericFinding& f) {
+  return f.result == EvidenceResult::Contradicted ||
+         (f.result == EvidenceResult::Unsupported && !f.matched_in_source && !f.reproduced);
+}
+
+// The claims left open after the plain search, tried through every other
+// run and chance; true when one changed.
+bool try_further(std::vector<NumericFinding*>& open, const std::vector<DerivationTarget>& targets,
+                 const PassOperands& p, core::RoundingRule rule) {
+  std::vector<std::optional<Found>> best(open.size());
+  const auto consider = [&](const DerivationRun& run, std::size_t rank, const std::vector<std::size_t>& which,
+                            const std::vector<DerivationTarget>& subset, bool direct, bool tainted_only) {
+    const ChanceMatches found = first_chance_matches(run, subset, rule, tainted_only, direct);
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      const std::size_t i = which[k];
+      for (const auto& m : found[k]) {
+        if (!m) continue;
+        Found candidate{*m, &run, rank, m->taint == 0 && chance_confirms(m->chance, targets[i].significant_digits)};
+        if (!candidate.confirms && !refutable(*open[i])) continue;
+        if (!best[i] || candidate.before(*best[i])) best[i] = std::move(candidate);
+      }
+    }
+  };
+  std::vector<std::size_t> all(open.size()), refuted;
+  for (std::size_t i = 0; i < open.size(); ++i) {
+    all[i] = i;
+    if (refutable(*open[i])) refuted.push_back(i);
+  }
+  const auto subset_of = [&](const std::vector<std::size_t>& which) {
+    std::vector<DerivationTarget> out;
+    for (const std::size_t i : which) out.push_back(targets[i]);
+    return out;
+  };
+  const std::vector<DerivationTarget> every = subset_of(all);
+  // The supported figures' plain matches are found already.
+  consider(p.supported, 0, all, every, false, false);
+  if (p.as_sourced) consider(*p.as_sourced, 1, all, every, true, false);
+  // Outliving the settling below, which reads the operands' texts.
+  std::vector<DerivationRun> given;
+  if (!refuted.empty()) {
+    const std::vector<DerivationTarget> those = subset_of(refuted);
+    const DerivationRun& stated = p.stated ? *p.stated : p.supported;
+    if (p.stated) consider(stated, 2, refuted, those, true, true);
+    given = with_currency_given(stated);
+    if (p.as_sourced) {
+      for (DerivationRun& run : with_currency_given(*p.as_sourced)) given.push_back(std::move(run));
+    }
+    for (std::size_t k = 0; k < given.size(); ++k) consider(given[k], 3 + k, refuted, those, true, false);
+  }
   bool changed = false;
+  for (std::size_t i = 0; i < open.size(); ++i) {
+    if (!best[i]) continue;
+    settle_found(*open[i], *best[i], rule);
+    changed = true;
+  }
+  return changed;
+}
+
+// One pass; true when some finding became supported, or a derivation
+// reproduced one for the first time. Every finding is tried against the
+// same operands and candidates, so the order in which the tries are settled
+// does not matter.
+bool derivation_pass(std::vector<NumericFinding>& findings, const PassOperands& p, core::RoundingRule rule) {
+  bool changed = false;
+  const std::vector<DerivationOperand>& operands = p.supported.operands;
   const Restatements restatements(operands);
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
     if (f.supported() || f.year_like || !f.exact) continue;
     if (const DerivationOperand* op = restatements.first(f)) {
+      begin_derived(f);
       f.notes.emplace_back("restates_answer_figure");
       f.settle(EvidenceResult::Supported,
                fill("{} restates {} ({}), which the sources support", {f.claim_text, op->text, op->label}));
@@ -139,11 +308,19 @@ bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<De
     targets.push_back(target_of(f));
   }
   const auto matches = first_derived_matches(operands, targets, rule);
+  std::vector<NumericFinding*> rest;
+  std::vector<DerivationTarget> rest_targets;
   for (std::size_t i = 0; i < open.size(); ++i) {
-    if (!matches[i]) continue;
-    settle_derived(*open[i], *matches[i], rule);
-    changed = true;
+    if (matches[i]) {
+      settle_derived(*open[i], *matches[i], rule);
+      changed = true;
+      continue;
+    }
+    // A claim a derivation reproduced before now waits only for support.
+    rest.push_back(open[i]);
+    rest_targets.push_back(std::move(targets[i]));
   }
+  if (!rest.empty() && try_further(rest, rest_targets, p, rule)) changed = true;
   return changed;
 }
 
@@ -155,8 +332,9 @@ void run_derivation_passes(std::vector<NumericFinding>& findings, core::Rounding
       return !f.supported() && !f.year_like && f.exact;
     });
     if (!any_open) return;
-    const std::vector<DerivationOperand> operands = operands_of(findings);
-    if (operands.empty() || !derivation_pass(findings, operands, rule)) return;
+    const PassOperands p = pass_operands(findings);
+    if (p.supported.operands.empty() && !p.stated && !p.as_sourced) return;
+    if (!derivation_pass(findings, p, rule)) return;
   }
 }
 
@@ -164,7 +342,7 @@ void run_recomputation_pass(std::vector<NumericFinding>& findings) {
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
-    if (f.result != EvidenceResult::Unsupported || f.year_like || f.matched_in_source) continue;
+    if (f.result != EvidenceResult::Unsupported || f.year_like || f.matched_in_source || f.reproduced) continue;
     open.push_back(&f);
     DerivationTarget t;
     t.claim_id = f.claim_id;

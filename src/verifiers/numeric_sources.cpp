@@ -279,6 +279,18 @@ Quantity with_sign_turned(const Quantity& q) {
   return turned;
 }
 
+std::string figure_text(const SourceFigure& figure) {
+  const std::string_view source = figure.source_text;
+  const std::size_t start = figure.quantity.start, end = figure.quantity.end;
+  const auto boundary = [&](std::size_t at) {
+    return at == source.size() || (at < source.size() && (static_cast<unsigned char>(source[at]) & 0xC0) != 0x80);
+  };
+  if (start > end || end > source.size() || !boundary(start) || !boundary(end)) return {};
+  return std::string(source.substr(start, end - start));
+}
+
+bool scaled_by_context(const Quantity& q) { return context_scaled(q); }
+
 bool scale_from_source(const SourceFigure& s) { return table_scale_power(s) != 0; }
 
 std::optional<std::size_t> first_one_sided_in_order(const Quantity& claim, const std::vector<SourceFigure>& figures,

@@ -8,6 +8,7 @@
 #include <map>
 #include <utility>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "numeric/compare.hpp"
@@ -95,6 +96,13 @@ std::optional<EqualReadings> equal_under_declared_scale(const numeric::Quantity&
 
 // The figure with its sign turned: every reading and value negated.
 numeric::Quantity with_sign_turned(const numeric::Quantity& q);
+
+// The figure's text in its source: empty when its span does not lie on
+// character boundaries of the text.
+std::string figure_text(const SourceFigure& figure);
+
+// Whether a context phrase gave the figure its scale.
+bool scaled_by_context(const numeric::Quantity& figure);
 
 // Whether only the source states the figure's scale: a context phrase
 // scaled it, or it stands bare under its source's declaration (a year

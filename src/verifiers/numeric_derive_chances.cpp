@@ -1,0 +1,224 @@
+#include "verifiers/numeric_derive_chances.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace qv::verifiers {
+
+using numeric::DerivedFigure;
+using numeric::DerivedFigures;
+using numeric::DerivedOp;
+using numeric::Fraction;
+
+namespace {
+
+bool is_dimensionless(const numeric::Dimension& d) { return d.kind == numeric::DimensionKind::Dimensionless; }
+
+// Sums, means and differences keep the way their operands are written;
+// ratios, shares and changes do not, nor does a figure scaled by a number.
+bool keeps_writing(DerivedOp op) {
+  switch (op) {
+    case DerivedOp::Sum:
+    case DerivedOp::Mean:
+    case DerivedOp::Difference:
+    case DerivedOp::AbsoluteDifference:
+    case DerivedOp::GroupSum:
+    case DerivedOp::GroupMean:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Calls `visit` with each operand position of a candidate.
+template <class Visit>
+void each_operand(const DerivedFigures& figures, const DerivedFigure& f, Visit visit) {
+  if (f.op != DerivedOp::GroupSum && f.op != DerivedOp::GroupMean) {
+    visit(f.a);
+    visit(f.b);
+    return;
+  }
+  for (const std::uint32_t i : figures.operand_positions(f)) visit(i);
+}
+
+// The target a candidate meets through a chance when it meets this one
+// with its value as it is: the target's value and step divided by the
+// chance's factor, in the dimension of the way of writing. Rounding and
+// slips are the same either way, the factor being positive.
+std::optional<DerivationTarget> chance_target(DerivedChance chance, const WrittenAs& w, const DerivationTarget& t) {
+  const std::optional<Fraction> k = chance_factor(chance, w, t);
+  if (!k) return std::nullopt;
+  const std::optional<Fraction> value = numeric::fraction_div(t.value, *k);
+  if (!value) return std::nullopt;
+  DerivationTarget v = t;
+  v.value = *value;
+  v.step = t.step ? numeric::fraction_div(*t.step, *k) : std::nullopt;
+  v.dimension = w.dimension;
+  return v;
+}
+
+bool built_on(const DerivedFigures& figures, const DerivedFigure& f, std::string_view claim_id) {
+  const auto labels = figures.operand_labels(f);
+  return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
+}
+
+}  // namespace
+
+std::optional<WrittenAs> written_as(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
+  if (!keeps_writing(f.op)) return std::nullopt;
+  const WrittenAs* first = nullptr;
+  bool alike = true;
+  each_operand(figures, f, [&](std::uint32_t i) {
+    if (!first) {
+      first = &run.written[i];
+    } else if (!(run.written[i] == *first)) {
+      alike = false;
+    }
+  });
+  if (!first || !alike) return std::nullopt;
+  return *first;
+}
+
+std::uint8_t taint_of(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
+  std::uint8_t taint = 0;
+  each_operand(figures, f, [&](std::uint32_t i) {
+    taint |= run.taints[i];
+    if (run.relabelled[i]) taint |= kCurrencyOnOneSide;
+  });
+  return taint;
+}
+
+bool admitted(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f, bool tainted_only) {
+  bool given = false, stated = false;
+  std::uint8_t taint = 0;
+  each_operand(figures, f, [&](std::uint32_t i) {
+    taint |= run.taints[i];
+    (run.relabelled[i] ? given : stated) = true;
+  });
+  if (given && !stated) return false;
+  if (given) taint |= kCurrencyOnOneSide;
+  if (run.relabelling && !given) return false;
+  return !tainted_only || taint != 0;
+}
+
+std::optional<Fraction> chance_factor(DerivedChance chance, const WrittenAs& w, const DerivationTarget& t) {
+  switch (chance) {
+    case DerivedChance::Direct:
+      return Fraction{1, 1};
+    case DerivedChance::OneSided: {
+      // A scale the source states for the figure is the one its digits are
+      // in: a target stating another one is not the figure.
+      if (w.source_power != 0 && t.scale_power != 0 && t.scale_power != w.source_power) return std::nullopt;
+      const bool one_zero = (t.scale_power == 0) != (w.scale_power == 0);
+      const bool unit_case = w.dimension == t.dimension && one_zero;
+      const bool dimension_case = is_dimensionless(w.dimension) != is_dimensionless(t.dimension) &&
+                                  (t.scale_power == w.scale_power || t.scale_power == 0 || w.scale_power == 0);
+      if (!unit_case && !dimension_case) return std::nullopt;
+      const auto scale = numeric::pow10_fraction(static_cast<std::int32_t>(t.scale_power) -
+                                                 static_cast<std::int32_t>(w.scale_power));
+      const auto units = t.unit ? numeric::fraction_div(*t.unit, w.unit) : std::nullopt;
+      return scale && units ? numeric::fraction_mul(*scale, *units) : std::nullopt;
+    }
+    case DerivedChance::UnderScale:
+      if (w.scale_power == 0 && w.source_power != 0 &&
+          (w.dimension == t.dimension || is_dimensionless(w.dimension))) {
+        return numeric::pow10_fraction(static_cast<std::int32_t>(w.source_power));
+      }
+      if (w.context && w.scale_power != 0 && is_dimensionless(w.dimension) && !is_dimensionless(t.dimension)) {
+        return Fraction{1, 1};
+      }
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const DerivationTarget> targets,
+                                   core::RoundingRule rule, bool tainted_only, bool direct) {
+  ChanceMatches out(targets.size());
+  if (targets.empty() || run.operands.size() < 2) return out;
+  const auto keep = [&](std::size_t t, DerivedChance chance, const DerivedMatch& m) {
+    std::optional<ChanceMatch>& slot = out[t][static_cast<std::size_t>(chance)];
+    if (slot && slot->match.position <= m.position) return;
+    std::uint8_t taint = 0;
+    bool given = false;
+    for (const std::uint32_t i : m.positions) {
+      taint |= run.taints[i];
+      given = given || run.relabelled[i];
+    }
+    slot = ChanceMatch{m, chance, static_cast<std::uint8_t>(taint | (given ? kCurrencyOnOneSide : 0))};
+  };
+
+  const DerivedAccept direct_accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t) {
+    return admitted(run, figures, f, tainted_only);
+  };
+  if (direct) {
+    const auto found = first_derived_matches(run.operands, targets, rule, nullptr, direct_accept);
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      if (found[t]) keep(t, DerivedChance::Direct, *found[t]);
+    }
+  }
+
+  // One search per way of writing that two operands or more share: the
+  // targets as each chance carries them to figures written that way.
+  std::vector<WrittenAs> ways;
+  for (std::size_t i = 0; i < run.written.size(); ++i) {
+    const WrittenAs& w = run.written[i];
+    if (std::find(ways.begin(), ways.end(), w) != ways.end()) continue;
+    if (std::count(run.written.begin() + static_cast<std::ptrdiff_t>(i), run.written.end(), w) >= 2) ways.push_back(w);
+  }
+  for (const WrittenAs& w : ways) {
+    std::vector<DerivationTarget> carried;
+    std::vector<std::pair<std::size_t, DerivedChance>> owner;
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+      for (const DerivedChance chance : {DerivedChance::OneSided, DerivedChance::UnderScale}) {
+        if (auto v = chance_target(chance, w, targets[t])) {
+          carried.push_back(std::move(*v));
+          owner.emplace_back(t, chance);
+        }
+      }
+    }
+    if (carried.empty()) continue;
+    const DerivedAccept accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t) {
+      const std::optional<WrittenAs> written = written_as(run, figures, f);
+      return written && *written == w && admitted(run, figures, f, tainted_only);
+    };
+    const auto found = first_derived_matches(run.operands, carried, rule, nullptr, accept);
+    for (std::size_t v = 0; v < carried.size(); ++v) {
+      if (found[v]) keep(owner[v].first, owner[v].second, *found[v]);
+    }
+  }
+  return out;
+}
+
+ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<const DerivationTarget> targets,
+                                            core::RoundingRule rule, bool tainted_only, bool direct) {
+  ChanceMatches out(targets.size());
+  DerivedFigures figures(run.operands);
+  std::vector<DerivedFigure> all;
+  while (const auto f = figures.next()) all.push_back(*f);
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    for (const DerivedChance chance : {DerivedChance::Direct, DerivedChance::OneSided, DerivedChance::UnderScale}) {
+      if (chance == DerivedChance::Direct && !direct) continue;
+      for (const DerivedFigure& f : all) {
+        if (built_on(figures, f, targets[t].claim_id) || !admitted(run, figures, f, tainted_only)) continue;
+        std::optional<DerivationTarget> carried;
+        if (chance == DerivedChance::Direct) {
+          carried = targets[t];
+        } else if (const auto w = written_as(run, figures, f)) {
+          carried = chance_target(chance, *w, targets[t]);
+        }
+        if (!carried || !derived_dimension_applies(figures.dimension(f), carried->dimension)) continue;
+        const auto kind = derived_value_match(f.value, *carried, rule);
+        if (!kind) continue;
+        out[t][static_cast<std::size_t>(chance)] =
+            ChanceMatch{DerivedMatch{figures.order_key(f), *kind, f.value, figures.expression(f),
+                                     figures.operand_labels(f), figures.operand_positions(f)},
+                        chance, taint_of(run, figures, f)};
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace qv::verifiers

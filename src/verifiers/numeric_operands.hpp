@@ -1,0 +1,35 @@
+#pragma once
+// The operands of one derivation pass. Every claim that met a source figure
+// is an operand twice: as the answer states it, and as the source states
+// the figure it met (its sign, its scale). Stated, a claim the sources only
+// leave unsupported carries what kept it from support; as the sources state
+// them, operands confirm what is derived from them.
+#include <optional>
+#include <vector>
+
+#include "numeric/derived.hpp"
+#include "verifiers/numeric_derive_chances.hpp"
+#include "verifiers/numeric_finding.hpp"
+
+namespace qv::verifiers::numeric_detail {
+
+struct PassOperands {
+  // The supported figures, as stated, none a year.
+  DerivationRun supported;
+  // With them the claims that met a figure without its support, and those
+  // a derivation reproduced without support, each with its taint; none
+  // when there are no such claims.
+  std::optional<DerivationRun> stated;
+  // Every claim that met a figure, as its source states that figure, and
+  // the supported derived figures; none when that is `supported` itself.
+  std::optional<DerivationRun> as_sourced;
+};
+
+PassOperands pass_operands(const std::vector<NumericFinding>& findings);
+
+// The run with its dimensionless operands given a currency that others of
+// its operands state, once for each such currency, in order of first
+// appearance; none when the run lacks either.
+std::vector<DerivationRun> with_currency_given(const DerivationRun& run);
+
+}  // namespace qv::verifiers::numeric_detail
