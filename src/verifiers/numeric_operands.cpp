@@ -56,9 +56,8 @@ std::optional<Sourced> sourced_operand(const NumericFinding& f, const Derivation
                                        const WrittenAs& stated_written) {
   if (f.met == NumericFinding::Met::AsWritten && f.met_figure) {
     const SourceFigure& s = *f.met_figure;
-    const std::uint32_t source_power = s.quantity.scale_power == 0 ? table_scale_power(s) : 0;
     auto op = numeric::make_derivation_operand(f.claim_id, figure_text(s), s.quantity);
-    const auto written = writing_of(s.quantity, source_power);
+    const auto written = figure_writing(s);
     if (!op || !written) return std::nullopt;
     const bool same = op->value == stated.value && op->dimension == stated.dimension && *written == stated_written;
     if (same) op->text = stated.text;
@@ -77,6 +76,10 @@ std::optional<Sourced> sourced_operand(const NumericFinding& f, const Derivation
 }
 
 }  // namespace
+
+std::optional<WrittenAs> figure_writing(const SourceFigure& s) {
+  return writing_of(s.quantity, s.quantity.scale_power == 0 ? table_scale_power(s) : 0);
+}
 
 PassOperands pass_operands(const std::vector<NumericFinding>& findings) {
   PassOperands p;

@@ -27,6 +27,11 @@ struct PassOperands {
 
 PassOperands pass_operands(const std::vector<NumericFinding>& findings);
 
+// How a source figure is written, as an operand that stands for it: its
+// dimension, scale power and unit, and, for a figure without a scale of its
+// own, the scale its source declares.
+std::optional<WrittenAs> figure_writing(const SourceFigure& figure);
+
 // The run with its dimensionless operands given a currency that others of
 // its operands state, once for each such currency, in order of first
 // appearance; none when the run lacks either.
