@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -245,6 +246,74 @@ TEST(SourceIndex, LookupsAgreeOnTemperatures) {
     EXPECT_GT(a.codes[0], 300);
     EXPECT_GT(a.turned_temperatures, 300);
   }
+}
+
+// The ways a claim matches a figure before derivation, as the in-order
+// match joins them.
+enum class Way { Agrees, OnlyAsWrittenWithExceptions, OneSided, UnderScale, AtPrecisionUnderScale, EqualUnderScale };
+
+struct InOrderMatchCase {
+  const char* claim;
+  std::vector<std::string> sources;
+  std::optional<Way> way;  // the only way that holds; none when no way does
+  const char* locale = "en";
+  records::MatchOptions matching = {};
+};
+
+// Each way of matching decides on its own: the in-order match holds
+// through it, every other way failing, and fails where none holds.
+TEST(SourceIndex, EachWayOfTheInOrderMatchDecidesOnItsOwn) {
+  const InOrderMatchCase cases[] = {
+      // The best figure agrees.
+      {"$4.5 million", {"Revenue reached 4,500,000 dollars last year."}, Way::Agrees},
+      // It agrees only as written, in a table that declares its scale with
+      // exceptions.
+      {"12 thousand", {"(in thousands, except employee data)\nRevenue | $48,210\nEmployees | 12,000"},
+       Way::OnlyAsWrittenWithExceptions},
+      // The same digits with a scale on one side only.
+      {"4.2 million", {"Sales were 4.2 and 9.9"}, Way::OneSided},
+      // Equal to a figure under its declared scale as exact values only: in
+      // the canonical unit both are beyond the decimal range.
+      {"100,000 trillion TB", {"(in thousands)\nStorage | 100,000,000,000,000 TB"}, Way::UnderScale},
+      // Equal under the declared scale at the claim's precision.
+      {"$48.2 million", {"(in thousands)\nRevenue | $48,210 | $45,390"}, Way::AtPrecisionUnderScale, "en",
+       {true, false}},
+      // Equal under the declared scale, but not as exact values (a unit with
+      // an offset has none) ...
+      {"0.125 million °C", {"(in thousands)\nTemp | 125 °C | 5 °C"}, Way::EqualUnderScale},
+      // ... or only in another reading of the claim.
+      {"$4,310 million", {"(in thousands)\nRevenue | $4,310"}, Way::EqualUnderScale, "und"},
+      // Matching only with its sign turned is no match.
+      {"1.234 million", {"(in thousands)\nNet loss | (1,234) | (987)"}, std::nullopt},
+  };
+  int compared = 0;
+  for (const InOrderMatchCase& c : cases) {
+    const numeric::LocaleProfile profile = *numeric::locale_profile(c.locale);
+    std::vector<records::Source> sources;
+    for (const std::string& text : c.sources) {
+      sources.push_back({"s" + std::to_string(sources.size()), text, std::nullopt, {}});
+    }
+    const auto figures = find_declared_scale(sources, profile, true);
+    const auto claims = numeric::extract_quantities(c.claim, profile, true);
+    ASSERT_FALSE(claims.empty()) << c.claim;
+    const numeric::Quantity& claim = claims.front();
+    const auto exact = numeric::quantity_exact_value(claim);
+    const auto best = best_figure_in_order(claim, figures, c.matching);
+    const std::array<bool, 6> holds = {
+        best && best->comparison.code < numeric::ComparisonCode::Different,
+        best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions,
+        first_one_sided_in_order(claim, figures).has_value(),
+        first_under_declared_scale_in_order(claim, exact, figures).has_value(),
+        first_at_precision_under_declared_scale_in_order(claim, exact, figures).has_value(),
+        first_equal_under_declared_scale_in_order(claim, figures).has_value(),
+    };
+    std::array<bool, 6> expected{};
+    if (c.way) expected[static_cast<std::size_t>(*c.way)] = true;
+    EXPECT_EQ(holds, expected) << c.claim;
+    EXPECT_EQ(matches_some_figure_in_order(claim, figures, c.matching), c.way.has_value()) << c.claim;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 8);
 }
 
 }  // namespace

@@ -282,6 +282,19 @@ TEST(FirstVerdict, SignsAndParenthesesOfSourceFigures) {
   const Evidence two = verify(make_context("Other items were -$0.26.", {"Other items | 0.26 | $0.25"})).on("-$0.26");
   EXPECT_EQ(summary(two), "unsupported | -$0.26 differs from 0.26 in s0 only in its sign | sign_differs");
   EXPECT_EQ(two.receipt.source_text, "0.26");
+  // Under und each (4,300) reads first as -4300, then as -4.3: the turned
+  // claim is the second source's figure under its declared thousands, and
+  // the first source's only in that figure's second reading; the exact match
+  // names the figure, and the receipt and the rationale follow it there.
+  const Evidence und = verify(make_context("The net loss was $4.3 million.",
+                                           {"(in millions)\nNet loss | (4,300)", "(in thousands)\nNet loss | (4,300)"},
+                                           std::nullopt, "und"))
+                           .on("$4.3 million");
+  EXPECT_EQ(summary(und),
+            "unsupported | $4.3 million differs from (4,300) in s1 only in its sign | dimension_mismatch sign_differs");
+  EXPECT_EQ(und.receipt.source_id, "s1");
+  EXPECT_EQ(und.receipt.source_span, (records::Span{26, 33}));
+  EXPECT_EQ(und.receipt.source_text, "(4,300)");
 }
 
 TEST(FirstVerdict, DimensionMismatchOnlyWithoutSameUnitFigure) {
@@ -636,6 +649,13 @@ TEST(SecondChance, UnconfirmedOneSidedWithTwoDigits) {
        "unit_or_scale_on_one_side_unconfirmed"},
       {"Sales were 43 thousand.", "(in thousands) Sales 43 and 99", "43 thousand",
        "supported | 43 thousand = 43 in s0, under the scale its table declares | scale_from_header"},
+      // A temperature at the declared scale's own word has no exact value (its
+      // unit has an offset) for the table to support it by: its two digits stay
+      // an unconfirmed one-sided match, which equality under the declared scale
+      // does not take over.
+      {"The furnace reached 15 thousand °C.", "(in thousands)\nTemperature | 15 °C | 20 °C", "15 thousand °C",
+       "unsupported | 15 thousand °C matches 15 °C in s0 only if the unit or scale stated on one side applies to the "
+       "other | unit_or_scale_on_one_side_unconfirmed"},
   };
   expect_summaries(cases);
 }
