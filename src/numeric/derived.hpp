@@ -72,6 +72,23 @@ constexpr PairUnit pair_unit(DerivedOp op) {
   }
 }
 
+// Sums, means and differences (of a pair or a group) are in the unit, at
+// the scale, of their operands; ratios, shares, changes and scaled figures
+// are not.
+constexpr bool is_sum_or_difference(DerivedOp op) {
+  switch (op) {
+    case DerivedOp::Sum:
+    case DerivedOp::Mean:
+    case DerivedOp::Difference:
+    case DerivedOp::AbsoluteDifference:
+    case DerivedOp::GroupSum:
+    case DerivedOp::GroupMean:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A candidate before its texts are written: its value and how to write it.
 struct DerivedFigure {
   Fraction value;

@@ -80,7 +80,7 @@ std::optional<DerivedMatchKind> derived_value_match(const Fraction& candidate, c
   if (candidate == target.value) return DerivedMatchKind::Exact;
   if (target.significant_digits < 2) return std::nullopt;
   if (target.step && numeric::rounds_to(candidate, target.value, *target.step, rule)) return DerivedMatchKind::Rounded;
-  if (rule != core::RoundingRule::WithinLastDigit || candidate.numerator == 0) return std::nullopt;
+  if (rule != core::RoundingRule::WithinLastDigit || candidate.numerator == 0 || target.by_chance) return std::nullopt;
   // |candidate − claim| × 200 ≤ |candidate|, on reduced fractions.
   const auto diff = numeric::fraction_sub(candidate, target.value);
   if (!diff) return std::nullopt;
@@ -142,7 +142,7 @@ Window window_of(const DerivationTarget& target, core::RoundingRule rule) {
     const auto hi = reach ? numeric::fraction_add(t, *reach) : std::nullopt;
     if (lo && hi) widen(Bound{*lo}, Bound{*hi});
   }
-  if (rule == core::RoundingRule::WithinLastDigit && t.numerator != 0) {
+  if (rule == core::RoundingRule::WithinLastDigit && t.numerator != 0 && !target.by_chance) {
     const Bound low{t, t.numerator > 0 ? 201u : 199u, 200};
     const Bound high{t, t.numerator > 0 ? 199u : 201u, 200};
     widen(low, high);
@@ -371,18 +371,21 @@ class PairFilter {
   // The positions b ≠ a, in increasing order, whose pair with a may give a
   // candidate in an open window: never fewer than those that do. True when
   // every partner was taken.
-  bool partners(std::uint32_t a, OpenWindows& windows, std::vector<std::uint32_t>& out) {
+  // `quotients`: the windows of the targets that ratios, shares, changes and
+  // scaled figures may meet (all but those met only by sums).
+  bool partners(std::uint32_t a, OpenWindows& windows, OpenWindows& quotients, std::vector<std::uint32_t>& out) {
     out.clear();
     const std::uint32_t dim = dimension_[a];
     const std::vector<Partner>& same = by_dimension_[dim];
     const std::vector<Partner>* scaled = dim != dimensionless_ ? &by_dimension_[dimensionless_] : nullptr;
     const std::vector<Range>& own = windows.of(dim, dim == percent_);
-    const std::vector<Range>& ratios = windows.of(dimensionless_, false);
-    const std::vector<Range>& shares = windows.of(percent_, true);
+    const std::vector<Range>& ratios = quotients.of(dimensionless_, false);
+    const std::vector<Range>& shares = quotients.of(percent_, true);
+    const std::vector<Range>& scaled_own = quotients.of(dim, dim == percent_);
     // At most 5 ranges per window for the sum, mean and differences, 2 for
     // the ratio, 8 for the share and changes, 2 for a scaled figure.
     const std::size_t same_ranges = same.size() > 1 ? own.size() * 5 + ratios.size() * 2 + shares.size() * 8 : 0;
-    const std::size_t scaled_ranges = scaled && !scaled->empty() ? own.size() * 2 : 0;
+    const std::size_t scaled_ranges = scaled && !scaled->empty() ? scaled_own.size() * 2 : 0;
     if (same_ranges + scaled_ranges == 0) return false;
     // A pair formed costs about as much as fifty steps of a binary search.
     const std::size_t pool = same.size() + (scaled ? scaled->size() : 0);
@@ -424,7 +427,7 @@ class PairFilter {
     }
     if (scaled_ranges > 0) {
       ranges_.clear();
-      for (const Range& w : own) quotient_ranges(x, zero, w.lo, w.hi, ranges_);
+      for (const Range& w : scaled_own) quotient_ranges(x, zero, w.lo, w.hi, ranges_);
       for (const Range& r : ranges_) collect(*scaled, r, out);
     }
     std::sort(out.begin(), out.end());
@@ -474,11 +477,18 @@ namespace derive_detail {
 
 std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOperand> operands,
                                         std::span<const DerivationTarget> targets) {
-  std::vector<std::string_view> labels;
-  for (const auto& op : operands) labels.push_back(op.label);
-  std::sort(labels.begin(), labels.end());
-  std::vector<bool> out;
-  for (const auto& t : targets) out.push_back(std::binary_search(labels.begin(), labels.end(), t.claim_id));
+  // The targets' claim ids sorted, each operand's label looked up among
+  // them: the targets are mostly few.
+  std::vector<std::pair<std::string_view, std::size_t>> ids;
+  for (std::size_t t = 0; t < targets.size(); ++t) ids.emplace_back(targets[t].claim_id, t);
+  std::sort(ids.begin(), ids.end());
+  std::vector<bool> out(targets.size(), false);
+  for (const auto& op : operands) {
+    const std::string_view label = op.label;
+    auto it = std::lower_bound(ids.begin(), ids.end(), label,
+                               [](const auto& id, std::string_view l) { return id.first < l; });
+    for (; it != ids.end() && it->first == label; ++it) out[it->second] = true;
+  }
   return out;
 }
 
@@ -502,16 +512,25 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   for (std::size_t i = 0; i < targets.size(); ++i) target_dimension[i] = ids.id(targets[i].dimension);
   std::vector<WindowSet> sets(ids.size());
   OpenWindows windows(ids.size(), ids.dimensionless(), targets.size());
+  // The windows ratios, shares, changes and scaled figures may reach: those
+  // of every target unless some are met only by sums.
+  const bool some_by_chance =
+      std::any_of(targets.begin(), targets.end(), [](const DerivationTarget& t) { return t.by_chance; });
+  std::optional<OpenWindows> quotient_windows;
+  if (some_by_chance) quotient_windows.emplace(ids.size(), ids.dimensionless(), targets.size());
+  OpenWindows& quotients = quotient_windows ? *quotient_windows : windows;
   std::size_t open = 0;
   for (std::size_t i = 0; i < targets.size(); ++i) {
     if (target_dimension[i] >= derivable) continue;
     const Window w = window_of(targets[i], rule);
     sets[target_dimension[i]].add(i, w);
     windows.add(target_dimension[i], i, approximate_window(w));
+    if (quotient_windows && !targets[i].by_chance) quotient_windows->add(target_dimension[i], i, approximate_window(w));
     ++open;
   }
   for (WindowSet& set : sets) set.build();
   windows.build();
+  if (quotient_windows) quotient_windows->build();
 
   numeric::DerivedFigures figures(operands);
   std::vector<std::size_t> hits;
@@ -526,11 +545,13 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
       for (std::size_t item : hits) {
         const std::size_t t = set->target(item);
         if (self[t] && built_on(figures, f, targets[t].claim_id)) continue;
+        if (targets[t].by_chance && !numeric::is_sum_or_difference(f.op)) continue;
         const auto kind = derived_value_match(f.value, targets[t], rule);
         if (!kind || (accept && !accept(figures, f, t))) continue;
         found[t] = match_of(figures, f, *kind);
         set->remove(item);
         windows.close(t);
+        if (quotient_windows) quotient_windows->close(t);
         --open;
       }
     }
@@ -541,7 +562,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
   std::array<numeric::DerivedFigure, 8> pair;
   const auto n = static_cast<std::uint32_t>(operands.size());
   for (std::uint32_t a = 0; a < n && open > 0; ++a) {
-    if (filter.partners(a, windows, partners)) ++work->operands_with_every_partner;
+    if (filter.partners(a, windows, quotients, partners)) ++work->operands_with_every_partner;
     for (std::uint32_t b : partners) {
       if (open == 0) break;
       ++work->pairs_formed;
@@ -569,6 +590,7 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
     for (std::size_t i = 0; i < all.size(); ++i) {
       if (!derived_dimension_applies(figures.dimension(all[i]), targets[t].dimension)) continue;
       if (built_on(figures, all[i], targets[t].claim_id)) continue;
+      if (targets[t].by_chance && !numeric::is_sum_or_difference(all[i].op)) continue;
       if (accept && !accept(figures, all[i], t)) continue;
       if (const auto kind = derived_value_match(all[i].value, targets[t], rule)) {
         found[t] = match_of(figures, all[i], *kind);

@@ -38,6 +38,10 @@ struct DerivationTarget {
   // its divisor (none when that cannot be formed).
   std::uint32_t scale_power = 0;
   std::optional<numeric::Fraction> unit;
+  // A target as a chance carries it to a way of writing: met only by sums,
+  // means and differences, exactly or rounded, never as a slip (no ratio,
+  // share, change or scaled figure is looked for).
+  bool by_chance = false;
 };
 
 // Which candidates a search may match with a target (by its position);
@@ -58,7 +62,8 @@ struct DerivedMatch {
 
 // How a candidate value matches the target's value, if it does: equal; else,
 // for two or more significant digits, rounding to the target under `rule`;
-// else, under within_last_digit, off by at most 1/200 of the candidate.
+// else, under within_last_digit and not for a target carried by a chance,
+// off by at most 1/200 of the candidate.
 std::optional<DerivedMatchKind> derived_value_match(const numeric::Fraction& candidate,
                                                     const DerivationTarget& target, core::RoundingRule rule);
 

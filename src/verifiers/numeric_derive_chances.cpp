@@ -14,22 +14,6 @@ namespace {
 
 bool is_dimensionless(const numeric::Dimension& d) { return d.kind == numeric::DimensionKind::Dimensionless; }
 
-// Sums, means and differences keep the way their operands are written;
-// ratios, shares and changes do not, nor does a figure scaled by a number.
-bool keeps_writing(DerivedOp op) {
-  switch (op) {
-    case DerivedOp::Sum:
-    case DerivedOp::Mean:
-    case DerivedOp::Difference:
-    case DerivedOp::AbsoluteDifference:
-    case DerivedOp::GroupSum:
-    case DerivedOp::GroupMean:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Calls `visit` with each operand position of a candidate.
 template <class Visit>
 void each_operand(const DerivedFigures& figures, const DerivedFigure& f, Visit visit) {
@@ -43,8 +27,9 @@ void each_operand(const DerivedFigures& figures, const DerivedFigure& f, Visit v
 
 // The target a candidate meets through a chance when it meets this one
 // with its value as it is: the target's value and step divided by the
-// chance's factor, in the dimension of the way of writing. Rounding and
-// slips are the same either way, the factor being positive.
+// chance's factor, in the dimension of the way of writing, met exactly or
+// rounded only. Rounding is the same either way, the factor being
+// positive.
 std::optional<DerivationTarget> chance_target(DerivedChance chance, const WrittenAs& w, const DerivationTarget& t) {
   const std::optional<Fraction> k = chance_factor(chance, w, t);
   if (!k) return std::nullopt;
@@ -54,6 +39,7 @@ std::optional<DerivationTarget> chance_target(DerivedChance chance, const Writte
   v.value = *value;
   v.step = t.step ? numeric::fraction_div(*t.step, *k) : std::nullopt;
   v.dimension = w.dimension;
+  v.by_chance = chance != DerivedChance::Direct;
   return v;
 }
 
@@ -65,7 +51,7 @@ bool built_on(const DerivedFigures& figures, const DerivedFigure& f, std::string
 }  // namespace
 
 std::optional<WrittenAs> written_as(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
-  if (!keeps_writing(f.op)) return std::nullopt;
+  if (!numeric::is_sum_or_difference(f.op)) return std::nullopt;
   const WrittenAs* first = nullptr;
   bool alike = true;
   each_operand(figures, f, [&](std::uint32_t i) {
@@ -136,56 +122,55 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
                                    core::RoundingRule rule, bool tainted_only, bool direct) {
   ChanceMatches out(targets.size());
   if (targets.empty() || run.operands.size() < 2) return out;
-  const auto keep = [&](std::size_t t, DerivedChance chance, const DerivedMatch& m) {
-    std::optional<ChanceMatch>& slot = out[t][static_cast<std::size_t>(chance)];
-    if (slot && slot->match.position <= m.position) return;
-    std::uint8_t taint = 0;
-    bool given = false;
-    for (const std::uint32_t i : m.positions) {
-      taint |= run.taints[i];
-      given = given || run.relabelled[i];
-    }
-    slot = ChanceMatch{m, chance, static_cast<std::uint8_t>(taint | (given ? kCurrencyOnOneSide : 0))};
-  };
-
-  const DerivedAccept direct_accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t) {
-    return admitted(run, figures, f, tainted_only);
-  };
-  if (direct) {
-    const auto found = first_derived_matches(run.operands, targets, rule, nullptr, direct_accept);
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-      if (found[t]) keep(t, DerivedChance::Direct, *found[t]);
-    }
-  }
-
-  // One search per way of writing that two operands or more share: the
-  // targets as each chance carries them to figures written that way.
+  // The ways of writing that two operands or more share: only their sums,
+  // means and differences keep a way of writing.
   std::vector<WrittenAs> ways;
   for (std::size_t i = 0; i < run.written.size(); ++i) {
     const WrittenAs& w = run.written[i];
     if (std::find(ways.begin(), ways.end(), w) != ways.end()) continue;
     if (std::count(run.written.begin() + static_cast<std::ptrdiff_t>(i), run.written.end(), w) >= 2) ways.push_back(w);
   }
-  for (const WrittenAs& w : ways) {
-    std::vector<DerivationTarget> carried;
-    std::vector<std::pair<std::size_t, DerivedChance>> owner;
-    for (std::size_t t = 0; t < targets.size(); ++t) {
+  // One search: each target as it is, for the direct matches, and as each
+  // chance carries it to figures written each way.
+  struct Carried {
+    std::size_t target;
+    DerivedChance chance;
+    std::size_t way;  // for a chance
+  };
+  std::vector<DerivationTarget> carried;
+  std::vector<Carried> owner;
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    if (direct) {
+      carried.push_back(targets[t]);
+      owner.push_back({t, DerivedChance::Direct, 0});
+    }
+    for (std::size_t k = 0; k < ways.size(); ++k) {
       for (const DerivedChance chance : {DerivedChance::OneSided, DerivedChance::UnderScale}) {
-        if (auto v = chance_target(chance, w, targets[t])) {
+        if (auto v = chance_target(chance, ways[k], targets[t])) {
           carried.push_back(std::move(*v));
-          owner.emplace_back(t, chance);
+          owner.push_back({t, chance, k});
         }
       }
     }
-    if (carried.empty()) continue;
-    const DerivedAccept accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t) {
-      const std::optional<WrittenAs> written = written_as(run, figures, f);
-      return written && *written == w && admitted(run, figures, f, tainted_only);
-    };
-    const auto found = first_derived_matches(run.operands, carried, rule, nullptr, accept);
-    for (std::size_t v = 0; v < carried.size(); ++v) {
-      if (found[v]) keep(owner[v].first, owner[v].second, *found[v]);
+  }
+  if (carried.empty()) return out;
+  const DerivedAccept accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t v) {
+    if (!admitted(run, figures, f, tainted_only)) return false;
+    if (owner[v].chance == DerivedChance::Direct) return true;
+    const std::optional<WrittenAs> written = written_as(run, figures, f);
+    return written && *written == ways[owner[v].way];
+  };
+  const auto found = first_derived_matches(run.operands, carried, rule, nullptr, accept);
+  for (std::size_t v = 0; v < carried.size(); ++v) {
+    if (!found[v]) continue;
+    std::optional<ChanceMatch>& slot = out[owner[v].target][static_cast<std::size_t>(owner[v].chance)];
+    if (slot && slot->match.position <= found[v]->position) continue;
+    std::uint8_t taint = 0;
+    for (const std::uint32_t i : found[v]->positions) {
+      taint |= run.taints[i];
+      if (run.relabelled[i]) taint |= kCurrencyOnOneSide;
     }
+    slot = ChanceMatch{*found[v], owner[v].chance, taint};
   }
   return out;
 }

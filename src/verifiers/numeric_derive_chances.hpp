@@ -101,8 +101,10 @@ std::optional<numeric::Fraction> chance_factor(DerivedChance chance, const Writt
 
 // For each target and chance, the first candidate of the run, in the
 // candidates' order, that `admitted` takes and that meets the target that
-// way: its value (times the chance's factor) matching the target's exactly,
-// rounded or as a slip (`derived_value_match`). Without `direct`, the
+// way: its value matching the target's exactly, rounded or as a slip
+// (`derived_value_match`); through a chance, its value times the chance's
+// factor, exactly or rounded only, as a source figure's digits meet a
+// claim's only when equal. Without `direct`, the
 // direct matches are not searched. Searched by the claim index of
 // `first_derived_matches`, one search for the direct matches and one per
 // way of writing shared by two operands or more.

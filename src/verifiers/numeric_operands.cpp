@@ -15,6 +15,8 @@ namespace {
 
 // A unit's factor over its divisor.
 std::optional<Fraction> unit_ratio(const numeric::UnitInfo& unit) {
+  static const numeric::Decimal one = numeric::Decimal::from_int(1);
+  if (unit.factor == one && unit.divisor == one) return Fraction{1, 1};
   const auto factor = numeric::decimal_to_fraction(unit.factor);
   const auto divisor = numeric::decimal_to_fraction(unit.divisor);
   return factor && divisor ? numeric::fraction_div(*factor, *divisor) : std::nullopt;
@@ -81,31 +83,61 @@ std::optional<WrittenAs> figure_writing(const SourceFigure& s) {
   return writing_of(s.quantity, s.quantity.scale_power == 0 ? table_scale_power(s) : 0);
 }
 
+namespace {
+
+// The claim's figure as stated: its exact value worked out once, and its
+// first reading.
+std::optional<DerivationOperand> stated_operand(const NumericFinding& f) {
+  if (!f.exact || f.figure.readings.empty()) return std::nullopt;
+  const auto reading = numeric::decimal_to_fraction(f.figure.readings.front());
+  if (!reading) return std::nullopt;
+  return DerivationOperand{*f.exact, *reading, f.figure.unit.dimension, f.claim_id, f.claim_text};
+}
+
+bool unsupported_operand(const NumericFinding& f) {
+  return !f.supported() && !f.year_like && (f.reproduced || f.met != NumericFinding::Met::No);
+}
+
+}  // namespace
+
+std::vector<DerivationOperand> supported_operands(const std::vector<NumericFinding>& findings) {
+  std::vector<DerivationOperand> operands;
+  for (const NumericFinding& f : findings) {
+    if (!f.supported() || f.year_like) continue;
+    if (auto op = stated_operand(f)) operands.push_back(std::move(*op));
+  }
+  return operands;
+}
+
+bool has_unsupported_operands(const std::vector<NumericFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(), unsupported_operand);
+}
+
 PassOperands pass_operands(const std::vector<NumericFinding>& findings) {
+  // Only where some claim is an operand without support, or met its figure
+  // other than by its value as stated, do the other runs differ from the
+  // supported figures'.
+  const bool tainted = has_unsupported_operands(findings);
+  const bool differs = tainted || std::any_of(findings.begin(), findings.end(), [](const NumericFinding& f) {
+    return f.supported() && !f.year_like && (f.met == NumericFinding::Met::AsWritten || f.met_turned);
+  });
   PassOperands p;
   DerivationRun stated, sourced;
-  bool tainted = false, differs = false;
   for (const NumericFinding& f : findings) {
-    if (f.year_like) continue;
-    const bool derived_only = !f.supported() && f.reproduced;
-    const bool met_only = !f.supported() && f.met != NumericFinding::Met::No;
-    if (!f.supported() && !derived_only && !met_only) continue;
-    auto op = numeric::make_derivation_operand(f.claim_id, f.claim_text, f.figure);
+    if (f.year_like || (!f.supported() && !unsupported_operand(f))) continue;
+    auto op = stated_operand(f);
     const auto written = stated_writing(f);
     if (!op || !written) continue;
     std::uint8_t taint = 0;
-    if (!f.supported()) taint = static_cast<std::uint8_t>((derived_only ? f.derived_taint : f.met_taint) | kUnconfirmed);
+    if (!f.supported()) taint = static_cast<std::uint8_t>((f.reproduced ? f.derived_taint : f.met_taint) | kUnconfirmed);
     if (f.supported()) p.supported.add(*op, *written, 0);
-    stated.add(*op, *written, taint);
-    tainted = tainted || taint != 0;
+    if (tainted) stated.add(*op, *written, taint);
+    if (!differs) continue;
     // A figure reproduced only by a derivation has no source figure.
-    const auto from_source = derived_only ? std::nullopt : sourced_operand(f, *op, *written);
-    if (!from_source) {
-      differs = true;
-      continue;
+    const bool derived_only = !f.supported() && f.reproduced;
+    if (const auto from_source = derived_only ? std::nullopt : sourced_operand(f, *op, *written)) {
+      sourced.add(from_source->operand, from_source->written, 0);
     }
-    sourced.add(from_source->operand, from_source->written, 0);
-    differs = differs || !from_source->as_stated || !f.supported();
   }
   if (tainted) p.stated = std::move(stated);
   if (differs) p.as_sourced = std::move(sourced);

@@ -14,7 +14,8 @@
 namespace qv::verifiers::numeric_detail {
 
 struct PassOperands {
-  // The supported figures, as stated, none a year.
+  // The supported figures, as stated, none a year (the operands of the
+  // plain search, `supported_operands`).
   DerivationRun supported;
   // With them the claims that met a figure without its support, and those
   // a derivation reproduced without support, each with its taint; none
@@ -26,6 +27,13 @@ struct PassOperands {
 };
 
 PassOperands pass_operands(const std::vector<NumericFinding>& findings);
+
+// The supported figures as stated, in claim order, none a year.
+std::vector<numeric::DerivationOperand> supported_operands(const std::vector<NumericFinding>& findings);
+
+// Whether some claim, not a year, is an operand without the support of the
+// sources: it met a figure only unconfirmed, or a derivation reproduced it.
+bool has_unsupported_operands(const std::vector<NumericFinding>& findings);
 
 // How a source figure is written, as an operand that stands for it: its
 // dimension, scale power and unit, and, for a figure without a scale of its

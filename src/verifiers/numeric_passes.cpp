@@ -23,16 +23,6 @@ namespace {
 
 constexpr std::size_t kMaxPasses = 3;
 
-// Every supported figure that is not a year, as an operand, in claim order.
-std::vector<DerivationOperand> operands_of(const std::vector<NumericFinding>& findings) {
-  std::vector<DerivationOperand> operands;
-  for (const NumericFinding& f : findings) {
-    if (!f.supported() || f.year_like) continue;
-    if (auto op = numeric::make_derivation_operand(f.claim_id, f.claim_text, f.figure)) operands.push_back(std::move(*op));
-  }
-  return operands;
-}
-
 // One unit of the last written digit of the first reading, in the figure's
 // canonical terms.
 std::optional<Fraction> precision_step(const numeric::Quantity& q) {
@@ -288,20 +278,17 @@ bool try_further(std::vector<NumericFinding*>& open, const std::vector<Derivatio
 // reproduced one for the first time. Every finding is tried against the
 // same operands and candidates, so the order in which the tries are settled
 // does not matter.
-bool derivation_pass(std::vector<NumericFinding>& findings, const PassOperands& p, core::RoundingRule rule) {
+bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<DerivationOperand>& operands,
+                     core::RoundingRule rule) {
   bool changed = false;
-  const std::vector<DerivationOperand>& operands = p.supported.operands;
   const Restatements restatements(operands);
+  std::vector<std::pair<NumericFinding*, const DerivationOperand*>> restated;
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
     if (f.supported() || f.year_like || !f.exact) continue;
     if (const DerivationOperand* op = restatements.first(f)) {
-      begin_derived(f);
-      f.notes.emplace_back("restates_answer_figure");
-      f.settle(EvidenceResult::Supported,
-               fill("{} restates {} ({}), which the sources support", {f.claim_text, op->text, op->label}));
-      changed = true;
+      restated.emplace_back(&f, op);
       continue;
     }
     open.push_back(&f);
@@ -311,16 +298,27 @@ bool derivation_pass(std::vector<NumericFinding>& findings, const PassOperands& 
   std::vector<NumericFinding*> rest;
   std::vector<DerivationTarget> rest_targets;
   for (std::size_t i = 0; i < open.size(); ++i) {
-    if (matches[i]) {
-      settle_derived(*open[i], *matches[i], rule);
-      changed = true;
-      continue;
-    }
-    // A claim a derivation reproduced before now waits only for support.
+    if (matches[i]) continue;
     rest.push_back(open[i]);
-    rest_targets.push_back(std::move(targets[i]));
+    rest_targets.push_back(targets[i]);
   }
-  if (!rest.empty() && try_further(rest, rest_targets, p, rule)) changed = true;
+  // The further runs, for the claims the plain search left open, start
+  // from the findings as the pass found them.
+  std::optional<PassOperands> further;
+  if (!rest.empty()) further = pass_operands(findings);
+  for (const auto& [f, op] : restated) {
+    begin_derived(*f);
+    f->notes.emplace_back("restates_answer_figure");
+    f->settle(EvidenceResult::Supported,
+              fill("{} restates {} ({}), which the sources support", {f->claim_text, op->text, op->label}));
+    changed = true;
+  }
+  for (std::size_t i = 0; i < open.size(); ++i) {
+    if (!matches[i]) continue;
+    settle_derived(*open[i], *matches[i], rule);
+    changed = true;
+  }
+  if (further && try_further(rest, rest_targets, *further, rule)) changed = true;
   return changed;
 }
 
@@ -332,9 +330,9 @@ void run_derivation_passes(std::vector<NumericFinding>& findings, core::Rounding
       return !f.supported() && !f.year_like && f.exact;
     });
     if (!any_open) return;
-    const PassOperands p = pass_operands(findings);
-    if (p.supported.operands.empty() && !p.stated && !p.as_sourced) return;
-    if (!derivation_pass(findings, p, rule)) return;
+    const std::vector<DerivationOperand> operands = supported_operands(findings);
+    if (operands.empty() && !has_unsupported_operands(findings)) return;
+    if (!derivation_pass(findings, operands, rule)) return;
   }
 }
 
@@ -350,7 +348,7 @@ void run_recomputation_pass(std::vector<NumericFinding>& findings) {
     targets.push_back(std::move(t));
   }
   if (open.empty()) return;
-  const std::vector<DerivationOperand> operands = operands_of(findings);
+  const std::vector<DerivationOperand> operands = supported_operands(findings);
   const auto named = operands_named_by_unit(operands, targets);
   for (std::size_t i = 0; i < open.size(); ++i) {
     if (named[i].empty()) continue;

@@ -248,7 +248,8 @@ bool at_precision_under_declared_scale(const Quantity& claim, const std::optiona
 
 std::uint32_t table_scale_power(const SourceFigure& s) {
   if (context_scaled(s.quantity)) return s.quantity.scale_power;
-  return is_year_like(s.quantity) ? 0 : header_power(s);
+  const std::uint32_t header = header_power(s);
+  return header == 0 || is_year_like(s.quantity) ? 0 : header;
 }
 
 std::optional<EqualReadings> equal_under_declared_scale(const Quantity& claim, const SourceFigure& s) {
@@ -359,17 +360,14 @@ namespace {
 
 // Figures alike in unit, scale and declared scale pass the same tests: only
 // the first of them is kept.
-void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const SourceFigure& s, std::size_t i) {
-  const Quantity& q = s.quantity;
-  const std::uint32_t header = header_power(s);
-  const std::uint32_t table = table_scale_power(s);
+void keep_first(std::vector<SourceFigureIndex::FirstOfUnit>& list, const SourceFigureIndex::FirstOfUnit& first) {
   for (const auto& f : list) {
-    if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power && f.header_power == header &&
-        f.table_power == table) {
+    if (f.dimension == first.dimension && f.scale_power == first.scale_power &&
+        f.header_power == first.header_power && f.table_power == first.table_power) {
       return;
     }
   }
-  list.push_back({q.unit.dimension, q.scale_power, header, table, i});
+  list.push_back(first);
 }
 
 }  // namespace
@@ -517,13 +515,15 @@ SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, c
   bool any_header = false;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;
+    const FirstOfUnit first{q.unit.dimension, q.scale_power, header_power(figures[i]),
+                            table_scale_power(figures[i]), i};
     for (const Decimal& r : q.readings) {
-      keep_first(by_reading_[r], figures[i], i);
+      keep_first(by_reading_[r], first);
       signs_[sign_of(r)] = true;
     }
     any_context_ = any_context_ || context_scaled(q);
     if (const auto key = declared_value(figures[i])) {
-      keep_first(by_declared_value_[{key->numerator, key->denominator}], figures[i], i);
+      keep_first(by_declared_value_[{key->numerator, key->denominator}], first);
       if (const auto value = scaled_canonical_value(figures[i])) {
         group_for(scaled_groups_, q.unit.dimension, i).by_value.push_back(Entry{*value, i});
       }

@@ -167,7 +167,7 @@ TEST(DerivationIndex, OverflowingArithmeticRefusesACandidateInTheWindow) {
   const numeric::i128 huge = numeric::kI128Max / 3;
   operands[0] = {frac(huge, 1), frac(huge, 1), Dimension{}, "c0", "a"};
   operands[1] = {frac(1, huge), frac(1, huge), Dimension{}, "c1", "b"};
-  DerivationTarget t{"c9", frac(huge, 1), frac(1, 1), Dimension{}, 4, 0, std::nullopt};
+  DerivationTarget t{"c9", frac(huge, 1), frac(1, 1), Dimension{}, 4, 0, std::nullopt, false};
   for (auto rule : {core::RoundingRule::HalfUp, core::RoundingRule::WithinLastDigit}) {
     const auto a = first_derived_matches(operands, std::span(&t, 1), rule);
     const auto b = first_derived_matches_in_order(operands, std::span(&t, 1), rule);
@@ -297,10 +297,10 @@ Request dense_request(std::size_t operand_count) {
   }
   // That sum; a figure beyond every sum; a change below every change; a
   // bare figure no ratio or share reaches.
-  r.targets.push_back({"x0", frac(1200000004, 1), frac(1, 1), Dimension::currency("USD"), 10, 0, std::nullopt});
-  r.targets.push_back({"x1", frac(pow10(15), 1), frac(1, 1), Dimension::currency("USD"), 16, 0, std::nullopt});
-  r.targets.push_back({"x2", frac(-250, 1), frac(1, 10), Dimension{DimensionKind::Percent, {}}, 4, 0, std::nullopt});
-  r.targets.push_back({"x3", frac(pow10(9), 1), frac(1, 1), Dimension{}, 10, 0, std::nullopt});
+  r.targets.push_back({"x0", frac(1200000004, 1), frac(1, 1), Dimension::currency("USD"), 10, 0, std::nullopt, false});
+  r.targets.push_back({"x1", frac(pow10(15), 1), frac(1, 1), Dimension::currency("USD"), 16, 0, std::nullopt, false});
+  r.targets.push_back({"x2", frac(-250, 1), frac(1, 10), Dimension{DimensionKind::Percent, {}}, 4, 0, std::nullopt, false});
+  r.targets.push_back({"x3", frac(pow10(9), 1), frac(1, 1), Dimension{}, 10, 0, std::nullopt, false});
   return r;
 }
 
@@ -337,10 +337,10 @@ TEST(DerivationIndex, OverflowingPairsNameNoOperand) {
       {frac(1, 3), frac(1, 1), Dimension::currency("USD"), "c1", "b"},
       {frac(1, 7), frac(1, 1), Dimension::currency("USD"), "c2", "c"}};
   const std::vector<DerivationTarget> targets = {
-      {"c9", frac(5, 1), std::nullopt, Dimension::currency("USD"), 1, 0, std::nullopt},
-      {"c8", frac(5, 1), std::nullopt, Dimension{}, 1, 0, std::nullopt},
-      {"c7", frac(5, 1), std::nullopt, Dimension{DimensionKind::Percent, {}}, 1, 0, std::nullopt},
-      {"c1", frac(5, 1), std::nullopt, Dimension::currency("USD"), 1, 0, std::nullopt}};
+      {"c9", frac(5, 1), std::nullopt, Dimension::currency("USD"), 1, 0, std::nullopt, false},
+      {"c8", frac(5, 1), std::nullopt, Dimension{}, 1, 0, std::nullopt, false},
+      {"c7", frac(5, 1), std::nullopt, Dimension{DimensionKind::Percent, {}}, 1, 0, std::nullopt, false},
+      {"c1", frac(5, 1), std::nullopt, Dimension::currency("USD"), 1, 0, std::nullopt, false}};
   const std::vector<bool> fractions = {false, true, true};
   const auto named = operands_named_by_unit(operands, targets);
   EXPECT_EQ(named[0], fractions);

@@ -248,9 +248,18 @@ TEST(SourceIndex, LookupsAgreeOnTemperatures) {
   }
 }
 
-// The ways a claim matches a figure before derivation, as the in-order
-// match joins them.
-enum class Way { Agrees, OnlyAsWrittenWithExceptions, OneSided, UnderScale, AtPrecisionUnderScale, EqualUnderScale };
+// The ways a claim matches a figure or lone digit before derivation, as
+// the in-order match joins them.
+enum class Way {
+  Agrees,
+  OnlyAsWrittenWithExceptions,
+  OneSided,
+  UnderScale,
+  AtPrecisionUnderScale,
+  EqualUnderScale,
+  LoneEqualUnderScale,
+  LoneCopied
+};
 
 struct InOrderMatchCase {
   const char* claim;
@@ -283,8 +292,12 @@ TEST(SourceIndex, EachWayOfTheInOrderMatchDecidesOnItsOwn) {
       {"0.125 million °C", {"(in thousands)\nTemp | 125 °C | 5 °C"}, Way::EqualUnderScale},
       // ... or only in another reading of the claim.
       {"$4,310 million", {"(in thousands)\nRevenue | $4,310"}, Way::EqualUnderScale, "und"},
+      // A lone digit the claim equals under its scale, or copies.
+      {"$3 million", {"(in millions)\nRevenue | $5,000\nOther items | 3"}, Way::LoneEqualUnderScale},
+      {"$3", {"(in millions)\nRevenue | $5,000\nOther items | 3"}, Way::LoneCopied},
       // Matching only with its sign turned is no match.
       {"1.234 million", {"(in thousands)\nNet loss | (1,234) | (987)"}, std::nullopt},
+      {"$7 million", {"(in millions)\nRevenue | $5,000\nOther items | (7)"}, std::nullopt},
   };
   int compared = 0;
   for (const InOrderMatchCase& c : cases) {
@@ -293,27 +306,30 @@ TEST(SourceIndex, EachWayOfTheInOrderMatchDecidesOnItsOwn) {
     for (const std::string& text : c.sources) {
       sources.push_back({"s" + std::to_string(sources.size()), text, std::nullopt, {}});
     }
-    const auto figures = find_declared_scale(sources, profile, true);
+    std::vector<LoneFigure> lone;
+    const auto figures = find_declared_scale(sources, profile, true, lone);
     const auto claims = numeric::extract_quantities(c.claim, profile, true);
     ASSERT_FALSE(claims.empty()) << c.claim;
     const numeric::Quantity& claim = claims.front();
     const auto exact = numeric::quantity_exact_value(claim);
     const auto best = best_figure_in_order(claim, figures, c.matching);
-    const std::array<bool, 6> holds = {
+    const std::array<bool, 8> holds = {
         best && best->comparison.code < numeric::ComparisonCode::Different,
         best && best->agrees_only_as_written && figures[best->index].declaration.with_exceptions,
         first_one_sided_in_order(claim, figures).has_value(),
         first_under_declared_scale_in_order(claim, exact, figures).has_value(),
         first_at_precision_under_declared_scale_in_order(claim, exact, figures).has_value(),
         first_equal_under_declared_scale_in_order(claim, figures).has_value(),
+        first_lone_equal_under_scale_in_order(claim, lone).has_value(),
+        first_lone_copied_in_order(claim, lone).has_value(),
     };
-    std::array<bool, 6> expected{};
+    std::array<bool, 8> expected{};
     if (c.way) expected[static_cast<std::size_t>(*c.way)] = true;
     EXPECT_EQ(holds, expected) << c.claim;
-    EXPECT_EQ(matches_some_figure_in_order(claim, figures, c.matching), c.way.has_value()) << c.claim;
+    EXPECT_EQ(matches_some_figure_in_order(claim, figures, c.matching, lone), c.way.has_value()) << c.claim;
     ++compared;
   }
-  EXPECT_EQ(compared, 8);
+  EXPECT_EQ(compared, 11);
 }
 
 }  // namespace
