@@ -6,7 +6,9 @@
 // and declared-scale lookups (rounded, and equal in any reading) agree with
 // trying figure by figure, as do its lookups of lone digits, and its
 // shortcut past the search with a claim's sign turned skips only claims
-// that search would not match to a figure or lone digit.
+// that search would not match to a figure or lone digit; and the search of
+// derived figures' second chances, over operands standing for source
+// figures, agrees with trying every candidate in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,8 @@
 #include "text/normalize.hpp"
 #include "verifiers/extract.hpp"
 #include "verifiers/numeric.hpp"
+#include "verifiers/numeric_derive_chances.hpp"
+#include "verifiers/numeric_operands.hpp"
 #include "verifiers/numeric_sources.hpp"
 
 namespace {
@@ -26,6 +30,58 @@ constexpr std::string_view kLocales[] = {"und", "en", "es", "de", "fr", "it", "c
 
 bool on_boundary(std::string_view text, std::size_t at) {
   return at == text.size() || (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80);
+}
+
+// The operands a derivation run would take from source figures, each as
+// the figure it stands for, some tainted; the answer's figures as targets.
+// The indexed search of derived figures' chances agrees with trying every
+// candidate in order, in the run and with its bare operands given a
+// currency.
+void derived_chances_agree(const std::vector<qv::verifiers::SourceFigure>& figures,
+                           const qv::numeric::LocaleProfile& profile, std::string_view answer, bool units,
+                           qv::core::RoundingRule rule, std::uint8_t flags) {
+  qv::verifiers::DerivationRun run;
+  for (std::size_t i = 0; i < figures.size() && run.operands.size() < 8; ++i) {
+    auto op = qv::numeric::make_derivation_operand("s" + std::to_string(i), "t", figures[i].quantity);
+    const auto written = qv::verifiers::numeric_detail::figure_writing(figures[i]);
+    if (!op || !written) continue;
+    run.add(std::move(*op), *written, static_cast<std::uint8_t>((flags >> (i % 8)) & 1 ? 2 : 0));
+  }
+  std::vector<qv::verifiers::DerivationTarget> targets;
+  for (const auto& q : qv::numeric::extract_quantities(answer, profile, units)) {
+    if (targets.size() == 4) break;
+    const auto exact = qv::numeric::quantity_exact_value(q);
+    const auto vm = qv::numeric::quantity_value_and_multiplier(q);
+    if (!exact || !vm || q.readings.empty()) continue;
+    qv::verifiers::DerivationTarget t;
+    t.claim_id = "c" + std::to_string(targets.size());
+    t.value = *exact;
+    const auto unit = qv::numeric::pow10_fraction(-static_cast<std::int32_t>(q.readings.front().scale()));
+    if (unit) t.step = qv::numeric::fraction_mul(*unit, vm->multiplier);
+    t.dimension = q.unit.dimension;
+    t.significant_digits = q.significant_digits;
+    t.scale_power = q.scale_power;
+    const auto power = qv::numeric::pow10_fraction(static_cast<std::int32_t>(q.scale_power));
+    if (power) t.unit = qv::numeric::fraction_div(vm->multiplier, *power);
+    targets.push_back(std::move(t));
+  }
+  std::vector<qv::verifiers::DerivationRun> runs = qv::verifiers::numeric_detail::with_currency_given(run);
+  runs.push_back(std::move(run));
+  for (const auto& r : runs) {
+    for (const bool tainted_only : {false, true}) {
+      const auto a = qv::verifiers::first_chance_matches(r, targets, rule, tainted_only);
+      const auto b = qv::verifiers::first_chance_matches_in_order(r, targets, rule, tainted_only);
+      for (std::size_t t = 0; t < targets.size(); ++t) {
+        for (std::size_t c = 0; c < a[t].size(); ++c) {
+          if (a[t][c].has_value() != b[t][c].has_value()) std::abort();
+          if (a[t][c] && (a[t][c]->match.position != b[t][c]->match.position ||
+                          a[t][c]->match.kind != b[t][c]->match.kind || a[t][c]->taint != b[t][c]->taint)) {
+            std::abort();
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -115,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  derived_chances_agree(figures, profile, ctx.answer, units, options.rounding, flags);
   return 0;
 }
