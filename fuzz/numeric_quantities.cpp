@@ -4,7 +4,9 @@
 // well-formed text; a figure must equal itself; candidates must come out.
 // The scan for exceptions that resumes where it stopped answers as a fresh
 // one does, and the first context phrase with exceptions found by its
-// shortcut is the first the full scan finds.
+// shortcut is the first the full scan finds. Keeping lone digits apart
+// changes no quantity.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +62,23 @@ void check_quantities(std::string_view text, const LocaleProfile& p, bool with_u
     if (operands.size() < 12) {
       if (auto op = make_derivation_operand("c", q.text, q)) operands.push_back(std::move(*op));
     }
+  }
+  // With the lone digits kept apart, the same quantities; each lone digit
+  // a numeral of one digit, between the kept ones it is said to follow.
+  std::vector<LoneDigit> lone;
+  const auto with_lone = extract_quantities(text, p, with_units, lone);
+  require(with_lone.size() == quantities.size());
+  for (std::size_t i = 0; i < quantities.size(); ++i) {
+    require(with_lone[i].text == quantities[i].text && with_lone[i].start == quantities[i].start &&
+            with_lone[i].end == quantities[i].end && with_lone[i].values == quantities[i].values);
+  }
+  for (const LoneDigit& d : lone) {
+    require(d.figures_before <= quantities.size());
+    // Its scale, if any, comes from a context phrase.
+    require(d.quantity.scale_power == 0 || std::find(d.quantity.notes.begin(), d.quantity.notes.end(),
+                                                     kScaleFromContext) != d.quantity.notes.end());
+    require(d.figures_before == quantities.size() || d.quantity.numeral_start < quantities[d.figures_before].numeral_start);
+    require(d.figures_before == 0 || quantities[d.figures_before - 1].numeral_start < d.quantity.numeral_start);
   }
   DerivedFigures figures(operands);
   std::size_t taken = 0;

@@ -41,7 +41,7 @@ void derived_chances_agree(const std::vector<qv::verifiers::SourceFigure>& figur
                            const qv::numeric::LocaleProfile& profile, std::string_view answer, bool units,
                            qv::core::RoundingRule rule, std::uint8_t flags) {
   qv::verifiers::DerivationRun run;
-  for (std::size_t i = 0; i < figures.size() && run.operands.size() < 8; ++i) {
+  for (std::size_t i = 0; i < figures.size() && run.operands.size() < 6; ++i) {
     auto op = qv::numeric::make_derivation_operand("s" + std::to_string(i), "t", figures[i].quantity);
     const auto written = qv::verifiers::numeric_detail::figure_writing(figures[i]);
     if (!op || !written) continue;
@@ -49,7 +49,7 @@ void derived_chances_agree(const std::vector<qv::verifiers::SourceFigure>& figur
   }
   std::vector<qv::verifiers::DerivationTarget> targets;
   for (const auto& q : qv::numeric::extract_quantities(answer, profile, units)) {
-    if (targets.size() == 4) break;
+    if (targets.size() == 3) break;
     const auto exact = qv::numeric::quantity_exact_value(q);
     const auto vm = qv::numeric::quantity_value_and_multiplier(q);
     if (!exact || !vm || q.readings.empty()) continue;

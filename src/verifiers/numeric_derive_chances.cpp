@@ -43,6 +43,56 @@ std::optional<DerivationTarget> chance_target(DerivedChance chance, const Writte
   return v;
 }
 
+// Bounds every sum, mean and difference of the operands written one way
+// can take: of pairs, and of subsets of a group. None where the arithmetic
+// would overflow.
+struct Reach {
+  Fraction lo, hi;
+};
+
+std::optional<Fraction> lesser(const std::optional<Fraction>& a, const std::optional<Fraction>& b, bool least) {
+  if (!a || !b) return std::nullopt;
+  const auto order = numeric::fraction_compare(*a, *b);
+  if (!order) return std::nullopt;
+  return (*order < 0) == least ? *a : *b;
+}
+
+std::optional<Reach> reach_of(const DerivationRun& run, const WrittenAs& way) {
+  std::optional<Fraction> lo, hi, negative = Fraction{0, 1}, positive = Fraction{0, 1};
+  for (std::size_t i = 0; i < run.operands.size(); ++i) {
+    if (!(run.written[i] == way)) continue;
+    const Fraction& v = run.operands[i].value;
+    lo = lo ? lesser(lo, v, true) : v;
+    hi = hi ? lesser(hi, v, false) : v;
+    std::optional<Fraction>& side = v.numerator < 0 ? negative : positive;
+    side = side ? numeric::fraction_add(*side, v) : std::nullopt;
+    if (!lo || !hi || !negative || !positive) return std::nullopt;
+  }
+  if (!lo || !hi) return std::nullopt;
+  // Sums of two, differences, and sums of subsets; means lie between the
+  // least and the greatest value, absolute differences between 0 and the
+  // greatest difference.
+  const auto twice_lo = numeric::fraction_add(*lo, *lo), twice_hi = numeric::fraction_add(*hi, *hi);
+  const auto spread = numeric::fraction_sub(*hi, *lo);
+  const auto below = spread ? numeric::fraction_sub(Fraction{0, 1}, *spread) : std::nullopt;
+  const auto least = lesser(lesser(twice_lo, below, true), negative, true);
+  const auto greatest = lesser(lesser(twice_hi, spread, false), positive, false);
+  if (!least || !greatest) return std::nullopt;
+  return Reach{*least, *greatest};
+}
+
+// Whether a target carried to a way of writing may be met by some sum,
+// mean or difference of its operands: its value, give or take a step,
+// within their reach (or their reach unknown).
+bool may_reach(const std::optional<Reach>& reach, const DerivationTarget& t) {
+  if (!reach) return true;
+  const Fraction margin = t.step ? *t.step : Fraction{0, 1};
+  const auto lo = numeric::fraction_sub(t.value, margin), hi = numeric::fraction_add(t.value, margin);
+  if (!lo || !hi) return true;
+  const auto above = numeric::fraction_compare(*lo, reach->hi), below = numeric::fraction_compare(*hi, reach->lo);
+  return !above || !below || (*above <= 0 && *below >= 0);
+}
+
 bool built_on(const DerivedFigures& figures, const DerivedFigure& f, std::string_view claim_id) {
   const auto labels = figures.operand_labels(f);
   return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
@@ -119,7 +169,8 @@ std::optional<Fraction> chance_factor(DerivedChance chance, const WrittenAs& w, 
 }
 
 ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const DerivationTarget> targets,
-                                   core::RoundingRule rule, bool tainted_only, bool direct) {
+                                   core::RoundingRule rule, bool tainted_only, bool direct,
+                                   const DerivedAccept& also) {
   ChanceMatches out(targets.size());
   if (targets.empty() || run.operands.size() < 2) return out;
   // The ways of writing that two operands or more share: only their sums,
@@ -139,6 +190,12 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
   };
   std::vector<DerivationTarget> carried;
   std::vector<Carried> owner;
+  // Worked out for a way when some target is carried to it.
+  std::vector<std::optional<std::optional<Reach>>> reach(ways.size());
+  const auto reach_of_way = [&](std::size_t k) -> const std::optional<Reach>& {
+    if (!reach[k]) reach[k] = reach_of(run, ways[k]);
+    return *reach[k];
+  };
   for (std::size_t t = 0; t < targets.size(); ++t) {
     if (direct) {
       carried.push_back(targets[t]);
@@ -146,7 +203,9 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
     }
     for (std::size_t k = 0; k < ways.size(); ++k) {
       for (const DerivedChance chance : {DerivedChance::OneSided, DerivedChance::UnderScale}) {
-        if (auto v = chance_target(chance, ways[k], targets[t])) {
+        // A target beyond the reach of the way's sums and differences is
+        // not looked for: none of them can meet it.
+        if (auto v = chance_target(chance, ways[k], targets[t]); v && may_reach(reach_of_way(k), *v)) {
           carried.push_back(std::move(*v));
           owner.push_back({t, chance, k});
         }
@@ -155,7 +214,7 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
   }
   if (carried.empty()) return out;
   const DerivedAccept accept = [&](const DerivedFigures& figures, const DerivedFigure& f, std::size_t v) {
-    if (!admitted(run, figures, f, tainted_only)) return false;
+    if (!admitted(run, figures, f, tainted_only) || (also && !also(figures, f, owner[v].target))) return false;
     if (owner[v].chance == DerivedChance::Direct) return true;
     const std::optional<WrittenAs> written = written_as(run, figures, f);
     return written && *written == ways[owner[v].way];
@@ -176,7 +235,8 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
 }
 
 ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<const DerivationTarget> targets,
-                                            core::RoundingRule rule, bool tainted_only, bool direct) {
+                                            core::RoundingRule rule, bool tainted_only, bool direct,
+                                            const DerivedAccept& also) {
   ChanceMatches out(targets.size());
   DerivedFigures figures(run.operands);
   std::vector<DerivedFigure> all;
@@ -186,6 +246,7 @@ ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<
       if (chance == DerivedChance::Direct && !direct) continue;
       for (const DerivedFigure& f : all) {
         if (built_on(figures, f, targets[t].claim_id) || !admitted(run, figures, f, tainted_only)) continue;
+        if (also && !also(figures, f, t)) continue;
         std::optional<DerivationTarget> carried;
         if (chance == DerivedChance::Direct) {
           carried = targets[t];

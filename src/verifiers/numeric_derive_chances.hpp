@@ -109,11 +109,14 @@ std::optional<numeric::Fraction> chance_factor(DerivedChance chance, const Writt
 // `first_derived_matches`, one search for the direct matches and one per
 // way of writing shared by two operands or more.
 using ChanceMatches = std::vector<std::array<std::optional<ChanceMatch>, kDerivedChances>>;
+// `also`, when given, further limits the candidates each target takes.
 ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const DerivationTarget> targets,
-                                   core::RoundingRule rule, bool tainted_only, bool direct = true);
+                                   core::RoundingRule rule, bool tainted_only, bool direct = true,
+                                   const DerivedAccept& also = {});
 
 // The same, trying every candidate in order for every target.
 ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<const DerivationTarget> targets,
-                                            core::RoundingRule rule, bool tainted_only, bool direct = true);
+                                            core::RoundingRule rule, bool tainted_only, bool direct = true,
+                                            const DerivedAccept& also = {});
 
 }  // namespace qv::verifiers

@@ -59,6 +59,9 @@ struct NumericFinding {
   bool reproduced = false;
   std::uint8_t derived_taint = 0;
   std::size_t notes_before_derivation = 0;
+  // The claims a derivation of it rests on, through every derivation it was
+  // built from, sorted: none of them is ever derived from it in turn.
+  std::vector<std::string> rests_on;
 
   void meet(Met how, const SourceFigure& figure, std::uint8_t taint = 0) {
     met = how;

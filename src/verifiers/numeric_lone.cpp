@@ -59,19 +59,27 @@ LoneDigitIndex::LoneDigitIndex(std::vector<LoneFigure> digits) : digits_(std::mo
   }
 }
 
-std::optional<std::size_t> LoneDigitIndex::first_equal_under_scale(const Quantity& claim) const {
-  if (by_scaled_value_.empty()) return std::nullopt;
+std::optional<std::size_t> LoneDigitIndex::first_under(const std::map<Decimal, std::vector<First>>& by,
+                                                       const Quantity& claim, const Key& key, const Test& test) const {
+  if (by.empty()) return std::nullopt;
   std::optional<std::size_t> first;
   for (const Decimal& r : claim.readings) {
-    const auto x = scaled_canonical(r, claim.scale_power, claim.unit);
-    const auto it = x ? by_scaled_value_.find(*x) : by_scaled_value_.end();
-    if (it == by_scaled_value_.end()) continue;
+    const auto k = key(r);
+    const auto it = k ? by.find(*k) : by.end();
+    if (it == by.end()) continue;
     for (const First& f : it->second) {
       if (first && *first <= f.digit) continue;
-      if (equal_under_declared_scale(claim, digits_[f.digit].figure)) first = f.digit;
+      if (test(claim, digits_[f.digit].figure)) first = f.digit;
     }
   }
   return first;
+}
+
+std::optional<std::size_t> LoneDigitIndex::first_equal_under_scale(const Quantity& claim) const {
+  const auto value = [&](const Decimal& r) { return scaled_canonical(r, claim.scale_power, claim.unit); };
+  return first_under(by_scaled_value_, claim, value, [](const Quantity& q, const SourceFigure& d) {
+    return equal_under_declared_scale(q, d).has_value();
+  });
 }
 
 bool copies_lone_digit(const Quantity& claim, const SourceFigure& digit) {
@@ -87,16 +95,8 @@ bool copies_lone_digit(const Quantity& claim, const SourceFigure& digit) {
 
 std::optional<std::size_t> LoneDigitIndex::first_copied(const Quantity& claim) const {
   if (claim.scale_power != 0) return std::nullopt;
-  std::optional<std::size_t> first;
-  for (const Decimal& r : claim.readings) {
-    const auto it = by_reading_.find(r);
-    if (it == by_reading_.end()) continue;
-    for (const First& f : it->second) {
-      if (first && *first <= f.digit) continue;
-      if (copies_lone_digit(claim, digits_[f.digit].figure)) first = f.digit;
-    }
-  }
-  return first;
+  const auto reading = [](const Decimal& r) { return std::optional<Decimal>(r); };
+  return first_under(by_reading_, claim, reading, copies_lone_digit);
 }
 
 }  // namespace qv::verifiers

@@ -6,6 +6,7 @@
 // in no other comparison.
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -63,6 +64,12 @@ class LoneDigitIndex {
     std::size_t digit;
   };
   static void keep_first(std::vector<First>& list, const LoneFigure& d, std::size_t i);
+  // The first digit passing `test` among those kept under the key of one
+  // of the claim's readings.
+  using Key = std::function<std::optional<numeric::Decimal>(const numeric::Decimal&)>;
+  using Test = std::function<bool(const numeric::Quantity&, const SourceFigure&)>;
+  std::optional<std::size_t> first_under(const std::map<numeric::Decimal, std::vector<First>>& by,
+                                         const numeric::Quantity& claim, const Key& key, const Test& test) const;
 
   std::vector<LoneFigure> digits_;
   std::array<bool, 3> signs_{};

@@ -3,6 +3,7 @@
 // match none of those computations.
 #include <algorithm>
 #include <map>
+#include <span>
 #include <tuple>
 #include <string>
 #include <utility>
@@ -33,6 +34,56 @@ std::optional<Fraction> precision_step(const numeric::Quantity& q) {
   return numeric::fraction_mul(*unit, vm->multiplier);
 }
 
+// The claims each derived figure rests on, as the pass found them: a claim
+// is never derived from a figure that rests on itself (a total derived from
+// an unconfirmed figure does not confirm that figure).
+class Dependencies {
+ public:
+  explicit Dependencies(const std::vector<NumericFinding>& findings) {
+    for (const NumericFinding& f : findings) {
+      if (!f.rests_on.empty()) rests_on_.emplace(f.claim_id, f.rests_on);
+    }
+  }
+
+  bool any() const { return !rests_on_.empty(); }
+
+  // Whether the operand labelled `label` rests on `claim`.
+  bool rests_on(std::string_view label, std::string_view claim) const {
+    const auto it = rests_on_.find(label);
+    return it != rests_on_.end() && std::binary_search(it->second.begin(), it->second.end(), claim);
+  }
+
+  // What a figure derived from operands so labelled rests on.
+  std::vector<std::string> of(const std::vector<std::string>& labels) const {
+    std::vector<std::string> out = labels;
+    for (const std::string& label : labels) {
+      if (const auto it = rests_on_.find(label); it != rests_on_.end()) {
+        out.insert(out.end(), it->second.begin(), it->second.end());
+      }
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
+
+  // Takes the candidates of `operands` for the targets none of whose
+  // operands rests on the target's claim; none when no operand rests on
+  // any claim.
+  DerivedAccept acceptor(std::span<const DerivationOperand> operands, std::span<const DerivationTarget> targets) const {
+    if (!any()) return {};
+    return [this, operands, targets](const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f,
+                                     std::size_t t) {
+      for (const std::uint32_t i : figures.operand_positions(f)) {
+        if (rests_on(operands[i].label, targets[t].claim_id)) return false;
+      }
+      return true;
+    };
+  }
+
+ private:
+  std::map<std::string, std::vector<std::string>, std::less<>> rests_on_;
+};
+
 // The operands of one pass by exact value and by first reading, each key
 // holding the positions in order, so that the first operand restating a
 // claim is found without trying them all.
@@ -46,16 +97,17 @@ class Restatements {
     }
   }
 
-  // The first operand, other than the claim itself, with the same unit and
-  // exact value, or, for a dimensionless claim, the same first reading.
-  const DerivationOperand* first(const NumericFinding& f) const {
+  // The first operand, other than the claim itself and those resting on it,
+  // with the same unit and exact value, or, for a dimensionless claim, the
+  // same first reading.
+  const DerivationOperand* first(const NumericFinding& f, const Dependencies& dependencies) const {
     std::size_t best = operands_.size();
     const auto scan = [&](const auto& map, const auto& key) {
       const auto it = map.find(key);
       if (it == map.end()) return;
       for (std::size_t i : it->second) {
         if (i >= best) return;
-        if (operands_[i].label == f.claim_id) continue;
+        if (operands_[i].label == f.claim_id || dependencies.rests_on(operands_[i].label, f.claim_id)) continue;
         best = i;
         return;
       }
@@ -134,8 +186,10 @@ std::string derived_notes_and_start(NumericFinding& f, const DerivedMatch& m, co
   return fill("{} = {} = {}{}", {f.claim_text, m.expression, numeric::fraction_text(m.value), suffix});
 }
 
-void settle_derived(NumericFinding& f, const DerivedMatch& m, core::RoundingRule rule) {
+void settle_derived(NumericFinding& f, const DerivedMatch& m, core::RoundingRule rule,
+                    const Dependencies& dependencies) {
   begin_derived(f);
+  f.rests_on = dependencies.of(m.operands);
   f.settle(EvidenceResult::Supported, derived_notes_and_start(f, m, rule));
 }
 
@@ -186,9 +240,10 @@ struct Found {
   }
 };
 
-void settle_found(NumericFinding& f, const Found& found, core::RoundingRule rule) {
+void settle_found(NumericFinding& f, const Found& found, core::RoundingRule rule, const Dependencies& dependencies) {
   begin_derived(f);
   const ChanceMatch& m = found.match;
+  f.rests_on = dependencies.of(m.match.operands);
   std::string rationale = derived_notes_and_start(f, m.match, rule);
   rationale += chance_words(f, m.chance);
   if (found.confirms) {
@@ -224,11 +279,12 @@ bool refutable(const NumericFinding& f) {
 // The claims left open after the plain search, tried through every other
 // run and chance; true when one changed.
 bool try_further(std::vector<NumericFinding*>& open, const std::vector<DerivationTarget>& targets,
-                 const PassOperands& p, core::RoundingRule rule) {
+                 const PassOperands& p, core::RoundingRule rule, const Dependencies& dependencies) {
   std::vector<std::optional<Found>> best(open.size());
   const auto consider = [&](const DerivationRun& run, std::size_t rank, const std::vector<std::size_t>& which,
                             const std::vector<DerivationTarget>& subset, bool direct, bool tainted_only) {
-    const ChanceMatches found = first_chance_matches(run, subset, rule, tainted_only, direct);
+    const ChanceMatches found = first_chance_matches(run, subset, rule, tainted_only, direct,
+                                                     dependencies.acceptor(run.operands, subset));
     for (std::size_t k = 0; k < which.size(); ++k) {
       const std::size_t i = which[k];
       for (const auto& m : found[k]) {
@@ -268,7 +324,7 @@ bool try_further(std::vector<NumericFinding*>& open, const std::vector<Derivatio
   bool changed = false;
   for (std::size_t i = 0; i < open.size(); ++i) {
     if (!best[i]) continue;
-    settle_found(*open[i], *best[i], rule);
+    settle_found(*open[i], *best[i], rule, dependencies);
     changed = true;
   }
   return changed;
@@ -281,20 +337,22 @@ bool try_further(std::vector<NumericFinding*>& open, const std::vector<Derivatio
 bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<DerivationOperand>& operands,
                      core::RoundingRule rule) {
   bool changed = false;
+  const Dependencies dependencies(findings);
   const Restatements restatements(operands);
   std::vector<std::pair<NumericFinding*, const DerivationOperand*>> restated;
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
     if (f.supported() || f.year_like || !f.exact) continue;
-    if (const DerivationOperand* op = restatements.first(f)) {
+    if (const DerivationOperand* op = restatements.first(f, dependencies)) {
       restated.emplace_back(&f, op);
       continue;
     }
     open.push_back(&f);
     targets.push_back(target_of(f));
   }
-  const auto matches = first_derived_matches(operands, targets, rule);
+  const auto matches =
+      first_derived_matches(operands, targets, rule, nullptr, dependencies.acceptor(operands, targets));
   std::vector<NumericFinding*> rest;
   std::vector<DerivationTarget> rest_targets;
   for (std::size_t i = 0; i < open.size(); ++i) {
@@ -308,6 +366,7 @@ bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<De
   if (!rest.empty()) further = pass_operands(findings);
   for (const auto& [f, op] : restated) {
     begin_derived(*f);
+    f->rests_on = dependencies.of({op->label});
     f->notes.emplace_back("restates_answer_figure");
     f->settle(EvidenceResult::Supported,
               fill("{} restates {} ({}), which the sources support", {f->claim_text, op->text, op->label}));
@@ -315,10 +374,10 @@ bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<De
   }
   for (std::size_t i = 0; i < open.size(); ++i) {
     if (!matches[i]) continue;
-    settle_derived(*open[i], *matches[i], rule);
+    settle_derived(*open[i], *matches[i], rule, dependencies);
     changed = true;
   }
-  if (further && try_further(rest, rest_targets, *further, rule)) changed = true;
+  if (further && try_further(rest, rest_targets, *further, rule, dependencies)) changed = true;
   return changed;
 }
 

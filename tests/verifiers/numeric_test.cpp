@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "verifiers/extract.hpp"
@@ -928,6 +929,19 @@ TEST(Derivation, SecondChancesOfDerivedFigures) {
        "rounding:within_last_digit"},
   };
   expect_summaries(cases);
+  // A total of a cell the sources leave unconfirmed is supported as the
+  // sources state the cell; it does not support that cell in turn.
+  for (const auto& [answer, source, cell, total] : {
+           std::tuple{"Other items were $3 million and $55 million, $58 million in all.",
+                      "(in millions)\nRevenue | $5,000 | $4,800\nOther items | 3 | 55", "$3 million", "$58 million"},
+           std::tuple{"Debt was $4 and $1,230, $1,234 in all.", "(dollars in millions)\n| Long-term debt | $4 | $1,230 |",
+                      "$4", "$1,234"},
+           std::tuple{"Revenue was $5 million and $55 million, $60 million in all.",
+                      "(in thousands)\nRevenue | $5,000 | $55,000", "$5 million", "$60 million"}}) {
+    const auto out = verify(make_context(answer, {source}));
+    EXPECT_EQ(out.on(cell).result, EvidenceResult::Unsupported) << answer;
+    EXPECT_EQ(out.on(total).result, EvidenceResult::Supported) << answer;
+  }
   // No recomputation refutes a reproduced figure.
   const auto out = verify(make_context("Cost of sales was $5,860 million and $5,803 million, $11,663 million in all, "
                                        "and $9,120 million.",
