@@ -113,7 +113,7 @@ bool has_unsupported_operands(const std::vector<NumericFinding>& findings) {
   return std::any_of(findings.begin(), findings.end(), unsupported_operand);
 }
 
-PassOperands pass_operands(const std::vector<NumericFinding>& findings) {
+PassOperands pass_operands(const std::vector<NumericFinding>& findings, std::vector<DerivationOperand> supported) {
   // Only where some claim is an operand without support, or met its figure
   // other than by its value as stated, do the other runs differ from the
   // supported figures'.
@@ -122,20 +122,31 @@ PassOperands pass_operands(const std::vector<NumericFinding>& findings) {
     return f.supported() && !f.year_like && (f.met == NumericFinding::Met::AsWritten || f.met_turned);
   });
   PassOperands p;
+  p.supported.operands = std::move(supported);
   DerivationRun stated, sourced;
+  std::size_t next_supported = 0;
   for (const NumericFinding& f : findings) {
     if (f.year_like || (!f.supported() && !unsupported_operand(f))) continue;
     auto op = stated_operand(f);
-    const auto written = stated_writing(f);
-    if (!op || !written) continue;
+    if (!op) continue;
+    // Written as its unit and scale say; a unit whose ratio cannot be
+    // formed (which leaves no exact value either) gives no chance.
+    const WrittenAs written =
+        stated_writing(f).value_or(WrittenAs{f.figure.unit.dimension, f.figure.scale_power, Fraction{0, 1}, 0, false});
     std::uint8_t taint = 0;
     if (!f.supported()) taint = static_cast<std::uint8_t>((f.reproduced ? f.derived_taint : f.met_taint) | kUnconfirmed);
-    if (f.supported()) p.supported.add(*op, *written, 0);
-    if (tainted) stated.add(*op, *written, taint);
+    if (f.supported() && next_supported < p.supported.operands.size()) {
+      // The supported operands in the same order, given their writing.
+      p.supported.written.push_back(written);
+      p.supported.taints.push_back(0);
+      p.supported.relabelled.push_back(false);
+      ++next_supported;
+    }
+    if (tainted) stated.add(*op, written, taint);
     if (!differs) continue;
     // A figure reproduced only by a derivation has no source figure.
     const bool derived_only = !f.supported() && f.reproduced;
-    if (const auto from_source = derived_only ? std::nullopt : sourced_operand(f, *op, *written)) {
+    if (const auto from_source = derived_only ? std::nullopt : sourced_operand(f, *op, written)) {
       sourced.add(from_source->operand, from_source->written, 0);
     }
   }

@@ -26,7 +26,9 @@ struct PassOperands {
   std::optional<DerivationRun> as_sourced;
 };
 
-PassOperands pass_operands(const std::vector<NumericFinding>& findings);
+// `supported`: the supported figures' operands (`supported_operands`).
+PassOperands pass_operands(const std::vector<NumericFinding>& findings,
+                           std::vector<numeric::DerivationOperand> supported);
 
 // The supported figures as stated, in claim order, none a year.
 std::vector<numeric::DerivationOperand> supported_operands(const std::vector<NumericFinding>& findings);

@@ -3,6 +3,7 @@
 // match none of those computations.
 #include <algorithm>
 #include <map>
+#include <set>
 #include <span>
 #include <tuple>
 #include <string>
@@ -41,11 +42,11 @@ class Dependencies {
  public:
   explicit Dependencies(const std::vector<NumericFinding>& findings) {
     for (const NumericFinding& f : findings) {
-      if (!f.rests_on.empty()) rests_on_.emplace(f.claim_id, f.rests_on);
+      if (f.rests_on.empty()) continue;
+      rests_on_.emplace(f.claim_id, f.rests_on);
+      resting_.insert(f.rests_on.begin(), f.rests_on.end());
     }
   }
-
-  bool any() const { return !rests_on_.empty(); }
 
   // Whether the operand labelled `label` rests on `claim`.
   bool rests_on(std::string_view label, std::string_view claim) const {
@@ -67,10 +68,12 @@ class Dependencies {
   }
 
   // Takes the candidates of `operands` for the targets none of whose
-  // operands rests on the target's claim; none when no operand rests on
-  // any claim.
+  // operands rests on the target's claim; none when no figure rests on any
+  // of the targets' claims.
   DerivedAccept acceptor(std::span<const DerivationOperand> operands, std::span<const DerivationTarget> targets) const {
-    if (!any()) return {};
+    const bool some = std::any_of(targets.begin(), targets.end(),
+                                  [&](const DerivationTarget& t) { return resting_.contains(t.claim_id); });
+    if (!some) return {};
     return [this, operands, targets](const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f,
                                      std::size_t t) {
       for (const std::uint32_t i : figures.operand_positions(f)) {
@@ -82,6 +85,7 @@ class Dependencies {
 
  private:
   std::map<std::string, std::vector<std::string>, std::less<>> rests_on_;
+  std::set<std::string, std::less<>> resting_;  // every claim some figure rests on
 };
 
 // The operands of one pass by exact value and by first reading, each key
@@ -334,18 +338,19 @@ bool try_further(std::vector<NumericFinding*>& open, const std::vector<Derivatio
 // reproduced one for the first time. Every finding is tried against the
 // same operands and candidates, so the order in which the tries are settled
 // does not matter.
-bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<DerivationOperand>& operands,
+bool derivation_pass(std::vector<NumericFinding>& findings, std::vector<DerivationOperand> operands,
                      core::RoundingRule rule) {
   bool changed = false;
   const Dependencies dependencies(findings);
   const Restatements restatements(operands);
-  std::vector<std::pair<NumericFinding*, const DerivationOperand*>> restated;
+  // Each claim restating an operand, with that operand's label and text.
+  std::vector<std::tuple<NumericFinding*, std::string, std::string>> restated;
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
     if (f.supported() || f.year_like || !f.exact) continue;
     if (const DerivationOperand* op = restatements.first(f, dependencies)) {
-      restated.emplace_back(&f, op);
+      restated.emplace_back(&f, op->label, op->text);
       continue;
     }
     open.push_back(&f);
@@ -363,13 +368,13 @@ bool derivation_pass(std::vector<NumericFinding>& findings, const std::vector<De
   // The further runs, for the claims the plain search left open, start
   // from the findings as the pass found them.
   std::optional<PassOperands> further;
-  if (!rest.empty()) further = pass_operands(findings);
-  for (const auto& [f, op] : restated) {
+  if (!rest.empty()) further = pass_operands(findings, std::move(operands));
+  for (const auto& [f, label, text] : restated) {
     begin_derived(*f);
-    f->rests_on = dependencies.of({op->label});
+    f->rests_on = dependencies.of({label});
     f->notes.emplace_back("restates_answer_figure");
     f->settle(EvidenceResult::Supported,
-              fill("{} restates {} ({}), which the sources support", {f->claim_text, op->text, op->label}));
+              fill("{} restates {} ({}), which the sources support", {f->claim_text, text, label}));
     changed = true;
   }
   for (std::size_t i = 0; i < open.size(); ++i) {
@@ -389,9 +394,9 @@ void run_derivation_passes(std::vector<NumericFinding>& findings, core::Rounding
       return !f.supported() && !f.year_like && f.exact;
     });
     if (!any_open) return;
-    const std::vector<DerivationOperand> operands = supported_operands(findings);
+    std::vector<DerivationOperand> operands = supported_operands(findings);
     if (operands.empty() && !has_unsupported_operands(findings)) return;
-    if (!derivation_pass(findings, operands, rule)) return;
+    if (!derivation_pass(findings, std::move(operands), rule)) return;
   }
 }
 
