@@ -50,7 +50,9 @@ struct Reach {
   Fraction lo, hi;
 };
 
-std::optional<Fraction> lesser(const std::optional<Fraction>& a, const std::optional<Fraction>& b, bool least) {
+// The lesser of the two (with `least`) or the greater; none when either is
+// none or they cannot be compared.
+std::optional<Fraction> extreme(const std::optional<Fraction>& a, const std::optional<Fraction>& b, bool least) {
   if (!a || !b) return std::nullopt;
   const auto order = numeric::fraction_compare(*a, *b);
   if (!order) return std::nullopt;
@@ -62,8 +64,8 @@ std::optional<Reach> reach_of(const DerivationRun& run, const WrittenAs& way) {
   for (std::size_t i = 0; i < run.operands.size(); ++i) {
     if (!(run.written[i] == way)) continue;
     const Fraction& v = run.operands[i].value;
-    lo = lo ? lesser(lo, v, true) : v;
-    hi = hi ? lesser(hi, v, false) : v;
+    lo = lo ? extreme(lo, v, true) : v;
+    hi = hi ? extreme(hi, v, false) : v;
     std::optional<Fraction>& side = v.numerator < 0 ? negative : positive;
     side = side ? numeric::fraction_add(*side, v) : std::nullopt;
     if (!lo || !hi || !negative || !positive) return std::nullopt;
@@ -75,8 +77,8 @@ std::optional<Reach> reach_of(const DerivationRun& run, const WrittenAs& way) {
   const auto twice_lo = numeric::fraction_add(*lo, *lo), twice_hi = numeric::fraction_add(*hi, *hi);
   const auto spread = numeric::fraction_sub(*hi, *lo);
   const auto below = spread ? numeric::fraction_sub(Fraction{0, 1}, *spread) : std::nullopt;
-  const auto least = lesser(lesser(twice_lo, below, true), negative, true);
-  const auto greatest = lesser(lesser(twice_hi, spread, false), positive, false);
+  const auto least = extreme(extreme(twice_lo, below, true), negative, true);
+  const auto greatest = extreme(extreme(twice_hi, spread, false), positive, false);
   if (!least || !greatest) return std::nullopt;
   return Reach{*least, *greatest};
 }
