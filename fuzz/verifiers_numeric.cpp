@@ -61,8 +61,7 @@ void derived_chances_agree(const std::vector<qv::verifiers::SourceFigure>& figur
     t.dimension = q.unit.dimension;
     t.significant_digits = q.significant_digits;
     t.scale_power = q.scale_power;
-    const auto power = qv::numeric::pow10_fraction(static_cast<std::int32_t>(q.scale_power));
-    if (power) t.unit = qv::numeric::fraction_div(vm->multiplier, *power);
+    t.unit = qv::numeric::unit_ratio(q.unit.factor, q.unit.divisor);
     targets.push_back(std::move(t));
   }
   std::vector<qv::verifiers::DerivationRun> runs = qv::verifiers::numeric_detail::with_currency_given(run);

@@ -18,7 +18,11 @@ constexpr std::string_view kTimesHundred = " \u00D7 100";
 
 std::optional<DerivationOperand> make_derivation_operand(std::string_view claim_id, std::string_view claim_text,
                                                          const Quantity& figure) {
-  const auto value = quantity_exact_value(figure);
+  return make_derivation_operand(claim_id, claim_text, figure, quantity_exact_value(figure));
+}
+
+std::optional<DerivationOperand> make_derivation_operand(std::string_view claim_id, std::string_view claim_text,
+                                                         const Quantity& figure, const std::optional<Fraction>& value) {
   if (!value || figure.readings.empty()) return std::nullopt;
   const auto reading = decimal_to_fraction(figure.readings.front());
   if (!reading) return std::nullopt;

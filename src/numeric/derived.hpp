@@ -39,6 +39,10 @@ struct DerivedCandidate {
 // (a unit with an offset, a value lost to overflow, no readings).
 std::optional<DerivationOperand> make_derivation_operand(std::string_view claim_id, std::string_view claim_text,
                                                          const Quantity& figure);
+// The same with the figure's exact value worked out already (none: no
+// operand).
+std::optional<DerivationOperand> make_derivation_operand(std::string_view claim_id, std::string_view claim_text,
+                                                         const Quantity& figure, const std::optional<Fraction>& exact);
 
 // How a candidate was formed from its operands a and b (or a group).
 enum class DerivedOp : std::uint8_t {

@@ -117,17 +117,24 @@ std::optional<Fraction> decimal_to_fraction(const Decimal& x) {
   return normalize_fraction(x.is_sign_negative() ? -m : m, den->numerator);
 }
 
+std::optional<Fraction> unit_ratio(const Decimal& factor, const Decimal& divisor) {
+  // Most units (every currency, a plain number, a percentage) are their
+  // own canonical unit.
+  static const Decimal one = Decimal::from_int(1);
+  if (factor == one && divisor == one) return Fraction{1, 1};
+  const auto f = decimal_to_fraction(factor);
+  const auto d = decimal_to_fraction(divisor);
+  return f && d ? fraction_div(*f, *d) : std::nullopt;
+}
+
 std::optional<ValueAndMultiplier> value_and_multiplier(std::span<const Decimal> readings, std::size_t value_count,
                                                        const Decimal& factor, const Decimal& divisor,
                                                        const Decimal& offset, std::uint32_t scale_power) {
   if (!offset.is_zero()) return std::nullopt;
   if (readings.empty() || readings.size() != value_count) return std::nullopt;
   const auto value = decimal_to_fraction(readings.front());
-  const auto f = decimal_to_fraction(factor);
-  const auto d = decimal_to_fraction(divisor);
-  if (!value || !f || !d) return std::nullopt;
-  const auto ratio = fraction_div(*f, *d);
-  if (!ratio || scale_power > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+  const auto ratio = unit_ratio(factor, divisor);
+  if (!value || !ratio || scale_power > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
   const auto power = pow10_fraction(static_cast<std::int32_t>(scale_power));
   if (!power) return std::nullopt;
   const auto multiplier = fraction_mul(*power, *ratio);

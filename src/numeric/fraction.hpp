@@ -58,6 +58,10 @@ std::optional<Fraction> decimal_to_fraction(const Decimal& x);
 // 10^scale_power × factor ÷ divisor. None for a unit with a non-zero offset
 // (no exact value), when a reading was lost to overflow (`value_count`
 // differs from the number of readings), without readings, or on overflow.
+// A unit's factor over its divisor: what carries a value in that unit,
+// scale apart, into the canonical unit. None for a zero divisor.
+std::optional<Fraction> unit_ratio(const Decimal& factor, const Decimal& divisor);
+
 struct ValueAndMultiplier {
   Fraction value;
   Fraction multiplier;

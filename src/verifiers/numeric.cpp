@@ -72,7 +72,6 @@ void first_verdict(NumericFinding& f, const SourceFigureIndex& index) {
       // A table that makes exceptions to its scale leaves the figure's own
       // scale unknown: agreeing as written neither confirms nor refutes.
       if (best->agrees_only_as_written && s.declaration.with_exceptions) {
-        f.matched_in_source = true;
         f.meet(NumericFinding::Met::ByValue, s, kUnconfirmed);
         f.settle(EvidenceResult::Unsupported,
                  fill("{} matches {} in {} only as written; its table declares its scale, {}, with exceptions",
@@ -115,7 +114,7 @@ struct Found {
 // The earlier of a figure and a lone digit, each found or not.
 std::optional<Found> earlier(const SourceFigureIndex& index, std::optional<std::size_t> figure,
                              std::optional<std::size_t> lone) {
-  if (lone && (!figure || index.lone().order(*lone) < FigureOrder{0, false, *figure})) {
+  if (lone && (!figure || index.lone().before(*lone, *figure))) {
     return Found{&index.lone().digits()[*lone].figure, true};
   }
   if (figure) return Found{&index.figures()[*figure], false};
@@ -176,8 +175,6 @@ void second_chances(NumericFinding& f, const SourceFigureIndex& index, const rec
   if (f.result != EvidenceResult::Contradicted) return;
   if (const std::optional<Found> found = unconfirmed_one_sided(f.figure, index)) {
     const SourceFigure& s = *found->figure;
-    f.unconfirmed_figure = &s;
-    f.matched_in_source = true;
     f.meet(NumericFinding::Met::AsWritten, s, kOneSidedUnconfirmed);
     f.notes.emplace_back("unit_or_scale_on_one_side_unconfirmed");
     f.settle(EvidenceResult::Unsupported,
@@ -220,7 +217,6 @@ void equal_under_declared_scale_unconfirmed(NumericFinding& f, const SourceFigur
   const std::optional<EqualReadings> equal = equal_under_declared_scale(f.figure, s);
   if (!equal) return;
   point_receipt_at(f, s);
-  f.matched_in_source = true;
   f.meet(NumericFinding::Met::ByValue, s, kUnconfirmed);
   f.settle(EvidenceResult::Unsupported,
            fill("{} matches {} in {} under the scale its table declares, {}, but {}",
@@ -248,16 +244,14 @@ void sign_differs(NumericFinding& f, const SourceFigureIndex& index, const recor
   turned.figure = with_sign_turned(f.figure);
   turned.exact = numeric::quantity_exact_value(turned.figure);
   verdict_as_signed(turned, index, options);
-  if (turned.unconfirmed_figure) {
-    point_receipt_at(turned, *turned.unconfirmed_figure);
-  } else if (!turned.supported() && !turned.matched_in_source) {
-    return;
-  }
+  if (turned.met == NumericFinding::Met::No) return;
+  // An unconfirmed one-sided match leaves the receipt on the nearest
+  // figure; the sign step points at the one it matched.
+  if (turned.met_taint & kOneSidedUnconfirmed) point_receipt_at(turned, *turned.met_figure);
   f.source_id = std::move(turned.source_id);
   f.source_span = turned.source_span;
   f.source_text = std::move(turned.source_text);
   f.notes.emplace_back("sign_differs");
-  f.matched_in_source = true;
   f.meet(turned.met, *turned.met_figure, kSignDiffers);
   f.met_turned = true;
   f.settle(EvidenceResult::Unsupported,

@@ -460,6 +460,10 @@ class PairFilter {
   const std::vector<std::uint32_t> no_positions_;
 };
 
+}  // namespace
+
+namespace derive_detail {
+
 bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::string_view claim_id) {
   const auto labels = figures.operand_labels(f);
   return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
@@ -470,10 +474,6 @@ DerivedMatch match_of(const numeric::DerivedFigures& figures, const numeric::Der
   return DerivedMatch{figures.order_key(f), kind, f.value, figures.expression(f), figures.operand_labels(f),
                       figures.operand_positions(f)};
 }
-
-}  // namespace
-
-namespace derive_detail {
 
 std::vector<bool> claims_among_operands(std::span<const numeric::DerivationOperand> operands,
                                         std::span<const DerivationTarget> targets) {
@@ -544,11 +544,11 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches(std::span<const n
       set->stab(f.value, hits);
       for (std::size_t item : hits) {
         const std::size_t t = set->target(item);
-        if (self[t] && built_on(figures, f, targets[t].claim_id)) continue;
+        if (self[t] && derive_detail::built_on(figures, f, targets[t].claim_id)) continue;
         if (targets[t].by_chance && !numeric::is_sum_or_difference(f.op)) continue;
         const auto kind = derived_value_match(f.value, targets[t], rule);
         if (!kind || (accept && !accept(figures, f, t))) continue;
-        found[t] = match_of(figures, f, *kind);
+        found[t] = derive_detail::match_of(figures, f, *kind);
         set->remove(item);
         windows.close(t);
         if (quotient_windows) quotient_windows->close(t);
@@ -589,11 +589,11 @@ std::vector<std::optional<DerivedMatch>> first_derived_matches_in_order(
   for (std::size_t t = 0; t < targets.size(); ++t) {
     for (std::size_t i = 0; i < all.size(); ++i) {
       if (!derived_dimension_applies(figures.dimension(all[i]), targets[t].dimension)) continue;
-      if (built_on(figures, all[i], targets[t].claim_id)) continue;
+      if (derive_detail::built_on(figures, all[i], targets[t].claim_id)) continue;
       if (targets[t].by_chance && !numeric::is_sum_or_difference(all[i].op)) continue;
       if (accept && !accept(figures, all[i], t)) continue;
       if (const auto kind = derived_value_match(all[i].value, targets[t], rule)) {
-        found[t] = match_of(figures, all[i], *kind);
+        found[t] = derive_detail::match_of(figures, all[i], *kind);
         break;
       }
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "verifiers/numeric_derive_shared.hpp"
+
 namespace qv::verifiers {
 
 using numeric::DerivedFigure;
@@ -95,11 +97,6 @@ bool may_reach(const std::optional<Reach>& reach, const DerivationTarget& t) {
   return !above || !below || (*above <= 0 && *below >= 0);
 }
 
-bool built_on(const DerivedFigures& figures, const DerivedFigure& f, std::string_view claim_id) {
-  const auto labels = figures.operand_labels(f);
-  return std::find(labels.begin(), labels.end(), claim_id) != labels.end();
-}
-
 }  // namespace
 
 std::optional<WrittenAs> written_as(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
@@ -117,26 +114,45 @@ std::optional<WrittenAs> written_as(const DerivationRun& run, const DerivedFigur
   return *first;
 }
 
-std::uint8_t taint_of(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
+namespace {
+
+// What the operands of a figure bring to it: their taints, and whether
+// some are given a currency and some state it.
+struct Mix {
   std::uint8_t taint = 0;
-  each_operand(figures, f, [&](std::uint32_t i) {
+  bool given = false;
+  bool stated = false;
+
+  void add(const DerivationRun& run, std::uint32_t i) {
     taint |= run.taints[i];
-    if (run.relabelled[i]) taint |= kCurrencyOnOneSide;
-  });
-  return taint;
+    (run.relabelled[i] ? given : stated) = true;
+    if (given) taint |= kCurrencyOnOneSide;
+  }
+};
+
+Mix mix_of(const DerivationRun& run, std::span<const std::uint32_t> positions) {
+  Mix m;
+  for (const std::uint32_t i : positions) m.add(run, i);
+  return m;
+}
+
+Mix mix_of(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
+  Mix m;
+  each_operand(figures, f, [&](std::uint32_t i) { m.add(run, i); });
+  return m;
+}
+
+}  // namespace
+
+std::uint8_t taint_of(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f) {
+  return mix_of(run, figures, f).taint;
 }
 
 bool admitted(const DerivationRun& run, const DerivedFigures& figures, const DerivedFigure& f, bool tainted_only) {
-  bool given = false, stated = false;
-  std::uint8_t taint = 0;
-  each_operand(figures, f, [&](std::uint32_t i) {
-    taint |= run.taints[i];
-    (run.relabelled[i] ? given : stated) = true;
-  });
-  if (given && !stated) return false;
-  if (given) taint |= kCurrencyOnOneSide;
-  if (run.relabelling && !given) return false;
-  return !tainted_only || taint != 0;
+  const Mix m = mix_of(run, figures, f);
+  if (m.given && !m.stated) return false;
+  if (run.relabelling && !m.given) return false;
+  return !tainted_only || m.taint != 0;
 }
 
 std::optional<Fraction> chance_factor(DerivedChance chance, const WrittenAs& w, const DerivationTarget& t) {
@@ -226,12 +242,7 @@ ChanceMatches first_chance_matches(const DerivationRun& run, std::span<const Der
     if (!found[v]) continue;
     std::optional<ChanceMatch>& slot = out[owner[v].target][static_cast<std::size_t>(owner[v].chance)];
     if (slot && slot->match.position <= found[v]->position) continue;
-    std::uint8_t taint = 0;
-    for (const std::uint32_t i : found[v]->positions) {
-      taint |= run.taints[i];
-      if (run.relabelled[i]) taint |= kCurrencyOnOneSide;
-    }
-    slot = ChanceMatch{*found[v], owner[v].chance, taint};
+    slot = ChanceMatch{*found[v], owner[v].chance, mix_of(run, found[v]->positions).taint};
   }
   return out;
 }
@@ -247,7 +258,7 @@ ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<
     for (const DerivedChance chance : {DerivedChance::Direct, DerivedChance::OneSided, DerivedChance::UnderScale}) {
       if (chance == DerivedChance::Direct && !direct) continue;
       for (const DerivedFigure& f : all) {
-        if (built_on(figures, f, targets[t].claim_id) || !admitted(run, figures, f, tainted_only)) continue;
+        if (derive_detail::built_on(figures, f, targets[t].claim_id) || !admitted(run, figures, f, tainted_only)) continue;
         if (also && !also(figures, f, t)) continue;
         std::optional<DerivationTarget> carried;
         if (chance == DerivedChance::Direct) {
@@ -259,9 +270,7 @@ ChanceMatches first_chance_matches_in_order(const DerivationRun& run, std::span<
         const auto kind = derived_value_match(f.value, *carried, rule);
         if (!kind) continue;
         out[t][static_cast<std::size_t>(chance)] =
-            ChanceMatch{DerivedMatch{figures.order_key(f), *kind, f.value, figures.expression(f),
-                                     figures.operand_labels(f), figures.operand_positions(f)},
-                        chance, taint_of(run, figures, f)};
+            ChanceMatch{derive_detail::match_of(figures, f, *kind), chance, taint_of(run, figures, f)};
         break;
       }
     }

@@ -1,10 +1,11 @@
 #pragma once
-// What the two searches of the derivation passes share: the dimensions of a
-// list of operands numbered, and which targets the candidates can concern at
-// all.
+// What the searches of the derivation passes share: the dimensions of a
+// list of operands numbered, which targets the candidates can concern at
+// all, whether a candidate is built on a claim, and a match written out.
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "numeric/derived.hpp"
@@ -56,6 +57,13 @@ class DimensionIds {
   std::uint32_t dimensionless_;
   std::uint32_t percent_;
 };
+
+// Whether a candidate is built on the claim with this id.
+bool built_on(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f, std::string_view claim_id);
+
+// A candidate matched as `kind`, its texts written.
+DerivedMatch match_of(const numeric::DerivedFigures& figures, const numeric::DerivedFigure& f,
+                      DerivedMatchKind kind);
 
 // Whether the target's claim id is the label of some operand: only then can
 // a candidate be built on the claim itself.

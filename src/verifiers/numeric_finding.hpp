@@ -32,16 +32,8 @@ struct NumericFinding {
   // Worked out once: the figure's exact value and whether it is a bare year.
   std::optional<numeric::Fraction> exact;
   bool year_like = false;
-  // A source holds a figure it matches in a way that neither confirms nor
-  // refutes it (only as written, in a table whose declaration makes
-  // exceptions; only under a declared or context scale, unconfirmed; but
-  // for its sign): no recomputation refutes it as in no source.
-  bool matched_in_source = false;
   // The first verdict found no source figure of the claim's dimension.
   bool other_dimension = false;
-  // The figure an unconfirmed one-sided match names (the receipt stays on
-  // the nearest figure).
-  const SourceFigure* unconfirmed_figure = nullptr;
 
   // How the claim met a source figure, when it did: by its value (equal,
   // at its precision, as a fraction, under a scale), or by its digits as
@@ -70,6 +62,12 @@ struct NumericFinding {
   }
 
   bool supported() const { return result == records::EvidenceResult::Supported; }
+  // A source holds a figure it matches in a way that neither confirms nor
+  // refutes it (only as written, in a table whose declaration makes
+  // exceptions; only with a unit or scale on one side, or only under a
+  // declared or context scale, unconfirmed; but for its sign): no
+  // recomputation refutes it as in no source.
+  bool matched_in_source() const { return !supported() && met != Met::No; }
   void settle(records::EvidenceResult r, std::string why) {
     result = r;
     score = r == records::EvidenceResult::Supported ? 1.0 : 0.0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "numeric/compare.hpp"
 #include "verifiers/numeric_sources.hpp"
 
 namespace qv::verifiers {
@@ -11,31 +10,7 @@ namespace qv::verifiers {
 using numeric::Decimal;
 using numeric::Quantity;
 
-namespace {
-
-// 0 for a negative value, 1 for zero, 2 for a positive one.
-std::size_t sign_of(const Decimal& v) { return v.is_zero() ? 1 : v.is_sign_negative() ? 0 : 2; }
-
-// Ten to a scale's power, for the powers a scale word or declaration names.
-std::optional<Decimal> ten_to(std::uint32_t power) {
-  if (power > 18) return std::nullopt;
-  std::int64_t factor = 1;
-  for (std::uint32_t k = 0; k < power; ++k) factor *= 10;
-  return Decimal::from_int(factor);
-}
-
-// A value as written times ten to `power`, in the canonical unit of `unit`.
-std::optional<Decimal> scaled_canonical(const Decimal& v, std::uint32_t power, const numeric::UnitInfo& unit) {
-  const std::optional<Decimal> factor = ten_to(power);
-  const std::optional<Decimal> scaled = factor ? v.checked_mul(*factor) : std::nullopt;
-  return scaled ? numeric::canonical_value(*scaled, unit) : std::nullopt;
-}
-
-}  // namespace
-
-void LoneDigitIndex::keep_first(std::vector<First>& list, const LoneFigure& d, std::size_t i) {
-  const Quantity& q = d.figure.quantity;
-  const std::uint32_t power = table_scale_power(d.figure);
+void LoneDigitIndex::keep_first(std::vector<First>& list, const Quantity& q, std::uint32_t power, std::size_t i) {
   for (const First& f : list) {
     if (f.dimension == q.unit.dimension && f.scale_power == q.scale_power && f.table_power == power) return;
   }
@@ -46,15 +21,9 @@ LoneDigitIndex::LoneDigitIndex(std::vector<LoneFigure> digits) : digits_(std::mo
   for (std::size_t i = 0; i < digits_.size(); ++i) {
     const Quantity& q = digits_[i].figure.quantity;
     const std::uint32_t power = table_scale_power(digits_[i].figure);
-    const bool offset = !q.unit.offset.is_zero();
     for (const Decimal& r : q.readings) {
-      signs_[sign_of(r)] = true;
-      keep_first(by_reading_[r], digits_[i], i);
-      if (const auto v = scaled_canonical(r, power, q.unit)) {
-        keep_first(by_scaled_value_[*v], digits_[i], i);
-        if (offset) signs_[sign_of(*v)] = true;
-      }
-      if (const auto v = offset ? scaled_canonical(r, q.scale_power, q.unit) : std::nullopt) signs_[sign_of(*v)] = true;
+      keep_first(by_reading_[r], q, power, i);
+      if (const auto v = canonical_at_power(r, power, q.unit)) keep_first(by_scaled_value_[*v], q, power, i);
     }
   }
 }
@@ -76,7 +45,7 @@ std::optional<std::size_t> LoneDigitIndex::first_under(const std::map<Decimal, s
 }
 
 std::optional<std::size_t> LoneDigitIndex::first_equal_under_scale(const Quantity& claim) const {
-  const auto value = [&](const Decimal& r) { return scaled_canonical(r, claim.scale_power, claim.unit); };
+  const auto value = [&](const Decimal& r) { return canonical_at_power(r, claim.scale_power, claim.unit); };
   return first_under(by_scaled_value_, claim, value, [](const Quantity& q, const SourceFigure& d) {
     return equal_under_declared_scale(q, d).has_value();
   });

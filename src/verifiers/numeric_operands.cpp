@@ -13,18 +13,9 @@ using numeric::Quantity;
 
 namespace {
 
-// A unit's factor over its divisor.
-std::optional<Fraction> unit_ratio(const numeric::UnitInfo& unit) {
-  static const numeric::Decimal one = numeric::Decimal::from_int(1);
-  if (unit.factor == one && unit.divisor == one) return Fraction{1, 1};
-  const auto factor = numeric::decimal_to_fraction(unit.factor);
-  const auto divisor = numeric::decimal_to_fraction(unit.divisor);
-  return factor && divisor ? numeric::fraction_div(*factor, *divisor) : std::nullopt;
-}
-
 // How a figure is written; `source_power` as given.
 std::optional<WrittenAs> writing_of(const Quantity& q, std::uint32_t source_power) {
-  const std::optional<Fraction> unit = unit_ratio(q.unit);
+  const std::optional<Fraction> unit = numeric::unit_ratio(q.unit.factor, q.unit.divisor);
   if (!unit) return std::nullopt;
   return WrittenAs{q.unit.dimension, q.scale_power, *unit, source_power, scaled_by_context(q)};
 }
@@ -85,13 +76,9 @@ std::optional<WrittenAs> figure_writing(const SourceFigure& s) {
 
 namespace {
 
-// The claim's figure as stated: its exact value worked out once, and its
-// first reading.
+// The claim's figure as stated, its exact value worked out once.
 std::optional<DerivationOperand> stated_operand(const NumericFinding& f) {
-  if (!f.exact || f.figure.readings.empty()) return std::nullopt;
-  const auto reading = numeric::decimal_to_fraction(f.figure.readings.front());
-  if (!reading) return std::nullopt;
-  return DerivationOperand{*f.exact, *reading, f.figure.unit.dimension, f.claim_id, f.claim_text};
+  return numeric::make_derivation_operand(f.claim_id, f.claim_text, f.figure, f.exact);
 }
 
 bool unsupported_operand(const NumericFinding& f) {

@@ -157,9 +157,7 @@ DerivationTarget target_of(const NumericFinding& f) {
   t.dimension = f.figure.unit.dimension;
   t.significant_digits = f.figure.significant_digits;
   t.scale_power = f.figure.scale_power;
-  const auto factor = numeric::decimal_to_fraction(f.figure.unit.factor);
-  const auto divisor = numeric::decimal_to_fraction(f.figure.unit.divisor);
-  if (factor && divisor) t.unit = numeric::fraction_div(*factor, *divisor);
+  t.unit = numeric::unit_ratio(f.figure.unit.factor, f.figure.unit.divisor);
   return t;
 }
 
@@ -277,7 +275,7 @@ void settle_found(NumericFinding& f, const Found& found, core::RoundingRule rule
 // figure of it, that no derivation has reproduced yet.
 bool refutable(const NumericFinding& f) {
   return f.result == EvidenceResult::Contradicted ||
-         (f.result == EvidenceResult::Unsupported && !f.matched_in_source && !f.reproduced);
+         (f.result == EvidenceResult::Unsupported && !f.matched_in_source() && !f.reproduced);
 }
 
 // The claims left open after the plain search, tried through every other
@@ -309,10 +307,9 @@ bool try_further(std::vector<NumericFinding*>& open, const std::vector<Derivatio
     for (const std::size_t i : which) out.push_back(targets[i]);
     return out;
   };
-  const std::vector<DerivationTarget> every = subset_of(all);
   // The supported figures' plain matches are found already.
-  consider(p.supported, 0, all, every, false, false);
-  if (p.as_sourced) consider(*p.as_sourced, 1, all, every, true, false);
+  consider(p.supported, 0, all, targets, false, false);
+  if (p.as_sourced) consider(*p.as_sourced, 1, all, targets, true, false);
   // Outliving the settling below, which reads the operands' texts.
   std::vector<DerivationRun> given;
   if (!refuted.empty()) {
@@ -404,7 +401,7 @@ void run_recomputation_pass(std::vector<NumericFinding>& findings) {
   std::vector<NumericFinding*> open;
   std::vector<DerivationTarget> targets;
   for (NumericFinding& f : findings) {
-    if (f.result != EvidenceResult::Unsupported || f.year_like || f.matched_in_source || f.reproduced) continue;
+    if (f.result != EvidenceResult::Unsupported || f.year_like || f.matched_in_source() || f.reproduced) continue;
     open.push_back(&f);
     DerivationTarget t;
     t.claim_id = f.claim_id;

@@ -252,21 +252,22 @@ std::uint32_t table_scale_power(const SourceFigure& s) {
   return header == 0 || is_year_like(s.quantity) ? 0 : header;
 }
 
+std::optional<Decimal> canonical_at_power(const Decimal& value, std::uint32_t power, const numeric::UnitInfo& unit) {
+  const auto factor = ten_to(power);
+  const auto scaled = factor ? value.checked_mul(*factor) : std::nullopt;
+  return scaled ? numeric::canonical_value(*scaled, unit) : std::nullopt;
+}
+
 std::optional<EqualReadings> equal_under_declared_scale(const Quantity& claim, const SourceFigure& s) {
   const Quantity& figure = s.quantity;
   const std::uint32_t power = table_scale_power(s);
   if (power == 0) return std::nullopt;
   if (!(claim.unit.dimension == figure.unit.dimension || is_dimensionless(figure.unit.dimension))) return std::nullopt;
-  const auto claim_multiplier = ten_to(claim.scale_power);
-  const auto factor = ten_to(power);
-  if (!factor) return std::nullopt;
-  for (std::size_t i = 0; claim_multiplier && i < claim.readings.size(); ++i) {
-    const auto value = claim.readings[i].checked_mul(*claim_multiplier);
-    const auto x = value ? numeric::canonical_value(*value, claim.unit) : std::nullopt;
+  for (std::size_t i = 0; i < claim.readings.size(); ++i) {
+    const auto x = canonical_at_power(claim.readings[i], claim.scale_power, claim.unit);
     if (!x) continue;
     for (std::size_t j = 0; j < figure.readings.size(); ++j) {
-      const auto scaled = figure.readings[j].checked_mul(*factor);
-      const auto y = scaled ? numeric::canonical_value(*scaled, figure.unit) : std::nullopt;
+      const auto y = canonical_at_power(figure.readings[j], power, figure.unit);
       if (y && *x == *y) return EqualReadings{i, j};
     }
   }
@@ -511,7 +512,19 @@ const std::vector<std::size_t>& SourceFigureIndex::context_tree(const Group& g) 
 SourceFigureIndex::SourceFigureIndex(const std::vector<SourceFigure>& figures, const records::MatchOptions& matching,
                                      std::vector<LoneFigure> lone)
     : figures_(figures), matching_(matching), lone_(std::move(lone)) {
-  signs_ = lone_.signs();
+  // The lone digits' signs count as figures': their readings', and those of
+  // their values in a unit with an offset, as written and under their
+  // scale.
+  for (const LoneFigure& d : lone_.digits()) {
+    const Quantity& q = d.figure.quantity;
+    for (const Decimal& r : q.readings) {
+      signs_[sign_of(r)] = true;
+      if (!has_offset(q.unit)) continue;
+      for (const std::uint32_t power : {q.scale_power, table_scale_power(d.figure)}) {
+        if (const auto v = canonical_at_power(r, power, q.unit)) signs_[sign_of(*v)] = true;
+      }
+    }
+  }
   bool any_header = false;
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Quantity& q = figures[i].quantity;

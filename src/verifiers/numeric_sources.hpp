@@ -94,6 +94,11 @@ struct EqualReadings {
 };
 std::optional<EqualReadings> equal_under_declared_scale(const numeric::Quantity& claim, const SourceFigure& figure);
 
+// A value as written times ten to a scale's power, in the canonical unit of
+// `unit`; none for a power no scale names, or on overflow.
+std::optional<numeric::Decimal> canonical_at_power(const numeric::Decimal& value, std::uint32_t power,
+                                                   const numeric::UnitInfo& unit);
+
 // The figure with its sign turned: every reading and value negated.
 numeric::Quantity with_sign_turned(const numeric::Quantity& q);
 

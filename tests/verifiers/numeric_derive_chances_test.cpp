@@ -194,9 +194,8 @@ TEST(DerivedChances, EachChanceIsTheOneASourceFigureGives) {
     const auto c = numeric::quantity_exact_value(s.quantity);
     const auto v = numeric::quantity_exact_value(q);
     const auto w = numeric_detail::figure_writing(s);
-    const auto vm = numeric::quantity_value_and_multiplier(q);
     // Units with an offset have no exact value: neither side compares them.
-    if (!c || !v || !w || !vm) {
+    if (!c || !v || !w) {
       ++skipped;
       continue;
     }
@@ -204,7 +203,7 @@ TEST(DerivedChances, EachChanceIsTheOneASourceFigureGives) {
     t.value = *v;
     t.dimension = q.unit.dimension;
     t.scale_power = q.scale_power;
-    t.unit = numeric::fraction_div(vm->multiplier, pow10(q.scale_power));
+    t.unit = numeric::unit_ratio(q.unit.factor, q.unit.divisor);
     t.significant_digits = q.significant_digits;
     const auto meets = [&](DerivedChance chance) {
       const auto k = chance_factor(chance, *w, t);
